@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Quick start for a Debian 12 machine:
+#   ./build.sh run    install what is missing, build, start the window
+#   ./build.sh test   install what is missing, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+build_dir=${PARLOWEN_BUILD_DIR:-build}
+packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev fonts-dejavu-core)
+test_packages=(iproute2 util-linux)
+
+usage() {
+    echo "usage: $0 run|test" >&2
+    exit 2
+}
+
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -q
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+    else
+        echo "These Debian packages are missing. Install them, then run this again:" >&2
+        echo "  sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+build() {
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build_dir" -j"$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${packages[@]}"
+    build
+    exec "$build_dir/app/parlowen"
+    ;;
+test)
+    install_missing "${packages[@]}" "${test_packages[@]}"
+    build
+    cd "$build_dir"
+    ctest --output-on-failure --timeout 600
+    ;;
+*) usage ;;
+esac
