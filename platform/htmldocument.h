@@ -25,8 +25,7 @@ public:
     HtmlDocument() = default;
     HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None)
         : m_url(std::move(url)), m_body(std::move(bodyText)), m_httpStatus(httpStatus), m_error(error)
-    {
-    }
+    {}
 
     const HtmlElement& body() const { return m_body; }
     // The address exactly as it was passed to Navigate/Navigate2, query included.
