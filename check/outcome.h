@@ -1,0 +1,24 @@
+#pragma once
+// Judging the provider's answer to an update.
+
+#include <QString>
+
+namespace parlowen {
+
+// The status text a browser shows when a page has finished loading.
+inline constexpr char16_t PageDoneStatus[] = u"Done";
+
+enum class UpdateOutcome { Accepted, NotAccepted };
+
+// Whether a finished document is the provider's answer: its address holds
+// the service URL, in any letter case. A blank service URL would be found in
+// every address, the empty page included, so it matches none.
+bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl);
+
+// Accepted when the answer says "updated successfully", in any letter case.
+UpdateOutcome judgeAnswer(const QString& pageText);
+
+// "The IP has been received" or "Error in sending IP".
+QString outcomeMessage(UpdateOutcome outcome);
+
+} // namespace parlowen

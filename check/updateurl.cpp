@@ -1,0 +1,47 @@
+// The address that tells the dynamic DNS provider the new WAN address.
+#include "check/updateurl.h"
+
+#include <QUrl>
+
+#include <array>
+
+namespace parlowen {
+
+namespace {
+QString queryValue(const QString& text)
+{
+    // Only RFC 3986 unreserved characters stay as they are.
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
+}
+} // namespace
+
+QString buildUpdateUrl(const UpdateFields& fields)
+{
+    const std::array<std::pair<QStringView, QString>, 5> placeholders{{
+        {u"varService", fields.service},
+        {u"varName", queryValue(fields.userName)},
+        {u"varPass", queryValue(fields.password)},
+        {u"varHost", queryValue(fields.host)},
+        {u"varWANIP", queryValue(fields.wanAddress)},
+    }};
+
+    const QStringView source(UpdateTemplate);
+    QString url;
+    qsizetype i = 0;
+    while (i < source.size()) {
+        bool replaced = false;
+        for (const auto& [name, value] : placeholders) {
+            if (source.sliced(i).startsWith(name)) {
+                url += value;
+                i += name.size();
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            url += source[i++];
+    }
+    return url;
+}
+
+} // namespace parlowen

@@ -1,0 +1,18 @@
+#pragma once
+// Finds the router's WAN address in the text of its system-log page.
+
+#include <QString>
+
+#include <optional>
+
+namespace parlowen {
+
+// The URL of a finished page decides whether it is the router's log page.
+bool isRouterLogUrl(const QString& url);
+
+// The text after the first "WAN IP is " (any letter case) up to the next
+// "\r\n", as it stands. Nothing when the marker, or a line break after it,
+// is missing.
+std::optional<QString> extractWanAddress(const QString& pageText);
+
+} // namespace parlowen
