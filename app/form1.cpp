@@ -1,0 +1,160 @@
+// The program's only window and its handlers.
+#include "app/form1.h"
+
+#include "app/captionfont.h"
+#include "check/routerurl.h"
+#include "check/wanaddress.h"
+#include "platform/twips.h"
+#include "platform/webbrowser.h"
+
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+#include <algorithm>
+#include <limits>
+
+namespace parlowen {
+
+namespace {
+// Client area and control geometry in twips, relative to each control's
+// container, as the window was designed.
+constexpr int ClientWidth = 7260;
+constexpr int ClientHeight = 2280;
+
+// Sample values under a reserved example domain: the user replaces them
+// with their provider's update script and their own host name.
+const QString DefaultServiceUrl = QStringLiteral("http://ddns.example.net/dyn.asp");
+const QString DefaultHost = QStringLiteral("myhost.example.net");
+const QString DefaultRouterAddress = QStringLiteral("10.0.0.2");
+
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(twipsRect(left, top, width, height));
+    return widget;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top, int width,
+                  int height)
+{
+    auto* label = place(new QLabel(caption, parent), name, left, top, width, height);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* makeField(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+                     int height)
+{
+    auto* field = place(new QLineEdit(text, parent), name, left, top, width, height);
+    // The fields are typed into by hand and checked by eye: passwords are
+    // shown as typed, and no field limits its length.
+    field->setMaxLength(std::numeric_limits<int>::max());
+    return field;
+}
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Parlowen by Kestrune"));
+    setWindowIcon(QIcon(QStringLiteral(":/parlowen/parlowen.png")));
+    setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
+    createControls();
+    applyTabOrder();
+    fitCaptions();
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::GoClicked);
+    connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &Form1::PageCompleted);
+
+    LoadWindow();
+}
+
+void Form1::createControls()
+{
+    WebBrowser1 = place(new WebBrowser(this), "WebBrowser1", 2040, 720, 255, 255);
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Router Admin Password:"), 120, 120, 3855, 255);
+    txtRouterPass = makeField(this, "txtRouterPass", {}, 120, 360, 3855, 285);
+    Label3 = makeLabel(this, "Label3", QStringLiteral("Router IP:"), 120, 735, 735, 255);
+    txtRouterIP = makeField(this, "txtRouterIP", DefaultRouterAddress, 840, 720, 1095, 285);
+    Label2 = makeLabel(this, "Label2", QStringLiteral("WAN IP:"), 120, 1080, 3855, 255);
+    txtWANIP = makeField(this, "txtWANIP", {}, 120, 1320, 3855, 285);
+    Command1 = place(new QPushButton(QStringLiteral("Go"), this), "Command1", 1440, 1800, 1215, 375);
+    Frame1 = place(new QGroupBox(QStringLiteral("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
+
+    Label7 = makeLabel(Frame1, "Label7", QStringLiteral("Service URL:"), 120, 240, 855, 375);
+    txtService = makeField(Frame1, "txtService", DefaultServiceUrl, 960, 240, 2055, 285);
+    Label4 = makeLabel(Frame1, "Label4", QStringLiteral("User Name:"), 120, 720, 855, 255);
+    txtUserName = makeField(Frame1, "txtUserName", {}, 960, 720, 2055, 285);
+    Label5 = makeLabel(Frame1, "Label5", QStringLiteral("Password:"), 120, 1080, 855, 255);
+    txtServicePass = makeField(Frame1, "txtServicePass", {}, 960, 1080, 2055, 285);
+    // Scratch field for the update address: only the program writes it. A
+    // box this tiny would look like a smudge and take a Tab press, so it is
+    // not shown.
+    txtURL = makeField(Frame1, "txtURL", {}, 480, 1320, 150, 195);
+    txtURL->setReadOnly(true);
+    txtURL->hide();
+    Label6 = makeLabel(Frame1, "Label6", QStringLiteral("Hostname:"), 120, 1560, 855, 255);
+    txtHost = makeField(Frame1, "txtHost", DefaultHost, 960, 1560, 2055, 285);
+}
+
+void Form1::applyTabOrder()
+{
+    // The fields and the button in the order of their designed tab indices
+    // (1, 3, 5, 6, 9, 11, 13, 15, 16); labels, the frame, the unseen browser
+    // and the hidden scratch field take no focus.
+    QWidget* const order[] = {txtRouterPass,  txtWANIP, Command1, txtRouterIP, txtUserName,
+                              txtServicePass, txtHost,  txtURL,   txtService};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    txtRouterPass->setFocus();
+}
+
+void Form1::fitCaptions()
+{
+    std::vector<CaptionBox> boxes;
+    for (const QLabel* label : findChildren<QLabel*>())
+        boxes.push_back({label->text(), label->size(), label->wordWrap()});
+    // A field must show a whole line of text inside its frame.
+    const int frameAllowance = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 2;
+    boxes.push_back(
+        {QStringLiteral("Ágy"), txtRouterPass->size() - QSize(frameAllowance, frameAllowance), false});
+    // The frame's title runs along its top edge, clear of the corners.
+    boxes.push_back({Frame1->title(), Frame1->size() - QSize(4 * frameAllowance, 0), false});
+    boxes.push_back({Command1->text(), Command1->size(), false});
+    setFont(fontFittingCaptions(font(), boxes));
+}
+
+void Form1::LoadWindow()
+{
+    // The browser does its work unseen: move it left by its own width, just
+    // outside the client area.
+    WebBrowser1->Move(-WebBrowser1->Width());
+}
+
+void Form1::GoClicked()
+{
+    OpenRouterLog();
+}
+
+void Form1::OpenRouterLog()
+{
+    WebBrowser1->Navigate(routerLogUrl(txtRouterPass->text(), txtRouterIP->text()));
+}
+
+void Form1::PageCompleted(const QString& url)
+{
+    if (url.isEmpty() || !isRouterLogUrl(url))
+        return;
+    const QString pageText = WebBrowser1->Document().body().innerText();
+    const std::optional<QString> address = extractWanAddress(pageText);
+    if (!address)
+        return;
+    txtWANIP->setText(*address);
+}
+
+} // namespace parlowen

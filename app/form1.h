@@ -1,0 +1,55 @@
+#pragma once
+// The program's only window: the settings in its fields, the Go button, and
+// the handlers that carry a check from the router's page to the address.
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace parlowen {
+
+class WebBrowser;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+private:
+    void createControls();
+    void applyTabOrder();
+    void fitCaptions();
+
+    // Handlers, each run by one notification of the window, the button or
+    // the browser.
+    void LoadWindow();
+    void GoClicked();
+    void PageCompleted(const QString& url);
+
+    // Starts a check by loading the router's log page.
+    void OpenRouterLog();
+
+    WebBrowser* WebBrowser1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtRouterPass = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* txtRouterIP = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtWANIP = nullptr;
+    QPushButton* Command1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* txtService = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* txtUserName = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* txtServicePass = nullptr;
+    QLineEdit* txtURL = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* txtHost = nullptr;
+};
+
+} // namespace parlowen
