@@ -2,8 +2,11 @@
 #include "app/form1.h"
 
 #include "app/captionfont.h"
+#include "check/outcome.h"
 #include "check/routerurl.h"
+#include "check/updateurl.h"
 #include "check/wanaddress.h"
+#include "platform/messagebox.h"
 #include "platform/twips.h"
 #include "platform/webbrowser.h"
 
@@ -70,6 +73,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
     connect(Command1, &QPushButton::clicked, this, &Form1::GoClicked);
     connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &Form1::PageCompleted);
+    connect(WebBrowser1, &WebBrowser::StatusTextChange, this, &Form1::StatusTextChanged);
 
     LoadWindow();
 }
@@ -148,6 +152,7 @@ void Form1::OpenRouterLog()
 
 void Form1::PageCompleted(const QString& url)
 {
+    m_answerReported = false;
     if (url.isEmpty() || !isRouterLogUrl(url))
         return;
     const QString pageText = WebBrowser1->Document().body().innerText();
@@ -155,6 +160,38 @@ void Form1::PageCompleted(const QString& url)
     if (!address)
         return;
     txtWANIP->setText(*address);
+
+    BuildUpdateURL();
+    // Without a service URL there is nowhere to send the address, and the
+    // provider's answer could never be told apart from any other page.
+    if (txtService->text().trimmed().isEmpty()) {
+        showMessage(this, outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical);
+        return;
+    }
+    WebBrowser1->Navigate2(txtURL->text());
+}
+
+void Form1::BuildUpdateURL()
+{
+    txtURL->setText(buildUpdateUrl({txtService->text(), txtUserName->text(), txtServicePass->text(),
+                                    txtHost->text(), txtWANIP->text()}));
+}
+
+void Form1::StatusTextChanged(const QString& text)
+{
+    if (text != QStringView(PageDoneStatus))
+        return;
+    const HtmlDocument& document = WebBrowser1->Document();
+    const QString pageText = document.body().innerText();
+    const QString url = document.url();
+    if (!isServiceAnswer(url, txtService->text()) || m_answerReported)
+        return;
+    m_answerReported = true;
+
+    const UpdateOutcome outcome = judgeAnswer(pageText);
+    showMessage(this, outcomeMessage(outcome),
+                outcome == UpdateOutcome::Accepted ? MessageIcon::Information : MessageIcon::Critical);
+    WebBrowser1->Navigate2(QStringLiteral("about:blank"));
 }
 
 } // namespace parlowen

@@ -1,6 +1,7 @@
 #pragma once
 // The program's only window: the settings in its fields, the Go button, and
-// the handlers that carry a check from the router's page to the address.
+// the handlers that carry a check from the router's page to the provider's
+// answer.
 
 #include <QWidget>
 
@@ -28,9 +29,12 @@ private:
     void LoadWindow();
     void GoClicked();
     void PageCompleted(const QString& url);
+    void StatusTextChanged(const QString& text);
 
     // Starts a check by loading the router's log page.
     void OpenRouterLog();
+    // Puts the provider's update address into txtURL.
+    void BuildUpdateURL();
 
     WebBrowser* WebBrowser1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -50,6 +54,11 @@ private:
     QLineEdit* txtURL = nullptr;
     QLabel* Label6 = nullptr;
     QLineEdit* txtHost = nullptr;
+
+    // Set once the finished document has been reported on, so that a page
+    // that says "Done" again (while its message is still open, say) is not
+    // reported twice. A newly finished document clears it.
+    bool m_answerReported = false;
 };
 
 } // namespace parlowen

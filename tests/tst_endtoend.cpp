@@ -1,6 +1,6 @@
-// Whole checks from the window, against a router of the test's own on
-// loopback port 80. Runs inside a private network namespace, so nothing it
-// sends can leave the machine.
+// Whole checks from Go to the message: the router on loopback port 80, the
+// provider on a loopback port of its own. Runs inside a private network
+// namespace, so nothing it sends can leave the machine.
 #include "app/form1.h"
 #include "platform/webbrowser.h"
 #include "support/fakehttpserver.h"
@@ -18,18 +18,23 @@ using test::FakeResponse;
 
 namespace {
 const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
+const QString UpdatePath = QStringLiteral("/dyn.asp");
+const QString Received = QStringLiteral("The IP has been received");
+const QString NotReceived = QStringLiteral("Error in sending IP");
+constexpr int Patience = 10'000; // ms; a whole check takes a few
+
 const QString RouterPassword = QStringLiteral("p@ss w:rd/#?%");
 
-QByteArray routerLogPage(const QByteArray& wanLine)
+QByteArray routerLogPage(const QByteArray& wanLine = "WAN IP is 203.0.113.7")
 {
     return "<html><head><title>System Log</title></head><body>"
            "<form><table><tr><td>System Log</td></tr><tr><td><textarea rows=20 cols=80>\n"
            "Jan  1 00:00:01 kernel: eth0 link up\n"
-           "Jan  1 00:00:05 pppd: "
-           + wanLine
-           + "\n"
-             "Jan  1 00:00:06 ntp: time set\n"
-             "</textarea></td></tr></table></form></body></html>";
+           "Jan  1 00:00:05 pppd: " +
+           wanLine +
+           "\n"
+           "Jan  1 00:00:06 ntp: time set\n"
+           "</textarea></td></tr></table></form></body></html>";
 }
 } // namespace
 
@@ -40,38 +45,75 @@ private slots:
     void cleanup();
     void goPutsTheRoutersWanAddressIntoTheField();
     void goPressedTwiceReportsOnlyTheSecondPage();
-    void nothingChangesWhenNoAddressCanBeFound_data();
-    void nothingChangesWhenNoAddressCanBeFound();
+    void nothingHappensWhenNoAddressCanBeFound_data();
+    void nothingHappensWhenNoAddressCanBeFound();
+    void acceptedUpdateIsReportedAndTheBrowserCleared();
+    void providerReceivesExactlyWhatWasTyped();
+    void failedUpdatesAreReportedAsErrors_data();
+    void failedUpdatesAreReportedAsErrors();
+    void aRepeatedDoneWhileTheBoxIsOpenOpensNoSecondBox();
+    void aBlankServiceUrlSendsNothingAndSaysSoOnce();
 
 private:
     QLineEdit* field(const char* name) const { return m_form->findChild<QLineEdit*>(name); }
+    WebBrowser* browser() const { return m_form->findChild<WebBrowser*>("WebBrowser1"); }
     void pressGo() const { QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton); }
+    // Waits until the check has ended in one message and the empty page.
+    void waitForTheEnd(const test::MessageBoxWatcher& watcher) const;
+    int updateRequests() const;
 
     std::unique_ptr<FakeHttpServer> m_router;
+    std::unique_ptr<FakeHttpServer> m_provider;
     std::unique_ptr<Form1> m_form;
 };
 
 void TestEndToEnd::init()
 {
     m_router = std::make_unique<FakeHttpServer>();
-    QVERIFY2(m_router->listen(80), "cannot serve on loopback port 80: run inside a private network namespace");
-    m_router->setRoute(RouterLogPath, {.body = routerLogPage("WAN IP is 203.0.113.7")});
+    QVERIFY2(m_router->listen(80),
+             "cannot serve on loopback port 80: run inside a private network namespace");
+    m_router->setRoute(RouterLogPath, {.body = routerLogPage()});
     m_router->requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, "admin", RouterPassword);
+    m_provider = std::make_unique<FakeHttpServer>();
+    QVERIFY(m_provider->listen());
+    m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "Host updated successfully"});
+
     m_form = std::make_unique<Form1>();
     field("txtRouterIP")->setText("127.0.0.1");
     field("txtRouterPass")->setText(RouterPassword);
+    field("txtService")->setText(m_provider->url(UpdatePath));
+    field("txtUserName")->setText("alice");
+    field("txtServicePass")->setText("s3cret");
+    field("txtHost")->setText("home.example.net");
 }
 
 void TestEndToEnd::cleanup()
 {
     m_form.reset();
+    m_provider.reset();
     m_router.reset();
+}
+
+void TestEndToEnd::waitForTheEnd(const test::MessageBoxWatcher& watcher) const
+{
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(browser()->Document().url(), QStringLiteral("about:blank"), Patience);
+    QTest::qWait(200); // room for a second message, were one to come
+}
+
+int TestEndToEnd::updateRequests() const
+{
+    const QList<test::RecordedRequest> requests =
+        m_provider ? m_provider->requests() : QList<test::RecordedRequest>{};
+    return std::count_if(requests.begin(), requests.end(),
+                         [](const test::RecordedRequest& request) { return request.path == UpdatePath; });
 }
 
 void TestEndToEnd::goPutsTheRoutersWanAddressIntoTheField()
 {
+    test::MessageBoxWatcher watcher;
     pressGo();
-    QTRY_COMPARE_WITH_TIMEOUT(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"), Patience);
 
     // The page was asked for as admin with the password exactly as typed.
     const QList<test::RecordedRequest> requests = m_router->requests();
@@ -85,27 +127,30 @@ void TestEndToEnd::goPutsTheRoutersWanAddressIntoTheField()
 void TestEndToEnd::goPressedTwiceReportsOnlyTheSecondPage()
 {
     m_router->setRoute(RouterLogPath, {.body = routerLogPage("WAN IP is 198.51.100.9"), .delay = 300ms});
-    QSignalSpy completed(m_form->findChild<WebBrowser*>("WebBrowser1"), &WebBrowser::DocumentComplete);
+    test::MessageBoxWatcher watcher;
+    QSignalSpy completed(browser(), &WebBrowser::DocumentComplete);
     pressGo();
     QTRY_VERIFY(!m_router->requests().isEmpty());
     pressGo();
-    QTRY_COMPARE_WITH_TIMEOUT(field("txtWANIP")->text(), QStringLiteral("198.51.100.9"), 10000);
-    QTest::qWait(500); // room for a late report of the first load
-    QCOMPARE(completed.size(), 1);
+    waitForTheEnd(watcher);
+    QCOMPARE(field("txtWANIP")->text(), QStringLiteral("198.51.100.9"));
+    // One router page, one answer, one empty page: the first load never reported.
+    QCOMPARE(completed.size(), 3);
+    QCOMPARE(updateRequests(), 1);
 }
 
-void TestEndToEnd::nothingChangesWhenNoAddressCanBeFound_data()
+void TestEndToEnd::nothingHappensWhenNoAddressCanBeFound_data()
 {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QByteArray>("page");
     QTest::addColumn<bool>("routerListens");
-    QTest::newRow("a wrong password shows the router's refusal") << "wrong" << routerLogPage("WAN IP is 192.0.2.1")
-                                                                 << true;
-    QTest::newRow("a page without the marker") << RouterPassword << routerLogPage("WAN IP: 192.0.2.1") << true;
+    QTest::newRow("a wrong password shows the router's refusal") << "wrong" << routerLogPage() << true;
+    QTest::newRow("a page without the marker")
+        << RouterPassword << routerLogPage("WAN IP: 192.0.2.1") << true;
     QTest::newRow("a router that does not answer") << RouterPassword << QByteArray() << false;
 }
 
-void TestEndToEnd::nothingChangesWhenNoAddressCanBeFound()
+void TestEndToEnd::nothingHappensWhenNoAddressCanBeFound()
 {
     QFETCH(QString, password);
     QFETCH(QByteArray, page);
@@ -117,11 +162,117 @@ void TestEndToEnd::nothingChangesWhenNoAddressCanBeFound()
     test::MessageBoxWatcher watcher;
     field("txtRouterPass")->setText(password);
     field("txtWANIP")->setText("earlier");
-    QSignalSpy done(m_form->findChild<WebBrowser*>("WebBrowser1"), &WebBrowser::StatusTextChange);
+    QSignalSpy done(browser(), &WebBrowser::StatusTextChange);
     pressGo();
-    QTRY_VERIFY_WITH_TIMEOUT(done.contains(QVariantList{QStringLiteral("Done")}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(done.contains(QVariantList{QStringLiteral("Done")}), Patience);
+    QTest::qWait(200);
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("earlier"));
     QVERIFY(watcher.messages().isEmpty());
+    QCOMPARE(updateRequests(), 0);
+}
+
+void TestEndToEnd::acceptedUpdateIsReportedAndTheBrowserCleared()
+{
+    test::MessageBoxWatcher watcher;
+    pressGo();
+    waitForTheEnd(watcher);
+
+    QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
+    QCOMPARE(watcher.messages().size(), 1);
+    const test::ShownMessage& message = watcher.messages().constFirst();
+    QCOMPARE(message.text, Received);
+    QCOMPARE(message.icon, QMessageBox::Information);
+    QCOMPARE(message.title, QStringLiteral("Tobrisk"));
+    QCOMPARE(updateRequests(), 1);
+    // The window keeps the address it sent to.
+    QVERIFY(field("txtURL")->text().startsWith(m_provider->url(UpdatePath) + "?username=alice&"));
+}
+
+void TestEndToEnd::providerReceivesExactlyWhatWasTyped()
+{
+    field("txtUserName")->setText("al ice&x=1");
+    field("txtServicePass")->setText("p#ss+w%rd=ü");
+    field("txtHost")->setText("varPass.example.net");
+    test::MessageBoxWatcher watcher;
+    pressGo();
+    waitForTheEnd(watcher);
+
+    QCOMPARE(updateRequests(), 1);
+    const test::RecordedRequest& update = m_provider->requests().constLast();
+    QCOMPARE(update.method, QByteArray("GET"));
+    QCOMPARE(update.query.queryItems(QUrl::FullyDecoded).size(), 4);
+    QCOMPARE(update.query.queryItemValue("username", QUrl::FullyDecoded), QStringLiteral("al ice&x=1"));
+    QCOMPARE(update.query.queryItemValue("password", QUrl::FullyDecoded), QStringLiteral("p#ss+w%rd=ü"));
+    QCOMPARE(update.query.queryItemValue("hostname", QUrl::FullyDecoded),
+             QStringLiteral("varPass.example.net"));
+    QCOMPARE(update.query.queryItemValue("myip", QUrl::FullyDecoded), QStringLiteral("203.0.113.7"));
+    QCOMPARE(watcher.messages().constFirst().text, Received);
+}
+
+void TestEndToEnd::failedUpdatesAreReportedAsErrors_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("providerListens");
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("an answer without the success phrase") << 200 << QByteArray("badauth") << true << true;
+    QTest::newRow("a server error, whatever its page says")
+        << 500 << QByteArray("<p>Internal error</p>") << true << true;
+    QTest::newRow("a refused login") << 401 << QByteArray("Unauthorized") << true << true;
+    QTest::newRow("a provider that is not listening") << 0 << QByteArray() << false << true;
+    QTest::newRow("a provider that never answers") << 200 << QByteArray() << true << false;
+}
+
+void TestEndToEnd::failedUpdatesAreReportedAsErrors()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, providerListens);
+    QFETCH(bool, answers);
+    if (!providerListens) {
+        m_provider.reset(); // its port stays in txtService, now with nothing behind it
+    } else {
+        m_provider->setRoute(UpdatePath, {.status = status, .body = body, .neverAnswer = !answers});
+    }
+    BrowserLimits limits;
+    limits.timeout = 500ms;
+    browser()->engine()->setLimits(limits);
+
+    test::MessageBoxWatcher watcher;
+    pressGo();
+    waitForTheEnd(watcher);
+    QCOMPARE(watcher.messages().constFirst().text, NotReceived);
+    QCOMPARE(watcher.messages().constFirst().icon, QMessageBox::Critical);
+    if (providerListens)
+        QCOMPARE(updateRequests(), 1);
+}
+
+void TestEndToEnd::aRepeatedDoneWhileTheBoxIsOpenOpensNoSecondBox()
+{
+    test::MessageBoxWatcher watcher(300ms);
+    // While the first box is open, the browser says "Done" again for the
+    // same answer page, as a browser may for a page that finishes twice.
+    connect(&watcher, &test::MessageBoxWatcher::messageShown, this,
+            [this] { emit browser()->engine()->StatusTextChange(QStringLiteral("Done")); });
+    pressGo();
+    waitForTheEnd(watcher);
+    QTest::qWait(400);
+    QCOMPARE(watcher.messages().size(), 1);
+}
+
+void TestEndToEnd::aBlankServiceUrlSendsNothingAndSaysSoOnce()
+{
+    field("txtService")->setText("   ");
+    test::MessageBoxWatcher watcher;
+    QSignalSpy done(browser(), &WebBrowser::StatusTextChange);
+    pressGo();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
+    QTest::qWait(500);
+    QCOMPARE(watcher.messages().size(), 1);
+    QCOMPARE(watcher.messages().constFirst().text, NotReceived);
+    QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
+    QVERIFY(field("txtURL")->text().startsWith("   ?username=alice&password=s3cret&"));
+    QCOMPARE(updateRequests(), 0);
 }
 
 QTEST_MAIN(TestEndToEnd)
