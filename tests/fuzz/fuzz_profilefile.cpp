@@ -1,0 +1,188 @@
+// Fuzzes the profile-file engine: arbitrary bytes as a file, reads of the
+// names found in it, one write, and checks of what the write may change.
+//
+//   CXX=clang++ cmake -S . -B build-fuzz
+//   cmake --build build-fuzz --target fuzz_profilefile
+//   mkdir -p /tmp/corpus
+//   build-fuzz/tests/fuzz/fuzz_profilefile -max_total_time=120 /tmp/corpus tests/fuzz/corpus
+//
+// New inputs go to the first folder; the seeds in corpus/ start as
+// "section\ key\ value\ " then the file, then three bytes read from the end:
+// on disk or not, which key and which section (0: the ones given at the start).
+
+#include "platform/profilefile.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+using namespace parlowen;
+
+namespace {
+
+// The file is global so that a failure can show it.
+QByteArray g_before;
+QByteArray g_after;
+
+[[noreturn]] void fail(const char* what, const QString& section, const QString& key)
+{
+    std::fprintf(stderr, "invariant broken: %s\n[%s] %s\nbefore: %s\nafter:  %s\n", what,
+                 qUtf8Printable(section), qUtf8Printable(key),
+                 g_before.toPercentEncoding(" =[];").constData(),
+                 g_after.toPercentEncoding(" =[];").constData());
+    std::abort();
+}
+
+QStringView trimmed(QStringView text)
+{
+    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+        text = text.sliced(1);
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return trimmed(a).compare(trimmed(b), Qt::CaseInsensitive) == 0;
+}
+
+// Names that may be in the file, so that reads and the write hit existing
+// sections and keys. Rough on purpose: a wrong guess only makes a probe miss.
+void collectNames(QByteArrayView content, std::vector<QString>& sections, std::vector<QString>& keys)
+{
+    const auto add = [](std::vector<QString>& names, QByteArrayView raw) {
+        if (names.size() < 12) {
+            names.push_back(QString::fromUtf8(raw));
+            names.push_back(QString::fromLatin1(raw));
+        }
+    };
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        if (end < 0)
+            end = content.size();
+        const QByteArrayView line = content.sliced(start, end - start);
+        const qsizetype open = line.indexOf('[');
+        const qsizetype close = line.lastIndexOf(']');
+        if (open >= 0 && close > open)
+            add(sections, line.sliced(open + 1, close - open - 1));
+        if (const qsizetype equals = line.indexOf('='); equals >= 0)
+            add(keys, line.first(equals));
+        start = end + 1;
+    }
+}
+
+bool isUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // decode() is lazy: only turning its result into a string decodes.
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// Apart from common ends, the old bytes may differ from the new in at most
+// the one line the write replaced.
+bool touchesAtMostOneLine(QByteArrayView before, QByteArrayView after)
+{
+    qsizetype prefix = 0;
+    const qsizetype shorter = std::min(before.size(), after.size());
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (prefix + suffix < shorter &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    return before.sliced(prefix, before.size() - prefix - suffix).count('\n') <= 1;
+}
+
+QString scratchFile()
+{
+    static const std::unique_ptr<QTemporaryDir> dir = [] {
+        // Memory-backed when possible: every save syncs to disk.
+        const QString base =
+            QFile::exists("/dev/shm") ? QStringLiteral("/dev/shm/fuzz-profile-XXXXXX") : QString();
+        return base.isEmpty() ? std::make_unique<QTemporaryDir>() : std::make_unique<QTemporaryDir>(base);
+    }();
+    return dir->filePath("Settings.ini");
+}
+
+QString consumeText(FuzzedDataProvider& data)
+{
+    return QString::fromUtf8(data.ConsumeRandomLengthString(64));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    const uint8_t sectionChoice = data.ConsumeIntegral<uint8_t>();
+    const uint8_t keyChoice = data.ConsumeIntegral<uint8_t>();
+    const bool onDisk = data.ConsumeBool();
+    QString section = consumeText(data);
+    QString key = consumeText(data);
+    const QString value = consumeText(data);
+    const std::string rest = data.ConsumeRemainingBytesAsString();
+    const QByteArray content(rest.data(), qsizetype(rest.size()));
+    g_before = content;
+    g_after.clear();
+
+    std::vector<QString> sections{section};
+    std::vector<QString> keys{key};
+    collectNames(content, sections, keys);
+    section = sections[sectionChoice % sections.size()];
+    key = keys[keyChoice % keys.size()];
+
+    std::vector<QString> before;
+    for (const QString& s : sections)
+        for (const QString& k : keys)
+            before.push_back(profileValue(content, s, k));
+
+    if (checkProfileEntry(section, key, value) != ProfileEntryProblem::None)
+        return 0;
+    const QString expected = trimmed(value).toString();
+    const std::optional<QByteArray> after = withProfileValue(content, section, key, value);
+    g_after = after.value_or(content);
+    if (!after) {
+        if (profileValue(content, section, key) != expected)
+            fail("a different value counted as unchanged", section, key);
+    } else {
+        if (profileValue(*after, section, key) != expected)
+            fail("the written value does not read back", section, key);
+        if (withProfileValue(*after, section, key, value))
+            fail("a second write of the same value changes the file", section, key);
+        std::size_t probe = 0;
+        for (const QString& s : sections)
+            for (const QString& k : keys) {
+                const bool written = sameName(s, section) && sameName(k, key);
+                if (!written && profileValue(*after, s, k) != before[probe])
+                    fail("another key changed", s, k);
+                ++probe;
+            }
+        if (isUtf8(content) && !touchesAtMostOneLine(content, *after))
+            fail("more than one line changed", section, key);
+    }
+
+    if (onDisk) {
+        const QString path = scratchFile();
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+            std::abort();
+        file.close();
+        if (readProfileString(path, section, key) != profileValue(content, section, key))
+            fail("the file reads differently from its bytes", section, key);
+        if (!writeProfileString(path, section, key, value).ok)
+            fail("the write to a scratch file failed", section, key);
+        if (!file.open(QIODevice::ReadOnly) || file.readAll() != after.value_or(content))
+            fail("the saved file differs from the edited bytes", section, key);
+    }
+    return 0;
+}
