@@ -7,9 +7,12 @@
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
 #include "platform/messagebox.h"
+#include "platform/runtime.h"
 #include "platform/twips.h"
 #include "platform/webbrowser.h"
 
+#include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -62,7 +65,10 @@ QLineEdit* makeField(QWidget* parent, const char* name, const QString& text, int
 }
 } // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent)
+Form1::Form1(QWidget* parent) : Form1(executableDirectory(), parent) {}
+
+Form1::Form1(const QString& programDirectory, QWidget* parent)
+    : QWidget(parent), m_programDirectory(programDirectory)
 {
     setWindowTitle(QStringLiteral("Parlowen by Kestrune"));
     setWindowIcon(QIcon(QStringLiteral(":/parlowen/parlowen.png")));
@@ -138,6 +144,63 @@ void Form1::LoadWindow()
     // The browser does its work unseen: move it left by its own width, just
     // outside the client area.
     WebBrowser1->Move(-WebBrowser1->Width());
+
+    IniFile = pathInDirectory(m_programDirectory, QString::fromUtf16(SettingsFileName));
+    m_settings.SetSettingsFile(IniFile);
+    // Without a settings file the window keeps its defaults and waits for Go.
+    if (!isRegularFile(IniFile))
+        return;
+    for (const SettingKey& entry : SettingKeys)
+        fieldFor(entry.setting)
+            ->setText(m_settings.ReadSetting(entry.section.toString(), entry.key.toString()));
+    processPendingEvents();
+    OpenRouterLog();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    WindowClosing();
+    event->accept();
+}
+
+void Form1::WindowClosing()
+{
+    QString failure;
+    for (const SettingKey& entry : SettingKeys) {
+        if (!m_settings.WriteSetting(fieldFor(entry.setting)->text(), entry.section.toString(),
+                                     entry.key.toString()) &&
+            failure.isEmpty())
+            failure = m_settings.lastWriteError();
+    }
+    // The window closes either way, but the user learns that what they typed
+    // was not kept, and why.
+    if (!failure.isEmpty()) {
+        showMessage(this,
+                    tr("Your settings could not be saved to\n%1\n\nReason: %2\n\nWhat you typed in this "
+                       "window will be lost. Make sure you can write to that folder, for example by running "
+                       "Parlowen from a folder of your own.")
+                        .arg(QDir::toNativeSeparators(IniFile), failure),
+                    MessageIcon::Critical);
+    }
+}
+
+QLineEdit* Form1::fieldFor(Setting setting) const
+{
+    switch (setting) {
+    case Setting::RouterPassword:
+        return txtRouterPass;
+    case Setting::RouterAddress:
+        return txtRouterIP;
+    case Setting::ServiceUrl:
+        return txtService;
+    case Setting::UserName:
+        return txtUserName;
+    case Setting::ServicePassword:
+        return txtServicePass;
+    case Setting::Host:
+        return txtHost;
+    }
+    Q_UNREACHABLE();
 }
 
 void Form1::GoClicked()

@@ -3,6 +3,9 @@
 // the handlers that carry a check from the router's page to the provider's
 // answer.
 
+#include "settings/module1.h"
+#include "settings/settingkeys.h"
+
 #include <QWidget>
 
 class QGroupBox;
@@ -17,7 +20,13 @@ class WebBrowser;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
+    // The settings file is looked for beside the executable.
     explicit Form1(QWidget* parent = nullptr);
+    // ... or in programDirectory, which tests point at a folder of their own.
+    explicit Form1(const QString& programDirectory, QWidget* parent = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -27,9 +36,12 @@ private:
     // Handlers, each run by one notification of the window, the button or
     // the browser.
     void LoadWindow();
+    void WindowClosing();
     void GoClicked();
     void PageCompleted(const QString& url);
     void StatusTextChanged(const QString& text);
+
+    QLineEdit* fieldFor(Setting setting) const;
 
     // Starts a check by loading the router's log page.
     void OpenRouterLog();
@@ -54,6 +66,10 @@ private:
     QLineEdit* txtURL = nullptr;
     QLabel* Label6 = nullptr;
     QLineEdit* txtHost = nullptr;
+
+    QString m_programDirectory;
+    QString IniFile; // the settings file, fixed once the window has loaded
+    Module1 m_settings;
 
     // Set once the finished document has been reported on, so that a page
     // that says "Done" again (while its message is still open, say) is not

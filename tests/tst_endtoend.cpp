@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace parlowen;
@@ -64,6 +65,7 @@ private:
 
     std::unique_ptr<FakeHttpServer> m_router;
     std::unique_ptr<FakeHttpServer> m_provider;
+    QTemporaryDir m_dir; // where the window looks for its settings: empty
     std::unique_ptr<Form1> m_form;
 };
 
@@ -78,7 +80,7 @@ void TestEndToEnd::init()
     QVERIFY(m_provider->listen());
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "Host updated successfully"});
 
-    m_form = std::make_unique<Form1>();
+    m_form = std::make_unique<Form1>(m_dir.path());
     field("txtRouterIP")->setText("127.0.0.1");
     field("txtRouterPass")->setText(RouterPassword);
     field("txtService")->setText(m_provider->url(UpdatePath));

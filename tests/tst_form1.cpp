@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace parlowen;
@@ -29,6 +30,9 @@ private slots:
     void everyCaptionFitsItsBox();
     void messageBoxShowsTitleIconAndOneOkButton_data();
     void messageBoxShowsTitleIconAndOneOkButton();
+
+private:
+    QTemporaryDir m_dir; // where the window looks for its settings: empty
 };
 
 namespace {
@@ -86,7 +90,7 @@ void TestForm1::captionsAndDefaults()
 {
     QFETCH(QString, control);
     QFETCH(QString, text);
-    Form1 form;
+    Form1 form(m_dir.path());
     const auto* widget = form.findChild<QWidget*>(control);
     QVERIFY2(widget, qPrintable(control));
     QCOMPARE(textOf(widget), text);
@@ -94,7 +98,7 @@ void TestForm1::captionsAndDefaults()
 
 void TestForm1::windowCaptionSizeAndIcon()
 {
-    Form1 form;
+    Form1 form(m_dir.path());
     QCOMPARE(form.windowTitle(), QStringLiteral("Parlowen by Kestrune"));
     QCOMPARE(form.size(), QSize(484, 152)); // 7260 x 2280 twips
     QVERIFY(!form.windowIcon().isNull());
@@ -140,7 +144,7 @@ void TestForm1::geometry()
     QFETCH(QString, control);
     QFETCH(QString, container);
     QFETCH(QRect, twips);
-    Form1 form;
+    Form1 form(m_dir.path());
     form.setObjectName("Form1");
     const auto* widget = form.findChild<QWidget*>(control);
     QVERIFY(widget);
@@ -150,7 +154,7 @@ void TestForm1::geometry()
 
 void TestForm1::fieldsShowWhatIsTypedWithoutLimit()
 {
-    Form1 form;
+    Form1 form(m_dir.path());
     const QList<QLineEdit*> fields = form.findChildren<QLineEdit*>();
     QCOMPARE(fields.size(), 8);
     for (const QLineEdit* field : fields) {
@@ -166,7 +170,7 @@ void TestForm1::fieldsShowWhatIsTypedWithoutLimit()
 
 void TestForm1::tabKeyFollowsTheDesignedOrder()
 {
-    Form1 form;
+    Form1 form(m_dir.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtRouterPass"));
@@ -182,7 +186,7 @@ void TestForm1::tabKeyFollowsTheDesignedOrder()
 
 void TestForm1::browserIsOutOfSightAfterLoad()
 {
-    Form1 form;
+    Form1 form(m_dir.path());
     const auto* browser = form.findChild<WebBrowser*>("WebBrowser1");
     QVERIFY(browser);
     // Moved left by its own width, keeping its top and size.
@@ -193,7 +197,7 @@ void TestForm1::browserIsOutOfSightAfterLoad()
 
 void TestForm1::everyCaptionFitsItsBox()
 {
-    Form1 form;
+    Form1 form(m_dir.path());
     form.show();
     for (const QLabel* label : form.findChildren<QLabel*>()) {
         QVERIFY2(captionFits(label->font(), {label->text(), label->size(), label->wordWrap()}),

@@ -1,0 +1,20 @@
+// The settings module over the profile-file engine.
+#include "settings/module1.h"
+
+#include "platform/profilefile.h"
+
+namespace parlowen {
+
+QString Module1::ReadSetting(const QString& section, const QString& key) const
+{
+    return readProfileString(m_settingsFilePath, section, key);
+}
+
+qint16 Module1::WriteSetting(const QString& value, const QString& section, const QString& key)
+{
+    const ProfileWriteResult result = writeProfileString(m_settingsFilePath, section, key, value);
+    m_lastWriteError = result.reason;
+    return result.ok ? 1 : 0;
+}
+
+} // namespace parlowen
