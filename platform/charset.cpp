@@ -2,6 +2,8 @@
 
 #include "platform/charset.h"
 
+#include "platform/asciitext.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -14,23 +16,9 @@ namespace parlowen {
 
 namespace {
 
-bool isAsciiWhitespace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 char asciiLower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-QByteArrayView trimmed(QByteArrayView s)
-{
-    while (!s.isEmpty() && isAsciiWhitespace(s.front()))
-        s = s.sliced(1);
-    while (!s.isEmpty() && isAsciiWhitespace(s.back()))
-        s.chop(1);
-    return s;
 }
 
 QByteArray lowered(QByteArrayView s)
@@ -236,8 +224,8 @@ QByteArray charsetParameter(QByteArrayView contentType)
         if (next >= 0)
             param = param.first(next);
         const qsizetype eq = param.indexOf('=');
-        if (eq > 0 && lowered(trimmed(param.first(eq))) == "charset") {
-            QByteArrayView value = trimmed(param.sliced(eq + 1));
+        if (eq > 0 && lowered(trimmedAscii(param.first(eq))) == "charset") {
+            QByteArrayView value = trimmedAscii(param.sliced(eq + 1));
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.sliced(1, value.size() - 2);
             return value.toByteArray();
@@ -277,7 +265,7 @@ QByteArray prescanMetaCharset(QByteArrayView html)
                     charset = attr.value.isNull() ? QByteArray("") : attr.value;
             }
             if (!charset.isEmpty())
-                return trimmed(charset).toByteArray();
+                return trimmedAscii(charset).toByteArray();
             if (httpEquivContentType && !content.isEmpty()) {
                 const QByteArray fromContent = charsetFromMetaContent(content);
                 if (!fromContent.isEmpty())
@@ -304,7 +292,7 @@ QByteArray prescanMetaCharset(QByteArrayView html)
 
 Charset charsetForLabel(QByteArrayView label)
 {
-    const QByteArray name = lowered(trimmed(label));
+    const QByteArray name = lowered(trimmedAscii(label));
     if (name.isEmpty())
         return {};
     // Labels the Encoding standard sends to UTF-8 or to Windows-1252; pages

@@ -21,6 +21,8 @@
 
 #include "platform/htmlprepass.h"
 
+#include "platform/asciitext.h"
+
 #include <gumbo.h>
 
 #include <algorithm>
@@ -114,11 +116,6 @@ const ClassTable& classTable()
 {
     static const ClassTable table = makeClassTable();
     return table;
-}
-
-bool isWhitespace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
 bool isAsciiAlpha(char c)
@@ -273,7 +270,7 @@ private:
         qsizetype p = from;
         while (p < to) {
             const char c = m_s[p];
-            if (isWhitespace(c) || c == '\0' || c == '<') {
+            if (isAsciiWhitespace(c) || c == '\0' || c == '<') {
                 ++p;
                 continue;
             }
@@ -312,7 +309,7 @@ private:
     bool readTag(qsizetype nameStart, Tag& tag) const
     {
         qsizetype p = nameStart;
-        while (p < m_n && !isWhitespace(m_s[p]) && m_s[p] != '/' && m_s[p] != '>')
+        while (p < m_n && !isAsciiWhitespace(m_s[p]) && m_s[p] != '/' && m_s[p] != '>')
             ++p;
         tag.nameStart = nameStart;
         tag.nameLength = p - nameStart;
@@ -337,7 +334,7 @@ private:
         }
         tag.selfClosing = false;
         for (;;) {
-            while (p < m_n && (isWhitespace(m_s[p]) || m_s[p] == '/')) {
+            while (p < m_n && (isAsciiWhitespace(m_s[p]) || m_s[p] == '/')) {
                 tag.selfClosing = m_s[p] == '/' && p + 1 < m_n && m_s[p + 1] == '>';
                 ++p;
             }
@@ -350,14 +347,14 @@ private:
             tag.selfClosing = false;
             // An attribute name takes its first character whatever it is, even '='.
             ++p;
-            while (p < m_n && !isWhitespace(m_s[p]) && m_s[p] != '/' && m_s[p] != '>' && m_s[p] != '=')
+            while (p < m_n && !isAsciiWhitespace(m_s[p]) && m_s[p] != '/' && m_s[p] != '>' && m_s[p] != '=')
                 ++p;
-            while (p < m_n && isWhitespace(m_s[p]))
+            while (p < m_n && isAsciiWhitespace(m_s[p]))
                 ++p;
             if (p >= m_n || m_s[p] != '=')
                 continue;
             ++p;
-            while (p < m_n && isWhitespace(m_s[p]))
+            while (p < m_n && isAsciiWhitespace(m_s[p]))
                 ++p;
             if (p >= m_n)
                 return false;
@@ -368,7 +365,7 @@ private:
                     return false;
                 p = static_cast<const char*>(close) - m_s + 1;
             } else if (quote != '>') {
-                while (p < m_n && !isWhitespace(m_s[p]) && m_s[p] != '>')
+                while (p < m_n && !isAsciiWhitespace(m_s[p]) && m_s[p] != '>')
                     ++p;
             }
         }
@@ -569,7 +566,7 @@ private:
                 QByteArrayView(m_s + lt + 2, tag.nameLength)
                         .compare(QByteArrayView(m_s + tag.nameStart, tag.nameLength), Qt::CaseInsensitive) ==
                     0 &&
-                (isWhitespace(m_s[nameEnd]) || m_s[nameEnd] == '/' || m_s[nameEnd] == '>'))
+                (isAsciiWhitespace(m_s[nameEnd]) || m_s[nameEnd] == '/' || m_s[nameEnd] == '>'))
                 return lt;
             p = lt + 2;
         }

@@ -5,6 +5,8 @@
 
 #include "platform/pagetext.h"
 
+#include "platform/asciitext.h"
+
 #include "platform/charset.h"
 #include "platform/htmlprepass.h"
 #include "platform/pagetext_p.h"
@@ -42,20 +44,6 @@ using GumboTree = std::unique_ptr<GumboOutput, GumboOutputDeleter>;
 GumboTree parseHtml(QByteArrayView utf8)
 {
     return GumboTree(gumbo_parse_with_options(&parseOptions(), utf8.data(), size_t(utf8.size())));
-}
-
-bool isAsciiWhitespace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-QByteArrayView trimmed(QByteArrayView s)
-{
-    while (!s.isEmpty() && isAsciiWhitespace(s.front()))
-        s = s.sliced(1);
-    while (!s.isEmpty() && isAsciiWhitespace(s.back()))
-        s.chop(1);
-    return s;
 }
 
 const GumboVector& childrenOf(const GumboNode* node)
@@ -102,11 +90,11 @@ InlineStyle parseInlineStyle(const GumboNode* node)
         const qsizetype colon = declaration.indexOf(':');
         if (colon < 0)
             continue;
-        const QByteArray property = trimmed(declaration.first(colon)).toByteArray().toLower();
-        QByteArray value = trimmed(declaration.sliced(colon + 1)).toByteArray().toLower();
+        const QByteArray property = trimmedAscii(declaration.first(colon)).toByteArray().toLower();
+        QByteArray value = trimmedAscii(declaration.sliced(colon + 1)).toByteArray().toLower();
         const qsizetype bang = value.indexOf('!');
-        if (bang >= 0 && trimmed(QByteArrayView(value).sliced(bang + 1)) == "important")
-            value = trimmed(QByteArrayView(value).first(bang)).toByteArray();
+        if (bang >= 0 && trimmedAscii(QByteArrayView(value).sliced(bang + 1)) == "important")
+            value = trimmedAscii(QByteArrayView(value).first(bang)).toByteArray();
         if (property == "display") {
             style.display = value;
         } else if (property == "white-space") {
@@ -643,7 +631,7 @@ QString normalisedPlainText(const QByteArray& utf8)
 QByteArray mediaType(QByteArrayView contentType)
 {
     const qsizetype semi = contentType.indexOf(';');
-    return trimmed(semi < 0 ? contentType : contentType.first(semi)).toByteArray().toLower();
+    return trimmedAscii(semi < 0 ? contentType : contentType.first(semi)).toByteArray().toLower();
 }
 
 } // namespace
