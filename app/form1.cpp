@@ -242,7 +242,7 @@ void Form1::BuildUpdateURL()
 
 void Form1::StatusTextChanged(const QString& text)
 {
-    if (text != QStringView(PageDoneStatus))
+    if (!isPageDoneStatus(text))
         return;
     const HtmlDocument& document = WebBrowser1->Document();
     const QString pageText = document.body().innerText();

@@ -3,6 +3,11 @@
 
 namespace parlowen {
 
+bool isPageDoneStatus(const QString& statusText)
+{
+    return statusText == QLatin1String("Done");
+}
+
 bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl)
 {
     if (serviceUrl.trimmed().isEmpty())

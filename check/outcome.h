@@ -5,10 +5,11 @@
 
 namespace parlowen {
 
-// The status text a browser shows when a page has finished loading.
-inline constexpr char16_t PageDoneStatus[] = u"Done";
-
 enum class UpdateOutcome { Accepted, NotAccepted };
+
+// Whether a browser status text is the one it shows when a page has finished
+// loading: exactly "Done", in that letter case and without spaces.
+bool isPageDoneStatus(const QString& statusText);
 
 // Whether a finished document is the provider's answer: its address holds
 // the service URL, in any letter case. A blank service URL would be found in

@@ -27,6 +27,8 @@ private slots:
     void updateUrl();
     void updateUrlDeliversEveryFieldAsTyped_data();
     void updateUrlDeliversEveryFieldAsTyped();
+    void onlyTheExactDoneStatusMarksAFinishedPage_data();
+    void onlyTheExactDoneStatusMarksAFinishedPage();
     void serviceAnswerIsRecognisedByItsAddress_data();
     void serviceAnswerIsRecognisedByItsAddress();
     void answerVerdict_data();
@@ -224,6 +226,26 @@ void TestCheckSteps::updateUrlDeliversEveryFieldAsTyped()
     QCOMPARE(decoded("hostname"), value + "2");
     QCOMPARE(decoded("myip"), value + "3");
     QVERIFY(!buildUpdateUrl(fields).contains(QLatin1Char('+')));
+}
+
+void TestCheckSteps::onlyTheExactDoneStatusMarksAFinishedPage_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("done");
+    QTest::newRow("Done") << "Done" << true;
+    QTest::newRow("other letter case") << "done" << false;
+    QTest::newRow("all capitals") << "DONE" << false;
+    QTest::newRow("spaces around it") << " Done " << false;
+    QTest::newRow("a longer status") << "Done loading" << false;
+    QTest::newRow("a status while loading") << "Connecting to 127.0.0.1..." << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestCheckSteps::onlyTheExactDoneStatusMarksAFinishedPage()
+{
+    QFETCH(QString, status);
+    QFETCH(bool, done);
+    QCOMPARE(isPageDoneStatus(status), done);
 }
 
 void TestCheckSteps::serviceAnswerIsRecognisedByItsAddress_data()
