@@ -1,0 +1,135 @@
+// Whether an address the router reports is reachable from the Internet.
+#include "check/addressscope.h"
+
+#include <QHostAddress>
+
+#include <array>
+#include <optional>
+
+namespace parlowen {
+
+namespace {
+
+struct Range {
+    const char* network;
+    int prefix;
+    AddressScope scope;
+};
+
+// Checked in order; the first range that holds the address decides.
+constexpr std::array<Range, 11> Ipv4Ranges{{
+    {"0.0.0.0", 8, AddressScope::ThisNetwork},
+    {"10.0.0.0", 8, AddressScope::Private},
+    {"100.64.0.0", 10, AddressScope::SharedNat},
+    {"127.0.0.0", 8, AddressScope::Loopback},
+    {"169.254.0.0", 16, AddressScope::LinkLocal},
+    {"172.16.0.0", 12, AddressScope::Private},
+    {"192.0.2.0", 24, AddressScope::Documentation},
+    {"192.168.0.0", 16, AddressScope::Private},
+    {"198.18.0.0", 15, AddressScope::Benchmarking},
+    {"198.51.100.0", 24, AddressScope::Documentation},
+    {"203.0.113.0", 24, AddressScope::Documentation},
+}};
+
+constexpr std::array<Range, 6> Ipv6Ranges{{
+    {"::", 128, AddressScope::ThisNetwork},
+    {"::1", 128, AddressScope::Loopback},
+    {"fc00::", 7, AddressScope::Private},
+    {"fe80::", 10, AddressScope::LinkLocal},
+    {"2001:db8::", 32, AddressScope::Documentation},
+    {"ff00::", 8, AddressScope::Multicast},
+}};
+
+// Four decimal numbers from 0 to 255, nothing else.
+std::optional<quint32> dottedQuad(QStringView text)
+{
+    quint32 address = 0;
+    int parts = 0;
+    for (QStringView part : text.split(u'.')) {
+        if (part.isEmpty() || part.size() > 3 || ++parts > 4)
+            return std::nullopt;
+        int value = 0;
+        for (QChar c : part) {
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        if (value > 255)
+            return std::nullopt;
+        address = (address << 8) | quint32(value);
+    }
+    if (parts != 4)
+        return std::nullopt;
+    return address;
+}
+
+template <size_t N>
+AddressScope scopeIn(const std::array<Range, N>& ranges, const QHostAddress& address, AddressScope otherwise)
+{
+    for (const Range& range : ranges) {
+        if (address.isInSubnet(QHostAddress(QString::fromLatin1(range.network)), range.prefix))
+            return range.scope;
+    }
+    return otherwise;
+}
+
+AddressScope ipv4Scope(quint32 address)
+{
+    // 224/4 is multicast and 240/4 reserved; together they are 224/3.
+    if (address >> 28 == 0xE)
+        return AddressScope::Multicast;
+    if (address >> 28 == 0xF)
+        return AddressScope::Reserved;
+    return scopeIn(Ipv4Ranges, QHostAddress(address), AddressScope::Public);
+}
+
+} // namespace
+
+AddressScope addressScope(QStringView address)
+{
+    const QStringView text = address.trimmed();
+    if (const std::optional<quint32> ipv4 = dottedQuad(text))
+        return ipv4Scope(*ipv4);
+    // Without the colon test QHostAddress would take "127.1" or "0x7f.0.0.1"
+    // as IPv4, forms no router writes in its log.
+    QHostAddress ipv6;
+    if (!text.contains(u':') || !ipv6.setAddress(text.toString()) ||
+        ipv6.protocol() != QAbstractSocket::IPv6Protocol)
+        return AddressScope::NotAnAddress;
+    bool mapped = false;
+    const quint32 ipv4 = ipv6.toIPv4Address(&mapped);
+    if (mapped)
+        return ipv4Scope(ipv4);
+    return scopeIn(Ipv6Ranges, ipv6, AddressScope::Public);
+}
+
+QString toString(AddressScope scope)
+{
+    switch (scope) {
+    case AddressScope::Public:
+        return QStringLiteral("a public address");
+    case AddressScope::NotAnAddress:
+        return QStringLiteral("not an IP address");
+    case AddressScope::ThisNetwork:
+        return QStringLiteral("an all-zero address that names no host");
+    case AddressScope::Loopback:
+        return QStringLiteral("a loopback address");
+    case AddressScope::Private:
+        return QStringLiteral("a private address");
+    case AddressScope::SharedNat:
+        return QStringLiteral("a carrier-grade NAT address");
+    case AddressScope::LinkLocal:
+        return QStringLiteral("a link-local address");
+    case AddressScope::Documentation:
+        return QStringLiteral("an address reserved for documentation");
+    case AddressScope::Benchmarking:
+        return QStringLiteral("an address reserved for network benchmarks");
+    case AddressScope::Multicast:
+        return QStringLiteral("a multicast address");
+    case AddressScope::Reserved:
+        return QStringLiteral("a reserved address");
+    }
+    return {};
+}
+
+} // namespace parlowen

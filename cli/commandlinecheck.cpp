@@ -1,0 +1,257 @@
+// One check without a window, reported a line a step.
+#include "cli/commandlinecheck.h"
+
+#include "check/addressscope.h"
+#include "check/outcome.h"
+#include "check/routerurl.h"
+#include "check/updateurl.h"
+#include "check/wanaddress.h"
+#include "cli/laststate.h"
+#include "platform/loaderror.h"
+
+#include <chrono>
+
+namespace parlowen::cli {
+
+namespace {
+const QString LineBreak = QStringLiteral("\r\n");
+
+// The first line of the provider's answer that says something, short
+// enough for a log line: "good 81.2.69.142", "badauth", "nochg".
+QString answerExcerpt(const QString& text)
+{
+    constexpr qsizetype MaxLength = 160;
+    for (const QString& line : text.split(LineBreak)) {
+        const QString simplified = line.simplified();
+        if (simplified.isEmpty())
+            continue;
+        if (simplified.size() > MaxLength)
+            return quoted(simplified.left(MaxLength)) + QStringLiteral("...");
+        return quoted(simplified);
+    }
+    return QStringLiteral("an empty page");
+}
+
+QString statusText(const HtmlDocument& page)
+{
+    return QStringLiteral("HTTP %1").arg(page.httpStatus());
+}
+
+qint64 daysBetween(const QDateTime& from, const QDateTime& to)
+{
+    return from.secsTo(to) / (24 * 60 * 60);
+}
+} // namespace
+
+void Console::step(const QString& line)
+{
+    m_err << m_redactor(line) << '\n';
+    m_err.flush();
+}
+
+void Console::result(const QString& line)
+{
+    m_out << m_redactor(line) << '\n';
+    m_out.flush();
+}
+
+void Console::raw(const QString& text)
+{
+    m_out << text;
+    m_out.flush();
+}
+
+QString quoted(const QString& text)
+{
+    QString shown = QStringLiteral("\"");
+    for (QChar c : text) {
+        if (c == u'\r')
+            shown += QStringLiteral("\\r");
+        else if (c == u'\n')
+            shown += QStringLiteral("\\n");
+        else if (c == u'\t')
+            shown += QStringLiteral("\\t");
+        else if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown + u'"';
+}
+
+QString whyNoAddress(const HtmlDocument& page)
+{
+    if (page.loadError() != LoadError::None)
+        return toString(page.loadError());
+    const QString text = page.body().innerText();
+    if (extractWanAddress(text))
+        return {};
+    const int status = page.httpStatus();
+    if (status == 401 || status == 403) {
+        return QStringLiteral("the router refused the password (HTTP %1). "
+                              "Check the router password in the settings.")
+            .arg(status);
+    }
+    if (status < 200 || status > 299) {
+        return QStringLiteral("the router answered HTTP %1 instead of its system log, and that page "
+                              "has no address. Check the router address in the settings.")
+            .arg(status);
+    }
+    // With a line break added, only a missing marker still finds nothing.
+    if (extractWanAddress(text + LineBreak)) {
+        return QStringLiteral("the \"WAN IP is \" line is the last of the page and no line break ends "
+                              "it, so where the address ends cannot be told.");
+    }
+    return QStringLiteral("the page has no \"WAN IP is \" line. To see the text the check reads, run "
+                          "parlowen-check --page-text with the router page's address.");
+}
+
+CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
+                                   const CommandEnvironment& environment, QObject* parent)
+    : QObject(parent), m_settings(std::move(settings)), m_options(std::move(options)), m_console(console),
+      m_environment(environment)
+{
+    m_browser.setLimits(m_environment.limits);
+    connect(&m_browser, &BrowserEngine::DocumentComplete, this, &CommandLineCheck::PageCompleted);
+}
+
+void CommandLineCheck::start()
+{
+    const QString url = routerLogUrl(m_settings.routerPassword, m_settings.routerAddress);
+    m_console.step(QStringLiteral("Router page: loading %1").arg(maskedUrl(url)));
+    m_stage = Stage::RouterPage;
+    m_browser.Navigate(url);
+}
+
+void CommandLineCheck::PageCompleted(const QString& url)
+{
+    // Each stage waits for its own page: an update address that happens to
+    // hold "syslog", or a router address that holds the service URL, must
+    // not be taken for the other page.
+    if (m_stage == Stage::RouterPage && isRouterLogUrl(url))
+        routerPageCompleted();
+    else if (m_stage == Stage::Answer && url == m_updateUrl && isServiceAnswer(url, m_settings.serviceUrl))
+        answerCompleted();
+}
+
+void CommandLineCheck::routerPageCompleted()
+{
+    const HtmlDocument& page = m_browser.Document();
+    if (page.loadError() != LoadError::None) {
+        m_console.step(QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
+        return finish(ExitNoAddress);
+    }
+    m_console.step(QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
+    const std::optional<QString> address = extractWanAddress(page.body().innerText());
+    if (!address) {
+        m_console.step(QStringLiteral("WAN address: none: %1").arg(whyNoAddress(page)));
+        return finish(ExitNoAddress);
+    }
+    m_address = *address;
+    m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_address)));
+
+    // Sent all the same, as the window does: a router behind another NAT
+    // still reports what it has, and only its owner knows whether that helps.
+    const AddressScope scope = addressScope(m_address);
+    if (scope == AddressScope::NotAnAddress) {
+        m_console.step(QStringLiteral("Warning: %1 is not an IP address; it is sent as the router wrote it.")
+                           .arg(quoted(m_address)));
+    } else if (scope != AddressScope::Public) {
+        m_console.step(QStringLiteral("Warning: %1 is %2, not a public one: the router itself may sit "
+                                      "behind another NAT (another router's or the Internet provider's), "
+                                      "and the host name will not reach it from outside.")
+                           .arg(m_address.trimmed(), toString(scope)));
+    }
+
+    if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
+        m_console.result(QStringLiteral("The IP is unchanged; nothing was sent"));
+        return finish(ExitAccepted);
+    }
+
+    m_updateUrl = buildUpdateUrl(
+        {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host, m_address});
+    if (m_options.dryRun) {
+        m_console.step(QStringLiteral("Update: not sent (dry run)"));
+        m_console.result(maskedUrl(m_updateUrl));
+        return finish(ExitAccepted);
+    }
+    m_console.step(QStringLiteral("Update: sending %1").arg(maskedUrl(m_updateUrl)));
+    m_stage = Stage::Answer;
+    m_browser.Navigate2(m_updateUrl);
+}
+
+void CommandLineCheck::answerCompleted()
+{
+    const HtmlDocument& answer = m_browser.Document();
+    if (answer.loadError() != LoadError::None) {
+        m_console.step(QStringLiteral("Answer: none: %1").arg(toString(answer.loadError())));
+    } else {
+        m_console.step(QStringLiteral("Answer: %1: %2")
+                           .arg(statusText(answer), answerExcerpt(answer.body().innerText())));
+    }
+    // An error page is judged like any other answer, as the window does:
+    // it never says "updated successfully".
+    const UpdateOutcome outcome = judgeAnswer(answer.body().innerText());
+    m_console.result(outcomeMessage(outcome));
+    if (outcome == UpdateOutcome::Accepted && m_options.ifChanged)
+        rememberAcceptance(m_address);
+    finish(outcome == UpdateOutcome::Accepted ? ExitAccepted : ExitNotAccepted);
+}
+
+bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
+{
+    const LastAcceptanceRead read = readLastAcceptance(m_options.statePath);
+    if (!read.value) {
+        m_console.step(read.problem.isEmpty() ? QStringLiteral("Last update: none remembered; sending")
+                                              : QStringLiteral("Last update: %1; sending").arg(read.problem));
+        return false;
+    }
+    const LastAcceptance& last = *read.value;
+    const QDateTime now = m_environment.now().toUTC();
+    const QString when = last.acceptedAt.toString(Qt::ISODate);
+    if (last.target != updateTarget(m_settings.serviceUrl, m_settings.userName, m_settings.host)) {
+        m_console.step(QStringLiteral("Last update: made with another service URL, user name or host; "
+                                      "sending"));
+        return false;
+    }
+    if (last.address != address) {
+        m_console.step(QStringLiteral("Last update: %1 was accepted at %2; the address has changed; sending")
+                           .arg(quoted(last.address), when));
+        return false;
+    }
+    // A time in the future means the clock was wrong then or is now; the
+    // safe side is to send.
+    const qint64 age = last.acceptedAt.secsTo(now);
+    const qint64 refreshAfter = std::chrono::duration_cast<std::chrono::seconds>(RefreshAfter).count();
+    if (age < 0 || age >= refreshAfter) {
+        m_console.step(QStringLiteral("Last update: the same address was accepted at %1, %2 days ago; "
+                                      "sending again so that the provider keeps the name")
+                           .arg(when)
+                           .arg(daysBetween(last.acceptedAt, now)));
+        return false;
+    }
+    m_console.step(QStringLiteral("Last update: the same address was accepted at %1; nothing sent until "
+                                  "%2, so that the provider does not block repeated updates")
+                       .arg(when, last.acceptedAt.addSecs(refreshAfter).toString(Qt::ISODate)));
+    return true;
+}
+
+void CommandLineCheck::rememberAcceptance(const QString& address)
+{
+    const LastAcceptance last{address, m_environment.now().toUTC(), m_settings.host,
+                              updateTarget(m_settings.serviceUrl, m_settings.userName, m_settings.host)};
+    const QString problem = writeLastAcceptance(m_options.statePath, last);
+    if (!problem.isEmpty()) {
+        m_console.step(QStringLiteral("Warning: the accepted address could not be remembered (%1); the "
+                                      "next run with --if-changed sends it again.")
+                           .arg(problem));
+    }
+}
+
+void CommandLineCheck::finish(int exitCode)
+{
+    m_stage = Stage::Done;
+    emit finished(exitCode);
+}
+
+} // namespace parlowen::cli

@@ -1,0 +1,91 @@
+#pragma once
+// One check driven by the browser engine's signals: the router's page, the
+// address in it, the update, the provider's answer; each step reported as a
+// line, the outcome as the exit code.
+
+#include "cli/checkcommand.h"
+#include "cli/redaction.h"
+#include "platform/browserengine.h"
+
+#include <QObject>
+#include <QString>
+#include <QTextStream>
+
+namespace parlowen::cli {
+
+// The six settings as the window has them.
+struct CheckSettings {
+    QString routerPassword;
+    QString routerAddress;
+    QString serviceUrl;
+    QString userName;
+    QString servicePassword;
+    QString host;
+};
+
+struct CheckOptions {
+    bool dryRun = false;
+    bool ifChanged = false;
+    QString statePath; // where --if-changed keeps its memory
+};
+
+// Where the command writes: the result to out, the steps to err, with the
+// passwords it knows of masked in both.
+class Console {
+public:
+    Console(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
+
+    Redactor& redactor() { return m_redactor; }
+    void step(const QString& line);
+    void result(const QString& line);
+    // Unchanged and without a line break of its own: --page-text output.
+    void raw(const QString& text);
+
+private:
+    QTextStream& m_out;
+    QTextStream& m_err;
+    Redactor m_redactor;
+};
+
+// Why a finished router page yields no address, in the user's words; empty
+// when it does yield one.
+QString whyNoAddress(const HtmlDocument& page);
+
+// A text as it stands, quoted, with control characters made visible, so a
+// stray space or line break in what the router wrote can be seen.
+QString quoted(const QString& text);
+
+class CommandLineCheck : public QObject {
+    Q_OBJECT
+public:
+    CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
+                     const CommandEnvironment& environment, QObject* parent = nullptr);
+
+    // Loads the router's page; finished() follows once the check is over.
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    enum class Stage { Idle, RouterPage, Answer, Done };
+
+    void PageCompleted(const QString& url);
+    void routerPageCompleted();
+    void answerCompleted();
+    // True when --if-changed finds nothing new to send.
+    bool unchangedSinceLastAcceptance(const QString& address);
+    void rememberAcceptance(const QString& address);
+    void finish(int exitCode);
+
+    CheckSettings m_settings;
+    CheckOptions m_options;
+    Console& m_console;
+    CommandEnvironment m_environment;
+    BrowserEngine m_browser;
+    Stage m_stage = Stage::Idle;
+    QString m_updateUrl;
+    QString m_address;
+};
+
+} // namespace parlowen::cli
