@@ -2,38 +2,19 @@
 // address, for generated pages of realistic shape and growing size.
 
 #include "check/wanaddress.h"
+#include "demo/routersim.h"
 #include "platform/pagetext.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 
+using parlowen::demo::htmlEscaped;
+using parlowen::demo::syslogLine;
+
 namespace {
 
 enum class Layout { TextArea, Pre, Table };
-
-QByteArray logLine(int n)
-{
-    static const char* const messages[] = {
-        "kernel: eth0: link up, 100Mbps, full-duplex, lpa 0x45E1",
-        "dnsmasq-dhcp[812]: DHCPACK(br0) 192.0.2.23 00:1a:2b:3c:4d:5e laptop",
-        "pppd[1024]: LCP: timeout sending Config-Requests",
-        "miniupnpd[733]: HTTP listening on port 5000",
-        "kernel: DROP IN=ppp0 OUT= SRC=198.51.100.77 DST=203.0.113.7 LEN=40 PROTO=TCP SPT=443 DPT=51234",
-        "ntpd[601]: time synchronised with 192.0.2.123 <stratum 2>",
-        "httpd[455]: login from 192.0.2.10 accepted",
-    };
-    const int second = n % 60, minute = (n / 60) % 60, hour = (n / 3600) % 24;
-    return QByteArray("Jan  1 ") + QByteArray::number(hour).rightJustified(2, '0') + ':' +
-           QByteArray::number(minute).rightJustified(2, '0') + ':' +
-           QByteArray::number(second).rightJustified(2, '0') + ' ' + messages[n % std::size(messages)];
-}
-
-QByteArray escaped(const QByteArray& text)
-{
-    QByteArray out = text;
-    return out.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
-}
 
 // A page shaped like a router's log page: head with a style sheet, a layout
 // table with the menu, then the log, with the WAN line near the end.
@@ -63,17 +44,17 @@ QByteArray logPage(qsizetype targetSize, Layout layout)
     auto addLine = [&](const QByteArray& line) {
         if (layout == Layout::Table) {
             const qsizetype stamp = 15;
-            page +=
-                "<tr><td>" + line.left(stamp) + "</td><td>" + escaped(line.mid(stamp + 1)) + "</td></tr>\r\n";
+            page += "<tr><td>" + line.left(stamp) + "</td><td>" + htmlEscaped(line.mid(stamp + 1)) +
+                    "</td></tr>\r\n";
         } else {
-            page += escaped(line) + "\r\n";
+            page += htmlEscaped(line) + "\r\n";
         }
     };
     while (page.size() < targetSize - 2048)
-        addLine(logLine(n++));
+        addLine(syslogLine(n++));
     addLine("Jan  1 23:59:58 pppd[1024]: WAN IP is 203.0.113.7");
     for (int i = 0; i < 5; ++i)
-        addLine(logLine(n++));
+        addLine(syslogLine(n++));
     switch (layout) {
     case Layout::TextArea:
         page += "</textarea>";

@@ -70,9 +70,14 @@ QHash<QByteArray, QByteArray> digestFields(const QByteArray& header)
     return fields;
 }
 
+// HTTP/1.0 closes after each answer unless the client asks to keep it open;
+// such clients (inadyn, for one) read the answer until the connection ends.
 bool wantsClose(const RecordedRequest& request)
 {
-    return request.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
+    const QByteArray connection = request.header("Connection");
+    if (request.version == "HTTP/1.0")
+        return connection.compare("keep-alive", Qt::CaseInsensitive) != 0;
+    return connection.compare("close", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -180,6 +185,7 @@ void FakeHttpServer::onReadyRead(QTcpSocket* socket)
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
         request.target = requestLine.value(1);
+        request.version = requestLine.value(2);
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)

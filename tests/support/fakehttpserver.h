@@ -50,8 +50,9 @@ struct FakeResponse {
 
 struct RecordedRequest {
     QByteArray method;
-    QByteArray target; // as sent: origin form "/p?q" or, to a proxy, absolute form
-    QString path;      // percent-decoded
+    QByteArray target;  // as sent: origin form "/p?q" or, to a proxy, absolute form
+    QByteArray version; // "HTTP/1.1", "HTTP/1.0"
+    QString path;       // percent-decoded
     QUrlQuery query;
     HeaderList headers;
 
