@@ -12,7 +12,7 @@ class TestAddressScope : public QObject {
 private slots:
     void scope_data();
     void scope();
-    void everyScopeHasWordsForTheWarning();
+    void everyScopeHasWordsOfItsOwn();
 };
 
 void TestAddressScope::scope_data()
@@ -21,13 +21,12 @@ void TestAddressScope::scope_data()
     QTest::addColumn<AddressScope>("expected");
     using S = AddressScope;
 
+    // Each range once, the prefix lengths pinned at both edges of two of them.
     QTest::newRow("an ordinary IPv4 address is public") << "81.2.69.142" << S::Public;
-    QTest::newRow("the address just above 10/8 is public") << "11.0.0.0" << S::Public;
-    QTest::newRow("the first address of 10/8 is private") << "10.0.0.0" << S::Private;
-    QTest::newRow("172.15 lies below the private 172.16/12") << "172.15.255.255" << S::Public;
-    QTest::newRow("172.16 starts the private block") << "172.16.0.1" << S::Private;
-    QTest::newRow("172.31 ends the private block") << "172.31.255.255" << S::Private;
-    QTest::newRow("172.32 lies above the private block") << "172.32.0.0" << S::Public;
+    QTest::newRow("10/8 is private") << "10.0.0.0" << S::Private;
+    QTest::newRow("172.16 starts the private 172.16/12") << "172.16.0.1" << S::Private;
+    QTest::newRow("172.31 ends it") << "172.31.255.255" << S::Private;
+    QTest::newRow("172.32 lies above it") << "172.32.0.0" << S::Public;
     QTest::newRow("192.168/16 is private") << "192.168.1.1" << S::Private;
     QTest::newRow("100.63 lies below carrier-grade NAT") << "100.63.255.255" << S::Public;
     QTest::newRow("100.64 starts carrier-grade NAT") << "100.64.0.0" << S::SharedNat;
@@ -36,57 +35,42 @@ void TestAddressScope::scope_data()
     QTest::newRow("127/8 is loopback, not only 127.0.0.1") << "127.45.6.7" << S::Loopback;
     QTest::newRow("169.254/16 is link-local") << "169.254.10.20" << S::LinkLocal;
     QTest::newRow("TEST-NET-1 is for documentation") << "192.0.2.7" << S::Documentation;
-    QTest::newRow("TEST-NET-3 is for documentation") << "203.0.113.0" << S::Documentation;
     QTest::newRow("198.18/15 is for benchmarks") << "198.19.255.1" << S::Benchmarking;
-    QTest::newRow("0/8 is this network, never a WAN address") << "0.1.2.3" << S::ThisNetwork;
+    QTest::newRow("0/8 names no host") << "0.1.2.3" << S::ThisNetwork;
     QTest::newRow("224/4 is multicast") << "239.255.255.250" << S::Multicast;
-    QTest::newRow("240/4 is reserved") << "240.0.0.1" << S::Reserved;
-    QTest::newRow("the limited broadcast address is reserved") << "255.255.255.255" << S::Reserved;
+    QTest::newRow("240/4 is reserved, broadcast included") << "255.255.255.255" << S::Reserved;
 
-    QTest::newRow("zero padding is read as decimal, as the router means it")
-        << "010.000.000.001" << S::Private;
+    QTest::newRow("zero padding is read as decimal") << "010.000.000.001" << S::Private;
     QTest::newRow("spaces around the address are ignored") << " 10.1.2.3 " << S::Private;
-    QTest::newRow("a short IPv4 form is not an address a router writes") << "127.1" << S::NotAnAddress;
-    QTest::newRow("a hexadecimal IPv4 form is not an address") << "0x7f.0.0.1" << S::NotAnAddress;
-    QTest::newRow("an octet over 255 is not an address") << "10.0.0.256" << S::NotAnAddress;
-    QTest::newRow("five octets are not an address") << "1.2.3.4.5" << S::NotAnAddress;
-    QTest::newRow("an empty text is not an address") << "" << S::NotAnAddress;
-    QTest::newRow("an address followed by more text is not an address")
-        << "81.2.69.142 (PPPoE)" << S::NotAnAddress;
+    QTest::newRow("a short IPv4 form is no address") << "127.1" << S::NotAnAddress;
+    QTest::newRow("an octet over 255 is no address") << "10.0.0.256" << S::NotAnAddress;
+    QTest::newRow("an empty text is no address") << "" << S::NotAnAddress;
+    QTest::newRow("an address followed by more text") << "81.2.69.142 (PPPoE)" << S::NotAnAddress;
 
     QTest::newRow("a global IPv6 address is public") << "2a00:1450:4001:81b::200e" << S::Public;
     QTest::newRow("the IPv6 loopback") << "::1" << S::Loopback;
-    QTest::newRow("the IPv6 all-zero address") << "::" << S::ThisNetwork;
-    QTest::newRow("fc00::/7 unique local, fc half") << "fc12::1" << S::Private;
-    QTest::newRow("fc00::/7 unique local, fd half") << "fdff:ffff::1" << S::Private;
-    QTest::newRow("fe80::/10 link-local") << "fe80::1" << S::LinkLocal;
+    QTest::newRow("fc00::/7 takes in the fd half") << "fdff:ffff::1" << S::Private;
     QTest::newRow("fe80::/10 reaches up to febf") << "febf::1" << S::LinkLocal;
-    QTest::newRow("fec0 lies above link-local") << "fec0::1" << S::Public;
-    QTest::newRow("link-local with a zone") << "fe80::1%eth0" << S::LinkLocal;
     QTest::newRow("2001:db8::/32 is for documentation") << "2001:db8:1::7" << S::Documentation;
-    QTest::newRow("2001:db9 lies outside documentation") << "2001:db9::1" << S::Public;
     QTest::newRow("ff00::/8 is multicast") << "ff02::1" << S::Multicast;
-    QTest::newRow("an IPv4-mapped private address is private") << "::ffff:192.168.0.1" << S::Private;
-    QTest::newRow("an IPv4-mapped public address is public") << "::ffff:81.2.69.142" << S::Public;
-    QTest::newRow("a broken IPv6 address is not an address") << "2001:db8:::1" << S::NotAnAddress;
-    QTest::newRow("an IPv6 address in brackets is not an address") << "[2001:db8::1]" << S::NotAnAddress;
+    QTest::newRow("an IPv4-mapped address has the IPv4 scope") << "::ffff:192.168.0.1" << S::Private;
+    QTest::newRow("a broken IPv6 address") << "2001:db8:::1" << S::NotAnAddress;
 }
 
 void TestAddressScope::scope()
 {
     QFETCH(QString, address);
     QFETCH(AddressScope, expected);
-    // Compared in words, which also makes a failure readable.
+    // Compared in words, which makes a failure readable.
     QCOMPARE(toString(addressScope(address)), toString(expected));
 }
 
-void TestAddressScope::everyScopeHasWordsForTheWarning()
+void TestAddressScope::everyScopeHasWordsOfItsOwn()
 {
     QStringList seen;
     for (int i = int(AddressScope::Public); i <= int(AddressScope::Reserved); ++i) {
         const QString words = toString(AddressScope(i));
-        QVERIFY2(!words.isEmpty(), qPrintable(QString::number(i)));
-        QVERIFY2(!seen.contains(words), qPrintable(words));
+        QVERIFY2(!words.isEmpty() && !seen.contains(words), qPrintable(words));
         seen << words;
     }
 }
