@@ -4,9 +4,15 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <malloc.h>
 
 int main(int argc, char* argv[])
 {
+    // A large router page passes through a few buffers of its size, one after
+    // the other. glibc would raise its mmap threshold after the first is
+    // freed and keep the next ones in the heap, where freeing them does not
+    // give the memory back; a fixed threshold returns each at once.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlowen-check"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));

@@ -229,8 +229,13 @@ void BrowserEngine::Private::onMetaDataChanged()
 {
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     // A redirect's own body is never kept, whatever it announces.
-    if (!isRedirect() && length.isValid() && length.toLongLong() > limits.maxBodyBytes)
-        fail(LoadError::TooLarge);
+    if (isRedirect() || !length.isValid())
+        return;
+    if (length.toLongLong() > limits.maxBodyBytes)
+        return fail(LoadError::TooLarge);
+    // Room for the whole body at once: growing by appends would copy it over
+    // and over, and leave up to twice its size allocated.
+    body.reserve(length.toLongLong());
 }
 
 void BrowserEngine::Private::onReadyRead()
@@ -239,11 +244,16 @@ void BrowserEngine::Private::onReadyRead()
         reply->readAll();
         return;
     }
-    if (body.size() + reply->bytesAvailable() > limits.maxBodyBytes) {
+    const qint64 available = reply->bytesAvailable();
+    if (body.size() + available > limits.maxBodyBytes) {
         fail(LoadError::TooLarge);
         return;
     }
-    body.append(reply->readAll());
+    // Read straight into the body rather than through a temporary copy.
+    const qsizetype start = body.size();
+    body.resize(start + available);
+    const qint64 read = reply->read(body.data() + start, available);
+    body.resize(start + qMax<qint64>(read, 0));
 }
 
 void BrowserEngine::Private::onFinished()

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace parlowen {
@@ -226,19 +227,49 @@ bool isRendered(const GumboNode* node)
     return !(style.display && *style.display == "none");
 }
 
+// The text as it is collected: UTF-8 (half the size of UTF-16 while the page
+// and its tree are still alive), in pieces of about a mebibyte, so that
+// widening it to a QString frees each piece as soon as it is converted and a
+// large page's text is never held twice. A piece ends only between appends,
+// which are always whole characters.
+class Utf8Chunks {
+public:
+    void append(const char* data, qsizetype size)
+    {
+        if (m_chunks.empty() || (!m_chunks.back().isEmpty() && m_chunks.back().size() + size > ChunkBytes)) {
+            m_chunks.emplace_back();
+            m_chunks.back().reserve(std::max(ChunkBytes, size));
+        }
+        m_chunks.back().append(data, size);
+    }
+    void append(const char* text) { append(text, qsizetype(std::strlen(text))); }
+    void append(char c) { append(&c, 1); }
+
+    QString toString() &&
+    {
+        qsizetype bytes = 0;
+        for (const QByteArray& chunk : m_chunks)
+            bytes += chunk.size();
+        QString text;
+        text.reserve(bytes); // never fewer bytes than characters
+        for (QByteArray& chunk : m_chunks)
+            text.append(QString::fromUtf8(std::exchange(chunk, {})));
+        m_chunks.clear();
+        return text;
+    }
+
+private:
+    static constexpr qsizetype ChunkBytes = 1 << 20;
+    std::vector<QByteArray> m_chunks;
+};
+
 // Builds the text as UTF-8, with white space collapsed the way CSS lays out
 // "white-space: normal" text, and the required line breaks of blocks merged:
 // a run of them becomes as many breaks as the largest asks for, and runs at
 // the very start and end are dropped.
 class TextCollector {
 public:
-    // The text is rarely longer than the page; reserving that much once
-    // spares a large page a chain of reallocations.
-    TextCollector(const char* source, const std::vector<TextRun>* runs, qsizetype pageSize)
-        : m_source(source), m_runs(runs)
-    {
-        m_out.reserve(pageSize + pageSize / 16 + 64);
-    }
+    TextCollector(const char* source, const std::vector<TextRun>* runs) : m_source(source), m_runs(runs) {}
 
     void requireBreaks(int count)
     {
@@ -295,7 +326,7 @@ public:
         }
     }
 
-    QString finish() const { return QString::fromUtf8(m_out); }
+    Utf8Chunks finish() { return std::move(m_out); }
 
 private:
     void beginContent()
@@ -371,7 +402,7 @@ private:
 
     const char* m_source;
     const std::vector<TextRun>* m_runs;
-    QByteArray m_out;
+    Utf8Chunks m_out;
     int m_requiredBreaks = 0;
     bool m_hasContent = false;
     bool m_pendingSpace = false;
@@ -424,10 +455,9 @@ struct Frame {
 };
 
 // Walks with an explicit stack: a page may nest elements very deeply.
-QString renderBody(const GumboNode* body, const char* source, const std::vector<TextRun>* runs,
-                   qsizetype pageSize)
+Utf8Chunks renderBody(const GumboNode* body, const char* source, const std::vector<TextRun>* runs)
 {
-    TextCollector out(source, runs, pageSize);
+    TextCollector out(source, runs);
     std::vector<Frame> stack;
     stack.push_back({body});
     while (!stack.empty()) {
@@ -600,11 +630,10 @@ bool placeholdersIntact(const GumboOutput& output, size_t count)
     return found == count;
 }
 
-QString renderTree(const GumboOutput& output, const char* source, const std::vector<TextRun>* runs,
-                   qsizetype pageSize)
+Utf8Chunks renderTree(const GumboOutput& output, const char* source, const std::vector<TextRun>* runs)
 {
     const GumboNode* body = findBody(output);
-    return body ? renderBody(body, source, runs, pageSize) : QString();
+    return body ? renderBody(body, source, runs) : Utf8Chunks();
 }
 
 // Line breaks of a text/plain page as "\r\n", whatever they were.
@@ -634,9 +663,9 @@ QByteArray mediaType(QByteArrayView contentType)
     return trimmedAscii(semi < 0 ? contentType : contentType.first(semi)).toByteArray().toLower();
 }
 
-} // namespace
-
-QString innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, InnerTextTrace* trace)
+// innerText as UTF-8. The parse tree and the rewritten page are gone by the
+// time the caller widens the text to a QString.
+Utf8Chunks innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders, InnerTextTrace* trace)
 {
     if (placeholders == TextPlaceholders::On && !mayContainPlaceholderCodePoints(utf8Html)) {
         const PreparedHtml prepared = prepareHtml(utf8Html, TextPlaceholders::On);
@@ -646,13 +675,19 @@ QString innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, 
         if (prepared.runs.empty() || placeholdersIntact(*tree, prepared.runs.size())) {
             if (trace)
                 trace->placeholdersAccepted = !prepared.runs.empty();
-            return renderTree(*tree, utf8Html.data(), prepared.runs.empty() ? nullptr : &prepared.runs,
-                              utf8Html.size());
+            return renderTree(*tree, utf8Html.data(), prepared.runs.empty() ? nullptr : &prepared.runs);
         }
     }
     const PreparedHtml prepared = prepareHtml(utf8Html, TextPlaceholders::Off);
     const GumboTree tree = parseHtml(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html);
-    return renderTree(*tree, nullptr, nullptr, utf8Html.size());
+    return renderTree(*tree, nullptr, nullptr);
+}
+
+} // namespace
+
+QString innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, InnerTextTrace* trace)
+{
+    return innerTextUtf8(utf8Html, placeholders, trace).toString();
 }
 
 QString innerTextOfHtml(QByteArrayView utf8Html)
@@ -680,10 +715,15 @@ QString pageText(QByteArray body, QByteArrayView contentType)
                 charset = {};
         }
     }
-    const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
-    if (plainText)
-        return normalisedPlainText(utf8);
-    return innerTextOfHtml(utf8, TextPlaceholders::On, nullptr);
+    Utf8Chunks text;
+    {
+        const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
+        if (plainText)
+            return normalisedPlainText(utf8);
+        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr);
+    }
+    // Only the text is left when it widens to UTF-16.
+    return std::move(text).toString();
 }
 
 } // namespace parlowen
