@@ -103,8 +103,23 @@ void Redactor::addSecret(const QString& secret)
 
 QString Redactor::operator()(QString text) const
 {
-    for (const QString& form : m_forms)
-        text.replace(form, Mask);
+    // Only where the secret stands on its own: an echoed password is set off
+    // by "=", "&", spaces or quotes, while a short one found inside a word
+    // ("r" in "received") is no leak, and masking it would garble the line.
+    const auto isWordCharacter = [&](qsizetype i) {
+        return i >= 0 && i < text.size() && text[i].isLetterOrNumber();
+    };
+    for (const QString& form : m_forms) {
+        qsizetype from = 0;
+        while ((from = text.indexOf(form, from)) >= 0) {
+            if (isWordCharacter(from - 1) || isWordCharacter(from + form.size())) {
+                ++from;
+                continue;
+            }
+            text.replace(from, form.size(), Mask);
+            from += Mask.size();
+        }
+    }
     return text;
 }
 

@@ -13,8 +13,8 @@ namespace parlowen::cli {
 // rest can be compared with what was sent.
 QString maskedUrl(const QString& url);
 
-// Replaces known secrets wherever they turn up in a text, as typed or
-// percent-encoded, e.g. in an answer page that echoes the request.
+// Replaces known secrets wherever they stand on their own in a text, as typed
+// or percent-encoded, e.g. in an answer page that echoes the request.
 class Redactor {
 public:
     void addSecret(const QString& secret);

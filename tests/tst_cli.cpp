@@ -2,6 +2,7 @@
 // and provider (a loopback port of its own). Runs inside a private network
 // namespace, so nothing it sends can leave the machine.
 #include "cli/checkcommand.h"
+#include "cli/redaction.h"
 #include "platform/loaderror.h"
 #include "settings/settingkeys.h"
 #include "support/fakehttpserver.h"
@@ -55,6 +56,8 @@ private slots:
     void runsThatLoadNothing_data();
     void runsThatLoadNothing();
     void aDryRunShowsTheUpdateAndSendsNothing();
+    void aShortPasswordIsMaskedOnlyWhereItStandsAlone_data();
+    void aShortPasswordIsMaskedOnlyWhereItStandsAlone();
     void ifChangedSendsOnlyWhatTheProviderNeeds_data();
     void ifChangedSendsOnlyWhatTheProviderNeeds();
     void anAcceptanceThatCannotBeRememberedStillCounts();
@@ -389,6 +392,27 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads()
     expectInErr(run, found);
     if (fromFile)
         QVERIFY(m_router->requests().isEmpty());
+}
+
+void TestCli::aShortPasswordIsMaskedOnlyWhereItStandsAlone_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("the result line keeps its letters") << "The IP has been received"
+                                                       << "The IP has been received";
+    QTest::newRow("an echoed query value") << "badauth password=r&user=x"
+                                           << "badauth password=***&user=x";
+    QTest::newRow("a quoted answer") << "\"r\""
+                                     << "\"***\"";
+}
+
+void TestCli::aShortPasswordIsMaskedOnlyWhereItStandsAlone()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, shown);
+    cli::Redactor redactor;
+    redactor.addSecret(QStringLiteral("r"));
+    QCOMPARE(redactor(line), shown);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
