@@ -17,7 +17,7 @@ namespace {
 const QString LineBreak = QStringLiteral("\r\n");
 
 // The first line of the provider's answer that says something, short
-// enough for a log line: "good 81.2.69.142", "badauth", "nochg".
+// enough for a log line: "good 203.0.113.7", "badauth", "nochg".
 QString answerExcerpt(const QString& text)
 {
     constexpr qsizetype MaxLength = 160;
