@@ -2,16 +2,17 @@
 #include "app/form1.h"
 
 #include "app/captionfont.h"
+#include "app/messagebox.h"
+#include "app/twips.h"
+#include "app/webbrowser.h"
 #include "check/outcome.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
-#include "platform/messagebox.h"
-#include "platform/runtime.h"
-#include "platform/twips.h"
-#include "platform/webbrowser.h"
+#include "settings/settingslocation.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
@@ -153,7 +154,8 @@ void Form1::LoadWindow()
     for (const SettingKey& entry : SettingKeys)
         fieldFor(entry.setting)
             ->setText(m_settings.ReadSetting(entry.section.toString(), entry.key.toString()));
-    processPendingEvents();
+    // Let the window paint its loaded fields before the check starts.
+    QCoreApplication::processEvents();
     OpenRouterLog();
 }
 

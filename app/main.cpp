@@ -1,7 +1,7 @@
 // Parlowen: keeps a dynamic DNS name pointing at the router's WAN address.
 #include "app/form1.h"
 
-#include "platform/runtime.h"
+#include "app/messagebox.h"
 
 #include <QApplication>
 

@@ -2,15 +2,15 @@
 // address, for generated pages of realistic shape and growing size.
 
 #include "check/wanaddress.h"
-#include "demo/routersim.h"
-#include "platform/pagetext.h"
+#include "html/pagetext.h"
+#include "sim/routersim.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 
-using parlowen::demo::htmlEscaped;
-using parlowen::demo::syslogLine;
+using parlowen::sim::htmlEscaped;
+using parlowen::sim::syslogLine;
 
 namespace {
 

@@ -37,7 +37,7 @@ done
 case "$build_dir" in /*) ;; *) build_dir=$repo/$build_dir ;; esac
 check=${check:-$build_dir/cli/parlowen-check}
 case "$check" in /*) ;; *) check=$repo/$check ;; esac
-simulator=${simulator:-$build_dir/demo/parlowen-simulator}
+simulator=${simulator:-$build_dir/sim/parlowen-simulator}
 case "$simulator" in /*) ;; *) simulator=$repo/$simulator ;; esac
 
 fail() {

@@ -10,7 +10,7 @@ inline constexpr char16_t UpdateTemplate[] =
     u"varService?username=varName&password=varPass&hostname=varHost&myip=varWANIP";
 
 struct UpdateFields {
-    QString service;    // the provider's update script, used as typed
+    QString service; // the provider's update script, used as typed
     QString userName;
     QString password;
     QString host;

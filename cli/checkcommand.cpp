@@ -6,10 +6,10 @@
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
 #include "cli/laststate.h"
-#include "platform/pagetext.h"
-#include "platform/runtime.h"
+#include "html/pagetext.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
+#include "settings/settingslocation.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>

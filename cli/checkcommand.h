@@ -2,7 +2,7 @@
 // parlowen-check: one check of the router's WAN address from the command
 // line, for timers and for finding out why a check fails.
 
-#include "platform/browserengine.h"
+#include "web/browserengine.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -7,7 +7,7 @@
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
 #include "cli/laststate.h"
-#include "platform/loaderror.h"
+#include "web/loaderror.h"
 
 #include <chrono>
 

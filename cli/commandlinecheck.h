@@ -5,7 +5,7 @@
 
 #include "cli/checkcommand.h"
 #include "cli/redaction.h"
-#include "platform/browserengine.h"
+#include "web/browserengine.h"
 
 #include <QObject>
 #include <QString>

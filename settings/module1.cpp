@@ -1,7 +1,7 @@
 // The settings module over the profile-file engine.
 #include "settings/module1.h"
 
-#include "platform/profilefile.h"
+#include "profile/profilefile.h"
 
 namespace parlowen {
 

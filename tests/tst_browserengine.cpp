@@ -1,6 +1,6 @@
 // The headless browser against fake servers on loopback.
-#include "platform/browserengine.h"
-#include "support/fakehttpserver.h"
+#include "sim/fakehttpserver.h"
+#include "web/browserengine.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -11,11 +11,11 @@
 #include <QUrl>
 
 Q_DECLARE_METATYPE(parlowen::LoadError)
-Q_DECLARE_METATYPE(parlowen::test::FakeHttpServer::Auth)
-Q_DECLARE_METATYPE(parlowen::test::FakeResponse)
+Q_DECLARE_METATYPE(parlowen::sim::FakeHttpServer::Auth)
+Q_DECLARE_METATYPE(parlowen::sim::FakeResponse)
 
 using namespace parlowen;
-using namespace parlowen::test;
+using namespace parlowen::sim;
 using namespace std::chrono_literals;
 using Auth = FakeHttpServer::Auth;
 

@@ -3,9 +3,9 @@
 // namespace, so nothing it sends can leave the machine.
 #include "cli/checkcommand.h"
 #include "cli/redaction.h"
-#include "platform/loaderror.h"
 #include "settings/settingkeys.h"
-#include "support/fakehttpserver.h"
+#include "sim/fakehttpserver.h"
+#include "web/loaderror.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,7 +13,7 @@
 #include <QUrl>
 
 using namespace parlowen;
-using test::FakeHttpServer;
+using sim::FakeHttpServer;
 
 namespace {
 const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");

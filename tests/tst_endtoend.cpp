@@ -2,8 +2,8 @@
 // provider on a loopback port of its own. Runs inside a private network
 // namespace, so nothing it sends can leave the machine.
 #include "app/form1.h"
-#include "platform/webbrowser.h"
-#include "support/fakehttpserver.h"
+#include "app/webbrowser.h"
+#include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
 
 #include <QLineEdit>
@@ -14,7 +14,7 @@
 
 using namespace parlowen;
 using namespace std::chrono_literals;
-using test::FakeHttpServer;
+using sim::FakeHttpServer;
 
 namespace {
 const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
@@ -109,12 +109,12 @@ void TestEndToEnd::aWholeCheckDeliversWhatWasTypedAndReportsOnce()
     waitForTheEnd(watcher);
 
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
-    const test::RecordedRequest& page = m_router->requests().constLast();
+    const sim::RecordedRequest& page = m_router->requests().constLast();
     QCOMPARE(page.method + ' ' + page.path.toUtf8(), QByteArray("GET /doc/syslog.htm"));
     QCOMPARE(page.basicCredentials(), qMakePair(QStringLiteral("admin"), RouterPassword));
 
     QCOMPARE(updates(), 1);
-    const test::RecordedRequest& update = m_provider->requests().constFirst();
+    const sim::RecordedRequest& update = m_provider->requests().constFirst();
     QCOMPARE(update.method, QByteArray("GET"));
     QCOMPARE(update.query.queryItems(QUrl::FullyDecoded).size(), 4);
     QCOMPARE(update.query.queryItemValue("username", QUrl::FullyDecoded), QStringLiteral("al ice&x=1"));

@@ -2,9 +2,9 @@
 // order, the unseen browser, and the message box the program reports with.
 #include "app/captionfont.h"
 #include "app/form1.h"
-#include "platform/messagebox.h"
-#include "platform/twips.h"
-#include "platform/webbrowser.h"
+#include "app/messagebox.h"
+#include "app/twips.h"
+#include "app/webbrowser.h"
 #include "support/messageboxwatcher.h"
 
 #include <QGroupBox>

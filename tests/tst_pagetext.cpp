@@ -1,9 +1,9 @@
 // Tests for the page-to-text renderer: decoding, the innerText rules, the
 // pre-pass that keeps gumbo fast, and pages built to hurt.
 
-#include "platform/htmlprepass.h"
-#include "platform/pagetext.h"
-#include "platform/pagetext_p.h"
+#include "html/htmlprepass.h"
+#include "html/pagetext.h"
+#include "html/pagetext_p.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 // Tests of the profile-file engine against real files in temporary folders.
 
-#include "platform/profilefile.h"
+#include "profile/profilefile.h"
 
 #include <QDir>
 #include <QFile>

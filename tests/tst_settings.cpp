@@ -2,9 +2,9 @@
 // by itself, and written at every close. Runs inside a private network
 // namespace: a start with a settings file loads the router page at once.
 #include "app/form1.h"
-#include "platform/runtime.h"
-#include "platform/webbrowser.h"
-#include "support/fakehttpserver.h"
+#include "app/webbrowser.h"
+#include "settings/settingslocation.h"
+#include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
 
 #include <QFile>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 using namespace parlowen;
-using test::FakeHttpServer;
+using sim::FakeHttpServer;
 
 namespace {
 QByteArray readAll(const QString& path)

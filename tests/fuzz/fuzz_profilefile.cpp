@@ -10,7 +10,7 @@
 // "section\ key\ value\ " then the file, then three bytes read from the end:
 // on disk or not, which key and which section (0: the ones given at the start).
 
-#include "platform/profilefile.h"
+#include "profile/profilefile.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,0 +1,44 @@
+#pragma once
+// Works out which character encoding a fetched page uses and decodes it, the
+// way browsers do: byte order mark, then the Content-Type header, then a meta
+// tag near the top of the page, then UTF-8 with Windows-1252 as a fallback.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace parlowen {
+
+struct Charset {
+    enum class Kind {
+        // UTF-8 where the bytes are valid, Windows-1252 for each byte that is not.
+        Utf8Or1252,
+        Utf16LE,
+        Utf16BE,
+        // Any other encoding Qt knows, by name.
+        Named,
+    };
+    Kind kind = Kind::Utf8Or1252;
+    QByteArray name;
+};
+
+// The value of the charset parameter of a Content-Type header, or empty.
+QByteArray charsetParameter(QByteArrayView contentType);
+
+// The charset a <meta> element in the first 1024 bytes of an HTML page
+// declares, or empty.
+QByteArray prescanMetaCharset(QByteArrayView html);
+
+// Maps an encoding label (as written in a page or header) to a decoder.
+// Unknown or empty labels give the UTF-8/Windows-1252 rule.
+Charset charsetForLabel(QByteArrayView label);
+
+// The encoding a byte order mark at the start of data names, and the mark's
+// length; length 0 when there is none.
+Charset charsetFromBom(QByteArrayView data, qsizetype* bomLength);
+
+// Decodes to UTF-8. When the bytes already are valid UTF-8 in a UTF-8
+// compatible encoding they are returned as they stand, without a copy.
+QByteArray decodeToUtf8(QByteArray bytes, const Charset& charset);
+
+} // namespace parlowen

@@ -1,0 +1,45 @@
+#pragma once
+// The finished top-level document as the window's handlers read it: the
+// body's rendered text and the address the page was asked for.
+
+#include "web/loaderror.h"
+
+#include <QString>
+
+namespace parlowen {
+
+class HtmlElement {
+public:
+    HtmlElement() = default;
+    explicit HtmlElement(QString innerText) : m_innerText(std::move(innerText)) {}
+
+    // Rendered text with every line break written as "\r\n".
+    const QString& innerText() const { return m_innerText; }
+
+private:
+    QString m_innerText;
+};
+
+class HtmlDocument {
+public:
+    HtmlDocument() = default;
+    HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None)
+        : m_url(std::move(url)), m_body(std::move(bodyText)), m_httpStatus(httpStatus), m_error(error)
+    {}
+
+    const HtmlElement& body() const { return m_body; }
+    // The address exactly as it was passed to Navigate/Navigate2, query included.
+    const QString& url() const { return m_url; }
+
+    // How the load went, for diagnostics; the handlers only read the text.
+    int httpStatus() const { return m_httpStatus; } // 0 when no HTTP answer came
+    LoadError loadError() const { return m_error; }
+
+private:
+    QString m_url;
+    HtmlElement m_body;
+    int m_httpStatus = 0;
+    LoadError m_error = LoadError::None;
+};
+
+} // namespace parlowen

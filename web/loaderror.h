@@ -1,0 +1,27 @@
+#pragma once
+// Why a page could not be loaded, kept apart from the HTTP status of pages
+// that did arrive.
+
+#include <QString>
+
+namespace parlowen {
+
+enum class LoadError {
+    None,
+    InvalidAddress,    // not an http/https URL we can load
+    ConnectionRefused, // nothing listens at that address and port
+    HostNotFound,      // the name does not resolve
+    Unreachable,       // no route, network down, connection reset or closed early
+    TimedOut,          // the whole load took longer than the time limit
+    TlsFailure,        // certificate not trusted, or the TLS handshake failed
+    TooLarge,          // the answer is bigger than the size limit
+    TooManyRedirects,  // more redirects than the limit
+    InsecureRedirect,  // a redirect from https to http
+    ProxyFailure,      // the configured proxy could not be used
+    Other,
+};
+
+// A sentence for the user: what went wrong and what to try.
+QString toString(LoadError error);
+
+} // namespace parlowen
