@@ -2,15 +2,18 @@
 # Quick start for a Debian 12 machine:
 #   ./build.sh run    install what is missing, build, start the window
 #   ./build.sh test   install what is missing, build, run every test
+# and for CI:
+#   ./build.sh sanitize   every test again, built by clang with ASan and UBSan
 set -euo pipefail
 cd "$(dirname "$0")"
 
 build_dir=${PARLOWEN_BUILD_DIR:-build}
 packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev fonts-dejavu-core)
 test_packages=(iproute2 util-linux)
+sanitize_packages=(clang libclang-rt-dev)
 
 usage() {
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|sanitize" >&2
     exit 2
 }
 
@@ -48,6 +51,16 @@ test)
     build
     cd "$build_dir"
     ctest --output-on-failure --timeout 600
+    ;;
+sanitize)
+    install_missing "${packages[@]}" "${test_packages[@]}" "${sanitize_packages[@]}"
+    sanitize_dir=${PARLOWEN_SANITIZE_BUILD_DIR:-build-sanitize}
+    CC=clang CXX=clang++ cmake -S . -B "$sanitize_dir" -DCMAKE_BUILD_TYPE=Debug -DPARLOWEN_SANITIZE=ON >/dev/null
+    cmake --build "$sanitize_dir" -j"$(nproc)"
+    cd "$sanitize_dir"
+    # Any report, leaks included, fails the test that caused it.
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --output-on-failure --timeout 900
     ;;
 *) usage ;;
 esac
