@@ -1,12 +1,9 @@
 // Fuzzes the profile-file engine: arbitrary bytes as a file, reads of the
 // names found in it, one write, and checks of what the write may change.
 //
-//   CXX=clang++ cmake -S . -B build-fuzz
-//   cmake --build build-fuzz --target fuzz_profilefile
-//   mkdir -p /tmp/corpus
-//   build-fuzz/tests/fuzz/fuzz_profilefile -max_total_time=120 /tmp/corpus tests/fuzz/corpus
+// How to run it: README.md beside this file.
 //
-// New inputs go to the first folder; the seeds in corpus/ start as
+// New inputs go to the first folder; the seeds in corpus/fuzz_profilefile start as
 // "section\ key\ value\ " then the file, then three bytes read from the end:
 // on disk or not, which key and which section (0: the ones given at the start).
 

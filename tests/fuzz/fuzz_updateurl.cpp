@@ -1,0 +1,66 @@
+// Fuzzes the update URL with arbitrary field texts: the provider must get
+// back exactly the four values as typed, each in its own parameter, after
+// the service URL as typed.
+
+#include "check/updateurl.h"
+
+#include <QUrlQuery>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace parlowen;
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const UpdateFields& fields, const QString& url)
+{
+    std::fprintf(stderr, "invariant broken: %s\nservice=%s\nuser=%s\nhost=%s\naddress=%s\nurl=%s\n", what,
+                 qUtf8Printable(fields.service), qUtf8Printable(fields.userName), qUtf8Printable(fields.host),
+                 qUtf8Printable(fields.wanAddress), qUtf8Printable(url));
+    std::abort();
+}
+
+QString field(FuzzedDataProvider& input)
+{
+    const std::string bytes = input.ConsumeRandomLengthString(256);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    UpdateFields fields;
+    fields.service = field(input);
+    fields.userName = field(input);
+    fields.password = field(input);
+    fields.host = field(input);
+    fields.wanAddress = field(input);
+
+    const QString url = buildUpdateUrl(fields);
+    if (!url.startsWith(fields.service))
+        fail("the service URL is not kept as typed", fields, url);
+    const QString parameters = url.sliced(fields.service.size());
+    if (!parameters.startsWith(QLatin1Char('?')) && !parameters.startsWith(QLatin1Char('&')))
+        fail("the parameters do not start a query or continue one", fields, url);
+
+    const QUrlQuery query(parameters.sliced(1));
+    const auto items = query.queryItems(QUrl::FullyDecoded);
+    const QStringList keys{"username", "password", "hostname", "myip"};
+    const QStringList values{fields.userName, fields.password, fields.host, fields.wanAddress};
+    if (items.size() != keys.size())
+        fail("not exactly four parameters", fields, url);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (items[i].first != keys[i])
+            fail("a parameter is missing or out of order", fields, url);
+        // The fields come from UTF-8 that may be invalid; what was decoded
+        // into the field is what must arrive.
+        if (items[i].second != values[i])
+            fail("a value does not arrive as typed", fields, url);
+    }
+    return 0;
+}
