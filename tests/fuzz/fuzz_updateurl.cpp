@@ -4,7 +4,7 @@
 
 #include "check/updateurl.h"
 
-#include <QUrlQuery>
+#include <QStringList>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -48,18 +48,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!parameters.startsWith(QLatin1Char('?')) && !parameters.startsWith(QLatin1Char('&')))
         fail("the parameters do not start a query or continue one", fields, url);
 
-    const QUrlQuery query(parameters.sliced(1));
-    const auto items = query.queryItems(QUrl::FullyDecoded);
+    // Decoded the way a provider's script decodes them: split at "&" and the
+    // first "=", percent-decode, read as UTF-8.
+    const QStringList items = parameters.sliced(1).split(QLatin1Char('&'));
     const QStringList keys{"username", "password", "hostname", "myip"};
     const QStringList values{fields.userName, fields.password, fields.host, fields.wanAddress};
     if (items.size() != keys.size())
         fail("not exactly four parameters", fields, url);
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        if (items[i].first != keys[i])
+        const qsizetype equals = items[i].indexOf(QLatin1Char('='));
+        if (equals < 0 || items[i].first(equals) != keys[i])
             fail("a parameter is missing or out of order", fields, url);
+        const QString value =
+            QString::fromUtf8(QByteArray::fromPercentEncoding(items[i].sliced(equals + 1).toUtf8()));
         // The fields come from UTF-8 that may be invalid; what was decoded
         // into the field is what must arrive.
-        if (items[i].second != values[i])
+        if (value != values[i])
             fail("a value does not arrive as typed", fields, url);
     }
     return 0;
