@@ -1,11 +1,14 @@
 // The program's only window and its handlers.
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "app/captionfont.h"
 #include "app/messagebox.h"
 #include "app/twips.h"
 #include "app/webbrowser.h"
+#include "check/fieldproblem.h"
 #include "check/outcome.h"
+#include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +41,7 @@ constexpr int ClientHeight = 2280;
 const QString DefaultServiceUrl = QStringLiteral("http://ddns.example.net/dyn.asp");
 const QString DefaultHost = QStringLiteral("myhost.example.net");
 const QString DefaultRouterAddress = QStringLiteral("10.0.0.2");
+const QString AboutBlank = QStringLiteral("about:blank");
 
 template <typename Widget>
 Widget* place(Widget* widget, const char* name, int left, int top, int width, int height)
@@ -46,10 +51,13 @@ Widget* place(Widget* widget, const char* name, int left, int top, int width, in
     return widget;
 }
 
+// The caption's "&" marks its Alt key; the label names its field for
+// screen readers and moves the focus there on that key.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top, int width,
-                  int height)
+                  int height, QWidget* buddy)
 {
     auto* label = place(new QLabel(caption, parent), name, left, top, width, height);
+    label->setBuddy(buddy);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
@@ -88,29 +96,33 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
 void Form1::createControls()
 {
     WebBrowser1 = place(new WebBrowser(this), "WebBrowser1", 2040, 720, 255, 255);
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Router Admin Password:"), 120, 120, 3855, 255);
+    hideFromAccessibility(WebBrowser1);
     txtRouterPass = makeField(this, "txtRouterPass", {}, 120, 360, 3855, 285);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("Router IP:"), 120, 735, 735, 255);
+    Label1 = makeLabel(this, "Label1", tr("Router Admin &Password:"), 120, 120, 3855, 255, txtRouterPass);
     txtRouterIP = makeField(this, "txtRouterIP", DefaultRouterAddress, 840, 720, 1095, 285);
-    Label2 = makeLabel(this, "Label2", QStringLiteral("WAN IP:"), 120, 1080, 3855, 255);
+    Label3 = makeLabel(this, "Label3", tr("Router &IP:"), 120, 735, 735, 255, txtRouterIP);
     txtWANIP = makeField(this, "txtWANIP", {}, 120, 1320, 3855, 285);
-    Command1 = place(new QPushButton(QStringLiteral("Go"), this), "Command1", 1440, 1800, 1215, 375);
-    Frame1 = place(new QGroupBox(QStringLiteral("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
+    Label2 = makeLabel(this, "Label2", tr("&WAN IP:"), 120, 1080, 3855, 255, txtWANIP);
+    Command1 = place(new QPushButton(tr("&Go"), this), "Command1", 1440, 1800, 1215, 375);
+    // Drawn as the default; Return in a field presses it (keyPressEvent).
+    Command1->setDefault(true);
+    Frame1 = place(new QGroupBox(tr("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
 
-    Label7 = makeLabel(Frame1, "Label7", QStringLiteral("Service URL:"), 120, 240, 855, 375);
     txtService = makeField(Frame1, "txtService", DefaultServiceUrl, 960, 240, 2055, 285);
-    Label4 = makeLabel(Frame1, "Label4", QStringLiteral("User Name:"), 120, 720, 855, 255);
+    Label7 = makeLabel(Frame1, "Label7", tr("Service &URL:"), 120, 240, 855, 375, txtService);
     txtUserName = makeField(Frame1, "txtUserName", {}, 960, 720, 2055, 285);
-    Label5 = makeLabel(Frame1, "Label5", QStringLiteral("Password:"), 120, 1080, 855, 255);
+    Label4 = makeLabel(Frame1, "Label4", tr("User &Name:"), 120, 720, 855, 255, txtUserName);
     txtServicePass = makeField(Frame1, "txtServicePass", {}, 960, 1080, 2055, 285);
+    Label5 = makeLabel(Frame1, "Label5", tr("Pa&ssword:"), 120, 1080, 855, 255, txtServicePass);
     // Scratch field for the update address: only the program writes it. A
     // box this tiny would look like a smudge and take a Tab press, so it is
     // not shown.
     txtURL = makeField(Frame1, "txtURL", {}, 480, 1320, 150, 195);
+    hideFromAccessibility(txtURL);
     txtURL->setReadOnly(true);
     txtURL->hide();
-    Label6 = makeLabel(Frame1, "Label6", QStringLiteral("Hostname:"), 120, 1560, 855, 255);
     txtHost = makeField(Frame1, "txtHost", DefaultHost, 960, 1560, 2055, 285);
+    Label6 = makeLabel(Frame1, "Label6", tr("&Hostname:"), 120, 1560, 855, 255, txtHost);
 }
 
 void Form1::applyTabOrder()
@@ -161,8 +173,21 @@ void Form1::LoadWindow()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // A check still loading would report over a window that is going away.
+    cancelCheck();
     WindowClosing();
     event->accept();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    // Fields pass on the Return they do not use; a window has no dialog to
+    // route it to its default button, so it is done here.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Command1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::WindowClosing()
@@ -212,27 +237,71 @@ void Form1::GoClicked()
 
 void Form1::OpenRouterLog()
 {
+    if (const std::optional<QString> problem = fieldProblem()) {
+        cancelCheck();
+        showMessage(this, *problem, MessageIcon::Critical);
+        return;
+    }
+    setStage(Stage::RouterPage);
     WebBrowser1->Navigate(routerLogUrl(txtRouterPass->text(), txtRouterIP->text()));
+}
+
+std::optional<QString> Form1::fieldProblem() const
+{
+    if (const std::optional<FieldProblem> problem = routerAddressProblem(txtRouterIP->text()))
+        return tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem));
+    if (hasFragment(txtService->text())) {
+        return tr("The service URL \"%1\" %2.")
+            .arg(txtService->text(), toString(FieldProblem::ServiceUrlHasFragment));
+    }
+    return std::nullopt;
+}
+
+void Form1::cancelCheck()
+{
+    if (m_stage == Stage::Idle)
+        return;
+    setStage(Stage::Idle);
+    // A new load cancels the one in flight, and nothing of that is reported.
+    WebBrowser1->Navigate2(AboutBlank);
+}
+
+void Form1::setStage(Stage stage)
+{
+    m_stage = stage;
+    // Busy, not waiting: Go still works and starts the check afresh.
+    if (stage == Stage::Idle)
+        unsetCursor();
+    else
+        setCursor(Qt::BusyCursor);
 }
 
 void Form1::PageCompleted(const QString& url)
 {
-    m_answerReported = false;
-    if (url.isEmpty() || !isRouterLogUrl(url))
+    if (m_stage != Stage::RouterPage || url.isEmpty() || !isRouterLogUrl(url))
         return;
-    const QString pageText = WebBrowser1->Document().body().innerText();
+    const HtmlDocument& page = WebBrowser1->Document();
+    const QString pageText = page.body().innerText();
     const std::optional<QString> address = extractWanAddress(pageText);
-    if (!address)
+    if (!address) {
+        setStage(Stage::Idle);
+        const QString loadError =
+            page.loadError() == LoadError::None ? QString() : toString(page.loadError());
+        const std::optional<QString> reason = whyNoAddress({page.httpStatus(), loadError, pageText});
+        showMessage(this, noAddressMessage(reason.value_or(QString())), MessageIcon::Critical);
         return;
+    }
     txtWANIP->setText(*address);
 
     BuildUpdateURL();
     // Without a service URL there is nowhere to send the address, and the
     // provider's answer could never be told apart from any other page.
     if (txtService->text().trimmed().isEmpty()) {
+        setStage(Stage::Idle);
         showMessage(this, outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical);
         return;
     }
+    setStage(Stage::Answer);
     WebBrowser1->Navigate2(txtURL->text());
 }
 
@@ -244,19 +313,19 @@ void Form1::BuildUpdateURL()
 
 void Form1::StatusTextChanged(const QString& text)
 {
-    if (!isPageDoneStatus(text))
+    if (m_stage != Stage::Answer || !isPageDoneStatus(text))
         return;
     const HtmlDocument& document = WebBrowser1->Document();
     const QString pageText = document.body().innerText();
     const QString url = document.url();
-    if (!isServiceAnswer(url, txtService->text()) || m_answerReported)
+    if (!isServiceAnswer(url, txtService->text()))
         return;
-    m_answerReported = true;
+    setStage(Stage::Idle);
 
-    const UpdateOutcome outcome = judgeAnswer(pageText);
+    const UpdateOutcome outcome = judgeAnswer(pageText).outcome;
     showMessage(this, outcomeMessage(outcome),
                 outcome == UpdateOutcome::Accepted ? MessageIcon::Information : MessageIcon::Critical);
-    WebBrowser1->Navigate2(QStringLiteral("about:blank"));
+    WebBrowser1->Navigate2(AboutBlank);
 }
 
 } // namespace parlowen

@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,6 +29,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createControls();
@@ -45,6 +48,10 @@ private:
 
     // Starts a check by loading the router's log page.
     void OpenRouterLog();
+    // Why the fields cannot make a check, for a message box; nothing loads then.
+    std::optional<QString> fieldProblem() const;
+    // Ends the check in flight, if any, so that nothing of it is reported.
+    void cancelCheck();
     // Puts the provider's update address into txtURL.
     void BuildUpdateURL();
 
@@ -71,10 +78,13 @@ private:
     QString IniFile; // the settings file, fixed once the window has loaded
     Module1 m_settings;
 
-    // Set once the finished document has been reported on, so that a page
-    // that says "Done" again (while its message is still open, say) is not
-    // reported twice. A newly finished document clears it.
-    bool m_answerReported = false;
+    // Where the check in flight stands. Each handler acts only on the page
+    // its stage waits for, so that a page that says "Done" twice (while its
+    // message is still open, say), the empty page that ends a check, and a
+    // load cancelled by closing the window are never judged.
+    enum class Stage { Idle, RouterPage, Answer };
+    void setStage(Stage stage);
+    Stage m_stage = Stage::Idle;
 };
 
 } // namespace parlowen

@@ -16,8 +16,17 @@ bool isPageDoneStatus(const QString& statusText);
 // every address, the empty page included, so it matches none.
 bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl);
 
-// Accepted when the answer says "updated successfully", in any letter case.
-UpdateOutcome judgeAnswer(const QString& pageText);
+struct AnswerJudgement {
+    UpdateOutcome outcome = UpdateOutcome::NotAccepted;
+    // A refusal the provider named with a dyndns2 code, in the user's words:
+    // "badauth (wrong user name or password)". Empty otherwise.
+    QString refusal;
+};
+
+// Accepted when the answer says "updated successfully" anywhere, in any
+// letter case, or when its first word is one of the dyndns2 codes "good" or
+// "nochg". Codes count as whole words only: "goodbye" is no acceptance.
+AnswerJudgement judgeAnswer(const QString& pageText);
 
 // "The IP has been received" or "Error in sending IP".
 QString outcomeMessage(UpdateOutcome outcome);

@@ -13,12 +13,24 @@ QString queryValue(const QString& text)
     // Only RFC 3986 unreserved characters stay as they are.
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
+
+// What joins the service URL to the update's parameters: "?" starts the
+// query, unless the service URL has one of its own ("...update?token=abc"),
+// which the parameters then continue.
+QString querySeparator(const QString& service)
+{
+    if (!service.contains(u'?'))
+        return QStringLiteral("?");
+    if (service.endsWith(u'?') || service.endsWith(u'&'))
+        return {};
+    return QStringLiteral("&");
+}
 } // namespace
 
 QString buildUpdateUrl(const UpdateFields& fields)
 {
     const std::array<std::pair<QStringView, QString>, 5> placeholders{{
-        {u"varService", fields.service},
+        {u"varService?", fields.service + querySeparator(fields.service)},
         {u"varName", queryValue(fields.userName)},
         {u"varPass", queryValue(fields.password)},
         {u"varHost", queryValue(fields.host)},

@@ -17,7 +17,8 @@ struct UpdateFields {
     QString wanAddress;
 };
 
-// Fills the template in one pass from left to right. Text taken from a field
+// Fills the template in one pass from left to right. A service URL with a
+// query of its own is continued with "&" instead of a second "?". Text taken from a field
 // is never searched for placeholders again, and the four values are
 // percent-encoded as query values, so "&", "=", "#", "+", "%" or a space in
 // them reach the provider as typed instead of adding or breaking parameters.

@@ -2,7 +2,7 @@
 // carries a check or a page dump to its end.
 #include "cli/checkcommand.h"
 
-#include "check/routerurl.h"
+#include "check/fieldproblem.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
 #include "cli/laststate.h"
@@ -15,7 +15,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <optional>
 
@@ -35,15 +34,6 @@ const QString Description = QStringLiteral(
     "  1  the provider did not accept it\n"
     "  2  the router's page gave no address; nothing was sent\n"
     "  3  bad settings or command line; nothing was loaded");
-
-struct ParsedCommand {
-    QString settingsPath;
-    QString statePath;
-    QString pageTextSource;
-    bool pageText = false;
-    bool dryRun = false;
-    bool ifChanged = false;
-};
 
 QString settingName(Setting setting)
 {
@@ -69,16 +59,8 @@ int runToCompletion(const std::function<void(std::function<void(int)>)>& start)
     return *exitCode;
 }
 
-bool isWebAddress(const QString& url)
-{
-    const QUrl parsed(url.trimmed(), QUrl::StrictMode);
-    const QString scheme = parsed.scheme().toLower();
-    return parsed.isValid() && !parsed.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
-// The six settings, or why they cannot make a check.
-std::optional<CheckSettings> readSettings(const QString& path, Console& console)
+// The six settings as the file has them; nothing when it cannot be read.
+std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console)
 {
     if (!isRegularFile(path)) {
         console.step(QStringLiteral("Settings: no settings file at %1. Save the settings from the window, "
@@ -95,57 +77,53 @@ std::optional<CheckSettings> readSettings(const QString& path, Console& console)
 
     Module1 module;
     module.SetSettingsFile(path);
-    CheckSettings settings;
-    for (const SettingKey& key : SettingKeys) {
-        const QString value = module.ReadSetting(key.section.toString(), key.key.toString());
-        switch (key.setting) {
-        case Setting::RouterPassword:
-            settings.routerPassword = value;
-            break;
-        case Setting::RouterAddress:
-            settings.routerAddress = value;
-            break;
-        case Setting::ServiceUrl:
-            settings.serviceUrl = value;
-            break;
-        case Setting::UserName:
-            settings.userName = value;
-            break;
-        case Setting::ServicePassword:
-            settings.servicePassword = value;
-            break;
-        case Setting::Host:
-            settings.host = value;
-            break;
+    const auto read = [&](Setting setting) {
+        for (const SettingKey& key : SettingKeys) {
+            if (key.setting == setting)
+                return module.ReadSetting(key.section.toString(), key.key.toString());
         }
-    }
+        return QString();
+    };
+    CheckSettings settings{read(Setting::RouterPassword),  read(Setting::RouterAddress),
+                           read(Setting::ServiceUrl),      read(Setting::UserName),
+                           read(Setting::ServicePassword), read(Setting::Host)};
     // Known before anything is printed about them.
-    console.redactor().addSecret(settings.routerPassword);
-    console.redactor().addSecret(settings.servicePassword);
+    console.redactor().addSecret(settings.routerPassword, QStringLiteral("admin"));
+    console.redactor().addSecret(settings.servicePassword, settings.userName);
+    return settings;
+}
 
-    // The window would still load something with these; a timer is better
-    // off failing loudly than sending to a wrong or empty address each time.
+// Why the settings cannot make a check: the window would still load
+// something with most of these, but a timer is better off failing loudly
+// than sending to a wrong or empty address each time.
+QStringList settingsProblems(const CheckSettings& settings)
+{
     QStringList problems;
-    if (settings.routerAddress.trimmed().isEmpty()) {
-        problems
-            << QStringLiteral("the router address (%1) is empty").arg(settingName(Setting::RouterAddress));
-    } else if (!isWebAddress(routerLogUrl(settings.routerPassword, settings.routerAddress))) {
-        problems << QStringLiteral("the router address %1 (%2) does not make a web address; give it "
-                                   "as a number such as 192.168.1.1 or a host name, without a port")
-                        .arg(quoted(settings.routerAddress), settingName(Setting::RouterAddress));
+    if (const std::optional<FieldProblem> problem = routerAddressProblem(settings.routerAddress)) {
+        problems << QStringLiteral("the router address %1 (%2) %3")
+                        .arg(quoted(settings.routerAddress), settingName(Setting::RouterAddress),
+                             toString(*problem));
     }
-    if (settings.serviceUrl.trimmed().isEmpty()) {
-        problems << QStringLiteral("the service URL (%1) is empty, so there is nowhere to send the address")
-                        .arg(settingName(Setting::ServiceUrl));
-    } else if (!isWebAddress(settings.serviceUrl)) {
-        problems << QStringLiteral("the service URL %1 (%2) is not an http:// or https:// address")
-                        .arg(quoted(maskedUrl(settings.serviceUrl)), settingName(Setting::ServiceUrl));
+    if (const std::optional<FieldProblem> problem = serviceUrlProblem(settings.serviceUrl)) {
+        problems << QStringLiteral("the service URL %1 (%2) %3")
+                        .arg(quoted(maskedUrl(settings.serviceUrl)), settingName(Setting::ServiceUrl),
+                             toString(*problem));
     }
     if (settings.host.trimmed().isEmpty()) {
         problems << QStringLiteral("the host name (%1) is empty, so the provider would not know which "
                                    "name to update")
                         .arg(settingName(Setting::Host));
     }
+    return problems;
+}
+
+// The six settings, or why they cannot make a check.
+std::optional<CheckSettings> readSettings(const QString& path, Console& console)
+{
+    std::optional<CheckSettings> settings = readSettingsFile(path, console);
+    if (!settings)
+        return std::nullopt;
+    const QStringList problems = settingsProblems(*settings);
     for (const QString& problem : problems)
         console.step(QStringLiteral("Settings: in %1, %2.").arg(path, problem));
     if (!problems.isEmpty())
@@ -165,7 +143,7 @@ int showPageTextOfFile(const QString& path, Console& console)
     console.raw(page.body().innerText());
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
     console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(*address))
-                         : QStringLiteral("Page: no WAN address: %1").arg(whyNoAddress(page)));
+                         : QStringLiteral("Page: no WAN address: %1").arg(*reasonForNoAddress(page)));
     return ExitAccepted;
 }
 
@@ -188,7 +166,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
                                        .arg(quoted(*address))
                                  : QStringLiteral("Page: HTTP %1, no WAN address: %2")
                                        .arg(page.httpStatus())
-                                       .arg(whyNoAddress(page)));
+                                       .arg(*reasonForNoAddress(page)));
             done(ExitAccepted);
         });
         browser.Navigate(url);
@@ -201,99 +179,144 @@ bool isHttpSource(const QString& source)
            source.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
-} // namespace
-
-int run(const QStringList& arguments, QTextStream& out, QTextStream& err,
-        const CommandEnvironment& environment)
-{
-    Console console(out, err);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(Description);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
-    const QCommandLineOption settingsOption(
+// The command's options, defined once on a parser.
+struct Options {
+    QCommandLineOption help;
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Shows the version.")};
+    QCommandLineOption settings{
         QStringLiteral("settings"),
         QStringLiteral("The settings file (default: Settings.ini beside the program, as for the window). "
                        "It is only read."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Stops before sending: prints the update address, "
-                                                   "passwords masked."));
-    const QCommandLineOption ifChanged(
+        QStringLiteral("FILE")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                              QStringLiteral("Stops before sending: prints the update address, "
+                                             "passwords masked.")};
+    QCommandLineOption ifChanged{
         QStringLiteral("if-changed"),
         QStringLiteral("Sends only when the address differs from the last one the provider accepted, or "
-                       "when that was 25 days ago or more."));
-    const QCommandLineOption stateOption(
+                       "when that was 25 days ago or more.")};
+    QCommandLineOption state{
         QStringLiteral("state"),
         QStringLiteral("Where --if-changed remembers the last accepted address (default: "
                        "parlowen-check.state beside the settings file)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption pageTextOption(
+        QStringLiteral("FILE")};
+    QCommandLineOption pageText{
         QStringLiteral("page-text"),
         QStringLiteral("Prints the text the check reads from a page, a saved file or an http(s) address, "
                        "and runs no check."),
-        QStringLiteral("SOURCE"));
-    parser.addOptions({version, settingsOption, dryRun, ifChanged, stateOption, pageTextOption});
+        QStringLiteral("SOURCE")};
 
-    const auto usageError = [&](const QString& problem) {
-        console.step(problem);
-        err << '\n' << parser.helpText();
-        err.flush();
-        return int(ExitBadUsage);
-    };
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
+    explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
+    {
+        parser.setApplicationDescription(Description);
+        parser.addOptions({version, settings, dryRun, ifChanged, state, pageText});
+    }
+};
+
+// One run of the command, from its arguments to its exit code.
+class Command {
+public:
+    Command(QTextStream& out, QTextStream& err, const CommandEnvironment& environment)
+        : m_console(out, err), m_out(out), m_err(err), m_environment(environment)
+    {}
+
+    int run(const QStringList& arguments);
+
+private:
+    int usageError(const QString& problem);
+    // The exit code of a run that checks nothing: help, version, page text.
+    std::optional<int> runWithoutCheck();
+    int runCheck();
+
+    Console m_console;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    const CommandEnvironment& m_environment;
+    QCommandLineParser m_parser;
+    Options m_options{m_parser};
+};
+
+int Command::run(const QStringList& arguments)
+{
+    if (!m_parser.parse(arguments))
+        return usageError(m_parser.errorText());
+    if (!m_parser.positionalArguments().isEmpty())
         return usageError(
-            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first()));
-    // Qt adds --help-all beside --help; there are no Qt options to show here.
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        out << parser.helpText();
-        out.flush();
-        return ExitAccepted;
-    }
-    if (parser.isSet(version)) {
-        console.result(QStringLiteral("parlowen-check " PARLOWEN_VERSION));
-        return ExitAccepted;
-    }
+            QStringLiteral("Unexpected argument: %1").arg(m_parser.positionalArguments().first()));
+    if (const std::optional<int> exitCode = runWithoutCheck())
+        return *exitCode;
+    return runCheck();
+}
 
-    if (parser.isSet(pageTextOption)) {
-        if (parser.isSet(settingsOption) || parser.isSet(dryRun) || parser.isSet(ifChanged) ||
-            parser.isSet(stateOption))
+int Command::usageError(const QString& problem)
+{
+    m_console.step(problem);
+    m_err << '\n' << m_parser.helpText();
+    m_err.flush();
+    return ExitBadUsage;
+}
+
+std::optional<int> Command::runWithoutCheck()
+{
+    // Qt adds --help-all beside --help; there are no Qt options to show here.
+    if (m_parser.isSet(m_options.help) || m_parser.isSet(QStringLiteral("help-all"))) {
+        m_out << m_parser.helpText();
+        m_out.flush();
+        return ExitAccepted;
+    }
+    if (m_parser.isSet(m_options.version)) {
+        m_console.result(QStringLiteral("parlowen-check " PARLOWEN_VERSION));
+        return ExitAccepted;
+    }
+    if (!m_parser.isSet(m_options.pageText))
+        return std::nullopt;
+    for (const QCommandLineOption& other :
+         {m_options.settings, m_options.dryRun, m_options.ifChanged, m_options.state}) {
+        if (m_parser.isSet(other))
             return usageError(QStringLiteral("--page-text shows a page and runs no check; it takes no "
                                              "other option."));
-        const QString source = parser.value(pageTextOption);
-        return isHttpSource(source) ? showPageTextOfUrl(source, console, environment)
-                                    : showPageTextOfFile(source, console);
     }
-    if (parser.isSet(stateOption) && !parser.isSet(ifChanged))
-        return usageError(QStringLiteral("--state is only used with --if-changed."));
+    const QString source = m_parser.value(m_options.pageText);
+    return isHttpSource(source) ? showPageTextOfUrl(source, m_console, m_environment)
+                                : showPageTextOfFile(source, m_console);
+}
 
+int Command::runCheck()
+{
+    if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged))
+        return usageError(QStringLiteral("--state is only used with --if-changed."));
     const QString settingsPath =
-        parser.isSet(settingsOption)
-            ? parser.value(settingsOption)
+        m_parser.isSet(m_options.settings)
+            ? m_parser.value(m_options.settings)
             : pathInDirectory(executableDirectory(), QString::fromUtf16(SettingsFileName));
     CheckOptions options;
-    options.dryRun = parser.isSet(dryRun);
-    options.ifChanged = parser.isSet(ifChanged);
-    options.statePath = parser.isSet(stateOption) ? parser.value(stateOption)
-                                                  : pathInDirectory(QFileInfo(settingsPath).absolutePath(),
-                                                                    QString::fromUtf16(StateFileName));
+    options.dryRun = m_parser.isSet(m_options.dryRun);
+    options.ifChanged = m_parser.isSet(m_options.ifChanged);
+    options.statePath =
+        m_parser.isSet(m_options.state)
+            ? m_parser.value(m_options.state)
+            : pathInDirectory(QFileInfo(settingsPath).absolutePath(), QString::fromUtf16(StateFileName));
     // The settings file belongs to the window and is never written here.
     if (options.ifChanged &&
         QFileInfo(options.statePath).absoluteFilePath() == QFileInfo(settingsPath).absoluteFilePath())
         return usageError(QStringLiteral("--state must name a file other than the settings file."));
 
-    std::optional<CheckSettings> settings = readSettings(settingsPath, console);
+    std::optional<CheckSettings> settings = readSettings(settingsPath, m_console);
     if (!settings)
         return ExitBadUsage;
-
-    CommandLineCheck check(std::move(*settings), options, console, environment);
+    CommandLineCheck check(std::move(*settings), options, m_console, m_environment);
     return runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&check, &CommandLineCheck::finished, &check, [done](int code) { done(code); });
         check.start();
     });
+}
+
+} // namespace
+
+int run(const QStringList& arguments, QTextStream& out, QTextStream& err,
+        const CommandEnvironment& environment)
+{
+    return Command(out, err, environment).run(arguments);
 }
 
 } // namespace parlowen::cli

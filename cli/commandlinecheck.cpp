@@ -3,6 +3,7 @@
 
 #include "check/addressscope.h"
 #include "check/outcome.h"
+#include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
@@ -79,31 +80,10 @@ QString quoted(const QString& text)
     return shown + u'"';
 }
 
-QString whyNoAddress(const HtmlDocument& page)
+std::optional<QString> reasonForNoAddress(const HtmlDocument& page)
 {
-    if (page.loadError() != LoadError::None)
-        return toString(page.loadError());
-    const QString text = page.body().innerText();
-    if (extractWanAddress(text))
-        return {};
-    const int status = page.httpStatus();
-    if (status == 401 || status == 403) {
-        return QStringLiteral("the router refused the password (HTTP %1). "
-                              "Check the router password in the settings.")
-            .arg(status);
-    }
-    if (status < 200 || status > 299) {
-        return QStringLiteral("the router answered HTTP %1 instead of its system log, and that page "
-                              "has no address. Check the router address in the settings.")
-            .arg(status);
-    }
-    // With a line break added, only a missing marker still finds nothing.
-    if (extractWanAddress(text + LineBreak)) {
-        return QStringLiteral("the \"WAN IP is \" line is the last of the page and no line break ends "
-                              "it, so where the address ends cannot be told.");
-    }
-    return QStringLiteral("the page has no \"WAN IP is \" line. To see the text the check reads, run "
-                          "parlowen-check --page-text with the router page's address.");
+    const QString loadError = page.loadError() == LoadError::None ? QString() : toString(page.loadError());
+    return whyNoAddress({page.httpStatus(), loadError, page.body().innerText()});
 }
 
 CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
@@ -144,7 +124,8 @@ void CommandLineCheck::routerPageCompleted()
     m_console.step(QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
     if (!address) {
-        m_console.step(QStringLiteral("WAN address: none: %1").arg(whyNoAddress(page)));
+        m_console.step(
+            QStringLiteral("WAN address: none: %1").arg(reasonForNoAddress(page).value_or(QString())));
         return finish(ExitNoAddress);
     }
     m_address = *address;
@@ -186,12 +167,17 @@ void CommandLineCheck::answerCompleted()
     if (answer.loadError() != LoadError::None) {
         m_console.step(QStringLiteral("Answer: none: %1").arg(toString(answer.loadError())));
     } else {
-        m_console.step(QStringLiteral("Answer: %1: %2")
-                           .arg(statusText(answer), answerExcerpt(answer.body().innerText())));
+        // Masked before it is cut short or its white space collapsed, so that
+        // neither can leave part of a password standing.
+        const QString masked = m_console.redactor()(answer.body().innerText());
+        m_console.step(QStringLiteral("Answer: %1: %2").arg(statusText(answer), answerExcerpt(masked)));
     }
     // An error page is judged like any other answer, as the window does:
     // it never says "updated successfully".
-    const UpdateOutcome outcome = judgeAnswer(answer.body().innerText());
+    const AnswerJudgement judgement = judgeAnswer(answer.body().innerText());
+    if (!judgement.refusal.isEmpty())
+        m_console.step(QStringLiteral("Answer: the provider refused: %1").arg(judgement.refusal));
+    const UpdateOutcome outcome = judgement.outcome;
     m_console.result(outcomeMessage(outcome));
     if (outcome == UpdateOutcome::Accepted && m_options.ifChanged)
         rememberAcceptance(m_address);

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <optional>
+
 namespace parlowen::cli {
 
 // The six settings as the window has them.
@@ -47,9 +49,9 @@ private:
     Redactor m_redactor;
 };
 
-// Why a finished router page yields no address, in the user's words; empty
-// when it does yield one.
-QString whyNoAddress(const HtmlDocument& page);
+// Why a finished router page yields no address, in the user's words;
+// nothing when it does yield one.
+std::optional<QString> reasonForNoAddress(const HtmlDocument& page);
 
 // A text as it stands, quoted, with control characters made visible, so a
 // stray space or line break in what the router wrote can be seen.

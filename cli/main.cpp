@@ -1,5 +1,6 @@
 // parlowen-check: one check of the WAN address, without a window.
 #include "cli/checkcommand.h"
+#include "common/nocoredumps.h"
 
 #include <QCoreApplication>
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[])
 {
+    parlowen::forbidCoreDumps();
     // A large router page passes through a few buffers of its size, one after
     // the other. glibc would raise its mmap threshold after the first is
     // freed and keep the next ones in the heap, where freeing them does not

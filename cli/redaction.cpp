@@ -1,6 +1,7 @@
 // Keeps passwords out of what the command prints.
 #include "cli/redaction.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -11,6 +12,10 @@ namespace parlowen::cli {
 namespace {
 
 const QString Mask = QStringLiteral("***");
+
+// A secret this long is masked even inside a word: a match by chance is
+// rare, and a password cut short or glued to other text still leaks.
+constexpr qsizetype MinimumLengthMaskedAnywhere = 4;
 
 // Query parameter names whose values are secrets. The update address has
 // "password"; providers' own URLs often carry a token or key.
@@ -56,6 +61,34 @@ QString withLowerCaseEscapes(QString encoded)
     return encoded;
 }
 
+// & < > " escaped, and the apostrophe either as it is or as "&#39;".
+QStringList htmlEscaped(const QString& text)
+{
+    const QString escaped = text.toHtmlEscaped();
+    return {escaped, QString(escaped).replace(u'\'', QLatin1String("&#39;"))};
+}
+
+// As a page's text shows it: each run of white space a single space.
+QString collapsed(const QString& text)
+{
+    static const QRegularExpression whiteSpace(QStringLiteral("\\s+"));
+    return QString(text).replace(whiteSpace, QStringLiteral(" "));
+}
+
+// Where a secret's edge is a letter or digit, the text beside it must not
+// be one; where its edge is punctuation or a space, that edge is a boundary
+// of its own ("Pa55-word!" stands alone in "Pa55-word!2").
+bool standsAlone(const QString& text, qsizetype from, const QString& secret)
+{
+    const auto isWord = [](QChar c) {
+        return c.isLetterOrNumber();
+    };
+    const qsizetype end = from + secret.size();
+    if (isWord(secret.front()) && from > 0 && isWord(text[from - 1]))
+        return false;
+    return !(isWord(secret.back()) && end < text.size() && isWord(text[end]));
+}
+
 } // namespace
 
 QString maskedUrl(const QString& url)
@@ -87,36 +120,41 @@ QString maskedUrl(const QString& url)
     return masked;
 }
 
-void Redactor::addSecret(const QString& secret)
+void Redactor::addSecret(const QString& secret, const QString& user)
 {
     if (secret.isEmpty())
         return;
+    const bool anywhere = secret.size() >= MinimumLengthMaskedAnywhere;
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
     const QString formEncoded = QString(encoded).replace(QLatin1String("%20"), QLatin1String("+"));
-    for (const QString& form : {secret, encoded, withLowerCaseEscapes(encoded), formEncoded}) {
-        if (!m_forms.contains(form))
-            m_forms << form;
+    QStringList forms{secret, encoded, withLowerCaseEscapes(encoded), formEncoded, collapsed(secret)};
+    for (const QString& escaped : htmlEscaped(secret))
+        forms << escaped << collapsed(escaped);
+    if (!user.isEmpty()) {
+        const QByteArray base64 = (user + u':' + secret).toUtf8().toBase64();
+        forms << QString::fromLatin1(base64) << QString::fromLatin1(base64).remove(u'=');
+    }
+    for (const QString& form : std::as_const(forms)) {
+        const bool known = std::any_of(m_forms.begin(), m_forms.end(), [&](const Form& f) {
+            return f.text == form && f.anywhere == anywhere;
+        });
+        if (!form.isEmpty() && !known)
+            m_forms.append({form, anywhere});
     }
     std::stable_sort(m_forms.begin(), m_forms.end(),
-                     [](const QString& a, const QString& b) { return a.size() > b.size(); });
+                     [](const Form& a, const Form& b) { return a.text.size() > b.text.size(); });
 }
 
 QString Redactor::operator()(QString text) const
 {
-    // Only where the secret stands on its own: an echoed password is set off
-    // by "=", "&", spaces or quotes, while a short one found inside a word
-    // ("r" in "received") is no leak, and masking it would garble the line.
-    const auto isWordCharacter = [&](qsizetype i) {
-        return i >= 0 && i < text.size() && text[i].isLetterOrNumber();
-    };
-    for (const QString& form : m_forms) {
+    for (const Form& form : m_forms) {
         qsizetype from = 0;
-        while ((from = text.indexOf(form, from)) >= 0) {
-            if (isWordCharacter(from - 1) || isWordCharacter(from + form.size())) {
+        while ((from = text.indexOf(form.text, from)) >= 0) {
+            if (!form.anywhere && !standsAlone(text, from, form.text)) {
                 ++from;
                 continue;
             }
-            text.replace(from, form.size(), Mask);
+            text.replace(from, form.text.size(), Mask);
             from += Mask.size();
         }
     }

@@ -2,8 +2,8 @@
 // Keeps the router's and the provider's passwords out of everything the
 // command prints: a timer's log is read by more people than the settings.
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace parlowen::cli {
 
@@ -13,15 +13,24 @@ namespace parlowen::cli {
 // rest can be compared with what was sent.
 QString maskedUrl(const QString& url);
 
-// Replaces known secrets wherever they stand on their own in a text, as typed
-// or percent-encoded, e.g. in an answer page that echoes the request.
+// Replaces known secrets in a text, e.g. an answer page that echoes the
+// request. A secret of four characters or more is masked wherever it
+// appears: as typed, percent-encoded, form-encoded, HTML-escaped, with its
+// white space collapsed as a page's text shows it, or as the Base64 of
+// "user:secret" that Basic authentication sends. A shorter one is masked only
+// where it stands alone, since "r" inside "received" is no leak.
+// Mask before shortening or collapsing a text, never after.
 class Redactor {
 public:
-    void addSecret(const QString& secret);
+    void addSecret(const QString& secret, const QString& user = {});
     QString operator()(QString text) const;
 
 private:
-    QStringList m_forms; // longest first, so a form is never half replaced
+    struct Form {
+        QString text;
+        bool anywhere; // else only where it stands alone
+    };
+    QList<Form> m_forms; // longest first, so a form is never half replaced
 };
 
 } // namespace parlowen::cli

@@ -1,7 +1,10 @@
-// The steps of a check that need no network: the router's page address, the
-// WAN address found in a page's text, the update address, and the verdict on
-// the provider's answer.
+// The steps of a check that need no network: the settings checked before a
+// load, the router's page address, the WAN address found in a page's text or
+// the reason there is none, the update address, and the verdict on the
+// provider's answer.
+#include "check/fieldproblem.h"
 #include "check/outcome.h"
+#include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
@@ -18,6 +21,14 @@ private slots:
     void routerUrl_data();
     void routerUrl();
     void pagesAndAnswersAreRecognised();
+    void providersAnswersAreJudged_data();
+    void providersAnswersAreJudged();
+    void routerAddressIsAHostAndNothingMore_data();
+    void routerAddressIsAHostAndNothingMore();
+    void serviceUrlProblems_data();
+    void serviceUrlProblems();
+    void reasonForNoAddress_data();
+    void reasonForNoAddress();
     void wanAddress_data();
     void wanAddress();
     void updateUrl_data();
@@ -79,14 +90,138 @@ void TestCheckSteps::pagesAndAnswersAreRecognised()
     // A blank service URL is found in many an address, yet names no answer.
     QVERIFY(!isServiceAnswer("about:blank", ""));
     QVERIFY(!isServiceAnswer("http://a.example/?x=a \t b", " \t "));
+}
 
-    // The success phrase in any letter case, but on one line.
-    const QString received = QStringLiteral("The IP has been received");
-    const QString error = QStringLiteral("Error in sending IP");
-    QCOMPARE(outcomeMessage(judgeAnswer("Host updated successfully.")), received);
-    QCOMPARE(outcomeMessage(judgeAnswer("UPDATED SUCCESSFULLY")), received);
-    QCOMPARE(outcomeMessage(judgeAnswer("good 203.0.113.7")), error);
-    QCOMPARE(outcomeMessage(judgeAnswer("updated\r\nsuccessfully")), error);
+void TestCheckSteps::providersAnswersAreJudged_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("refusal");
+    const auto row = [](const char* name, const QString& answer, bool accepted, const QString& refusal = {}) {
+        QTest::newRow(name) << answer << accepted << refusal;
+    };
+    row("the success phrase", "Host updated successfully.", true);
+    row("the success phrase in capitals", "UPDATED SUCCESSFULLY", true);
+    row("the success phrase broken over two lines", "updated\r\nsuccessfully", false);
+    row("dyndns2 good with the address", "good 203.0.113.7", true);
+    row("dyndns2 nochg with the address", "nochg 203.0.113.7", true);
+    row("good after white space and before a colon", "\r\n  good: 203.0.113.7", true);
+    row("good in capitals", "GOOD 203.0.113.7", true);
+    row("goodbye is another word", "goodbye", false);
+    row("good as the second word", "not good", false);
+    row("good on a later line", "notice\r\ngood 203.0.113.7", false);
+    row("an empty answer", "", false);
+    row("badauth is a named refusal", "badauth", false, "badauth (wrong user name or password)");
+    row("nohost", "nohost", false, "nohost (the host name is not in this account)");
+    row("notfqdn", "notfqdn", false, "notfqdn (the host name is not a full domain name)");
+    row("abuse", "abuse", false, "abuse (the host name is blocked for too many updates)");
+    row("badagent", "badagent", false, "badagent (the provider does not accept this program's requests)");
+    row("dnserr", "dnserr", false, "dnserr (a DNS error on the provider's side)");
+    row("911", "911", false,
+        "911 (the provider has a problem; wait at least half an hour before trying again)");
+    row("a refusal code inside a longer word is no refusal", "badauthority", false);
+    row("the success phrase wins over a code", "badauth, then updated successfully", true);
+}
+
+void TestCheckSteps::providersAnswersAreJudged()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, accepted);
+    const AnswerJudgement judgement = judgeAnswer(answer);
+    QCOMPARE(judgement.outcome == UpdateOutcome::Accepted, accepted);
+    QTEST(judgement.refusal, "refusal");
+    QCOMPARE(outcomeMessage(judgement.outcome),
+             accepted ? QStringLiteral("The IP has been received") : QStringLiteral("Error in sending IP"));
+}
+
+void TestCheckSteps::routerAddressIsAHostAndNothingMore_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<std::optional<FieldProblem>>("problem");
+    const std::optional<FieldProblem> fine;
+    const std::optional<FieldProblem> notAHost = FieldProblem::RouterAddressNotAHost;
+    QTest::newRow("a dotted IPv4 address") << "10.0.0.2" << fine;
+    QTest::newRow("a host name") << "router.example.net" << fine;
+    QTest::newRow("a single-label host name with a hyphen") << "fritz-box" << fine;
+    QTest::newRow("a host name ending in a dot") << "router.example.net." << fine;
+    QTest::newRow("an IPv6 address in brackets") << "[fd00::1]" << fine;
+    QTest::newRow("empty") << "" << std::optional(FieldProblem::RouterAddressEmpty);
+    QTest::newRow("spaces only") << "  " << std::optional(FieldProblem::RouterAddressEmpty);
+    QTest::newRow("a path that climbs out, a query and a fragment") << "127.0.0.1/../../x?y#z" << notAHost;
+    QTest::newRow("a port and the provider's path") << "127.0.0.1:8080/dyn.asp?" << notAHost;
+    QTest::newRow("a port alone") << "10.0.0.2:8080" << notAHost;
+    QTest::newRow("user-info") << "evil@10.0.0.2" << notAHost;
+    QTest::newRow("a fragment") << "10.0.0.2#x" << notAHost;
+    QTest::newRow("a query") << "10.0.0.2?x" << notAHost;
+    QTest::newRow("a space inside") << "10.0.0 .2" << notAHost;
+    QTest::newRow("a space after") << "10.0.0.2 " << notAHost;
+    QTest::newRow("an IPv6 address without brackets") << "fd00::1" << notAHost;
+    QTest::newRow("an IPv6 address with a zone") << "[fe80::1%eth0]" << notAHost;
+    QTest::newRow("brackets around no IPv6 address") << "[10.0.0.2]" << notAHost;
+    QTest::newRow("a number out of range") << "10.0.0.256" << notAHost;
+    QTest::newRow("five numbers") << "10.0.0.2.5" << notAHost;
+    QTest::newRow("a label starting with a hyphen") << "-router.example" << notAHost;
+    QTest::newRow("an empty label") << "router..example" << notAHost;
+    QTest::newRow("a scheme") << "http://10.0.0.2" << notAHost;
+}
+
+void TestCheckSteps::routerAddressIsAHostAndNothingMore()
+{
+    QFETCH(QString, address);
+    QTEST(routerAddressProblem(address), "problem");
+}
+
+void TestCheckSteps::serviceUrlProblems_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<std::optional<FieldProblem>>("problem");
+    const std::optional<FieldProblem> fine;
+    QTest::newRow("http") << "http://ddns.example.net/dyn.asp" << fine;
+    QTest::newRow("https with a query of its own") << "https://ddns.example.net/update?token=abc" << fine;
+    QTest::newRow("blank") << " " << std::optional(FieldProblem::ServiceUrlEmpty);
+    QTest::newRow("not a web address")
+        << "ftp://ddns.example.net/d" << std::optional(FieldProblem::ServiceUrlNotWebAddress);
+    QTest::newRow("a fragment") << "http://ddns.example.net/dyn.asp#x"
+                                << std::optional(FieldProblem::ServiceUrlHasFragment);
+    QTest::newRow("a fragment after a query")
+        << "http://ddns.example.net/dyn.asp?x=1#" << std::optional(FieldProblem::ServiceUrlHasFragment);
+}
+
+void TestCheckSteps::serviceUrlProblems()
+{
+    QFETCH(QString, url);
+    QTEST(serviceUrlProblem(url), "problem");
+}
+
+void TestCheckSteps::reasonForNoAddress_data()
+{
+    QTest::addColumn<RouterPageResult>("page");
+    QTest::addColumn<QString>("reason"); // empty: an address is found
+    const QString log = QStringLiteral("WAN IP is 203.0.113.7\r\n");
+    QTest::newRow("a page with the address") << RouterPageResult{200, {}, log} << QString();
+    QTest::newRow("a load error gives its own words")
+        << RouterPageResult{0, "The device took too long to answer.", {}}
+        << "the router's page could not be loaded. The device took too long to answer.";
+    QTest::newRow("a refused password")
+        << RouterPageResult{401, {}, "Unauthorized"} << "the router refused the password (HTTP 401)";
+    QTest::newRow("a forbidden page")
+        << RouterPageResult{403, {}, {}} << "the router refused the password (HTTP 403)";
+    QTest::newRow("no such page") << RouterPageResult{404, {}, "Not Found"} << "the page was not found";
+    QTest::newRow("another status") << RouterPageResult{500, {}, {}} << "the router answered HTTP 500";
+    QTest::newRow("no marker") << RouterPageResult{200, {}, "WAN IP: 203.0.113.7\r\n"}
+                               << "the page has no \"WAN IP is \" line";
+    QTest::newRow("a marker on the last line")
+        << RouterPageResult{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it";
+}
+
+void TestCheckSteps::reasonForNoAddress()
+{
+    QFETCH(RouterPageResult, page);
+    QFETCH(QString, reason);
+    const std::optional<QString> why = whyNoAddress(page);
+    QCOMPARE(why.has_value(), !reason.isEmpty());
+    if (why)
+        QVERIFY2(why->contains(reason), qPrintable(*why));
 }
 
 void TestCheckSteps::wanAddress_data()
@@ -132,9 +267,12 @@ void TestCheckSteps::updateUrl_data()
                         "203.0.113.7"}
         << "http://ddns.example.net/dyn.asp?username=alice&password=s3cret&hostname=home.example.net"
            "&myip=203.0.113.7";
-    QTest::newRow("the service URL goes in as typed, even with a query of its own")
+    QTest::newRow("a service URL with a query of its own is continued with an ampersand")
         << UpdateFields{"https://ddns.example.net/nic/update?system=dyndns", "a", "b", "c", "d"}
-        << "https://ddns.example.net/nic/update?system=dyndns?username=a&password=b&hostname=c&myip=d";
+        << "https://ddns.example.net/nic/update?system=dyndns&username=a&password=b&hostname=c&myip=d";
+    QTest::newRow("a service URL ending in a question mark needs no other")
+        << UpdateFields{"https://ddns.example.net/update?", "a", "b", "c", "d"}
+        << "https://ddns.example.net/update?username=a&password=b&hostname=c&myip=d";
     QTest::newRow("characters that would add or break parameters are encoded, a space as %20")
         << UpdateFields{"http://x.example/dyn.asp", "a&b=c", "p#1+2%3 4", "h?x", "203.0.113.7 (DHCP)"}
         << "http://x.example/dyn.asp?username=a%26b%3Dc&password=p%231%2B2%253%204&hostname=h%3Fx"

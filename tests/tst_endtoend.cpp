@@ -1,16 +1,22 @@
 // Whole checks from Go to the message: the router on loopback port 80, the
-// provider on a loopback port of its own. Runs inside a private network
-// namespace, so nothing it sends can leave the machine.
+// provider on a loopback port of its own; and both programs as built, while
+// they load. Runs inside a private network namespace, so nothing it sends
+// can leave the machine.
 #include "app/form1.h"
 #include "app/webbrowser.h"
 #include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
+#include "web/loaderror.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace parlowen;
 using namespace std::chrono_literals;
@@ -29,6 +35,14 @@ QByteArray routerLogPage(const QByteArray& wanLine = "WAN IP is 203.0.113.7")
            "Jan  1 00:00:01 kernel: eth0 link up\nJan  1 00:00:05 pppd: " +
            wanLine + "\nJan  1 00:00:06 ntp: time set\n</textarea></td></tr></table></body></html>";
 }
+QByteArray lineStartingWith(const QByteArray& text, const QByteArray& start)
+{
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.startsWith(start))
+            return line;
+    }
+    return {};
+}
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -38,11 +52,18 @@ private slots:
     void cleanup();
     void aWholeCheckDeliversWhatWasTypedAndReportsOnce();
     void goPressedTwiceReportsOnlyTheSecondPage();
-    void nothingHappensWhenNoAddressCanBeFound_data();
-    void nothingHappensWhenNoAddressCanBeFound();
+    void aCheckWithoutAnAddressSaysWhyInOneBox_data();
+    void aCheckWithoutAnAddressSaysWhyInOneBox();
     void failedUpdatesAreReportedAsErrors_data();
     void failedUpdatesAreReportedAsErrors();
+    void dyndns2AnswersAreJudgedAsByTheCommand_data();
+    void dyndns2AnswersAreJudgedAsByTheCommand();
     void aBlankServiceUrlSendsNothingAndSaysSoOnce();
+    void theEmptyPageThatEndsACheckIsNeverJudged();
+    void closingTheWindowCancelsTheCheck_data();
+    void closingTheWindowCancelsTheCheck();
+    void bothProgramsForbidCoreDumps_data();
+    void bothProgramsForbidCoreDumps();
 
 private:
     QLineEdit* field(const char* name) const { return m_form->findChild<QLineEdit*>(name); }
@@ -54,7 +75,9 @@ private:
 
     std::unique_ptr<FakeHttpServer> m_router;
     std::unique_ptr<FakeHttpServer> m_provider;
-    QTemporaryDir m_dir; // where the window looks for its settings: empty
+    // Where the window looks for its settings: empty, and new for each test,
+    // since a window that closes saves there.
+    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_form;
 };
 
@@ -69,7 +92,8 @@ void TestEndToEnd::init()
     QVERIFY(m_provider->listen());
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "Host updated successfully"});
 
-    m_form = std::make_unique<Form1>(m_dir.path());
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_form = std::make_unique<Form1>(m_dir->path());
     field("txtRouterIP")->setText("127.0.0.1");
     field("txtRouterPass")->setText(RouterPassword);
     field("txtService")->setText(m_provider->url(UpdatePath));
@@ -138,41 +162,63 @@ void TestEndToEnd::goPressedTwiceReportsOnlyTheSecondPage()
     QSignalSpy completed(browser(), &WebBrowser::DocumentComplete);
     pressGo();
     QTRY_VERIFY(!m_router->requests().isEmpty());
+    // Busy while the check runs, and Go still there to start it afresh.
+    QCOMPARE(m_form->cursor().shape(), Qt::BusyCursor);
+    QVERIFY(m_form->findChild<QPushButton*>("Command1")->isEnabled());
     pressGo();
     waitForTheEnd(watcher);
+    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("198.51.100.9"));
     // One router page, one answer, one empty page: the first load never reported.
     QCOMPARE(completed.size(), 3);
     QCOMPARE(updates(), 1);
 }
 
-void TestEndToEnd::nothingHappensWhenNoAddressCanBeFound_data()
+void TestEndToEnd::aCheckWithoutAnAddressSaysWhyInOneBox_data()
 {
     QTest::addColumn<QString>("password");
-    QTest::addColumn<QByteArray>("page"); // empty: no router at all
-    QTest::newRow("a wrong password shows the router's refusal") << "wrong" << routerLogPage();
-    QTest::newRow("a page without the marker") << RouterPassword << routerLogPage("WAN IP: 192.0.2.1");
-    QTest::newRow("a router that does not answer") << RouterPassword << QByteArray();
+    QTest::addColumn<int>("router"); // 0: nothing listens; -1: never answers
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a wrong password")
+        << "wrong" << 200 << routerLogPage() << "the router refused the password (HTTP 401)";
+    QTest::newRow("a page without the marker") << RouterPassword << 200 << routerLogPage("WAN IP: 192.0.2.1")
+                                               << "the page has no \"WAN IP is \" line";
+    QTest::newRow("no log page") << RouterPassword << 404 << QByteArray() << "the page was not found";
+    QTest::newRow("a router that cannot be reached")
+        << RouterPassword << 0 << QByteArray() << toString(LoadError::ConnectionRefused);
+    QTest::newRow("a router that does not answer in time")
+        << RouterPassword << -1 << QByteArray() << toString(LoadError::TimedOut);
 }
 
-void TestEndToEnd::nothingHappensWhenNoAddressCanBeFound()
+void TestEndToEnd::aCheckWithoutAnAddressSaysWhyInOneBox()
 {
     QFETCH(QString, password);
+    QFETCH(int, router);
     QFETCH(QByteArray, page);
-    if (page.isEmpty())
+    QFETCH(QString, reason);
+    if (router == 0)
         m_router.reset();
     else
-        m_router->setRoute(RouterLogPath, {.body = page});
+        m_router->setRoute(RouterLogPath, {.status = router, .body = page, .neverAnswer = router < 0});
+    BrowserLimits limits;
+    limits.timeout = 500ms;
+    browser()->engine()->setLimits(limits);
     test::MessageBoxWatcher watcher;
     field("txtRouterPass")->setText(password);
     field("txtWANIP")->setText("earlier");
-    QSignalSpy status(browser(), &WebBrowser::StatusTextChange);
     pressGo();
-    QTRY_VERIFY_WITH_TIMEOUT(status.contains(QVariantList{QStringLiteral("Done")}), Patience);
-    QTest::qWait(200);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
+    QTest::qWait(200); // room for a second message, were one to come
+    QCOMPARE(watcher.messages().size(), 1);
+    const test::ShownMessage& message = watcher.messages().constFirst();
+    QCOMPARE(message.title, QStringLiteral("Tobrisk"));
+    QCOMPARE(message.icon, QMessageBox::Critical);
+    QVERIFY2(message.text.startsWith("No WAN IP was found: ") && message.text.contains(reason),
+             qPrintable(message.text));
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("earlier"));
-    QVERIFY(watcher.messages().isEmpty());
     QCOMPARE(updates(), 0);
+    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestEndToEnd::failedUpdatesAreReportedAsErrors_data()
@@ -219,6 +265,130 @@ void TestEndToEnd::aBlankServiceUrlSendsNothingAndSaysSoOnce()
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
     QVERIFY(field("txtURL")->text().startsWith("   ?username=alice&password=s3cret&"));
     QCOMPARE(updates(), 0);
+}
+
+void TestEndToEnd::dyndns2AnswersAreJudgedAsByTheCommand_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("message");
+    const QString received = QStringLiteral("The IP has been received");
+    QTest::newRow("good with the address") << QByteArray("good 203.0.113.7") << received;
+    QTest::newRow("nochg with the address") << QByteArray("nochg 203.0.113.7") << received;
+    QTest::newRow("the phrase in capitals") << QByteArray("UPDATED SUCCESSFULLY") << received;
+    QTest::newRow("goodbye") << QByteArray("goodbye") << NotReceived;
+    QTest::newRow("badauth") << QByteArray("badauth") << NotReceived;
+}
+
+void TestEndToEnd::dyndns2AnswersAreJudgedAsByTheCommand()
+{
+    QFETCH(QByteArray, answer);
+    m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = answer});
+    test::MessageBoxWatcher watcher;
+    pressGo();
+    waitForTheEnd(watcher);
+    QTEST(watcher.messages().constFirst().text, "message");
+}
+
+void TestEndToEnd::theEmptyPageThatEndsACheckIsNeverJudged()
+{
+    // "blank" is found in "about:blank" as well as in the (unloadable)
+    // update address: only the answer may be judged, once.
+    field("txtService")->setText("blank");
+    test::MessageBoxWatcher watcher;
+    pressGo();
+    waitForTheEnd(watcher);
+    QTest::qWait(300);
+    QCOMPARE(watcher.messages().size(), 1);
+    QCOMPARE(watcher.messages().constFirst().text, NotReceived);
+}
+
+void TestEndToEnd::closingTheWindowCancelsTheCheck_data()
+{
+    QTest::addColumn<bool>("atTheRouter"); // else at the provider
+    QTest::newRow("while the router page loads") << true;
+    QTest::newRow("while the provider answers") << false;
+}
+
+void TestEndToEnd::closingTheWindowCancelsTheCheck()
+{
+    QFETCH(bool, atTheRouter);
+    if (atTheRouter)
+        m_router->setRoute(RouterLogPath, {.body = routerLogPage(), .delay = 500ms});
+    else
+        m_provider->setRoute(UpdatePath, {.body = "updated successfully", .delay = 500ms});
+    test::MessageBoxWatcher watcher;
+    QSignalSpy status(browser(), &WebBrowser::StatusTextChange);
+    m_form->show();
+    pressGo();
+    if (atTheRouter)
+        QTRY_VERIFY(!m_router->requests().isEmpty());
+    else
+        QTRY_COMPARE(updates(), 1);
+    m_form->close();
+    // The empty page that cancels the load finishes; nothing else does.
+    QTRY_COMPARE_WITH_TIMEOUT(browser()->Document().url(), QStringLiteral("about:blank"), Patience);
+    QTest::qWait(1000); // past the answer the cancelled load would have had
+    QVERIFY(watcher.messages().isEmpty());
+    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestEndToEnd::bothProgramsForbidCoreDumps_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments"); // "{dir}" stands for its folder
+    QTest::newRow("the window") << PARLOWEN_WINDOW_PROGRAM << QStringList{"-platform", "offscreen"};
+    QTest::newRow("the command") << PARLOWEN_CHECK_PROGRAM << QStringList{"--settings", "{dir}/Settings.ini"};
+}
+
+void TestEndToEnd::bothProgramsForbidCoreDumps()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    // Each program, a copy beside its settings, waits for a router that
+    // never answers: by then it has read both passwords.
+    m_router->setRoute(RouterLogPath, {.neverAnswer = true});
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::ExeOther));
+    const QString copy = dir.filePath(QFileInfo(program).fileName());
+    QVERIFY(QFile::copy(program, copy));
+    QFile settings(dir.filePath("Settings.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(
+        "[Router settings]\r\nPassword=" + RouterPassword.toUtf8() +
+        "\r\nIP=127.0.0.1\r\n[DNS settings]\r\nService URL=" + m_provider->url(UpdatePath).toUtf8() +
+        "\r\nUser=alice\r\nPassword=s3cret\r\nHost=home.example.net\r\n");
+    settings.close();
+    settings.setPermissions(settings.permissions() | QFile::ReadOther);
+
+    // A process that cannot be dumped has the files in its /proc folder owned by root, which
+    // tells only when it runs as someone else: as root, run it as nobody.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", dir.path());
+    environment.insert("XDG_CONFIG_HOME", dir.path());
+    process.setProcessEnvironment(environment);
+    arguments.replaceInStrings("{dir}", dir.path());
+    if (getuid() == 0)
+        process.start("setpriv",
+                      QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy} + arguments);
+    else
+        process.start(copy, arguments);
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_router->requests().isEmpty(), Patience);
+
+    const QString proc = QStringLiteral("/proc/%1/").arg(process.processId());
+    QFile status(proc + "status");
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QByteArray uidLine = lineStartingWith(status.readAll(), "Uid:");
+    QVERIFY2(!uidLine.isEmpty() && !uidLine.simplified().startsWith("Uid: 0 "), uidLine.constData());
+    QCOMPARE(QFileInfo(proc + "status").ownerId(), 0u);
+    QFile limits(proc + "limits");
+    QVERIFY(limits.open(QIODevice::ReadOnly));
+    const QByteArray coreLine = lineStartingWith(limits.readAll(), "Max core file size");
+    QCOMPARE(coreLine.simplified(), QByteArray("Max core file size 0 0 bytes"));
+    process.kill();
+    process.waitForFinished();
 }
 
 QTEST_MAIN(TestEndToEnd)

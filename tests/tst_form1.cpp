@@ -1,5 +1,7 @@
 // The window as a person meets it: captions, defaults, layout, keyboard
-// order, the unseen browser, and the message box the program reports with.
+// order and keys, what a screen reader sees, the unseen browser, the message
+// box the program reports with, fields refused before anything loads, and
+// the options answered on the terminal.
 #include "app/captionfont.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
@@ -7,10 +9,13 @@
 #include "app/webbrowser.h"
 #include "support/messageboxwatcher.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +30,15 @@ private slots:
     void everyCaptionFitsItsBox();
     void messageBoxShowsTitleIconAndOneOkButton_data();
     void messageBoxShowsTitleIconAndOneOkButton();
+    void returnAnywherePressesGo_data();
+    void returnAnywherePressesGo();
+    void altWithALabelsLetterFocusesItsField_data();
+    void altWithALabelsLetterFocusesItsField();
+    void screenReadersSeeNamedFieldsAndNoHelpers();
+    void fieldsThatCannotMakeACheckAreRefusedBeforeAnyLoad_data();
+    void fieldsThatCannotMakeACheckAreRefusedBeforeAnyLoad();
+    void helpAndVersionAnswerOnTheTerminal_data();
+    void helpAndVersionAnswerOnTheTerminal();
 
 private:
     QTemporaryDir m_dir; // where the window looks for its settings: empty
@@ -33,15 +47,16 @@ private:
 void TestForm1::captionsDefaultsAndFields()
 {
     // Each control's name, then its caption or starting text.
-    const QStringList expected{"Label1",         "Router Admin Password:",
-                               "Label3",         "Router IP:",
-                               "Label2",         "WAN IP:",
-                               "Command1",       "Go",
+    // An "&" marks the letter that Alt takes to the field.
+    const QStringList expected{"Label1",         "Router Admin &Password:",
+                               "Label3",         "Router &IP:",
+                               "Label2",         "&WAN IP:",
+                               "Command1",       "&Go",
                                "Frame1",         "Service details",
-                               "Label7",         "Service URL:",
-                               "Label4",         "User Name:",
-                               "Label5",         "Password:",
-                               "Label6",         "Hostname:",
+                               "Label7",         "Service &URL:",
+                               "Label4",         "User &Name:",
+                               "Label5",         "Pa&ssword:",
+                               "Label6",         "&Hostname:",
                                "txtRouterPass",  "",
                                "txtRouterIP",    "10.0.0.2",
                                "txtWANIP",       "",
@@ -157,6 +172,171 @@ void TestForm1::messageBoxShowsTitleIconAndOneOkButton()
     QTEST(message.icon, "shown");
     QCOMPARE(message.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     QCOMPARE(watcher.openCount(), 0);
+}
+
+void TestForm1::returnAnywherePressesGo_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    for (const char* name : {"txtRouterPass", "txtRouterIP", "txtWANIP", "txtService", "txtUserName",
+                             "txtServicePass", "txtHost", "Command1"}) {
+        QTest::addRow("Return in %s", name) << name << int(Qt::Key_Return);
+        QTest::addRow("Enter in %s", name) << name << int(Qt::Key_Enter);
+    }
+}
+
+void TestForm1::returnAnywherePressesGo()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    Form1 form(m_dir.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // An address that is refused before anything loads: Go says so in a box.
+    form.findChild<QLineEdit*>("txtRouterIP")->setText("no router here");
+    auto* go = form.findChild<QPushButton*>("Command1");
+    QVERIFY(go->isDefault());
+    QSignalSpy pressed(go, &QPushButton::clicked);
+    test::MessageBoxWatcher watcher;
+    auto* widget = form.findChild<QWidget*>(focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key(key));
+    QCOMPARE(pressed.size(), 1);
+    QCOMPARE(watcher.messages().size(), 1);
+}
+
+void TestForm1::altWithALabelsLetterFocusesItsField_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("Alt+P") << int(Qt::Key_P) << "txtRouterPass";
+    QTest::newRow("Alt+I") << int(Qt::Key_I) << "txtRouterIP";
+    QTest::newRow("Alt+W") << int(Qt::Key_W) << "txtWANIP";
+    QTest::newRow("Alt+U") << int(Qt::Key_U) << "txtService";
+    QTest::newRow("Alt+N") << int(Qt::Key_N) << "txtUserName";
+    QTest::newRow("Alt+S") << int(Qt::Key_S) << "txtServicePass";
+    QTest::newRow("Alt+H") << int(Qt::Key_H) << "txtHost";
+}
+
+void TestForm1::altWithALabelsLetterFocusesItsField()
+{
+    QFETCH(int, key);
+    Form1 form(m_dir.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.findChild<QPushButton*>("Command1")->setFocus();
+    QTest::keyClick(&form, Qt::Key(key), Qt::AltModifier);
+    QTEST(QApplication::focusWidget()->objectName(), "field");
+}
+
+void TestForm1::screenReadersSeeNamedFieldsAndNoHelpers()
+{
+    Form1 form(m_dir.path());
+    form.show();
+    QList<QObject*> seen;
+    QList<QAccessibleInterface*> pending{QAccessible::queryAccessibleInterface(&form)};
+    while (!pending.isEmpty()) {
+        QAccessibleInterface* node = pending.takeFirst();
+        QVERIFY(node);
+        seen << node->object();
+        for (int i = 0; i < node->childCount(); ++i)
+            pending << node->child(i);
+    }
+    QVERIFY(!seen.contains(form.findChild<WebBrowser*>("WebBrowser1")));
+    QVERIFY(!seen.contains(form.findChild<QLineEdit*>("txtURL")));
+    QVERIFY(seen.contains(form.findChild<QGroupBox*>("Frame1")));
+    // Every field a person types into is there, named by its label.
+    const QStringList named{"txtRouterPass",  "Router Admin Password:",
+                            "txtRouterIP",    "Router IP:",
+                            "txtWANIP",       "WAN IP:",
+                            "txtService",     "Service URL:",
+                            "txtUserName",    "User Name:",
+                            "txtServicePass", "Password:",
+                            "txtHost",        "Hostname:"};
+    for (qsizetype i = 0; i < named.size(); i += 2) {
+        auto* field = form.findChild<QLineEdit*>(named[i]);
+        QVERIFY2(seen.contains(field), qPrintable(named[i]));
+        QCOMPARE(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name), named[i + 1]);
+    }
+}
+
+void TestForm1::fieldsThatCannotMakeACheckAreRefusedBeforeAnyLoad_data()
+{
+    QTest::addColumn<QString>("routerAddress");
+    QTest::addColumn<QString>("serviceUrl");
+    QTest::addColumn<QString>("reason");
+    const QString service = "http://127.0.0.1:9/dyn.asp";
+    const QString notAHost = "does not make a web address";
+    QTest::newRow("a path that climbs out, a query and a fragment")
+        << "127.0.0.1/../../x?y#z" << service << notAHost;
+    QTest::newRow("a port and the provider's path") << "127.0.0.1:8080/dyn.asp?" << service << notAHost;
+    QTest::newRow("user-info") << "x@127.0.0.1" << service << notAHost;
+    QTest::newRow("a space") << "127.0.0.1 " << service << notAHost;
+    QTest::newRow("empty") << "" << service << "is empty";
+    QTest::newRow("a service URL with a fragment") << "127.0.0.1" << service + "#top"
+                                                   << "holds a \"#\"";
+}
+
+void TestForm1::fieldsThatCannotMakeACheckAreRefusedBeforeAnyLoad()
+{
+    QFETCH(QString, routerAddress);
+    QFETCH(QString, serviceUrl);
+    QFETCH(QString, reason);
+    Form1 form(m_dir.path());
+    form.findChild<QLineEdit*>("txtRouterIP")->setText(routerAddress);
+    form.findChild<QLineEdit*>("txtService")->setText(serviceUrl);
+    auto* browser = form.findChild<WebBrowser*>("WebBrowser1");
+    QSignalSpy completed(browser, &WebBrowser::DocumentComplete);
+    test::MessageBoxWatcher watcher;
+    QTest::mouseClick(form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.messages().size(), 1);
+    QCOMPARE(watcher.messages().constFirst().icon, QMessageBox::Critical);
+    QVERIFY2(watcher.messages().constFirst().text.contains(reason),
+             qPrintable(watcher.messages().constFirst().text));
+    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+    QTest::qWait(100); // room for a load to finish, were one started
+    QVERIFY(completed.isEmpty());
+    QVERIFY(browser->Document().url().isEmpty());
+}
+
+void TestForm1::helpAndVersionAnswerOnTheTerminal_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("--help") << "--help"
+                            << "Usage: parlowen";
+    QTest::newRow("-h") << "-h"
+                        << "Usage: parlowen";
+    QTest::newRow("--version") << "--version"
+                               << "parlowen " PARLOWEN_VERSION "\n";
+}
+
+void TestForm1::helpAndVersionAnswerOnTheTerminal()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, shown);
+    // A copy in a folder of its own, with no settings beside it or in the
+    // configuration folder: were a window to open, it could start no check.
+    QTemporaryDir folder;
+    const QString program = folder.filePath("parlowen");
+    QVERIFY(QFile::copy(PARLOWEN_WINDOW_PROGRAM, program));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", folder.path());
+    environment.insert("XDG_CONFIG_HOME", folder.path());
+    process.setProcessEnvironment(environment);
+    process.start(program, {option});
+    // An open window never ends by itself; give up on it after a while.
+    const bool ended = process.waitForFinished(20'000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    QVERIFY2(ended, "the program opened its window instead of answering");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(shown),
+             qPrintable(process.readAllStandardError()));
 }
 
 QTEST_MAIN(TestForm1)

@@ -122,7 +122,7 @@ void TestRouterSim::providerAnswers()
     const ProviderAccount account{QStringLiteral("demo"), QStringLiteral("s&cret"),
                                   QStringLiteral("home.example.net")};
     const QByteArray answer = providerAnswer(QUrlQuery(query), basicUser, basicPassword, account, accepting);
-    const bool accepted = judgeAnswer(pageText(answer, "text/plain")) == UpdateOutcome::Accepted;
+    const bool accepted = judgeAnswer(pageText(answer, "text/plain")).outcome == UpdateOutcome::Accepted;
     QCOMPARE(accepted, expected == "updated successfully");
     if (!accepted)
         QCOMPARE(answer, expected);

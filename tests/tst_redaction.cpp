@@ -1,0 +1,49 @@
+// The masking of passwords in what parlowen-check prints: which secrets are
+// masked where, in which of their forms.
+#include "cli/redaction.h"
+
+#include <QTest>
+
+using namespace parlowen;
+
+class TestRedaction : public QObject {
+    Q_OBJECT
+private slots:
+    void secretsAreMaskedByTheirLengthAndEdges_data();
+    void secretsAreMaskedByTheirLengthAndEdges();
+};
+
+void TestRedaction::secretsAreMaskedByTheirLengthAndEdges_data()
+{
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("shown");
+    const auto row = [](const char* name, const QString& secret, const QString& line, const QString& shown) {
+        QTest::newRow(name) << secret << line << shown;
+    };
+    row("the result line keeps its letters", "r", "The IP has been received", "The IP has been received");
+    row("an echoed query value", "r", "badauth password=r&user=x", "badauth password=***&user=x");
+    row("a quoted answer", "r", "\"r\"", "\"***\"");
+    row("a short secret ending in punctuation, before a digit", "r!", "badauth r!2", "badauth ***2");
+    row("a short secret starting with punctuation, after a letter", "#7", "badauth x#7", "badauth x***");
+    row("a short secret of digits inside a number is left", "42", "HTTP 1423", "HTTP 1423");
+    row("a long secret ending in punctuation, before a digit", "Pa55-word!", "badauth Pa55-word!2",
+        "badauth ***2");
+    row("a long secret inside a word", "Pa55", "xPa55y", "x***y");
+    row("a long secret's HTML escape", "a<b>&c", "echo a&lt;b&gt;&amp;c.", "echo ***.");
+    row("a long secret with two spaces, collapsed by the page", "two  spaces", "echo two spaces.",
+        "echo ***.");
+    row("a long secret with a tab, as typed", "tab\tinside", "echo tab\tinside.", "echo ***.");
+}
+
+void TestRedaction::secretsAreMaskedByTheirLengthAndEdges()
+{
+    QFETCH(QString, secret);
+    QFETCH(QString, line);
+    cli::Redactor redactor;
+    redactor.addSecret(secret, QStringLiteral("admin"));
+    QTEST(redactor(line), "shown");
+}
+
+QTEST_GUILESS_MAIN(TestRedaction)
+#include "tst_redaction.moc"
