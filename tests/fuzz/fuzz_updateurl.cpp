@@ -44,13 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString url = buildUpdateUrl(fields);
     if (!url.startsWith(fields.service))
         fail("the service URL is not kept as typed", fields, url);
-    const QString parameters = url.sliced(fields.service.size());
-    if (!parameters.startsWith(QLatin1Char('?')) && !parameters.startsWith(QLatin1Char('&')))
-        fail("the parameters do not start a query or continue one", fields, url);
+    // The parameters start the query, or continue the service URL's own.
+    const bool ownQuery = fields.service.contains(QLatin1Char('?'));
+    const bool openEnded =
+        ownQuery && (fields.service.endsWith(QLatin1Char('?')) || fields.service.endsWith(QLatin1Char('&')));
+    const QString joint = openEnded ? QString() : ownQuery ? QStringLiteral("&") : QStringLiteral("?");
+    const QString rest = url.sliced(fields.service.size());
+    if (!rest.startsWith(joint))
+        fail("the parameters do not start a query or continue the service URL's own", fields, url);
+    const QString parameters = rest.sliced(joint.size());
 
     // Decoded the way a provider's script decodes them: split at "&" and the
     // first "=", percent-decode, read as UTF-8.
-    const QStringList items = parameters.sliced(1).split(QLatin1Char('&'));
+    const QStringList items = parameters.split(QLatin1Char('&'));
     const QStringList keys{"username", "password", "hostname", "myip"};
     const QStringList values{fields.userName, fields.password, fields.host, fields.wanAddress};
     if (items.size() != keys.size())
