@@ -214,8 +214,8 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err,
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
-        QStringLiteral("The settings file (default: Settings.ini beside the program, as for the window). "
-                       "It is only read."),
+        QStringLiteral("The settings file (default: the window's, Settings.ini beside the program or in "
+                       "~/.config/parlowen). It is only read."),
         QStringLiteral("FILE"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Stops before sending: prints the update address, "
@@ -271,9 +271,7 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err,
         return usageError(QStringLiteral("--state is only used with --if-changed."));
 
     const QString settingsPath =
-        parser.isSet(settingsOption)
-            ? parser.value(settingsOption)
-            : pathInDirectory(executableDirectory(), QString::fromUtf16(SettingsFileName));
+        parser.isSet(settingsOption) ? parser.value(settingsOption) : settingsFileOfThisProgram().filePath;
     CheckOptions options;
     options.dryRun = parser.isSet(dryRun);
     options.ifChanged = parser.isSet(ifChanged);
