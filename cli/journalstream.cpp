@@ -11,6 +11,12 @@
 namespace parlowen::cli {
 
 namespace {
+QByteArray topicOf(const QByteArray& line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return colon < 0 ? line : line.left(colon);
+}
+
 QByteArray priorityOf(const QByteArray& line, bool failed)
 {
     if (failed)
@@ -53,9 +59,11 @@ qint64 JournalLines::writeData(const char* data, qint64 size)
 
 void JournalLines::takeLine(const QByteArray& line)
 {
-    if (line.isEmpty())
-        m_heldTail = true;
-    if (!m_heldTail)
+    if (line.isEmpty() || !m_tail.isEmpty()) {
+        m_tail.append(line);
+        return;
+    }
+    if (!m_held.isEmpty() && topicOf(m_held.constLast()) != topicOf(line))
         release(0);
     m_held.append(line);
 }
@@ -69,12 +77,12 @@ void JournalLines::finish(int exitCode)
 
 void JournalLines::release(int failedExitCode)
 {
-    for (qsizetype i = 0; i < m_held.size(); ++i) {
-        const bool failed = i == 0 && failedExitCode != 0;
-        m_target.write(priorityOf(m_held[i], failed) + m_held[i] + '\n');
-    }
+    for (const QByteArray& line : std::as_const(m_held))
+        m_target.write(priorityOf(line, failedExitCode != 0) + line + '\n');
+    for (const QByteArray& line : std::as_const(m_tail))
+        m_target.write(priorityOf(line, false) + line + '\n');
     m_held.clear();
-    m_heldTail = false;
+    m_tail.clear();
 }
 
 int withConsoleStreams(const std::function<int(QTextStream& out, QTextStream& err)>& body)

@@ -16,10 +16,11 @@ namespace parlowen::cli {
 bool isJournalStream(int fileDescriptor, const QByteArray& journalStream);
 
 // Passes lines on to target with a priority prefix: <4> for a warning, <6>
-// for a step or a result, and <3> for the line that says why a run failed.
-// That line is the last one written before a failed end (the help text after
-// a usage error aside), so each line waits until the next one comes or
-// finish() tells how the run ended.
+// for a step or a result, and <3> for the lines that say why a run failed.
+// Those are the last line written before a failed end (the help text after
+// a usage error aside) and the lines just before it on the same topic (the
+// words before the first colon, as in "Settings: ..."). So lines wait until
+// one on another topic comes or finish() tells how the run ended.
 class JournalLines : public QIODevice {
 public:
     explicit JournalLines(QIODevice& target);
@@ -36,8 +37,8 @@ private:
 
     QIODevice& m_target;
     QByteArray m_partial;
-    QList<QByteArray> m_held;
-    bool m_heldTail = false; // the lines after a blank line: help text
+    QList<QByteArray> m_held; // lines on one topic
+    QList<QByteArray> m_tail; // the lines from a blank line on: help text
 };
 
 // Runs body with streams on standard output and standard error, UTF-8, each

@@ -33,6 +33,15 @@ void TestJournalStream::linesCarryTheirPriority_data()
     QTest::newRow("the line before a failed end says why, as an error")
         << QStringList{"Router page: loaded (HTTP 200)\n", "WAN address: none: no such line\n"} << 2
         << QByteArray("<6>Router page: loaded (HTTP 200)\n<3>WAN address: none: no such line\n");
+    QTest::newRow("every problem with the settings is an error")
+        << QStringList{"Settings: the router address is empty.\n", "Settings: the host name is empty.\n"} << 3
+        << QByteArray("<3>Settings: the router address is empty.\n<3>Settings: the host name is empty.\n");
+    QTest::newRow("an earlier line on the failure's topic is an error too")
+        << QStringList{"Router page: loading http://127.0.0.1/\n", "Router page: not loaded: refused\n"} << 2
+        << QByteArray("<3>Router page: loading http://127.0.0.1/\n<3>Router page: not loaded: refused\n");
+    QTest::newRow("lines on one topic are information when the run succeeds")
+        << QStringList{"Router page: loading\n", "Router page: loaded\n", "The IP has been received\n"} << 0
+        << QByteArray("<6>Router page: loading\n<6>Router page: loaded\n<6>The IP has been received\n");
     QTest::newRow("a warning that ends a failed run is an error")
         << QStringList{"Warning: disk full\n"} << 1 << QByteArray("<3>Warning: disk full\n");
     QTest::newRow("after a usage error the help text is not the error")
