@@ -146,7 +146,7 @@ void Form1::LoadWindow()
     // outside the client area.
     WebBrowser1->Move(-WebBrowser1->Width());
 
-    IniFile = chooseSettingsFile(currentSurroundings(m_programDirectory)).filePath;
+    IniFile = chooseSettingsFile(currentSurroundings(m_programDirectory));
     m_settings.SetSettingsFile(IniFile);
     // Whoever wonders where their settings went finds out by pointing at the window.
     setToolTip(tr("Settings file: %1").arg(QDir::toNativeSeparators(IniFile)));

@@ -271,7 +271,7 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err,
         return usageError(QStringLiteral("--state is only used with --if-changed."));
 
     const QString settingsPath =
-        parser.isSet(settingsOption) ? parser.value(settingsOption) : settingsFileOfThisProgram().filePath;
+        parser.isSet(settingsOption) ? parser.value(settingsOption) : settingsFileOfThisProgram();
     CheckOptions options;
     options.dryRun = parser.isSet(dryRun);
     options.ifChanged = parser.isSet(ifChanged);

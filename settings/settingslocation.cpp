@@ -20,17 +20,16 @@ namespace {
 const QString ProgramFolderName = QStringLiteral("parlowen");
 } // namespace
 
-SettingsLocation chooseSettingsFile(const SettingsSurroundings& surroundings)
+QString chooseSettingsFile(const SettingsSurroundings& surroundings)
 {
     const QString besideProgram =
         pathInDirectory(surroundings.programDirectory, QString::fromUtf16(SettingsFileName));
     // An existing file wins even in a folder the user cannot write: someone
     // put it there on purpose, and a failed save then says so.
     if (surroundings.exists(besideProgram) || surroundings.isUsersFolder(surroundings.programDirectory))
-        return {besideProgram, SettingsPlace::BesideProgram};
-    return {pathInDirectory(userConfigurationFolder(surroundings.xdgConfigHome, surroundings.home),
-                            QString::fromUtf16(SettingsFileName)),
-            SettingsPlace::UserConfiguration};
+        return besideProgram;
+    return pathInDirectory(userConfigurationFolder(surroundings.xdgConfigHome, surroundings.home),
+                           QString::fromUtf16(SettingsFileName));
 }
 
 SettingsSurroundings currentSurroundings(const QString& programDirectory)
@@ -41,7 +40,7 @@ SettingsSurroundings currentSurroundings(const QString& programDirectory)
             }};
 }
 
-SettingsLocation settingsFileOfThisProgram()
+QString settingsFileOfThisProgram()
 {
     return chooseSettingsFile(currentSurroundings(executableDirectory()));
 }

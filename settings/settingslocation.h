@@ -20,24 +20,15 @@ struct SettingsSurroundings {
     std::function<bool(const QString& path)> exists;
 };
 
-enum class SettingsPlace {
-    BesideProgram,     // portable: the file travels with the program
-    UserConfiguration, // the user's configuration folder
-};
-
-struct SettingsLocation {
-    QString filePath;
-    SettingsPlace place = SettingsPlace::BesideProgram;
-};
-
-SettingsLocation chooseSettingsFile(const SettingsSurroundings& surroundings);
+// The settings file for those surroundings.
+QString chooseSettingsFile(const SettingsSurroundings& surroundings);
 
 // The surroundings of this process, with programDirectory as the program's
 // folder: the environment, the file system, and the user's rights in it.
 SettingsSurroundings currentSurroundings(const QString& programDirectory);
 
 // The settings file of the running program.
-SettingsLocation settingsFileOfThisProgram();
+QString settingsFileOfThisProgram();
 
 // The folder for this program's configuration under the XDG rules:
 // $XDG_CONFIG_HOME/parlowen, or ~/.config/parlowen when that variable is
