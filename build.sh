@@ -35,16 +35,19 @@ install_missing() {
     fi
 }
 
+# build [TARGET...]: everything, or only the targets named.
 build() {
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build_dir" -j"$(nproc)"
+    local targets=()
+    [ $# -eq 0 ] || targets=(--target "$@")
+    cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"
 }
 
 case "${1:-}" in
 run)
     install_missing "${packages[@]}"
-    build
-    exec "$build_dir/app/parlowen"
+    build parlowen
+    exec "$build_dir/bin/parlowen"
     ;;
 test)
     install_missing "${packages[@]}" "${test_packages[@]}"

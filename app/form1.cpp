@@ -158,8 +158,10 @@ void Form1::LoadWindow()
     // outside the client area.
     WebBrowser1->Move(-WebBrowser1->Width());
 
-    IniFile = pathInDirectory(m_programDirectory, QString::fromUtf16(SettingsFileName));
+    IniFile = chooseSettingsFile(currentSurroundings(m_programDirectory));
     m_settings.SetSettingsFile(IniFile);
+    // Whoever wonders where their settings went finds out by pointing at the window.
+    setToolTip(tr("Settings file: %1").arg(QDir::toNativeSeparators(IniFile)));
     // Without a settings file the window keeps its defaults and waits for Go.
     if (!isRegularFile(IniFile))
         return;

@@ -22,9 +22,11 @@ class WebBrowser;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    // The settings file is looked for beside the executable.
+    // The settings file is looked for beside the executable, or in the
+    // user's configuration folder (see settings/settingslocation.h).
     explicit Form1(QWidget* parent = nullptr);
-    // ... or in programDirectory, which tests point at a folder of their own.
+    // ... or as if the executable were in programDirectory, which tests
+    // point at a folder of their own.
     explicit Form1(const QString& programDirectory, QWidget* parent = nullptr);
 
 protected:

@@ -35,9 +35,9 @@ while [ $# -gt 0 ]; do
     shift
 done
 case "$build_dir" in /*) ;; *) build_dir=$repo/$build_dir ;; esac
-check=${check:-$build_dir/cli/parlowen-check}
+check=${check:-$build_dir/bin/parlowen-check}
 case "$check" in /*) ;; *) check=$repo/$check ;; esac
-simulator=${simulator:-$build_dir/sim/parlowen-simulator}
+simulator=${simulator:-$build_dir/bin/parlowen-simulator}
 case "$simulator" in /*) ;; *) simulator=$repo/$simulator ;; esac
 
 fail() {

@@ -185,8 +185,8 @@ struct Options {
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Shows the version.")};
     QCommandLineOption settings{
         QStringLiteral("settings"),
-        QStringLiteral("The settings file (default: Settings.ini beside the program, as for the window). "
-                       "It is only read."),
+        QStringLiteral("The settings file (default: the window's, Settings.ini beside the program or in "
+                       "~/.config/parlowen). It is only read."),
         QStringLiteral("FILE")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Stops before sending: prints the update address, "
@@ -286,9 +286,7 @@ int Command::runCheck()
     if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged))
         return usageError(QStringLiteral("--state is only used with --if-changed."));
     const QString settingsPath =
-        m_parser.isSet(m_options.settings)
-            ? m_parser.value(m_options.settings)
-            : pathInDirectory(executableDirectory(), QString::fromUtf16(SettingsFileName));
+        m_parser.isSet(m_options.settings) ? m_parser.value(m_options.settings) : settingsFileOfThisProgram();
     CheckOptions options;
     options.dryRun = m_parser.isSet(m_options.dryRun);
     options.ifChanged = m_parser.isSet(m_options.ifChanged);

@@ -1,10 +1,10 @@
 // parlowen-check: one check of the WAN address, without a window.
 #include "cli/checkcommand.h"
+#include "cli/journalstream.h"
 #include "common/nocoredumps.h"
 
 #include <QCoreApplication>
 
-#include <cstdio>
 #include <malloc.h>
 
 int main(int argc, char* argv[])
@@ -18,9 +18,7 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlowen-check"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    out.setEncoding(QStringConverter::Utf8);
-    err.setEncoding(QStringConverter::Utf8);
-    return parlowen::cli::run(QCoreApplication::arguments(), out, err);
+    return parlowen::cli::withConsoleStreams([](QTextStream& out, QTextStream& err) {
+        return parlowen::cli::run(QCoreApplication::arguments(), out, err);
+    });
 }

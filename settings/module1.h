@@ -15,8 +15,9 @@ public:
     // key is missing. Values of any length come back whole.
     QString ReadSetting(const QString& section, const QString& key) const;
 
-    // Stores value under key in section, creating what is missing. Nonzero
-    // on success; on failure lastWriteError() says why, in the system's words.
+    // Stores value under key in section, creating what is missing, folders
+    // included. Nonzero on success; on failure lastWriteError() says why, in
+    // the system's words.
     qint16 WriteSetting(const QString& value, const QString& section, const QString& key);
     const QString& lastWriteError() const { return m_lastWriteError; }
 

@@ -1,10 +1,82 @@
 // Where the settings file lives.
 #include "settings/settingslocation.h"
 
+#include "settings/settingkeys.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace parlowen {
+
+namespace {
+const QString ProgramFolderName = QStringLiteral("parlowen");
+} // namespace
+
+QString chooseSettingsFile(const SettingsSurroundings& surroundings)
+{
+    const QString besideProgram =
+        pathInDirectory(surroundings.programDirectory, QString::fromUtf16(SettingsFileName));
+    // An existing file wins even in a folder the user cannot write: someone
+    // put it there on purpose, and a failed save then says so.
+    if (surroundings.exists(besideProgram) || surroundings.isUsersFolder(surroundings.programDirectory))
+        return besideProgram;
+    return pathInDirectory(userConfigurationFolder(surroundings.xdgConfigHome, surroundings.home),
+                           QString::fromUtf16(SettingsFileName));
+}
+
+SettingsSurroundings currentSurroundings(const QString& programDirectory)
+{
+    return {programDirectory, qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath(), &isUsersFolder,
+            [](const QString& path) {
+                return QFileInfo::exists(path);
+            }};
+}
+
+QString settingsFileOfThisProgram()
+{
+    return chooseSettingsFile(currentSurroundings(executableDirectory()));
+}
+
+QString userConfigurationFolder(const QString& xdgConfigHome, const QString& home)
+{
+    // The XDG rules ignore a relative path: it would depend on the folder
+    // the program happens to be started from.
+    const QString base = QDir::isAbsolutePath(xdgConfigHome)
+                             ? xdgConfigHome
+                             : pathInDirectory(home, QStringLiteral(".config"));
+    return pathInDirectory(QDir::cleanPath(base), ProgramFolderName);
+}
+
+bool isUsersFolder(const QString& folder)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    if (clean == QLatin1String("/usr") || clean.startsWith(QLatin1String("/usr/")))
+        return false;
+    return ::access(QFile::encodeName(clean).constData(), W_OK | X_OK) == 0;
+}
+
+QString createFoldersFor(const QString& filePath)
+{
+    QStringList missing;
+    for (QString folder = QFileInfo(filePath).absolutePath(); !QFileInfo::exists(folder);
+         folder = QFileInfo(folder).absolutePath()) {
+        missing.prepend(folder);
+    }
+    for (const QString& folder : missing) {
+        // The folder will hold two passwords: no one else may even list it.
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+            return QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    return {};
+}
 
 QString executableDirectory()
 {
