@@ -1,8 +1,6 @@
 // The settings module over the profile-file engine.
 #include "settings/module1.h"
 
-#include "profile/profilefile.h"
-
 namespace parlowen {
 
 QString Module1::ReadSetting(const QString& section, const QString& key) const
@@ -10,11 +8,14 @@ QString Module1::ReadSetting(const QString& section, const QString& key) const
     return readProfileString(m_settingsFilePath, section, key);
 }
 
+Result<void, ProfileWriteError> Module1::WriteSettings(const QList<ProfileEntry>& entries)
+{
+    return writeProfileStrings(m_settingsFilePath, entries);
+}
+
 qint16 Module1::WriteSetting(const QString& value, const QString& section, const QString& key)
 {
-    const ProfileWriteResult result = writeProfileString(m_settingsFilePath, section, key, value);
-    m_lastWriteError = result.reason;
-    return result.ok ? 1 : 0;
+    return WriteSettings({{section, key, value}}).ok() ? 1 : 0;
 }
 
 } // namespace parlowen
