@@ -96,8 +96,7 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
 // saved file is to have, set before any byte of content is in it.
 class TemporaryFile {
 public:
-    static Result<void, FileError> create(TemporaryFile& file, const QByteArray& target,
-                                          const struct stat* existing);
+    Result<void, FileError> open(const QByteArray& target, const struct stat* existing);
     ~TemporaryFile()
     {
         if (m_fd >= 0)
@@ -114,12 +113,11 @@ private:
     bool m_renamed = false;
 };
 
-Result<void, FileError> TemporaryFile::create(TemporaryFile& file, const QByteArray& target,
-                                              const struct stat* existing)
+Result<void, FileError> TemporaryFile::open(const QByteArray& target, const struct stat* existing)
 {
     // A cleaner in another process may take a brand-new file for a stale one
     // in the moment before it is locked; then it is its to remove.
-    for (int attempt = 0; file.m_fd < 0; ++attempt) {
+    for (int attempt = 0; m_fd < 0; ++attempt) {
         QByteArray path = target + TemporaryFileMarker + QByteArray(RandomPartLength, 'X');
         const int fd = ::mkostemp(path.data(), O_CLOEXEC);
         if (fd < 0)
@@ -127,8 +125,8 @@ Result<void, FileError> TemporaryFile::create(TemporaryFile& file, const QByteAr
         struct stat status = {};
         const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
         if (locked && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
-            file.m_path = path;
-            file.m_fd = fd;
+            m_path = path;
+            m_fd = fd;
         } else {
             ::close(fd);
             if (attempt == 8)
@@ -140,10 +138,10 @@ Result<void, FileError> TemporaryFile::create(TemporaryFile& file, const QByteAr
     // it becomes theirs, as with any editor. Owner first: chown clears the
     // set-ID bits.
     if (existing && (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) &&
-        ::fchown(file.m_fd, existing->st_uid, existing->st_gid) != 0) {
+        ::fchown(m_fd, existing->st_uid, existing->st_gid) != 0) {
         // Kept as the saving user's file.
     }
-    if (::fchmod(file.m_fd, existing ? existing->st_mode & 07777 : S_IRUSR | S_IWUSR) != 0)
+    if (::fchmod(m_fd, existing ? existing->st_mode & 07777 : S_IRUSR | S_IWUSR) != 0)
         return fileFailure(errno, FileError::WriteFailed);
     return {};
 }
@@ -217,8 +215,7 @@ Result<void, FileError> writeFileAtomically(const QString& path, QByteArrayView 
     // Past the file size limit the kernel sends SIGXFSZ, which by default
     // ends the program; ignored, the write fails with EFBIG and the save
     // can say why.
-    static const bool sizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    Q_UNUSED(sizeSignalIgnored);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const auto target = resolveLinks(QFile::encodeName(path));
     if (!target)
@@ -230,9 +227,8 @@ Result<void, FileError> writeFileAtomically(const QString& path, QByteArrayView 
 
     removeStaleTemporaries(folderOf(target.value()), nameOf(target.value()));
     TemporaryFile file;
-    if (auto created = TemporaryFile::create(file, target.value(), exists.value() ? &status : nullptr);
-        !created)
-        return created;
+    if (auto opened = file.open(target.value(), exists.value() ? &status : nullptr); !opened)
+        return opened;
     if (auto written = writeAll(file.fd(), content); !written)
         return written;
     if (auto renamed = file.renameTo(target.value()); !renamed)
