@@ -8,9 +8,9 @@
 //   build-fuzz/tests/fuzz/fuzz_profilefile -max_total_time=120 /tmp/corpus tests/fuzz/corpus
 //
 // New inputs go to the first folder; the seeds in corpus/ start as
-// "section\ key\ value\ " then the file, then three bytes read from the end:
-// on disk or not, which key and which section (0: the ones given at the start).
-// Further bytes from the end, when there are any, choose the second entry.
+// "section\ key\ value\ value2\ " then the file, then five bytes read from
+// the end: the second entry's key and section, on disk or not, which key and
+// which section (0: the ones given at the start).
 
 #include "profile/profilefile.h"
 
@@ -123,11 +123,8 @@ QString consumeText(FuzzedDataProvider& data)
 }
 
 // Two entries saved together give the bytes of two saves one after the other.
-void checkTwoEntries(FuzzedDataProvider& data, QByteArrayView content, const ProfileEntry& first,
-                     const std::vector<QString>& sections, const std::vector<QString>& keys)
+void checkTwoEntries(QByteArrayView content, const ProfileEntry& first, const ProfileEntry& second)
 {
-    const ProfileEntry second{sections[data.ConsumeIntegral<uint8_t>() % sections.size()],
-                              keys[data.ConsumeIntegral<uint8_t>() % keys.size()], consumeText(data)};
     if (checkProfileEntry(second.section, second.key, second.value))
         return;
     const QByteArray once = withProfileValues(content, {first}).value_or(content.toByteArray());
@@ -146,9 +143,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const uint8_t sectionChoice = data.ConsumeIntegral<uint8_t>();
     const uint8_t keyChoice = data.ConsumeIntegral<uint8_t>();
     const bool onDisk = data.ConsumeBool();
+    const uint8_t secondSectionChoice = data.ConsumeIntegral<uint8_t>();
+    const uint8_t secondKeyChoice = data.ConsumeIntegral<uint8_t>();
     QString section = consumeText(data);
     QString key = consumeText(data);
     const QString value = consumeText(data);
+    const QString secondValue = consumeText(data);
     const std::string rest = data.ConsumeRemainingBytesAsString();
     const QByteArray content(rest.data(), qsizetype(rest.size()));
     g_before = content;
@@ -157,6 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     std::vector<QString> sections{section};
     std::vector<QString> keys{key};
     collectNames(content, sections, keys);
+    const ProfileEntry second{sections[secondSectionChoice % sections.size()],
+                              keys[secondKeyChoice % keys.size()], secondValue};
     section = sections[sectionChoice % sections.size()];
     key = keys[keyChoice % keys.size()];
 
@@ -189,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         if (isUtf8(content) && !touchesAtMostOneLine(content, *after))
             fail("more than one line changed", section, key);
     }
-    checkTwoEntries(data, content, {section, key, value}, sections, keys);
+    checkTwoEntries(content, {section, key, value}, second);
 
     if (onDisk) {
         const QString path = scratchFile();
