@@ -194,21 +194,20 @@ void Form1::keyPressEvent(QKeyEvent* event)
 
 void Form1::WindowClosing()
 {
-    QString failure;
-    for (const SettingKey& entry : SettingKeys) {
-        if (!m_settings.WriteSetting(fieldFor(entry.setting)->text(), entry.section.toString(),
-                                     entry.key.toString()) &&
-            failure.isEmpty())
-            failure = m_settings.lastWriteError();
-    }
+    // One save for all six, so that a close cut short leaves the old
+    // settings or the new ones, never some of each.
+    QList<ProfileEntry> entries;
+    for (const SettingKey& entry : SettingKeys)
+        entries.append({entry.section.toString(), entry.key.toString(), fieldFor(entry.setting)->text()});
+    const auto saved = m_settings.WriteSettings(entries);
     // The window closes either way, but the user learns that what they typed
     // was not kept, and why.
-    if (!failure.isEmpty()) {
+    if (!saved) {
         showMessage(this,
                     tr("Your settings could not be saved to\n%1\n\nReason: %2\n\nWhat you typed in this "
                        "window will be lost. Make sure you can write to that folder, for example by running "
                        "Parlowen from a folder of your own.")
-                        .arg(QDir::toNativeSeparators(IniFile), failure),
+                        .arg(QDir::toNativeSeparators(IniFile), saved.failure().message()),
                     MessageIcon::Critical);
     }
 }

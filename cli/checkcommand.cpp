@@ -294,10 +294,13 @@ int Command::runCheck()
         m_parser.isSet(m_options.state)
             ? m_parser.value(m_options.state)
             : pathInDirectory(QFileInfo(settingsPath).absolutePath(), QString::fromUtf16(StateFileName));
-    // The settings file belongs to the window and is never written here.
-    if (options.ifChanged &&
-        QFileInfo(options.statePath).absoluteFilePath() == QFileInfo(settingsPath).absoluteFilePath())
-        return usageError(QStringLiteral("--state must name a file other than the settings file."));
+    options.settingsPath = settingsPath;
+    // The settings file belongs to the window and is never written here; a
+    // pipe would make --if-changed wait forever.
+    if (options.ifChanged) {
+        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable)
+            return usageError(QStringLiteral("--if-changed: %1.").arg(usable.failure().message()));
+    }
 
     std::optional<CheckSettings> settings = readSettings(settingsPath, m_console);
     if (!settings)

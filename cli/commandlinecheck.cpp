@@ -186,13 +186,13 @@ void CommandLineCheck::answerCompleted()
 
 bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
 {
-    const LastAcceptanceRead read = readLastAcceptance(m_options.statePath);
-    if (!read.value) {
-        m_console.step(read.problem.isEmpty() ? QStringLiteral("Last update: none remembered; sending")
-                                              : QStringLiteral("Last update: %1; sending").arg(read.problem));
+    const auto read = readLastAcceptance(m_options.statePath);
+    if (!read || !read.value()) {
+        m_console.step(read ? QStringLiteral("Last update: none remembered; sending")
+                            : QStringLiteral("Last update: %1; sending").arg(read.failure().message()));
         return false;
     }
-    const LastAcceptance& last = *read.value;
+    const LastAcceptance& last = *read.value();
     const QDateTime now = m_environment.now().toUTC();
     const QString when = last.acceptedAt.toString(Qt::ISODate);
     if (last.target != updateTarget(m_settings.serviceUrl, m_settings.userName, m_settings.host)) {
@@ -226,11 +226,11 @@ void CommandLineCheck::rememberAcceptance(const QString& address)
 {
     const LastAcceptance last{address, m_environment.now().toUTC(), m_settings.host,
                               updateTarget(m_settings.serviceUrl, m_settings.userName, m_settings.host)};
-    const QString problem = writeLastAcceptance(m_options.statePath, last);
-    if (!problem.isEmpty()) {
+    const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last);
+    if (!written) {
         m_console.step(QStringLiteral("Warning: the accepted address could not be remembered (%1); the "
                                       "next run with --if-changed sends it again.")
-                           .arg(problem));
+                           .arg(written.failure().message()));
     }
 }
 

@@ -28,7 +28,8 @@ struct CheckSettings {
 struct CheckOptions {
     bool dryRun = false;
     bool ifChanged = false;
-    QString statePath; // where --if-changed keeps its memory
+    QString statePath;    // where --if-changed keeps its memory
+    QString settingsPath; // which the state file must never be
 };
 
 // Where the command writes: the result to out, the steps to err, with the

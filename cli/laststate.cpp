@@ -1,17 +1,21 @@
 // The small state file of --if-changed.
 #include "cli/laststate.h"
 
+#include "profile/atomicfile.h"
+#include "profile/regularfile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 
 namespace parlowen::cli {
 
 namespace {
 const QByteArray Header = "# parlowen-check: the last address the provider accepted\n";
+
+// A state file is a few hundred bytes; anything much larger is not ours.
+constexpr qint64 LargestStateFile = 64 * 1024;
 
 // The address as the router wrote it may hold a lone CR or LF, which would
 // end the line early.
@@ -24,29 +28,15 @@ QString fromFieldValue(const QByteArray& value)
 {
     return QUrl::fromPercentEncoding(value);
 }
-} // namespace
 
-QByteArray updateTarget(const QString& serviceUrl, const QString& userName, const QString& host)
+QString withReason(const QString& path, const Failure<FileError>& failure)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString& part : {serviceUrl, userName, host}) {
-        hash.addData(part.toUtf8());
-        hash.addData(QByteArrayView("\n", 1));
-    }
-    return hash.result().toHex();
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), failure.message());
 }
 
-LastAcceptanceRead readLastAcceptance(const QString& path)
+std::optional<LastAcceptance> parse(const QByteArray& content)
 {
-    QFile file(path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString())};
-
     LastAcceptance last;
-    // A state file is a few hundred bytes; anything much larger is not ours.
-    const QByteArray content = file.read(64 * 1024);
     for (const QByteArray& raw : content.split('\n')) {
         const QByteArray line = raw.trimmed();
         const qsizetype eq = line.indexOf('=');
@@ -64,36 +54,92 @@ LastAcceptanceRead readLastAcceptance(const QString& path)
             last.target = value;
     }
     if (!last.acceptedAt.isValid() || last.target.isEmpty())
-        return {std::nullopt, QStringLiteral("%1 is not a state file this program wrote").arg(path)};
-    return {last, {}};
+        return std::nullopt;
+    return last;
+}
+} // namespace
+
+QString toString(StateFileError error)
+{
+    switch (error) {
+    case StateFileError::IsTheSettingsFile:
+        return QStringLiteral("the state file must be a file other than the settings file");
+    case StateFileError::NotAFile:
+        return QStringLiteral("the state file must be an ordinary file, not a pipe, device or folder");
+    case StateFileError::Unreadable:
+        return QStringLiteral("the state file cannot be read");
+    case StateFileError::Unwritable:
+        return QStringLiteral("the state file cannot be written");
+    case StateFileError::NotOurs:
+        return QStringLiteral("the state file is not one this program wrote");
+    }
+    return {};
 }
 
-QString writeLastAcceptance(const QString& path, const LastAcceptance& last)
+QByteArray updateTarget(const QString& serviceUrl, const QString& userName, const QString& host)
 {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString& part : {serviceUrl, userName, host}) {
+        hash.addData(part.toUtf8());
+        hash.addData(QByteArrayView("\n", 1));
+    }
+    return hash.result().toHex();
+}
+
+Result<void, StateFileError> checkStateFile(const QString& statePath, const QString& settingsPath)
+{
+    const QString shown = QDir::toNativeSeparators(statePath);
+    // The files themselves, whatever names and links lead to them.
+    const auto state = fileIdentity(statePath);
+    if (state && state == fileIdentity(settingsPath))
+        return {StateFileError::IsTheSettingsFile, shown};
+    const QFileInfo info(statePath);
+    if (state && !info.isFile())
+        return {StateFileError::NotAFile, shown};
+    // A link to nowhere cannot be the settings file; only a name that leads
+    // to no file might still become it.
+    if (!state && QFileInfo(settingsPath).absoluteFilePath() == info.absoluteFilePath())
+        return {StateFileError::IsTheSettingsFile, shown};
+    return {};
+}
+
+Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path)
+{
+    const auto content = readRegularFile(path, LargestStateFile + 1);
+    if (!content) {
+        const bool notAFile =
+            content.error() == FileError::NotAFile || content.error() == FileError::IsAFolder;
+        return {notAFile ? StateFileError::NotAFile : StateFileError::Unreadable,
+                withReason(path, content.failure())};
+    }
+    if (!content.value())
+        return std::optional<LastAcceptance>();
+    const auto last = content.value()->size() > LargestStateFile ? std::nullopt : parse(*content.value());
+    if (!last)
+        return {StateFileError::NotOurs, QDir::toNativeSeparators(path)};
+    return last;
+}
+
+Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
+                                                 const LastAcceptance& last)
+{
+    if (const auto usable = checkStateFile(path, settingsPath); !usable)
+        return usable;
     const QString directory = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(directory))
-        return QStringLiteral("the folder %1 cannot be created").arg(directory);
+        return {StateFileError::Unwritable,
+                QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(directory))};
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
-    // The new file would otherwise get the umask's permissions; it says
-    // where the owner's host points, which is nobody else's business.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        file.cancelWriting();
-        return QStringLiteral("%1 cannot be made private: %2").arg(path, file.errorString());
-    }
     const QByteArray content = Header + "address=" + fieldValue(last.address) + "\n" +
                                "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
                                "host=" + fieldValue(last.host) + "\n" + "target=" + last.target + "\n";
-    // Qt 6.4 commits a file whose write came up short as if nothing were wrong.
-    if (file.write(content) != content.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("%1 cannot be written: %2").arg(path, reason);
+    // The new file is readable by its owner only: it says where the owner's
+    // host points, which is nobody else's business.
+    if (const auto saved = writeFileAtomically(path, content); !saved) {
+        const bool notAFile = saved.error() == FileError::NotAFile || saved.error() == FileError::IsAFolder;
+        return {notAFile ? StateFileError::NotAFile : StateFileError::Unwritable,
+                withReason(path, saved.failure())};
     }
-    if (!file.commit())
-        return QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
     return {};
 }
 

@@ -2,6 +2,8 @@
 // What --if-changed remembers between runs: the last address the provider
 // accepted, when, and for which provider account and host.
 
+#include "common/result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -31,15 +33,30 @@ struct LastAcceptance {
 // token.
 QByteArray updateTarget(const QString& serviceUrl, const QString& userName, const QString& host);
 
-struct LastAcceptanceRead {
-    std::optional<LastAcceptance> value; // nothing when there is no file or it is unusable
-    QString problem;                     // why an existing file is unusable
+// Why the state file cannot be used. The detail names the file and, where
+// there is one, the reason the system gave.
+enum class StateFileError {
+    IsTheSettingsFile, // the same file as the settings, by name or through a link
+    NotAFile,          // a pipe, device, socket or folder, which would block or cannot be replaced
+    Unreadable,
+    Unwritable,
+    NotOurs, // a file this program did not write
 };
 
-LastAcceptanceRead readLastAcceptance(const QString& path);
+QString toString(StateFileError error);
 
-// Atomically and readable by the owner only. An empty string on success,
-// otherwise why not.
-QString writeLastAcceptance(const QString& path, const LastAcceptance& last);
+// Whether statePath may serve as the state file beside the settings file:
+// it must not lead to the settings file, and must be an ordinary file if it
+// exists at all.
+Result<void, StateFileError> checkStateFile(const QString& statePath, const QString& settingsPath);
+
+// Nothing when there is no state file yet.
+Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path);
+
+// Atomically and readable by the owner only. The file is checked against the
+// settings file once more just before, since either may have changed since
+// the start.
+Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
+                                                 const LastAcceptance& last);
 
 } // namespace parlowen::cli

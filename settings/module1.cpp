@@ -1,7 +1,6 @@
 // The settings module over the profile-file engine.
 #include "settings/module1.h"
 
-#include "profile/profilefile.h"
 #include "settings/settingslocation.h"
 
 namespace parlowen {
@@ -11,15 +10,17 @@ QString Module1::ReadSetting(const QString& section, const QString& key) const
     return readProfileString(m_settingsFilePath, section, key);
 }
 
-qint16 Module1::WriteSetting(const QString& value, const QString& section, const QString& key)
+Result<void, ProfileWriteError> Module1::WriteSettings(const QList<ProfileEntry>& entries)
 {
     // The first save to the user's configuration folder makes that folder.
-    m_lastWriteError = createFoldersFor(m_settingsFilePath);
-    if (!m_lastWriteError.isEmpty())
-        return 0;
-    const ProfileWriteResult result = writeProfileString(m_settingsFilePath, section, key, value);
-    m_lastWriteError = result.reason;
-    return result.ok ? 1 : 0;
+    if (const auto folders = createFoldersFor(m_settingsFilePath); !folders)
+        return Failure<ProfileWriteError>{folders.error(), folders.failure().detail};
+    return writeProfileStrings(m_settingsFilePath, entries);
+}
+
+qint16 Module1::WriteSetting(const QString& value, const QString& section, const QString& key)
+{
+    return WriteSettings({{section, key, value}}).ok() ? 1 : 0;
 }
 
 } // namespace parlowen

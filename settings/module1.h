@@ -1,6 +1,11 @@
 #pragma once
-// The settings module: one settings file, read and written a key at a time.
+// The settings module: one settings file, read a key at a time and saved
+// in one piece.
 
+#include "common/result.h"
+#include "profile/profilefile.h"
+
+#include <QList>
 #include <QString>
 
 namespace parlowen {
@@ -15,15 +20,17 @@ public:
     // key is missing. Values of any length come back whole.
     QString ReadSetting(const QString& section, const QString& key) const;
 
+    // Stores every entry in one atomic save, making the folders on the way: the file afterwards holds all of
+    // them, with the bytes that writing them one at a time would give, or is
+    // left as it was and the failure says why.
+    Result<void, ProfileWriteError> WriteSettings(const QList<ProfileEntry>& entries);
+
     // Stores value under key in section, creating what is missing, folders
-    // included. Nonzero on success; on failure lastWriteError() says why, in
-    // the system's words.
+    // included. Nonzero on success.
     qint16 WriteSetting(const QString& value, const QString& section, const QString& key);
-    const QString& lastWriteError() const { return m_lastWriteError; }
 
 private:
     QString m_settingsFilePath;
-    QString m_lastWriteError;
 };
 
 } // namespace parlowen

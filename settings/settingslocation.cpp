@@ -63,7 +63,7 @@ bool isUsersFolder(const QString& folder)
     return ::access(QFile::encodeName(clean).constData(), W_OK | X_OK) == 0;
 }
 
-QString createFoldersFor(const QString& filePath)
+Result<void, FileError> createFoldersFor(const QString& filePath)
 {
     QStringList missing;
     for (QString folder = QFileInfo(filePath).absolutePath(); !QFileInfo::exists(folder);
@@ -72,8 +72,11 @@ QString createFoldersFor(const QString& filePath)
     }
     for (const QString& folder : missing) {
         // The folder will hold two passwords: no one else may even list it.
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
-            return QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
+            Failure<FileError> failure = fileFailure(errno, FileError::NoSuchFolder);
+            failure.detail = folder + QStringLiteral(": ") + failure.detail;
+            return failure;
+        }
     }
     return {};
 }

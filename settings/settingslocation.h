@@ -5,6 +5,8 @@
 //    program's folder is one the user may write to ("portable" use);
 //  - otherwise $XDG_CONFIG_HOME/parlowen/Settings.ini (~/.config/parlowen/...).
 
+#include "profile/fileerror.h"
+
 #include <QString>
 
 #include <functional>
@@ -41,8 +43,8 @@ QString userConfigurationFolder(const QString& xdgConfigHome, const QString& hom
 bool isUsersFolder(const QString& folder);
 
 // Creates the folders missing on the way to filePath, each readable by the
-// user alone (0700). Empty on success, or the system's reason.
-QString createFoldersFor(const QString& filePath);
+// user alone (0700). A failure names the folder.
+Result<void, FileError> createFoldersFor(const QString& filePath);
 
 // The directory that holds the running executable, without a trailing "/"
 // unless it is the root directory itself.

@@ -19,6 +19,29 @@ namespace {
 
 const QByteArray bom("\xEF\xBB\xBF");
 
+// Text as Windows Notepad saves "Unicode" (little-endian) or "Unicode big
+// endian": a byte-order mark, then UTF-16 code units.
+QByteArray utf16(const QString& text, bool bigEndian = false)
+{
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar ch : text) {
+        const char high = char(ch.unicode() >> 8), low = char(ch.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+QByteArray utf16be(const QString& text)
+{
+    return utf16(text, true);
+}
+
+Result<void, ProfileWriteError> writeOne(const QString& path, const QString& section, const QString& key,
+                                         const QString& value)
+{
+    return writeProfileStrings(path, {{section, key, value}});
+}
+
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -76,6 +99,9 @@ private slots:
         row("a header may have text after its bracket", "[S] ; c\nK=v\n", "v");
         row("a header without its bracket is not a section", "[S\nK=v\n", "");
         row("CRLF line ends are read", "[S]\r\nA=1\r\nK=v\r\n", "v");
+        row("lone CR line ends are read", "[S]\rA=1\rK=v\r", "v");
+        row("CR, LF and CRLF mixed in one file", "[T]\rK=t\n[S]\r\nA=1\rK=v\n", "v");
+        row("a CR ends a line even inside what looks like a value", "[S]\rK=a\rb\n", "a");
         row("a byte-order mark before the first section is skipped", bom + "[S]\nK=v\n", "v");
         row("the last line needs no line end", "[S]\nK=v", "v");
         row("the first of duplicated keys is read", "[S]\nK=1\n k =2\n", "1");
@@ -90,6 +116,15 @@ private slots:
         row("one stray byte anywhere makes the whole file Windows-1252", "[S]\nK=\xC3\xA9\n[T]\nJ=\xFF\n",
             QString::fromUtf8("Ã©"));
         row("an overlong UTF-8 form is not UTF-8", "[S]\nK=\xC0\xAF\n", QString::fromUtf8("À¯"));
+        row("an encoded surrogate is not UTF-8", "[S]\nK=\xED\xA0\x80\n", QString::fromUtf8("í\u00A0€"));
+        row("a code point past U+10FFFF is not UTF-8", "[S]\nK=\xF4\x90\x80\x80\n",
+            QString::fromUtf8("ô\u0090€€"));
+        row("UTF-16 little-endian with its byte-order mark", utf16("[S]\r\nK=Grüße 日 🙂\r\n"),
+            QString::fromUtf8("Grüße 日 🙂"));
+        row("UTF-16 big-endian with its byte-order mark", utf16be("[S]\r\nK=Grüße 日 🙂\r\n"),
+            QString::fromUtf8("Grüße 日 🙂"));
+        row("UTF-16 with lone CR line ends", utf16("[S]\rA=1\rK=v"), "v");
+        row("UTF-16 with an odd last byte", utf16("[S]\nK=v\n") + "x", "v");
     }
     void read()
     {
@@ -127,8 +162,29 @@ private slots:
         row("an existing value is replaced in place", "; top\n[S]\nA=1\nK=old\nB=2\n", "new",
             "; top\n[S]\nA=1\nK=new\nB=2\n");
         row("the key keeps its spelling in the file", "[S]\n  ip = 1 \n", "2", "[S]\nip=2\n", "s", "IP");
-        row("the other lines of a CRLF file keep their line ends", "[S]\r\nK=1\r\nB=2\r\n", "2",
-            "[S]\r\nK=2\nB=2\r\n");
+        row("a rewritten line keeps its CRLF", "[S]\r\nK=1\r\nB=2\r\n", "2", "[S]\r\nK=2\r\nB=2\r\n");
+        row("a rewritten line keeps its lone CR", "[S]\rK=1\rB=2\r", "2", "[S]\rK=2\rB=2\r");
+        row("a rewritten last line without line end gets none", "[S]\nK=1", "2", "[S]\nK=2");
+        row("every line keeps its own end in a file of mixed ends", "[S]\rA=1\nK=1\r\nB=2\r", "2",
+            "[S]\rA=1\nK=2\r\nB=2\r");
+        row("a new key in a lone-CR file ends with CR", "[S]\rA=1\r[T]\r", "v", "[S]\rA=1\rK=v\r[T]\r");
+        row("a new section in a CRLF file ends its lines with CRLF", "[T]\r\nA=1\r\n", "v",
+            "[T]\r\nA=1\r\n[S]\r\nK=v\r\n");
+        row("new lines take the line end most lines have", "[T]\r\nA=1\nB=2\r\n", "v",
+            "[T]\r\nA=1\nB=2\r\n[S]\r\nK=v\r\n");
+        row("on a tie new lines take the line end met first", "[T]\rA=1\n", "v", "[T]\rA=1\n[S]\rK=v\r");
+        row("a lone-CR file whose last line has no end", "[S]\rA=1", "v", "[S]\rA=1\rK=v\r");
+        row("a UTF-16 file is written in UTF-16", utf16("[S]\r\nK=1\r\n"), "日🙂",
+            utf16("[S]\r\nK=日🙂\r\n"));
+        row("a big-endian UTF-16 file stays big-endian", utf16be("[S]\nA=1\n"), "é",
+            utf16be("[S]\nA=1\nK=é\n"));
+        row("a UTF-16 file gets a new section in UTF-16", utf16("[T]\r\n"), "v",
+            utf16("[T]\r\n[S]\r\nK=v\r\n"));
+        row("a lone surrogate elsewhere in a UTF-16 file is kept",
+            utf16(QString("[T]\nA=") + QChar(0xDC00) + "\n"), "v",
+            utf16(QString("[T]\nA=") + QChar(0xDC00) + "\n[S]\nK=v\n"));
+        row("the odd last byte of a UTF-16 file is kept", utf16("[S]\nK=1\n") + "x", "2",
+            utf16("[S]\nK=2\n") + "x");
         row("a missing key goes after the last entry of its section",
             "[S]\nA=1\n; about A\njunk\n\n; about T\n[T]\nB=2\n", "v",
             "[S]\nA=1\n; about A\njunk\nK=v\n\n; about T\n[T]\nB=2\n");
@@ -145,6 +201,7 @@ private slots:
             "# c\n[X]\r\n weird\t\n[S]\nK=2\n;[S]\n[Y] z\nZ\n");
         row("the byte-order mark is kept", bom + "[S]\nK=1\n", "2", bom + "[S]\nK=2\n");
         row("a file of only a byte-order mark gets the section", bom, "v", bom + "[S]\nK=v\n");
+        row("a file of only a UTF-16 byte-order mark gets the section", utf16(""), "v", utf16("[S]\nK=v\n"));
         row("spaces around the value are not stored", "[S]\nK=1\n", "  v \t", "[S]\nK=v\n");
         row("a value in quotes gets one more pair", "", "'q'", "[S]\nK=\"'q'\"\n");
         row("a Windows-1252 file stays in its code page", "[S]\nA=caf\xE9\nK=1\n", "€ü",
@@ -157,6 +214,7 @@ private slots:
         row("the value the file holds, spaces aside", "[S]\r\nK = v \r\n", " v ", "[S]\r\nK = v \r\n");
         row("the value the file holds in quotes", "[S]\nK=\"v\"\n", "v", "[S]\nK=\"v\"\n");
         row("the value a Windows-1252 file holds", "[S]\nK=\xE9\n", "é", "[S]\nK=\xE9\n");
+        row("the value a UTF-16 file holds", utf16("[S]\nK=é\n"), "é", utf16("[S]\nK=é\n"));
         // Refused, the file untouched: whatever was written would read back as something else.
         const auto refused = [&](const char* name, const QString& section, const QString& key,
                                  const QString& value) {
@@ -197,9 +255,10 @@ private slots:
         file.close();
         const struct stat old = statOf(path);
 
-        const ProfileWriteResult result = writeProfileString(path, section, key, value);
-        QCOMPARE(result.ok, !after.isNull());
-        QCOMPARE(result.reason.isEmpty(), result.ok);
+        const auto result = writeOne(path, section, key, value);
+        QCOMPARE(result.ok(), !after.isNull());
+        if (!result.ok())
+            QVERIFY(std::holds_alternative<ProfileEntryProblem>(result.error()));
         QCOMPARE(readBytes(path), after.isNull() ? before : after);
         if (after.isNull() || after == before) {
             QCOMPARE(statOf(path).st_ino, old.st_ino);
@@ -220,10 +279,65 @@ private slots:
             {"DNS settings", "User", ""},
         };
         for (const QStringList& entry : entries)
-            QVERIFY(writeProfileString(path, entry[0], entry[1], entry[2]).ok);
+            QVERIFY(writeOne(path, entry[0], entry[1], entry[2]).ok());
         QCOMPARE(readBytes(path),
                  QByteArray("[Router settings]\nPassword=\nIP=10.0.0.2\n"
                             "[DNS settings]\nService URL=http://ddns.example.net/dyn.asp\nUser=\n"));
+    }
+
+    void severalEntriesGiveTheBytesOfOneWriteEach_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QList<QStringList>>("entries");
+        const QList<QStringList> six = {
+            {"Router settings", "Password", "rpw"},
+            {"Router settings", "IP", "127.0.0.1"},
+            {"DNS settings", "Service URL", "http://127.0.0.1/dyn.asp"},
+            {"DNS settings", "User", "Jörg"},
+            {"DNS settings", "Password", "密码"},
+            {"DNS settings", "Host", "h.example.net"},
+        };
+        QTest::newRow("no file yet") << QByteArray() << six;
+        QTest::newRow("a file with other sections and comments")
+            << QByteArray("; mine\n[DNS settings]\nHost=old\n\n[Other]\nX=1\n") << six;
+        QTest::newRow("a UTF-16 file with CRLF") << utf16("[Router settings]\r\nIP=1\r\n") << six;
+        QTest::newRow("a lone-CR file") << QByteArray("[DNS settings]\rUser=u\r") << six;
+        QTest::newRow("a key set twice, the second time back to what it was")
+            << QByteArray("[S]\nK=1\n") << QList<QStringList>{{"S", "K", "2"}, {"S", "K", "1"}};
+        QTest::newRow("every key already holding its value")
+            << QByteArray("[S]\nK=1\nL=2\n") << QList<QStringList>{{"S", "K", "1"}, {"S", "L", " 2 "}};
+        // The second entry makes the Windows-1252 bytes read as UTF-8, so the
+        // file moves to UTF-8 before the third: "é" must then be two bytes.
+        QTest::newRow("a Windows-1252 file that turns into UTF-8 half way")
+            << QByteArray("[S]\nA=\xC3\xA9\nB=\xE9\nC=1\n")
+            << QList<QStringList>{{"S", "A", "Ã©"}, {"S", "B", "x"}, {"S", "C", "é"}};
+        // ... and one whose text becomes plain ASCII, which reads as UTF-8.
+        QTest::newRow("a Windows-1252 file whose only accent is replaced")
+            << QByteArray("[S]\nK=\xE9\n") << QList<QStringList>{{"S", "K", "e"}, {"S", "L", "é"}};
+        QTest::newRow("a Windows-1252 file given a character outside its code page")
+            << QByteArray("[S]\nK=\xE9\n") << QList<QStringList>{{"S", "L", "日"}, {"S", "M", "€"}};
+    }
+    void severalEntriesGiveTheBytesOfOneWriteEach()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QList<QStringList>, entries);
+        const QString together = m_dir.filePath("together.ini"), oneByOne = m_dir.filePath("onebyone.ini");
+        QFile::remove(together);
+        QFile::remove(oneByOne);
+        if (!before.isNull()) {
+            writeBytes(together, before);
+            writeBytes(oneByOne, before);
+        }
+        QList<ProfileEntry> batch;
+        for (const QStringList& entry : entries) {
+            batch.append({entry[0], entry[1], entry[2]});
+            QVERIFY(writeOne(oneByOne, entry[0], entry[1], entry[2]).ok());
+        }
+        const ino_t inode = statOf(together).st_ino;
+        QVERIFY(writeProfileStrings(together, batch).ok());
+        QCOMPARE(readBytes(together), readBytes(oneByOne));
+        if (readBytes(together) == before)
+            QCOMPARE(statOf(together).st_ino, inode); // not rewritten
     }
 
     void everyCharacterRoundTripsInEitherEncoding()
@@ -238,11 +352,13 @@ private slots:
             "",
         };
         const QString path = m_dir.filePath("roundtrip.ini");
+        const QString utf16Text = QString::fromUtf8("[S]\r\nOther=été\r\nK=1\r\n");
         for (const QByteArray& before : {QByteArray("[S]\nOther=\xC3\xA9t\xC3\xA9\nK=1\n"), // UTF-8
-                                         QByteArray("[S]\nOther=\xE9t\xE9\nK=1\n")}) {      // Windows-1252
+                                         QByteArray("[S]\nOther=\xE9t\xE9\nK=1\n"),         // Windows-1252
+                                         utf16(utf16Text), utf16be(utf16Text)}) {
             for (const QString& value : values) {
                 writeBytes(path, before);
-                QVERIFY(writeProfileString(path, u"S", u"K", value).ok);
+                QVERIFY(writeOne(path, "S", "K", value).ok());
                 QCOMPARE(readProfileString(path, u"S", u"K"), value);
                 QCOMPARE(readProfileString(path, u"S", u"Other"), QString::fromUtf8("été"));
             }
@@ -267,9 +383,9 @@ private slots:
         }
         const ino_t oldInode = statOf(path).st_ino;
         const mode_t oldMask = ::umask(0);
-        const ProfileWriteResult result = writeProfileString(path, u"S", u"K", "2");
+        const auto result = writeOne(path, "S", "K", "2");
         ::umask(oldMask);
-        QVERIFY2(result.ok, qPrintable(result.reason));
+        QVERIFY2(result.ok(), qPrintable(result.ok() ? QString() : result.failure().message()));
         QCOMPARE(statOf(path).st_mode & 07777, mode_t(mode ? mode : 0600));
         QVERIFY(statOf(path).st_ino != oldInode); // replaced by a new file, never rewritten where it stood
     }
@@ -277,16 +393,23 @@ private slots:
     void failedWriteGivesReasonAndKeepsTheFile_data()
     {
         QTest::addColumn<QString>("where");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("the path is a directory") << QString("directory") << "Is a directory";
-        QTest::newRow("the folder is a file") << QString("file/Settings.ini") << "Not a directory";
-        QTest::newRow("the folder is read-only") << QString("readonly/Settings.ini") << "Permission denied";
-        QTest::newRow("the file is read-only") << QString("locked/Settings.ini") << "not writable";
-        QTest::newRow("the disk takes no more bytes") << QString("full/Settings.ini") << "File too large";
+        QTest::addColumn<FileError>("error");
+        QTest::addColumn<QString>("reason"); // the system's words, where it has any
+        QTest::newRow("the path is a directory") << QString("directory") << FileError::IsAFolder << "";
+        QTest::newRow("the path is a pipe") << QString("pipe") << FileError::NotAFile << "";
+        QTest::newRow("the folder is a file")
+            << QString("file/Settings.ini") << FileError::NoSuchFolder << "Not a directory";
+        QTest::newRow("the folder is read-only")
+            << QString("readonly/Settings.ini") << FileError::AccessDenied << "Permission denied";
+        QTest::newRow("the file is read-only")
+            << QString("locked/Settings.ini") << FileError::ReadOnlyFile << "";
+        QTest::newRow("the file may grow no more")
+            << QString("full/Settings.ini") << FileError::TooLarge << "File too large";
     }
     void failedWriteGivesReasonAndKeepsTheFile()
     {
         QFETCH(QString, where);
+        QFETCH(FileError, error);
         QFETCH(QString, reason);
         const bool readOnlyFolder = where.startsWith("readonly/"), limitSize = where.startsWith("full/");
         if ((readOnlyFolder || where.startsWith("locked/")) && ::geteuid() == 0)
@@ -297,7 +420,9 @@ private slots:
         const QByteArray content = "[S]\nK=1\n";
         const QString target = where.startsWith("file/") ? folder : path; // where a file is put first
         QVERIFY(QDir().mkpath(where == "directory" ? path : QFileInfo(target).path()));
-        if (where != "directory")
+        if (where == "pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (where != "directory")
             writeBytes(target, content);
         if (readOnlyFolder)
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
@@ -313,13 +438,13 @@ private slots:
         }
         const QStringList filesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
 
-        const ProfileWriteResult result =
-            writeProfileString(path, u"S", u"K", limitSize ? QString(100'000, u'x') : QString("2"));
+        const auto result = writeOne(path, "S", "K", limitSize ? QString(100'000, u'x') : QString("2"));
         ::setrlimit(RLIMIT_FSIZE, &oldLimit);
         if (readOnlyFolder)
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!result.ok);
-        QVERIFY2(result.reason.contains(reason, Qt::CaseInsensitive), qPrintable(result.reason));
+        QVERIFY(!result.ok());
+        QVERIFY2(result.error() == ProfileWriteError(error), qPrintable(result.failure().message()));
+        QVERIFY2(result.failure().message().contains(reason), qPrintable(result.failure().message()));
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), filesBefore);
         if (QFileInfo(path).isFile())
             QCOMPARE(readBytes(path), content);

@@ -3,6 +3,9 @@
 // namespace: a start with a settings file loads the router page at once.
 #include "app/form1.h"
 #include "app/webbrowser.h"
+#include "profile/atomicfile.h"
+#include "settings/module1.h"
+#include "settings/settingkeys.h"
 #include "settings/settingslocation.h"
 #include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
@@ -13,7 +16,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <random>
+
+#include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace parlowen;
@@ -37,6 +46,59 @@ QLineEdit* field(const Form1& form, const char* name)
 {
     return form.findChild<QLineEdit*>(name);
 }
+
+// The window's fields in the order of the settings table.
+const char* const FieldNames[] = {"txtRouterPass", "txtRouterIP",    "txtService",
+                                  "txtUserName",   "txtServicePass", "txtHost"};
+
+QList<ProfileEntry> entriesOf(const QStringList& values)
+{
+    QList<ProfileEntry> entries;
+    for (const SettingKey& key : SettingKeys)
+        entries.append({key.section.toString(), key.key.toString(), values[entries.size()]});
+    return entries;
+}
+
+QByteArray utf16(const QByteArray& utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+// Counts the renames onto a file's name in its folder, one for each save
+// that replaced it, and the writes to it in place.
+class ReplacementCounter {
+public:
+    explicit ReplacementCounter(const QString& folder)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+          m_watch(inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_MOVED_TO | IN_MODIFY))
+    {}
+    ~ReplacementCounter() { ::close(m_fd); }
+    bool isValid() const { return m_fd >= 0 && m_watch >= 0; }
+
+    // Files moved into place under that name since the start, and writes to
+    // a file of that name where it stands.
+    int count(const QByteArray& name)
+    {
+        int replacements = 0;
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (ssize_t size; (size = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (const char* at = buffer; at < buffer + size;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && name == event->name)
+                    ++replacements;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return replacements;
+    }
+
+private:
+    int m_fd;
+    int m_watch;
+};
 } // namespace
 
 class TestSettings : public QObject {
@@ -47,7 +109,12 @@ private slots:
     void withoutAFileNothingLoadsAndTheFirstCloseWritesTheDefaults();
     void valuesAreReadAsTheFileFormatDefines_data();
     void valuesAreReadAsTheFileFormatDefines();
+    void aCloseChangesOnlyItsOwnValue_data();
     void aCloseChangesOnlyItsOwnValue();
+    void aCloseSavesOnceWithTheBytesOfSixSingleWrites_data();
+    void aCloseSavesOnceWithTheBytesOfSixSingleWrites();
+    void aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew();
+    void writeSettingIsNonzeroExactlyWhenTheValueIsStored();
     void aFailedSaveIsReportedAndTheWindowStillCloses_data();
     void aFailedSaveIsReportedAndTheWindowStillCloses();
     void everyValueSurvivesARestartAndTheCheckRunsByItself();
@@ -112,6 +179,10 @@ void TestSettings::valuesAreReadAsTheFileFormatDefines_data()
         "[Router settings]\r\nIP=127.0.0.1\r\n[DNS settings]\r\nHost=h.net\r\n", "txtHost", "h.net");
     row("a file in Windows-1252 keeps its accented letters", router + "[DNS settings]\nUser=J\xf6rg \x80\n",
         "txtUserName", "Jörg €");
+    row("a UTF-16 file as Notepad saves it",
+        utf16(router + "[DNS settings]\r\nUser=J\xc3\xb6rg \xe2\x82\xac\r\n"), "txtUserName", "Jörg €");
+    row("a file with lone CR line ends", "[Router settings]\rIP=127.0.0.1\r[DNS settings]\rHost=h.net\r",
+        "txtHost", "h.net");
 }
 
 void TestSettings::valuesAreReadAsTheFileFormatDefines()
@@ -123,20 +194,137 @@ void TestSettings::valuesAreReadAsTheFileFormatDefines()
     QTEST(field(form, qPrintable(fieldName))->text(), "expected");
 }
 
-void TestSettings::aCloseChangesOnlyItsOwnValue()
+void TestSettings::aCloseChangesOnlyItsOwnValue_data()
 {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
     // The router's password changes beside the provider's of the same key.
-    const QByteArray before =
+    const QByteArray file =
         "; written by hand\n[Router settings]\n# the lab router\nPassword=old\n"
         "IP=127.0.0.1\nComment=kept\n\n[Unknown section]\nKey=value\n[DNS settings]\n"
         "Service URL=http://127.0.0.1:9/dyn.asp\nUser=u\nPassword=spw\nHost=h.example.net\n";
+    const QByteArray changed = QByteArray(file).replace("Password=old", "Password=new");
+    QTest::newRow("a file with LF line ends") << file << changed;
+    QTest::newRow("a file with lone CR line ends")
+        << QByteArray(file).replace('\n', '\r') << QByteArray(changed).replace('\n', '\r');
+    QTest::newRow("a file in UTF-16")
+        << utf16(QByteArray(file).replace("\n", "\r\n")) << utf16(QByteArray(changed).replace("\n", "\r\n"));
+}
+
+void TestSettings::aCloseChangesOnlyItsOwnValue()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
     writeFile(settingsPath(), before);
     {
         Form1 form(m_dir->path());
         field(form, "txtRouterPass")->setText("new");
         form.close();
     }
-    QCOMPARE(readAll(settingsPath()), QByteArray(before).replace("Password=old", "Password=new"));
+    QCOMPARE(readAll(settingsPath()), after);
+}
+
+void TestSettings::aCloseSavesOnceWithTheBytesOfSixSingleWrites_data()
+{
+    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::newRow("no file yet") << QByteArray();
+    QTest::newRow("a file holding some of the keys, in other sections too")
+        << QByteArray("[DNS settings]\r\nHost=old\r\n[Mine]\r\nX=1\r\n[Router settings]\r\nIP=127.0.0.1\r\n");
+    // The close turns the file into UTF-8 once "密码" cannot be written in
+    // the Windows code page; the keys saved before that must not differ.
+    QTest::newRow("a Windows-1252 file the new values move to UTF-8")
+        << QByteArray("[Router settings]\nPassword=\xe9\nIP=127.0.0.1\n[DNS settings]\nUser=J\xf6rg\n");
+    QTest::newRow("a UTF-16 file") << utf16("[Router settings]\r\nIP=127.0.0.1\r\n");
+}
+
+void TestSettings::aCloseSavesOnceWithTheBytesOfSixSingleWrites()
+{
+    QFETCH(QByteArray, before);
+    const QString oneByOne = m_dir->filePath("one-by-one.ini");
+    if (!before.isNull()) {
+        writeFile(settingsPath(), before);
+        writeFile(oneByOne, before);
+    }
+    const QStringList values{"rpw",   "127.0.0.1", "http://127.0.0.1:9/dyn.asp",
+                             "alice", "密码",      "h.example.net"};
+    Module1 module;
+    module.SetSettingsFile(oneByOne);
+    for (const ProfileEntry& entry : entriesOf(values))
+        QVERIFY(module.WriteSetting(entry.value, entry.section, entry.key));
+
+    ReplacementCounter replacements(m_dir->path());
+    QVERIFY(replacements.isValid());
+    {
+        Form1 form(m_dir->path());
+        for (int i = 0; i < 6; ++i)
+            field(form, FieldNames[i])->setText(values[i]);
+        form.close();
+    }
+    QCOMPARE(replacements.count("Settings.ini"), 1);
+    QCOMPARE(readAll(settingsPath()), readAll(oneByOne));
+}
+
+// A save killed at any moment, a few hundred times: the file holds all of
+// one set of six settings or all of the other, and the next save removes
+// whatever temporary file, passwords and all, the killed one left.
+void TestSettings::aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew()
+{
+    const QStringList first{"old router pw", "127.0.0.1",      "http://127.0.0.1:9/a",
+                            "alice",         "old service pw", "a.net"};
+    const QStringList second{"new router pw", "127.0.0.2",      "http://127.0.0.1:9/bb",
+                             "bob",           "new service pw", "b.org"};
+    Module1 module;
+    module.SetSettingsFile(settingsPath());
+    QVERIFY(module.WriteSettings(entriesOf(second)));
+    const QByteArray secondBytes = readAll(settingsPath());
+    QVERIFY(module.WriteSettings(entriesOf(first)));
+    const QByteArray firstBytes = readAll(settingsPath());
+
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> microseconds(0, 40'000);
+    constexpr int Trials = 300;
+    int killedWithATemporaryFile = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            for (bool odd = true;; odd = !odd)
+                [[maybe_unused]] const auto saved = module.WriteSettings(entriesOf(odd ? second : first));
+        }
+        ::usleep(useconds_t(microseconds(random)));
+        ::kill(saver, SIGKILL);
+        ::waitpid(saver, nullptr, 0);
+
+        const QByteArray now = readAll(settingsPath());
+        QVERIFY2(now == firstBytes || now == secondBytes,
+                 qPrintable(QString("trial %1:\n%2").arg(trial).arg(now)));
+        const QStringList left =
+            QDir(m_dir->path())
+                .entryList({"Settings.ini" + QString(TemporaryFileMarker) + "*"}, QDir::Files | QDir::Hidden);
+        killedWithATemporaryFile += left.isEmpty() ? 0 : 1;
+        // Saving what the file already holds changes nothing, but still clears up.
+        QVERIFY(module.WriteSettings(entriesOf(now == firstBytes ? first : second)));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Settings.ini"});
+    }
+    qInfo("%d saves killed; %d of them in the middle, leaving a temporary file; none lost or mixed", Trials,
+          killedWithATemporaryFile);
+    QVERIFY2(killedWithATemporaryFile > 0, "no kill came during a save, so this proved nothing");
+}
+
+void TestSettings::writeSettingIsNonzeroExactlyWhenTheValueIsStored()
+{
+    Module1 module;
+    module.SetSettingsFile(settingsPath());
+    QVERIFY(module.WriteSetting(" v ", "Router settings", "IP") != 0);
+    QCOMPARE(module.ReadSetting("router SETTINGS", "ip"), QStringLiteral("v"));
+    QCOMPARE(module.WriteSetting("a\nb", "Router settings", "IP"), qint16(0));
+    QCOMPARE(module.ReadSetting("Router settings", "IP"), QStringLiteral("v"));
+    // A missing folder is made, but not where a file stands in its way.
+    QVERIFY(QFile(m_dir->filePath("a-file")).open(QIODevice::WriteOnly));
+    module.SetSettingsFile(m_dir->filePath("a-file/Settings.ini"));
+    QCOMPARE(module.WriteSetting("v", "Router settings", "IP"), qint16(0));
+    module.SetSettingsFile(m_dir->filePath("absent/Settings.ini"));
+    QVERIFY(module.WriteSetting("v", "Router settings", "IP") != 0);
 }
 
 void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses_data()

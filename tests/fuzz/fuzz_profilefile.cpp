@@ -1,11 +1,13 @@
 // Fuzzes the profile-file engine: arbitrary bytes as a file, reads of the
-// names found in it, one write, and checks of what the write may change.
+// names found in it, one write, and checks of what the write may change; then
+// two entries saved together, which must give the bytes of two saves.
 //
 // How to run it: README.md beside this file.
 //
 // New inputs go to the first folder; the seeds in corpus/fuzz_profilefile start as
-// "section\ key\ value\ " then the file, then three bytes read from the end:
-// on disk or not, which key and which section (0: the ones given at the start).
+// "section\ key\ value\ value2\ " then the file, then five bytes read from
+// the end: the second entry's key and section, on disk or not, which key and
+// which section (0: the ones given at the start).
 
 #include "profile/profilefile.h"
 
@@ -63,9 +65,9 @@ void collectNames(QByteArrayView content, std::vector<QString>& sections, std::v
     };
     qsizetype start = 0;
     while (start < content.size()) {
-        qsizetype end = content.indexOf('\n', start);
-        if (end < 0)
-            end = content.size();
+        qsizetype end = start;
+        while (end < content.size() && content[end] != '\n' && content[end] != '\r')
+            ++end;
         const QByteArrayView line = content.sliced(start, end - start);
         const qsizetype open = line.indexOf('[');
         const qsizetype close = line.lastIndexOf(']');
@@ -97,7 +99,8 @@ bool touchesAtMostOneLine(QByteArrayView before, QByteArrayView after)
     while (prefix + suffix < shorter &&
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
-    return before.sliced(prefix, before.size() - prefix - suffix).count('\n') <= 1;
+    const QByteArrayView changed = before.sliced(prefix, before.size() - prefix - suffix);
+    return changed.count('\n') + changed.count('\r') <= 2;
 }
 
 QString scratchFile()
@@ -116,6 +119,19 @@ QString consumeText(FuzzedDataProvider& data)
     return QString::fromUtf8(data.ConsumeRandomLengthString(64));
 }
 
+// Two entries saved together give the bytes of two saves one after the other.
+void checkTwoEntries(QByteArrayView content, const ProfileEntry& first, const ProfileEntry& second)
+{
+    if (checkProfileEntry(second.section, second.key, second.value))
+        return;
+    const QByteArray once = withProfileValues(content, {first}).value_or(content.toByteArray());
+    const QByteArray twice = withProfileValues(once, {second}).value_or(once);
+    if (withProfileValues(content, {first, second}).value_or(content.toByteArray()) != twice) {
+        g_after = twice;
+        fail("two entries together differ from two writes", second.section, second.key);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
@@ -124,9 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const uint8_t sectionChoice = data.ConsumeIntegral<uint8_t>();
     const uint8_t keyChoice = data.ConsumeIntegral<uint8_t>();
     const bool onDisk = data.ConsumeBool();
+    const uint8_t secondSectionChoice = data.ConsumeIntegral<uint8_t>();
+    const uint8_t secondKeyChoice = data.ConsumeIntegral<uint8_t>();
     QString section = consumeText(data);
     QString key = consumeText(data);
     const QString value = consumeText(data);
+    const QString secondValue = consumeText(data);
     const std::string rest = data.ConsumeRemainingBytesAsString();
     const QByteArray content(rest.data(), qsizetype(rest.size()));
     g_before = content;
@@ -135,6 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     std::vector<QString> sections{section};
     std::vector<QString> keys{key};
     collectNames(content, sections, keys);
+    const ProfileEntry second{sections[secondSectionChoice % sections.size()],
+                              keys[secondKeyChoice % keys.size()], secondValue};
     section = sections[sectionChoice % sections.size()];
     key = keys[keyChoice % keys.size()];
 
@@ -143,10 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         for (const QString& k : keys)
             before.push_back(profileValue(content, s, k));
 
-    if (checkProfileEntry(section, key, value) != ProfileEntryProblem::None)
+    if (checkProfileEntry(section, key, value))
         return 0;
     const QString expected = trimmed(value).toString();
-    const std::optional<QByteArray> after = withProfileValue(content, section, key, value);
+    const std::optional<QByteArray> after = withProfileValues(content, {{section, key, value}});
     g_after = after.value_or(content);
     if (!after) {
         if (profileValue(content, section, key) != expected)
@@ -154,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     } else {
         if (profileValue(*after, section, key) != expected)
             fail("the written value does not read back", section, key);
-        if (withProfileValue(*after, section, key, value))
+        if (withProfileValues(*after, {{section, key, value}}))
             fail("a second write of the same value changes the file", section, key);
         std::size_t probe = 0;
         for (const QString& s : sections)
@@ -167,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         if (isUtf8(content) && !touchesAtMostOneLine(content, *after))
             fail("more than one line changed", section, key);
     }
+    checkTwoEntries(content, {section, key, value}, second);
 
     if (onDisk) {
         const QString path = scratchFile();
@@ -176,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         file.close();
         if (readProfileString(path, section, key) != profileValue(content, section, key))
             fail("the file reads differently from its bytes", section, key);
-        if (!writeProfileString(path, section, key, value).ok)
+        if (!writeProfileStrings(path, {{section, key, value}}).ok())
             fail("the write to a scratch file failed", section, key);
         if (!file.open(QIODevice::ReadOnly) || file.readAll() != after.value_or(content))
             fail("the saved file differs from the edited bytes", section, key);
