@@ -4,16 +4,17 @@
 #include "cli/checkcommand.h"
 #include "settings/settingkeys.h"
 #include "sim/fakehttpserver.h"
+#include "support/secretforms.h"
 #include "web/loaderror.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 using namespace parlowen;
 using sim::FakeHttpServer;
+using namespace parlowen::test;
 
 namespace {
 const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
@@ -30,48 +31,6 @@ QByteArray routerLogPage(const QByteArray& address = "203.0.113.7")
 {
     return "<html><body><h1>System Log</h1><textarea>\nJan  1 00:00:05 pppd: WAN IP is " + address +
            "\nJan  1 00:00:06 ntp: time set\n</textarea></body></html>";
-}
-
-QString collapsed(const QString& text)
-{
-    return QString(text).replace(QRegularExpression("\\s+"), " ");
-}
-
-QString base64(const QString& user, const QString& password)
-{
-    return QString::fromLatin1((user + ':' + password).toUtf8().toBase64());
-}
-
-// The forms in which a page may echo a password: as typed, encoded for a
-// URL (with upper- or lower-case escapes), a form or HTML, and inside Basic
-// credentials.
-QStringList echoedForms(const QString& secret, const QString& user)
-{
-    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
-    QString lowerEscapes = encoded;
-    for (qsizetype i = lowerEscapes.indexOf('%'); i >= 0; i = lowerEscapes.indexOf('%', i + 1))
-        lowerEscapes.replace(i + 1, 2, lowerEscapes.mid(i + 1, 2).toLower());
-    return {secret,
-            encoded,
-            lowerEscapes,
-            QString(encoded).replace("%20", "+"),
-            secret.toHtmlEscaped(),
-            secret.toHtmlEscaped().replace('\'', "&#39;"),
-            base64(user, secret)};
-}
-
-// Every form in which a password could leak into output: those a page may
-// echo, with white space collapsed as page text shows it, or with a tab
-// written as the command writes control characters.
-QStringList leakedForms(const QString& secret, const QString& user)
-{
-    return echoedForms(secret, user) << collapsed(secret) << QString(secret).replace('\t', "\\t");
-}
-
-// A page that echoes a password in every form at once.
-QByteArray echoOf(const QString& secret, const QString& user)
-{
-    return echoedForms(secret, user).join(' ').toUtf8();
 }
 
 struct Run {
