@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 using parlowen::sim::FakeHttpServer;
-using parlowen::sim::FakeResponse;
 using parlowen::sim::RecordedRequest;
 namespace sim = parlowen::sim;
 
@@ -66,14 +65,28 @@ QString credentialsForLog(const RecordedRequest& request)
     return QStringLiteral("Basic ") + request.basicCredentials().first + QStringLiteral(":***");
 }
 
-} // namespace
+// What the command line asks for.
+struct Settings {
+    quint16 routerPort = 80;
+    quint16 providerPort = 8080;
+    QString routerPassword;
+    QString wanAddress;
+    qsizetype pageSize = 0;
+    sim::ProviderAccount account;
+    bool accepting = true;
+    bool logging = true;
+};
 
-int main(int argc, char* argv[])
+std::optional<quint16> portNumber(const QString& text)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("parlowen-simulator"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    return ok && value > 0 && value < 65536 ? std::optional<quint16>(quint16(value)) : std::nullopt;
+}
 
+// Exits with the usage for --help, --version and unknown options.
+std::optional<Settings> parseCommandLine(const QCoreApplication& app)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A router and a dynamic DNS provider on 127.0.0.1, for trying Parlowen out.\n"
@@ -114,15 +127,62 @@ int main(int argc, char* argv[])
                        hostname, quiet});
     parser.process(app);
 
-    const auto port = [&parser](const QCommandLineOption& option) -> std::optional<quint16> {
-        bool ok = false;
-        const uint value = parser.value(option).toUInt(&ok);
-        return ok && value > 0 && value < 65536 ? std::optional<quint16>(quint16(value)) : std::nullopt;
-    };
-    const std::optional<quint16> routerPortValue = port(routerPort);
-    const std::optional<quint16> providerPortValue = port(providerPort);
+    const std::optional<quint16> routerPortValue = portNumber(parser.value(routerPort));
+    const std::optional<quint16> providerPortValue = portNumber(parser.value(providerPort));
     const std::optional<qsizetype> size = sim::parseByteSize(parser.value(pageSize));
-    if (!routerPortValue || !providerPortValue || !size) {
+    if (!routerPortValue || !providerPortValue || !size)
+        return std::nullopt;
+    return Settings{*routerPortValue,
+                    *providerPortValue,
+                    parser.value(routerPassword),
+                    parser.value(wanAddress),
+                    *size,
+                    {parser.value(user), parser.value(password), parser.value(hostname)},
+                    !parser.isSet(refuse),
+                    !parser.isSet(quiet)};
+}
+
+void logRouterRequest(const RecordedRequest& request, const Settings& settings, qsizetype pageSize)
+{
+    const bool known = request.path == RouterLogPath;
+    const bool allowed =
+        known && request.basicCredentials() == qMakePair(QStringLiteral("admin"), settings.routerPassword);
+    err() << "router:   " << request.method << ' ' << sim::maskedTarget(request.target) << " ("
+          << credentialsForLog(request) << ") -> "
+          << (!known    ? QStringLiteral("404")
+              : allowed ? QStringLiteral("200, %1 bytes").arg(pageSize)
+                        : QStringLiteral("401"))
+          << Qt::endl;
+}
+
+// The server answers from a route fixed per path, and it tells of each
+// request just before answering it: the route is set here to the verdict on
+// this very request's query.
+void answerUpdate(FakeHttpServer& provider, const RecordedRequest& request, const Settings& settings)
+{
+    const QByteArray answer =
+        sim::providerAnswer(request.query, request.basicCredentials().first,
+                            request.basicCredentials().second, settings.account, settings.accepting);
+    provider.setRoute(UpdatePath, {.contentType = "text/plain", .body = answer});
+    if (!settings.logging)
+        return;
+    const bool known = request.path == UpdatePath;
+    err() << "provider: " << request.method << ' ' << sim::maskedTarget(request.target) << " -> "
+          << (known ? QString::fromUtf8(answer.contains("updated successfully") ? "updated successfully"
+                                                                                : answer)
+                    : QStringLiteral("404"))
+          << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("parlowen-simulator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
+    const std::optional<Settings> settings = parseCommandLine(app);
+    if (!settings) {
         err() << "parlowen-simulator: ports are numbers from 1 to 65535 and the page size is bytes, "
                  "or a number with K or M, as in 4K or 8M.\n";
         return 2;
@@ -130,14 +190,14 @@ int main(int argc, char* argv[])
 
     FakeHttpServer router;
     FakeHttpServer provider;
-    if (!router.listen(*routerPortValue)) {
-        err() << "parlowen-simulator: cannot serve the router on 127.0.0.1:" << *routerPortValue
+    if (!router.listen(settings->routerPort)) {
+        err() << "parlowen-simulator: cannot serve the router on 127.0.0.1:" << settings->routerPort
               << ". Port 80 needs root; run inside a private network namespace (see sim/run-demo) "
                  "or choose --router-port.\n";
         return 1;
     }
-    if (!provider.listen(*providerPortValue)) {
-        err() << "parlowen-simulator: cannot serve the provider on 127.0.0.1:" << *providerPortValue
+    if (!provider.listen(settings->providerPort)) {
+        err() << "parlowen-simulator: cannot serve the provider on 127.0.0.1:" << settings->providerPort
               << "; is another simulator running? Choose --provider-port.\n";
         return 1;
     }
@@ -146,49 +206,20 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const QByteArray page = sim::syslogPage(*size, parser.value(wanAddress));
+    const QByteArray page = sim::syslogPage(settings->pageSize, settings->wanAddress);
     router.setRoute(RouterLogPath, {.body = page});
     router.requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, QStringLiteral("admin"),
-                       parser.value(routerPassword));
-
-    const sim::ProviderAccount account{parser.value(user), parser.value(password), parser.value(hostname)};
-    const bool accepting = !parser.isSet(refuse);
-    const bool logging = !parser.isSet(quiet);
-    const QString expectedPassword = parser.value(routerPassword);
-
+                       settings->routerPassword);
     QObject::connect(&router, &FakeHttpServer::requestReceived, &app, [&](const RecordedRequest& request) {
-        if (!logging)
-            return;
-        const bool known = request.path == RouterLogPath;
-        const bool allowed =
-            known && request.basicCredentials() == qMakePair(QStringLiteral("admin"), expectedPassword);
-        err() << "router:   " << request.method << ' ' << sim::maskedTarget(request.target) << " ("
-              << credentialsForLog(request) << ") -> "
-              << (!known    ? QStringLiteral("404")
-                  : allowed ? QStringLiteral("200, %1 bytes").arg(page.size())
-                            : QStringLiteral("401"))
-              << Qt::endl;
+        if (settings->logging)
+            logRouterRequest(request, *settings, page.size());
     });
-    // The server answers from a route fixed per path, and it tells of each
-    // request just before answering it: the route is set here to the verdict
-    // on this very request's query.
-    QObject::connect(&provider, &FakeHttpServer::requestReceived, &app, [&](const RecordedRequest& request) {
-        const QByteArray answer = sim::providerAnswer(request.query, request.basicCredentials().first,
-                                                      request.basicCredentials().second, account, accepting);
-        provider.setRoute(UpdatePath, {.contentType = "text/plain", .body = answer});
-        if (logging) {
-            const bool known = request.path == UpdatePath;
-            err() << "provider: " << request.method << ' ' << sim::maskedTarget(request.target) << " -> "
-                  << (known ? QString::fromUtf8(
-                                  answer.contains("updated successfully") ? "updated successfully" : answer)
-                            : QStringLiteral("404"))
-                  << Qt::endl;
-        }
-    });
+    QObject::connect(&provider, &FakeHttpServer::requestReceived, &app,
+                     [&](const RecordedRequest& request) { answerUpdate(provider, request, *settings); });
 
     err() << "parlowen-simulator: router on " << router.url(RouterLogPath) << " (user admin, log page "
           << page.size() << " bytes), provider on " << provider.url(UpdatePath) << " ("
-          << (accepting ? "accepting" : "refusing") << " updates)" << Qt::endl;
+          << (settings->accepting ? "accepting" : "refusing") << " updates)" << Qt::endl;
     const int status = app.exec();
     err() << "parlowen-simulator: stopped" << Qt::endl;
     return status;
