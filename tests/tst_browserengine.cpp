@@ -86,8 +86,10 @@ public:
     }
     ~CpuLoad()
     {
+        // SIGTERM, which timeout passes on to its loop; a SIGKILL would end
+        // timeout alone and leave the loop running with nothing to stop it.
         for (QProcess& busy : m_processes) {
-            busy.kill();
+            busy.terminate();
             busy.waitForFinished();
         }
     }
