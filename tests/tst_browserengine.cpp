@@ -1,19 +1,15 @@
 // The headless browser against fake servers on loopback.
 #include "sim/fakehttpserver.h"
+#include "support/cpuload.h"
+#include "support/testcertificate.h"
 #include "web/browserengine.h"
 
-#include <QFile>
 #include <QNetworkInterface>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSslKey>
 #include <QTcpServer>
 #include <QTest>
-#include <QThread>
 #include <QUrl>
-
-#include <list>
 
 Q_DECLARE_METATYPE(parlowen::LoadError)
 Q_DECLARE_METATYPE(parlowen::sim::FakeHttpServer::Auth)
@@ -30,12 +26,6 @@ using Auth = FakeHttpServer::Auth;
 
 namespace {
 
-QByteArray tlsFile(const char* name)
-{
-    QFile file(QStringLiteral(PARLOWEN_TEST_DATA "/tls/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The URL with "user:password@" before its host, the password encoded as the
 // window encodes it; unchanged for an empty user.
 QString withCredentials(const QString& url, const QString& user, const QString& password)
@@ -46,58 +36,6 @@ QString withCredentials(const QString& url, const QString& user, const QString& 
     return url.left(host) + user + ':' + QString::fromLatin1(QUrl::toPercentEncoding(password)) + '@' +
            url.mid(host);
 }
-
-// A server certificate and key, self-signed for 127.0.0.1 and localhost.
-QSslConfiguration serverTls()
-{
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(tlsFile("localhost-cert.pem")));
-    tls.setPrivateKey(QSslKey(tlsFile("localhost-key.pem"), QSsl::Ec));
-    return tls;
-}
-
-// While it lives, the test certificate is trusted as a browser's own would be.
-class TrustedTestCertificate {
-public:
-    TrustedTestCertificate()
-    {
-        QSslConfiguration trusting = m_original;
-        trusting.addCaCertificate(QSslCertificate(tlsFile("localhost-cert.pem")));
-        QSslConfiguration::setDefaultConfiguration(trusting);
-    }
-    ~TrustedTestCertificate() { QSslConfiguration::setDefaultConfiguration(m_original); }
-    Q_DISABLE_COPY_MOVE(TrustedTestCertificate)
-
-private:
-    const QSslConfiguration m_original = QSslConfiguration::defaultConfiguration();
-};
-
-// While it lives, every core is kept busy by a process of its own, so that the
-// engine's threads and the server's answers interleave as on a loaded machine.
-// Each process ends by itself after five minutes should the test die first.
-class CpuLoad {
-public:
-    CpuLoad()
-    {
-        for (int i = 0; i < QThread::idealThreadCount(); ++i) {
-            QProcess& busy = m_processes.emplace_back();
-            busy.start("timeout", {"300", "sh", "-c", "while :; do :; done"});
-        }
-    }
-    ~CpuLoad()
-    {
-        // SIGTERM, which timeout passes on to its loop; a SIGKILL would end
-        // timeout alone and leave the loop running with nothing to stop it.
-        for (QProcess& busy : m_processes) {
-            busy.terminate();
-            busy.waitForFinished();
-        }
-    }
-    Q_DISABLE_COPY_MOVE(CpuLoad)
-
-private:
-    std::list<QProcess> m_processes;
-};
 
 // Ports 80 and 443 are served only where loopback is the only network, as in
 // the private network namespace ctest runs these rows in.
