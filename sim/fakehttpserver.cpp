@@ -259,6 +259,11 @@ bool FakeHttpServer::authorized(const Credentials& required, const RecordedReque
 
 void FakeHttpServer::send(QTcpSocket* socket, const FakeResponse& response, bool close)
 {
+    if (!response.raw.isEmpty()) {
+        socket->write(response.raw);
+        socket->disconnectFromHost();
+        return;
+    }
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     if (!response.contentType.isEmpty())

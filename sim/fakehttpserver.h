@@ -46,6 +46,10 @@ struct FakeResponse {
     bool chunked = false;
     qsizetype chunkSize = 4096;
     std::chrono::milliseconds chunkInterval{0};
+    // When set, these bytes go out exactly as they are in place of the
+    // answer built from the fields above, and the connection is closed after
+    // them: for answers that break HTTP's own rules.
+    QByteArray raw{};
 };
 
 struct RecordedRequest {

@@ -2,8 +2,13 @@
 // as a finished document whatever happened, the way a browser control does.
 #include "web/browserengine.h"
 
+#include "web/answerbody.h"
+#include "web/credentials.h"
+#include "web/replyerror.h"
+
 #include "html/pagetext.h"
 
+#include <QAuthenticator>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -31,64 +36,14 @@ public:
     }
 };
 
-LoadError loadErrorFor(QNetworkReply::NetworkError error)
-{
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-        return LoadError::ConnectionRefused;
-    case QNetworkReply::HostNotFoundError:
-        return LoadError::HostNotFound;
-    case QNetworkReply::TimeoutError:
-        return LoadError::TimedOut;
-    case QNetworkReply::SslHandshakeFailedError:
-        return LoadError::TlsFailure;
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-        return LoadError::Unreachable;
-    case QNetworkReply::TooManyRedirectsError:
-        return LoadError::TooManyRedirects;
-    case QNetworkReply::InsecureRedirectError:
-        return LoadError::InsecureRedirect;
-    case QNetworkReply::ProtocolUnknownError:
-        return LoadError::InvalidAddress;
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionClosedError:
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-    case QNetworkReply::UnknownProxyError:
-        return LoadError::ProxyFailure;
-    default:
-        return LoadError::Other;
-    }
-}
-
-// Errors that mean no usable answer arrived, even when a status line did
-// (a transfer cut off may have a 200).
-bool isTransportFailure(QNetworkReply::NetworkError error)
-{
-    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
-}
-
-int effectivePort(const QUrl& url)
-{
-    return url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
-}
-
-bool sameOrigin(const QUrl& a, const QUrl& b)
-{
-    return a.scheme() == b.scheme() && a.host() == b.host() && effectivePort(a) == effectivePort(b);
-}
-
 } // namespace
 
 struct BrowserEngine::Private {
     explicit Private(BrowserEngine* engine) : q(engine) {}
 
     BrowserEngine* q;
-    QNetworkAccessManager manager;
+    // Each navigation's own, see newManager().
+    QPointer<QNetworkAccessManager> manager;
     BrowserLimits limits;
     HtmlDocument document;
 
@@ -99,13 +54,16 @@ struct BrowserEngine::Private {
     // The load in flight.
     QPointer<QNetworkReply> reply;
     QTimer deadline;
-    QString requestedUrl; // as passed to Navigate, reported as is
-    QUrl original;        // as navigated, user-info included
-    QUrl currentUrl;      // where redirects have led so far
+    QString requestedUrl;           // as passed to Navigate, reported as is
+    QUrl original;                  // as navigated, without user-info
+    Credentials credentials;        // typed into the navigated address
+    QUrl currentUrl;                // where redirects have led so far
+    bool challengeAnswered = false; // by the request in flight
     int redirects = 0;
     QByteArray body;
 
     void navigate(const QString& url);
+    QNetworkAccessManager* newManager();
     void cancel();
     void later(std::function<void()> work);
     void request(const QUrl& url);
@@ -113,6 +71,7 @@ struct BrowserEngine::Private {
     void followRedirect();
     void onMetaDataChanged();
     void onReadyRead();
+    void onAuthenticationRequired(QNetworkReply* challenged, QAuthenticator* authenticator);
     void onFinished();
     void fail(LoadError error);
     void complete(HtmlDocument finished);
@@ -130,6 +89,13 @@ void BrowserEngine::Private::cancel()
         old->abort();
         old->deleteLater();
     }
+    if (manager) {
+        QObject::disconnect(manager, nullptr, q, nullptr);
+        // Later: this may run inside a signal of one of its replies.
+        manager->deleteLater();
+        manager = nullptr;
+    }
+    credentials = {};
     body.clear();
     body.squeeze();
 }
@@ -163,37 +129,71 @@ void BrowserEngine::Private::navigate(const QString& url)
     }
 
     redirects = 0;
-    original = parsed.adjusted(QUrl::RemoveFragment);
+    original = parsed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+    credentials = Credentials::of(parsed);
+    manager = newManager();
     deadline.start(limits.timeout);
     request(original);
     later([this] { emit q->StatusTextChange(QStringLiteral("Connecting to %1...").arg(original.host())); });
 }
 
+// A manager of its own for every navigation, so that nothing of one
+// navigation can reach the next. Inside a manager Qt keeps kept-alive
+// connections with the credentials last sent over them (sent again unasked on
+// the next request), a store of credentials by host and realm, TLS contexts,
+// cookies and the thread that runs the transfers. clearAccessCache() would
+// leave it to Qt's internals to reach all of that, and what they do with a
+// connection still busy with a cancelled load is not documented; a new
+// manager shares none of it by construction. Its cost is one thread per
+// navigation.
+QNetworkAccessManager* BrowserEngine::Private::newManager()
+{
+    auto* fresh = new QNetworkAccessManager(q);
+    // The manager takes ownership of its factory.
+    fresh->setProxyFactory(std::make_unique<SystemProxyFactory>().release());
+    QObject::connect(fresh, &QNetworkAccessManager::authenticationRequired, q,
+                     [this](QNetworkReply* challenged, QAuthenticator* authenticator) {
+                         onAuthenticationRequired(challenged, authenticator);
+                     });
+    return fresh;
+}
+
 void BrowserEngine::Private::request(const QUrl& url)
 {
     currentUrl = url;
-    // The user-info stays in the request's URL: Qt answers the first
-    // challenge with it (decoded) before looking in its credential cache, so
-    // the password typed now is what counts. It never goes on the wire unasked
-    // nor in a request line. A second challenge finds no handler filling in
-    // credentials and ends with the server's 401 page.
-    // (AuthenticationReuseAttribute = Manual would switch authentication off.)
+    challengeAnswered = false;
+    // No user-info in the request: Qt would answer a challenge with it on its
+    // own, in Latin-1. Credentials go out only from onAuthenticationRequired.
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Mozilla/5.0 (compatible; Parlowen/" PARLOWEN_VERSION ")"));
+    // Asking for the encodings ourselves keeps Qt from unpacking them: it
+    // passes a damaged or cut-off stream on as a whole page.
+    request.setRawHeader("Accept-Encoding", acceptedEncodings.toByteArray());
     // Redirects are followed here, not by Qt: Qt 6.4 mixes up the next answer
     // on a kept-alive connection when it follows one itself.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    // An idle connection is closed at once: Qt would send its last
-    // credentials unasked on the next request over it.
-    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
 
-    reply = manager.get(request);
+    reply = manager->get(request);
     QNetworkReply* r = reply;
     QObject::connect(r, &QNetworkReply::metaDataChanged, q, [this] { onMetaDataChanged(); });
     QObject::connect(r, &QNetworkReply::readyRead, q, [this] { onReadyRead(); });
     QObject::connect(r, &QNetworkReply::finished, q, [this] { onFinished(); });
+}
+
+void BrowserEngine::Private::onAuthenticationRequired(QNetworkReply* challenged,
+                                                      QAuthenticator* authenticator)
+{
+    // Left unanswered, the challenge ends the request with the server's own
+    // 401 page. A second challenge to the same request means the password
+    // was refused: trying it again would only lock the account sooner.
+    // Qt remembers an answer for later requests of this navigation to the
+    // same scheme, host and port only, which this rule allows anyway.
+    if (challenged != reply || challengeAnswered || credentials.isEmpty() ||
+        !credentialsMayGoTo(currentUrl, original))
+        return;
+    challengeAnswered = true;
+    answerChallenge(*authenticator, credentials);
 }
 
 bool BrowserEngine::Private::isRedirect() const
@@ -212,11 +212,9 @@ void BrowserEngine::Private::followRedirect()
         return fail(LoadError::InvalidAddress);
     if (++redirects > limits.maxRedirects)
         return fail(LoadError::TooManyRedirects);
-    // The user's credentials stay with the host they were typed for;
-    // resolved() keeps them on a relative Location, and any a server put
-    // into an absolute one are dropped.
-    next.setUserInfo(sameOrigin(next, original) ? original.userInfo() : QString());
-    next.setFragment(QString());
+    // Credentials a server puts into a Location are not the user's: Qt would
+    // answer the next challenge with them.
+    next = next.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
 
     QNetworkReply* old = reply;
     QObject::disconnect(old, nullptr, q, nullptr);
@@ -227,15 +225,19 @@ void BrowserEngine::Private::followRedirect()
 
 void BrowserEngine::Private::onMetaDataChanged()
 {
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    // A redirect's own body is never kept, whatever it announces.
-    if (isRedirect() || !length.isValid())
+    if (!reply->hasRawHeader("Content-Length"))
         return;
-    if (length.toLongLong() > limits.maxBodyBytes)
+    const Result<qint64, LoadError> length = announcedLength(reply->rawHeader("Content-Length"));
+    if (!length)
+        return fail(length.error());
+    // A redirect's own body is never kept, whatever it announces.
+    if (isRedirect())
+        return;
+    if (length.value() > limits.maxBodyBytes)
         return fail(LoadError::TooLarge);
     // Room for the whole body at once: growing by appends would copy it over
     // and over, and leave up to twice its size allocated.
-    body.reserve(length.toLongLong());
+    body.reserve(length.value());
 }
 
 void BrowserEngine::Private::onReadyRead()
@@ -261,20 +263,25 @@ void BrowserEngine::Private::onFinished()
     QNetworkReply* r = reply;
     const QVariant status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = r->error();
-    if (isTransportFailure(error) || !status.isValid()) {
-        fail(loadErrorFor(error == QNetworkReply::NoError ? QNetworkReply::UnknownNetworkError : error));
-        return;
-    }
+    if (!status.isValid())
+        return fail(loadErrorFor(error == QNetworkReply::NoError ? QNetworkReply::UnknownNetworkError : error,
+                                 false));
+    if (isTransportFailure(error))
+        return fail(loadErrorFor(error, true));
     if (isRedirect())
         return followRedirect();
     onReadyRead();
     if (reply != r)
         return; // the rest went over the size limit
+    Result<QByteArray, LoadError> unpacked =
+        unpackedBody(std::exchange(body, {}), r->rawHeader("Content-Encoding"), limits.maxBodyBytes);
+    if (!unpacked)
+        return fail(unpacked.error());
     const QByteArray contentType = r->rawHeader("Content-Type");
     reply = nullptr;
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
-    complete(HtmlDocument(requestedUrl, pageText(std::exchange(body, {}), contentType), status.toInt()));
+    complete(HtmlDocument(requestedUrl, pageText(std::move(unpacked).value(), contentType), status.toInt()));
 }
 
 void BrowserEngine::Private::fail(LoadError error)
@@ -310,8 +317,6 @@ HtmlDocument BrowserEngine::Private::errorDocument(const QString& url, LoadError
 
 BrowserEngine::BrowserEngine(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this))
 {
-    // The manager takes ownership of its factory.
-    d->manager.setProxyFactory(std::make_unique<SystemProxyFactory>().release());
     d->deadline.setSingleShot(true);
     connect(&d->deadline, &QTimer::timeout, this, [this] { d->fail(LoadError::TimedOut); });
 }

@@ -39,6 +39,13 @@ QString toString(LoadError error)
     case LoadError::ProxyFailure:
         return QStringLiteral("The proxy server set for this computer could not be used. "
                               "Check the proxy settings (http_proxy, https_proxy) and try again.");
+    case LoadError::CutOffAnswer:
+        return QStringLiteral("The device stopped sending before the whole page had arrived. "
+                              "Check the network connection and try again.");
+    case LoadError::DamagedAnswer:
+        return QStringLiteral("The device sent a damaged answer that cannot be read safely. Trying again "
+                              "will not help: restart the device, or check for a proxy or security program "
+                              "that alters web traffic.");
     case LoadError::Other:
         break;
     }

@@ -18,6 +18,8 @@ enum class LoadError {
     TooManyRedirects,  // more redirects than the limit
     InsecureRedirect,  // a redirect from https to http
     ProxyFailure,      // the configured proxy could not be used
+    CutOffAnswer,      // the connection ended before the announced end of the answer
+    DamagedAnswer,     // framing or compression that cannot be read as it stands
     Other,
 };
 

@@ -1,0 +1,22 @@
+#pragma once
+// What a failed QNetworkReply means for the user.
+
+#include "web/loaderror.h"
+
+#include <QNetworkReply>
+
+namespace parlowen {
+
+// For a reply that ended without a usable answer. `answered` tells whether a
+// status line had arrived before the error.
+LoadError loadErrorFor(QNetworkReply::NetworkError error, bool answered);
+
+// Errors that mean no usable answer arrived, even when a status line did (a
+// transfer cut off may have a 200). HTTP error statuses are not among them:
+// their pages are shown as the server sent them.
+inline bool isTransportFailure(QNetworkReply::NetworkError error)
+{
+    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+} // namespace parlowen
