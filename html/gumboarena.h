@@ -1,0 +1,54 @@
+#pragma once
+// Runs gumbo inside a memory budget. Every allocation gumbo makes comes from
+// an arena owned by the caller, so that
+// - a page whose tree would outgrow the budget stops the parse at once,
+//   instead of taking the machine's memory;
+// - the tree is freed in one go, never by gumbo's recursive destructor,
+//   whose depth a page controls;
+// - small blocks are reused without malloc's per-block overhead.
+
+#include <gumbo.h>
+
+#include <QByteArrayView>
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace parlowen {
+
+class GumboArena {
+public:
+    explicit GumboArena(std::size_t budgetBytes) : m_budget(budgetBytes) {}
+    ~GumboArena();
+    GumboArena(const GumboArena&) = delete;
+    GumboArena& operator=(const GumboArena&) = delete;
+
+    // The tree of utf8, or nullptr when it would not fit in the budget. The
+    // tree points into utf8 and into the arena; both must outlive its use.
+    const GumboOutput* parse(QByteArrayView utf8);
+
+    std::size_t bytesInUse() const { return m_footprint; }
+
+private:
+    static void* allocate(void* arena, std::size_t size);
+    static void deallocate(void* arena, void* block);
+    void* take(std::size_t size);
+    void give(void* block);
+    [[noreturn]] void overBudget();
+
+    static constexpr std::size_t kGrain = 8;
+    static constexpr std::size_t kSmallClasses = 128; // up to 1 KiB
+    static constexpr std::size_t kSlabBytes = std::size_t(1) << 20;
+
+    std::size_t m_budget;
+    std::size_t m_footprint = 0;
+    std::vector<char*> m_slabs;
+    char* m_next = nullptr;
+    char* m_slabEnd = nullptr;
+    std::array<void*, kSmallClasses + 1> m_free{};
+    void* m_escape = nullptr;
+};
+
+} // namespace parlowen
