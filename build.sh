@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 build_dir=${PARLOWEN_BUILD_DIR:-build}
 packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev fonts-dejavu-core)
-test_packages=(iproute2 util-linux)
+test_packages=(iproute2 util-linux chromium-headless-shell)
 
 usage() {
     echo "usage: $0 run|test" >&2
