@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 namespace parlowen {
@@ -96,10 +97,16 @@ uint16_t classOf(GumboTag tag)
     return classTable()[tag];
 }
 
+// A matcher for open elements of the given tags. It holds a copy of the
+// tags: the array behind an initializer list lives only as long as the
+// expression that wrote it, and closeImplied keeps matchers longer.
 auto isOneOf(std::initializer_list<GumboTag> tags)
 {
-    return [tags](const OpenElement& e) {
-        return std::find(tags.begin(), tags.end(), e.tag) != tags.end();
+    std::bitset<GUMBO_TAG_LAST + 1> set;
+    for (const GumboTag tag : tags)
+        set.set(tag);
+    return [set](const OpenElement& e) {
+        return set.test(e.tag);
     };
 }
 
