@@ -131,6 +131,28 @@ private slots:
         row("an object shows its fallback content", "a <object>fb</object> b", "a fb b");
         row("audio without controls is not rendered", "a <audio>x</audio> b", "a b");
 
+        row("a closed details shows only its summary",
+            "<details><summary>More</summary>hid</details><details open><summary>S</summary>shown</details>",
+            "More\r\nS\r\nshown");
+        row("the text elements of an SVG drawing are lines of their own inside it",
+            "a <svg><text>b</text><path/></svg> c", "a \r\nb\r\n c");
+        row("SVG text that is not rendered is left out",
+            "a <svg><title>t</title><desc>e</desc>loose<text>b</text></svg> c", "a \r\nb\r\n c");
+    }
+    void innerText()
+    {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, expected);
+        QCOMPARE(textOf(innerTextOfHtml(html)), expected);
+    }
+
+    void boxesAndCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QByteArray& html, const QString& expected) {
+            QTest::newRow(name) << html << expected;
+        };
         // Atomic inline boxes
         row("an image keeps the spaces on both sides", "abc <img> def", "abc  def");
         row("a canvas keeps the space before it", "x <canvas></canvas> y", "x  y");
@@ -149,20 +171,8 @@ private slots:
             "<p>a\x01b \xc2\x85 \xef\xb7\x90</p>", QString::fromUtf8("a\x01b \u0085 \ufdd0"));
         row("an unknown element before a list item is no trouble", "<foo><li>x", "x");
         row("isindex is an unknown element, without the old search form", "a<br>b<isindex>c", "a\r\nbc");
-        row("a closed details shows only its summary",
-            "<details><summary>More</summary>hid</details><details open><summary>S</summary>shown</details>",
-            "More\r\nS\r\nshown");
-        row("the text elements of an SVG drawing are lines of their own inside it",
-            "a <svg><text>b</text><path/></svg> c", "a \r\nb\r\n c");
-        row("SVG text that is not rendered is left out",
-            "a <svg><title>t</title><desc>e</desc>loose<text>b</text></svg> c", "a \r\nb\r\n c");
     }
-    void innerText()
-    {
-        QFETCH(QByteArray, html);
-        QFETCH(QString, expected);
-        QCOMPARE(textOf(innerTextOfHtml(html)), expected);
-    }
+    void boxesAndCharacters() { innerText(); }
 
     void routerPages_data()
     {
