@@ -20,7 +20,10 @@ namespace parlowen {
 
 class GumboArena {
 public:
-    explicit GumboArena(std::size_t budgetBytes) : m_budget(budgetBytes) {}
+    // Small pages get small slabs, so that parsing one costs no more than it needs.
+    GumboArena(std::size_t budgetBytes, std::size_t pageBytes)
+        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes)
+    {}
     ~GumboArena();
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
@@ -31,23 +34,36 @@ public:
 
     std::size_t bytesInUse() const { return m_footprint; }
 
+    using Header = std::size_t;
+
 private:
+    struct LargeBlock {
+        LargeBlock* prev;
+        LargeBlock* next;
+        Header header; // last, right before the block
+    };
+
     static void* allocate(void* arena, std::size_t size);
     static void deallocate(void* arena, void* block);
     void* take(std::size_t size);
+    void* takeSmall(std::size_t grains);
+    void* takeLarge(std::size_t size);
     void give(void* block);
     [[noreturn]] void overBudget();
 
     static constexpr std::size_t kGrain = 8;
     static constexpr std::size_t kSmallClasses = 128; // up to 1 KiB
-    static constexpr std::size_t kSlabBytes = std::size_t(1) << 20;
+    static constexpr std::size_t kMinSlabBytes = std::size_t(64) << 10;
+    static constexpr std::size_t kMaxSlabBytes = std::size_t(1) << 20;
 
     std::size_t m_budget;
+    std::size_t m_slabBytes;
     std::size_t m_footprint = 0;
     std::vector<char*> m_slabs;
     char* m_next = nullptr;
     char* m_slabEnd = nullptr;
     std::array<void*, kSmallClasses + 1> m_free{};
+    LargeBlock* m_large = nullptr;
     void* m_escape = nullptr;
 };
 

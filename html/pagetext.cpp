@@ -123,7 +123,7 @@ struct Parsed {
 std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared,
                                      InnerTextTrace* trace)
 {
-    GumboArena arena(treeBudget(utf8Html.size()));
+    GumboArena arena(treeBudget(utf8Html.size()), std::size_t(utf8Html.size()));
     const GumboOutput* tree = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html);
     if (trace) {
         trace->treeBytes = std::max(trace->treeBytes, arena.bytesInUse());
