@@ -32,8 +32,6 @@ public:
     // tree points into utf8 and into the arena; both must outlive its use.
     const GumboOutput* parse(QByteArrayView utf8);
 
-    std::size_t bytesInUse() const { return m_footprint; }
-
     using Header = std::size_t;
 
 private:

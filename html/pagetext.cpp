@@ -113,6 +113,16 @@ QByteArray mediaType(QByteArrayView contentType)
     return trimmedAscii(semi < 0 ? contentType : contentType.first(semi)).toByteArray().toLower();
 }
 
+// The memory gumbo's tree may take for a page of this many bytes.
+std::size_t treeBudget(qsizetype pageBytes)
+{
+    // Six times the page for gumbo's tree; with the page itself, its
+    // rewritten copy and the text, everything stays within about eight
+    // times the page, plus a constant that lets pages of a few megabytes be
+    // as odd as they like. A log of a table row a line needs about five.
+    return std::size_t(pageBytes) * 6 + (std::size_t(128) << 20);
+}
+
 struct Parsed {
     std::optional<Utf8Chunks> text; // empty when over budget
     bool placeholdersAccepted = false;
@@ -120,15 +130,10 @@ struct Parsed {
 
 // One parse of the prepared page; with the placeholders in it, nullopt
 // when gumbo put one where the original run would not have been text.
-std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared,
-                                     InnerTextTrace* trace)
+std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared)
 {
     GumboArena arena(treeBudget(utf8Html.size()), std::size_t(utf8Html.size()));
     const GumboOutput* tree = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html);
-    if (trace) {
-        trace->treeBytes = std::max(trace->treeBytes, arena.bytesInUse());
-        trace->closedForDepth = prepared.closedForDepth;
-    }
     if (!tree)
         return Parsed{};
     if (prepared.runs.empty())
@@ -150,13 +155,13 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
         const PreparedHtml prepared = prepareHtml(utf8Html, TextPlaceholders::On);
         if (trace)
             trace->placeholders = qsizetype(prepared.runs.size());
-        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, trace)) {
+        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared)) {
             if (trace)
                 trace->placeholdersAccepted = parsed->placeholdersAccepted;
             return std::move(parsed->text);
         }
     }
-    return std::move(parseAndRender(utf8Html, prepareHtml(utf8Html, TextPlaceholders::Off), trace)->text);
+    return std::move(parseAndRender(utf8Html, prepareHtml(utf8Html, TextPlaceholders::Off))->text);
 }
 
 } // namespace
@@ -169,15 +174,6 @@ QString toString(PageTextError error)
                               "what a real page does.");
     }
     return {};
-}
-
-std::size_t treeBudget(qsizetype pageBytes)
-{
-    // Six times the page for gumbo's tree; with the page itself, its
-    // rewritten copy and the text, everything stays within about eight
-    // times the page, plus a constant that lets pages of a few megabytes be
-    // as odd as they like. A log of a table row a line needs about five.
-    return std::size_t(pageBytes) * 6 + (std::size_t(128) << 20);
 }
 
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
