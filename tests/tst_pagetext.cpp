@@ -10,6 +10,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <thread>
+#include <vector>
+
 using namespace parlowen;
 
 namespace {
@@ -321,6 +324,24 @@ private slots:
                 qWarning("page: %s", page.toPercentEncoding(" <>/=\"'!-&;").constData());
             QCOMPARE(fast, plain);
         }
+    }
+
+    // The browser engine renders pages on worker threads, several at once.
+    void rendersOnManyThreadsAtOnce()
+    {
+        const QByteArray page = fixture("log-in-table.html");
+        const QString expected = textOf(renderPageText(page, "text/html"));
+        std::vector<QString> texts(8);
+        std::vector<std::thread> threads;
+        for (QString& text : texts)
+            threads.emplace_back([&page, &text] {
+                for (int i = 0; i < 50; ++i)
+                    text = textOf(renderPageText(page, "text/html"));
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const QString& text : texts)
+            QCOMPARE(text, expected);
     }
 };
 
