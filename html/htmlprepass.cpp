@@ -5,8 +5,9 @@
 // with their quoted attribute values, comments, bogus comments, CDATA,
 // raw-text, RCDATA and script elements), and it keeps a model of the stack of
 // open elements (openelements.h). The model bounds how deep gumbo's stack
-// can grow; where it is wrong, the depth still stays bounded, since each
-// element the model misses is closed by the next block that ends. A
+// can grow. It does not follow the formatting elements the parser reopens,
+// so gumbo's stack can be deeper than the model for a while; what such a
+// page can cost is bounded by gumbo's memory budget (pagetext.cpp). A
 // placeholder put where gumbo would not copy the run as text is caught after
 // parsing (see pagetext.cpp), and the page is then parsed without them.
 //
