@@ -241,11 +241,16 @@ bool isRendered(const GumboNode* node)
         return false;
     if (hasAttribute(node, "hidden"))
         return false;
-    // Closed dialogs, and audio without controls, are display: none.
+    // Closed dialogs, audio without controls and hidden inputs are display: none.
     if (isUnknownNamed(node, "dialog") && !hasAttribute(node, "open"))
         return false;
     if (element.tag == GUMBO_TAG_AUDIO && !hasAttribute(node, "controls"))
         return false;
+    if (element.tag == GUMBO_TAG_INPUT) {
+        const GumboAttribute* type = gumbo_get_attribute(&element.attributes, "type");
+        if (type && QByteArrayView(type->value).compare("hidden", Qt::CaseInsensitive) == 0)
+            return false;
+    }
     const InlineStyle style = parseInlineStyle(node);
     return !(style.display && *style.display == "none");
 }

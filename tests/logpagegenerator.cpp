@@ -119,7 +119,8 @@ QByteArray linkLog(Builder& b, int lines)
 QByteArray formLog(Builder& b, int)
 {
     b.parts << "form with inputs";
-    return "<form action=/wan><table><tr><td>WAN IP is <input name=ip value=\"192.0.2.1\"> "
+    return "<form action=/wan><input type=hidden name=token value=1><table><tr><td>WAN IP is <input "
+           "name=ip value=\"192.0.2.1\"> <input type=hidden name=x> "
            "<select><option>dhcp<option selected>pppoe</select></td></tr>\r\n"
            "<tr><td><button>Refresh</button> <img src=/x.png alt=x> " +
            b.wanLine() + "</td></tr></table></form>";

@@ -96,6 +96,7 @@ const char* const kRulePages[] = {
     "abc <img> def",
     "x <canvas></canvas> y",
     "WAN IP is <input value=x>",
+    "a <input type=HIDDEN value=x> b <input value=y> <input type=hidden>",
     "<div><img> x</div><img><div>x</div>",
     "a <button> Go </button> b<button>c</button>d",
     "a <select><option>one<option>two</select> b",

@@ -161,6 +161,8 @@ private slots:
         row("a canvas keeps the space before it", "x <canvas></canvas> y", "x  y");
         row("an input leaves the space before it, so an address after it is empty",
             "WAN IP is <input value=x>", "WAN IP is ");
+        row("a hidden input is no box at all, and the spaces around it collapse",
+            "a <input type=HIDDEN value=x> b <input value=y> <input type=hidden>", "a b ");
         row("a space after an image at the start of a line stays", "<div><img> x</div>", " x");
         row("an image alone is no content between blocks", "<img><div>x</div>", "x");
         row("a button's own spaces collapse inside it", "a <button> Go </button> b", "a Go b");
