@@ -71,8 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (page.isValidUtf8()) {
         const Result<QString, PageTextError> fast = innerTextOfHtml(page, TextPlaceholders::On, nullptr);
         const Result<QString, PageTextError> plain = innerTextOfHtml(page, TextPlaceholders::Off, nullptr);
-        if (withGumboReplacements(fast.value()) != plain.value())
-            fail("placeholders changed the text", page, withGumboReplacements(fast.value()), plain.value());
+        // gumbo keeps the same characters when a numeric reference names them,
+        // so both sides are compared with them replaced.
+        const QString fastText = withGumboReplacements(fast.value());
+        const QString plainText = withGumboReplacements(plain.value());
+        if (fastText != plainText)
+            fail("placeholders changed the text", page, fastText, plainText);
     }
     return 0;
 }
