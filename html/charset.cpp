@@ -224,7 +224,7 @@ QByteArray charsetParameter(QByteArrayView contentType)
     return {};
 }
 
-QByteArray prescanMetaCharset(QByteArrayView html)
+std::optional<Charset> prescanMetaCharset(QByteArrayView html)
 {
     const QByteArrayView s = html.first(std::min<qsizetype>(html.size(), 1024));
     qsizetype p = 0;
@@ -237,7 +237,7 @@ QByteArray prescanMetaCharset(QByteArrayView html)
         if (rest.startsWith("<!--")) {
             const qsizetype close = s.indexOf("-->", p + 4);
             if (close < 0)
-                return {};
+                return std::nullopt;
             p = close + 3;
         } else if (startsWithNoCase(rest, "<meta") && rest.size() > 5 &&
                    (isAsciiWhitespace(rest[5]) || rest[5] == '/')) {
@@ -253,12 +253,16 @@ QByteArray prescanMetaCharset(QByteArrayView html)
                 else if (attr.name == "charset" && charset.isNull())
                     charset = attr.value.isNull() ? QByteArray("") : attr.value;
             }
+            std::optional<Charset> found;
             if (!charset.isEmpty())
-                return trimmedAscii(charset).toByteArray();
-            if (httpEquivContentType && !content.isEmpty()) {
-                const QByteArray fromContent = charsetFromMetaContent(content);
-                if (!fromContent.isEmpty())
-                    return fromContent;
+                found = charsetForLabel(charset);
+            else if (httpEquivContentType && !content.isEmpty())
+                found = charsetForLabel(charsetFromMetaContent(content));
+            if (found) {
+                // A page whose ASCII meta element could be read is not UTF-16.
+                if (found->kind == Charset::Kind::Utf16LE || found->kind == Charset::Kind::Utf16BE)
+                    return Charset{};
+                return found;
             }
         } else if (rest.size() > 2 && (rest[1] == '/' || std::isalpha(uchar(rest[1])))) {
             p += rest[1] == '/' ? 2 : 1;
@@ -270,20 +274,20 @@ QByteArray prescanMetaCharset(QByteArrayView html)
         } else if (rest.startsWith("<!") || rest.startsWith("</") || rest.startsWith("<?")) {
             const qsizetype close = s.indexOf('>', p + 2);
             if (close < 0)
-                return {};
+                return std::nullopt;
             p = close + 1;
         } else {
             ++p;
         }
     }
-    return {};
+    return std::nullopt;
 }
 
-Charset charsetForLabel(QByteArrayView label)
+std::optional<Charset> charsetForLabel(QByteArrayView label)
 {
     const QByteArray name = lowered(trimmedAscii(label));
     if (name.isEmpty())
-        return {};
+        return std::nullopt;
     // Labels the Encoding standard sends to UTF-8 or to Windows-1252; pages
     // that say Latin-1 or ASCII are in practice written in Windows-1252.
     static const char* const utf8Labels[] = {"utf-8",         "utf8",          "unicode-1-1-utf-8",
@@ -296,26 +300,41 @@ Charset charsetForLabel(QByteArrayView label)
                                                 "csunicode", "iso-10646-ucs-2", "ucs-2"};
     for (const char* l : utf8Labels) {
         if (name == l)
-            return {Charset::Kind::Utf8Or1252, {}};
+            return Charset{Charset::Kind::Utf8Or1252, {}};
     }
     for (const char* l : windows1252Labels) {
         if (name == l)
-            return {Charset::Kind::Named, "windows-1252"};
+            return Charset{Charset::Kind::Named, "windows-1252"};
     }
     for (const char* l : utf16LeLabels) {
         if (name == l)
-            return {Charset::Kind::Utf16LE, {}};
+            return Charset{Charset::Kind::Utf16LE, {}};
     }
     if (name == "utf-16be" || name == "unicodefffe")
-        return {Charset::Kind::Utf16BE, {}};
+        return Charset{Charset::Kind::Utf16BE, {}};
     // The Encoding standard reads these Latin labels as their Windows supersets.
     if (name == "iso-8859-9" || name == "latin5" || name == "iso8859-9" || name == "l5")
-        return {Charset::Kind::Named, "windows-1254"};
+        return Charset{Charset::Kind::Named, "windows-1254"};
     if (name == "iso-8859-11" || name == "tis-620")
-        return {Charset::Kind::Named, "windows-874"};
+        return Charset{Charset::Kind::Named, "windows-874"};
     if (QStringDecoder(name.constData()).isValid())
-        return {Charset::Kind::Named, name};
-    return {};
+        return Charset{Charset::Kind::Named, name};
+    return std::nullopt;
+}
+
+Charset sniffCharset(QByteArray& body, QByteArrayView contentType, bool plainText)
+{
+    qsizetype bomLength = 0;
+    const Charset fromBom = charsetFromBom(body, &bomLength);
+    if (bomLength > 0) {
+        body.remove(0, bomLength);
+        return fromBom;
+    }
+    if (std::optional<Charset> fromHeader = charsetForLabel(charsetParameter(contentType)))
+        return *fromHeader;
+    if (plainText)
+        return {};
+    return prescanMetaCharset(body).value_or(Charset{});
 }
 
 Charset charsetFromBom(QByteArrayView data, qsizetype* bomLength)

@@ -7,6 +7,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace parlowen {
 
 struct Charset {
@@ -25,13 +27,19 @@ struct Charset {
 // The value of the charset parameter of a Content-Type header, or empty.
 QByteArray charsetParameter(QByteArrayView contentType);
 
-// The charset a <meta> element in the first 1024 bytes of an HTML page
-// declares, or empty.
-QByteArray prescanMetaCharset(QByteArrayView html);
+// The charset the first <meta> element in the first 1024 bytes of an HTML
+// page declares with a label this program knows; elements with unknown
+// labels are passed over.
+std::optional<Charset> prescanMetaCharset(QByteArrayView html);
 
-// Maps an encoding label (as written in a page or header) to a decoder.
-// Unknown or empty labels give the UTF-8/Windows-1252 rule.
-Charset charsetForLabel(QByteArrayView label);
+// Maps an encoding label (as written in a page or header) to a decoder;
+// nothing for an unknown or empty label.
+std::optional<Charset> charsetForLabel(QByteArrayView label);
+
+// The encoding sniffing of the HTML standard: a byte order mark, which it
+// removes from body, then the header's charset, then (for HTML) a meta
+// element, then UTF-8 with Windows-1252 for bytes that are not.
+Charset sniffCharset(QByteArray& body, QByteArrayView contentType, bool plainText);
 
 // The encoding a byte order mark at the start of data names, and the mark's
 // length; length 0 when there is none.

@@ -1,6 +1,12 @@
 #pragma once
 // Turns the bytes of a fetched page into the text a browser shows for its
 // body (innerText), with every line break written as "\r\n".
+//
+// Every function here is a pure function of its arguments: safe to call from
+// any thread, several at once, so that a caller can keep a large page's
+// parse off its GUI thread.
+
+#include "common/result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -8,12 +14,24 @@
 
 namespace parlowen {
 
+enum class PageTextError {
+    // The page would need more memory to parse than a page of its size may
+    // take: it nests or repeats elements far beyond any real page.
+    TooComplex,
+};
+
+QString toString(PageTextError error);
+
 // contentType is the raw Content-Type header value, possibly empty.
 // text/plain is shown as preformatted text; anything else is parsed as HTML.
 // The body is taken by value so that a large page is not kept twice.
+Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType);
+
+// renderPageText for callers that have no way to report a failure: a page
+// too complex to parse shows no text.
 QString pageText(QByteArray body, QByteArrayView contentType);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
-QString innerTextOfHtml(QByteArrayView utf8Html);
+Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);
 
 } // namespace parlowen

@@ -2,6 +2,7 @@
 // Internals of the page-text renderer that its tests look into.
 
 #include "html/htmlprepass.h"
+#include "html/pagetext.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -17,6 +18,7 @@ struct InnerTextTrace {
 };
 
 // innerTextOfHtml, with the text-run placeholders switched on or off.
-QString innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, InnerTextTrace* trace);
+Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
+                                               InnerTextTrace* trace);
 
 } // namespace parlowen

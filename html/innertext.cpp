@@ -1,0 +1,201 @@
+#include "html/innertext.h"
+
+#include "html/asciitext.h"
+#include "html/cssbox.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace parlowen {
+
+namespace {
+
+const GumboVector& childrenOf(const GumboNode* node)
+{
+    return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+}
+
+bool isHtmlElement(const GumboNode* node, GumboTag tag)
+{
+    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag &&
+           node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
+const GumboNode* lastRenderedChild(const GumboNode* parent, std::initializer_list<GumboTag> tags)
+{
+    const GumboVector& children = childrenOf(parent);
+    for (unsigned i = children.length; i-- > 0;) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        for (GumboTag tag : tags) {
+            if (isHtmlElement(child, tag) && isRendered(child))
+                return child;
+        }
+    }
+    return nullptr;
+}
+
+const GumboNode* firstRenderedChild(const GumboNode* parent, GumboTag tag)
+{
+    const GumboVector& children = childrenOf(parent);
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (isHtmlElement(child, tag) && isRendered(child))
+            return child;
+    }
+    return nullptr;
+}
+
+// The last row a table renders, looking into its row groups.
+const GumboNode* lastRowOfTable(const GumboNode* table)
+{
+    const GumboVector& children = childrenOf(table);
+    for (unsigned i = children.length; i-- > 0;) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (isHtmlElement(child, GUMBO_TAG_TR) && isRendered(child))
+            return child;
+        if ((isHtmlElement(child, GUMBO_TAG_TBODY) || isHtmlElement(child, GUMBO_TAG_THEAD) ||
+             isHtmlElement(child, GUMBO_TAG_TFOOT)) &&
+            isRendered(child)) {
+            if (const GumboNode* row = lastRenderedChild(child, {GUMBO_TAG_TR}))
+                return row;
+        }
+    }
+    return nullptr;
+}
+
+struct Frame {
+    const GumboNode* node = nullptr;
+    unsigned next = 0;
+    Box box;
+    bool tabAfter = false;
+    bool lineBreakAfter = false;
+    const GumboNode* tableLastRow = nullptr;
+    const GumboNode* rowLastCell = nullptr;
+    // A closed details element shows its first summary only.
+    const GumboNode* onlyChild = nullptr;
+    bool onlyOneChild = false;
+};
+
+void leave(const Frame& done, TextCollector& out)
+{
+    if (done.box.kind == Box::Kind::InlineBlock)
+        out.endInlineBlock();
+    if (done.tabAfter)
+        out.cellSeparator();
+    if (done.lineBreakAfter)
+        out.lineBreak();
+    if (done.box.breaks > 0)
+        out.requireBreaks(done.box.breaks);
+}
+
+// The frame for a rendered child element, after the breaks and spaces its
+// box puts in front of it.
+Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCollector& out)
+{
+    Frame frame;
+    frame.node = child;
+    frame.box = box;
+    frame.tableLastRow = parent.tableLastRow;
+    if (frame.box.breaks > 0)
+        out.requireBreaks(frame.box.breaks);
+    if (frame.box.kind == Box::Kind::InlineBlock) {
+        out.atomicInline();
+        out.startLine();
+    }
+    if (child->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
+        return frame;
+    switch (child->v.element.tag) {
+    case GUMBO_TAG_TABLE:
+        frame.tableLastRow = lastRowOfTable(child);
+        break;
+    case GUMBO_TAG_TR:
+        frame.rowLastCell = lastRenderedChild(child, {GUMBO_TAG_TD, GUMBO_TAG_TH});
+        frame.lineBreakAfter = child != parent.tableLastRow;
+        break;
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+        // Each cell is a block of its own on the row's line.
+        out.startLine();
+        frame.tabAfter = child != parent.rowLastCell;
+        break;
+    case GUMBO_TAG_DETAILS:
+        if (gumbo_get_attribute(&child->v.element.attributes, "open") == nullptr) {
+            frame.onlyOneChild = true;
+            frame.onlyChild = firstRenderedChild(child, GUMBO_TAG_SUMMARY);
+        }
+        break;
+    default:
+        break;
+    }
+    return frame;
+}
+
+// Walks with an explicit stack: a page may nest elements very deeply.
+Utf8Chunks renderBody(const GumboNode* body, TextCollector out)
+{
+    std::vector<Frame> stack(1);
+    stack.back().node = body;
+    stack.back().box = boxOf(body, Box{});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        const GumboVector& children = childrenOf(top.node);
+        if (top.next >= children.length) {
+            const Frame done = top;
+            stack.pop_back();
+            leave(done, out);
+            continue;
+        }
+        const auto* child = static_cast<const GumboNode*>(children.data[top.next++]);
+        if (top.onlyOneChild && child != top.onlyChild)
+            continue;
+        switch (child->type) {
+        case GUMBO_NODE_TEXT:
+        case GUMBO_NODE_WHITESPACE:
+        case GUMBO_NODE_CDATA:
+            if (top.box.textShown)
+                out.textNode(child->v.text.text, top.box.whiteSpace);
+            continue;
+        case GUMBO_NODE_ELEMENT:
+            break;
+        default:
+            continue;
+        }
+        if (!isRendered(child))
+            continue;
+        if (isHtmlElement(child, GUMBO_TAG_BR)) {
+            if (top.box.textShown)
+                out.lineBreak();
+            continue;
+        }
+        const Box box = boxOf(child, top.box);
+        if (box.kind == Box::Kind::Atomic) {
+            out.atomicInline();
+            continue;
+        }
+        stack.push_back(enter(child, box, top, out));
+    }
+    return out.finish();
+}
+
+const GumboNode* findBody(const GumboOutput& output)
+{
+    if (!output.root)
+        return nullptr;
+    const GumboVector& children = output.root->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (isHtmlElement(child, GUMBO_TAG_BODY))
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs)
+{
+    const GumboNode* body = findBody(tree);
+    return body ? renderBody(body, TextCollector(source, runs)) : Utf8Chunks();
+}
+
+} // namespace parlowen

@@ -1,0 +1,19 @@
+#pragma once
+// The HTML standard's innerText ("rendered text collection steps") over
+// gumbo's tree, with the default style sheet's idea of what is hidden, what
+// is a block and what is an atomic inline box.
+
+#include "html/htmlprepass.h"
+#include "html/textcollector.h"
+
+#include <gumbo.h>
+
+#include <vector>
+
+namespace parlowen {
+
+// innerText of the body. With runs, text nodes may hold placeholders for
+// runs of source.
+Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs);
+
+} // namespace parlowen

@@ -1,0 +1,178 @@
+#include "html/textcollector.h"
+
+#include "html/asciitext.h"
+#include "html/textplaceholders.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace parlowen {
+
+void Utf8Chunks::append(const char* data, qsizetype size)
+{
+    if (m_chunks.empty() || (!m_chunks.back().isEmpty() && m_chunks.back().size() + size > ChunkBytes)) {
+        m_chunks.emplace_back();
+        m_chunks.back().reserve(std::max(ChunkBytes, size));
+    }
+    m_chunks.back().append(data, size);
+}
+
+QString Utf8Chunks::toString() &&
+{
+    qsizetype bytes = 0;
+    for (const QByteArray& chunk : m_chunks)
+        bytes += chunk.size();
+    QString text;
+    text.reserve(bytes); // never fewer bytes than characters
+    // One decoder for all pieces carries a character split between two.
+    QStringDecoder decoder(QStringConverter::Utf8);
+    for (QByteArray& chunk : m_chunks)
+        text.append(decoder.decode(std::exchange(chunk, {})));
+    m_chunks.clear();
+    return text;
+}
+
+void TextCollector::requireBreaks(int count)
+{
+    m_requiredBreaks = std::max(m_requiredBreaks, count);
+    startLine();
+}
+
+void TextCollector::lineBreak()
+{
+    beginContent();
+    m_out.append("\r\n", 2);
+    startLine();
+}
+
+void TextCollector::cellSeparator()
+{
+    beginContent();
+    m_out.append('\t');
+    startLine();
+}
+
+void TextCollector::startLine()
+{
+    m_pendingSpace = false;
+    m_atLineStart = true;
+}
+
+void TextCollector::atomicInline()
+{
+    // The box itself adds no text, so it does not count as content for the
+    // breaks around blocks: only the space before it does.
+    if (m_pendingSpace) {
+        beginContent();
+        m_out.append(' ');
+    }
+    m_pendingSpace = false;
+    m_atLineStart = false;
+}
+
+void TextCollector::endInlineBlock()
+{
+    m_pendingSpace = false;
+    m_atLineStart = false;
+}
+
+void TextCollector::textNode(const char* text, WhiteSpace mode)
+{
+    const char* end = text + std::strlen(text);
+    if (!m_runs) {
+        append(text, end, mode);
+        return;
+    }
+    // Placeholders stand for runs of the original page: put them back
+    // before white space is looked at, so the result is unchanged.
+    for (const char* p = text; p < end;) {
+        const void* lead = std::memchr(p, 0xF3, size_t(end - p));
+        const char* at = lead ? static_cast<const char*>(lead) : end;
+        const qsizetype index = at < end ? decodePlaceholder(at, end) : -1;
+        if (index < 0) {
+            append(p, at < end ? at + 1 : end, mode);
+            p = at < end ? at + 1 : end;
+            continue;
+        }
+        append(p, at, mode);
+        const TextRun& run = (*m_runs)[size_t(index)];
+        append(m_source + run.offset, m_source + run.offset + run.length, mode);
+        p = at + kPlaceholderBytes;
+    }
+}
+
+void TextCollector::beginContent()
+{
+    if (m_hasContent) {
+        for (int i = 0; i < m_requiredBreaks; ++i)
+            m_out.append("\r\n", 2);
+    }
+    m_requiredBreaks = 0;
+    m_hasContent = true;
+}
+
+void TextCollector::append(const char* p, const char* end, WhiteSpace mode)
+{
+    switch (mode) {
+    case WhiteSpace::Collapse:
+        appendCollapsed(p, end);
+        break;
+    case WhiteSpace::Preserve:
+        appendPreserved(p, end);
+        break;
+    case WhiteSpace::PreserveBreaks:
+        while (p < end) {
+            const void* nl = std::memchr(p, '\n', size_t(end - p));
+            const char* lineEnd = nl ? static_cast<const char*>(nl) : end;
+            appendCollapsed(p, lineEnd);
+            if (lineEnd < end)
+                lineBreak();
+            p = lineEnd < end ? lineEnd + 1 : end;
+        }
+        break;
+    }
+}
+
+void TextCollector::appendCollapsed(const char* p, const char* end)
+{
+    while (p < end) {
+        if (isAsciiWhitespace(*p)) {
+            m_pendingSpace = !m_atLineStart;
+            ++p;
+            continue;
+        }
+        const char* word = p;
+        while (p < end && !isAsciiWhitespace(*p))
+            ++p;
+        beginContent();
+        if (m_pendingSpace)
+            m_out.append(' ');
+        m_out.append(word, p - word);
+        m_pendingSpace = false;
+        m_atLineStart = false;
+    }
+}
+
+void TextCollector::appendPreserved(const char* p, const char* end)
+{
+    if (p == end)
+        return;
+    beginContent();
+    if (m_pendingSpace)
+        m_out.append(' ');
+    m_pendingSpace = false;
+    while (p < end) {
+        const void* nl = std::memchr(p, '\n', size_t(end - p));
+        const char* lineEnd = nl ? static_cast<const char*>(nl) : end;
+        m_out.append(p, lineEnd - p);
+        if (lineEnd < end)
+            m_out.append("\r\n", 2);
+        p = lineEnd < end ? lineEnd + 1 : end;
+    }
+    m_atLineStart = end[-1] == '\n';
+}
+
+} // namespace parlowen

@@ -1,0 +1,70 @@
+#pragma once
+// The rendered text as it is collected, with white space collapsed the way
+// CSS lays out "white-space: normal" text and the required line breaks of
+// blocks merged: a run of them becomes as many breaks as the largest asks
+// for, and runs at the very start and end are dropped.
+
+#include "html/htmlprepass.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace parlowen {
+
+enum class WhiteSpace { Collapse, Preserve, PreserveBreaks };
+
+// UTF-8 (half the size of UTF-16 while the page and its tree are still
+// alive), in pieces of about a mebibyte, so that widening it to a QString
+// frees each piece as soon as it is converted and a large page's text is
+// never held twice. A character may span two pieces.
+class Utf8Chunks {
+public:
+    void append(const char* data, qsizetype size);
+    void append(char c) { append(&c, 1); }
+    QString toString() &&;
+
+private:
+    static constexpr qsizetype ChunkBytes = 1 << 20;
+    std::vector<QByteArray> m_chunks;
+};
+
+class TextCollector {
+public:
+    // With runs, text nodes may hold placeholders for runs of source.
+    TextCollector(const char* source, const std::vector<TextRun>* runs) : m_source(source), m_runs(runs) {}
+
+    void requireBreaks(int count);
+    // A forced line break (br, or the end of a table row) is text, not a
+    // required break: it is never merged or dropped.
+    void lineBreak();
+    void cellSeparator();
+    // Starts a new line box: spaces at the end of the old line and at the
+    // start of the new one are not rendered.
+    void startLine();
+    // An atomic inline box (an image, a control, an inline block): content
+    // for white space collapsing, so the spaces on both sides of it stay.
+    void atomicInline();
+    // The end of an inline block's content: spaces before it are not rendered.
+    void endInlineBlock();
+    void textNode(const char* text, WhiteSpace mode);
+
+    Utf8Chunks finish() { return std::move(m_out); }
+
+private:
+    void beginContent();
+    void append(const char* p, const char* end, WhiteSpace mode);
+    void appendCollapsed(const char* p, const char* end);
+    void appendPreserved(const char* p, const char* end);
+
+    const char* m_source;
+    const std::vector<TextRun>* m_runs;
+    Utf8Chunks m_out;
+    int m_requiredBreaks = 0;
+    bool m_hasContent = false;
+    bool m_pendingSpace = false;
+    bool m_atLineStart = true;
+};
+
+} // namespace parlowen

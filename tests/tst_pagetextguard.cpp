@@ -1,0 +1,258 @@
+// Tests for the guard in front of gumbo: pages nested past a browser's depth,
+// pages built to exhaust memory or crash the parser, and the pre-pass never
+// changing the text a browser shows.
+
+#include "html/htmlprepass.h"
+#include "html/pagetext.h"
+#include "html/pagetext_p.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+using namespace parlowen;
+
+namespace {
+
+QString textOf(const Result<QString, PageTextError>& result)
+{
+    return result ? result.value() : QStringLiteral("<%1>").arg(toString(result.error()));
+}
+
+QStringList wordsOf(const QString& text)
+{
+    return text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
+// A page of one shape repeated up to about bytes.
+QByteArray repeatedTo(const QByteArray& shape, qsizetype bytes)
+{
+    return shape.repeated(bytes / shape.size());
+}
+
+// The process's address space in bytes.
+qint64 addressSpace()
+{
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    long pages = 0;
+    if (statm) {
+        if (std::fscanf(statm, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return qint64(pages) * sysconf(_SC_PAGESIZE);
+}
+
+enum class ChildOutcome { Text, TooComplex, Crashed };
+
+// Renders the page in a child process whose address space may grow by at
+// most eight times the page plus a constant: more, and an allocation fails
+// and the child dies.
+ChildOutcome renderWithinMemoryLimit(const QByteArray& page, const QString& mustContain)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlim_t limit = rlim_t(addressSpace() + 8 * page.size() + (96 << 20));
+        const rlimit rl{limit, limit};
+        setrlimit(RLIMIT_AS, &rl);
+        const Result<QString, PageTextError> text = renderPageText(page, "text/html");
+        if (!text)
+            _exit(text.error() == PageTextError::TooComplex ? 2 : 3);
+        _exit(text.value().contains(mustContain) ? 0 : 4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 2))
+        return ChildOutcome::Crashed;
+    return WEXITSTATUS(status) == 0 ? ChildOutcome::Text : ChildOutcome::TooComplex;
+}
+
+} // namespace
+
+class TestPageTextGuard : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nestingPastTheCap_data()
+    {
+        QTest::addColumn<QByteArray>("open");
+        QTest::addColumn<QByteArray>("close");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("mustFlatten");
+        const auto row = [](const char* name, const char* open, const char* close, int depth, bool flatten) {
+            QTest::newRow(name) << QByteArray(open) << QByteArray(close) << depth << flatten;
+        };
+        row("divs nested as deep as a browser nests are left alone", "<div>", "</div>", kMaxHtmlNesting - 2,
+            false);
+        row("list items in lists nested that deep are left alone", "<ul><li>", "</li></ul>",
+            kMaxHtmlNesting / 2 - 1, false);
+        row("divs nested past the cap become siblings and keep their text", "<div>", "</div>", 1000, true);
+        row("unclosed bold nested past the cap keeps its text", "<b>", "", 1000, true);
+        row("unclosed unknown elements nested past the cap keep their text", "<x-log>", "", 1000, true);
+    }
+    void nestingPastTheCap()
+    {
+        QFETCH(QByteArray, open);
+        QFETCH(QByteArray, close);
+        QFETCH(int, depth);
+        QFETCH(bool, mustFlatten);
+        QByteArray page = "<html><body>";
+        QStringList words;
+        for (int i = 0; i < depth; ++i) {
+            words << QStringLiteral("w%1").arg(i);
+            page += open + words.last().toLatin1() + ' ';
+        }
+        for (int i = 0; i < depth; ++i)
+            page += close;
+        page += "<p>after</p>";
+        words << QStringLiteral("after");
+
+        QCOMPARE(prepareHtml(page, TextPlaceholders::Off).closedForDepth > 0, mustFlatten);
+        const QString text = textOf(innerTextOfHtml(page));
+        QCOMPARE(wordsOf(text), words);
+        if (open == "<div>") // nested or flattened, each div is a line of its own
+            QCOMPARE(text.count(QStringLiteral("\r\n")), depth + 1);
+    }
+
+    // Pages a browser shows one way, which once read differently here.
+    void textIsNeverChanged_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("expectedTail");
+        const auto row = [](const char* name, const QByteArray& page, const QString& tail) {
+            QTest::newRow(name) << page << tail;
+        };
+        QByteArray fontLog;
+        for (int i = 0; i < 300; ++i)
+            fontLog += "<font color=green>Jan  1 00:00:" + QByteArray::number(i % 60) + " kernel: ok<br>";
+        row("blocks after a log of 300 unclosed font lines stay lines of their own",
+            fontLog + "<div>WAN IP is 203.0.113.7</div><div>next entry</div>",
+            "\r\nWAN IP is 203.0.113.7\r\nnext entry");
+        row("a script after a log of 300 unclosed font lines stays hidden",
+            fontLog + "<script>var s = 'WAN IP is 0.0.0.0';</script>end", "ok\r\nend");
+        QByteArray linkLog;
+        for (int i = 0; i < 600; ++i)
+            linkLog += "<a href=l" + QByteArray::number(i) + ">entry</a ><br>";
+        row("600 link lines whose end tags do not close them keep the style sheet hidden",
+            linkLog.replace("</a >", "") + "<style>p{}</style>end", "entry\r\nend");
+        row("a hidden bold reopened in the next paragraph still hides",
+            "<p>x<b hidden>internal<p>WAN IP is 10.1.1.1</p>", "x");
+        row("a hidden font reopened in the next paragraph still hides",
+            "<p>x<font style=\"display:none\">internal<p>WAN IP is 10.1.1.1</p>", "x");
+        // Short runs between references, so that the characters come through
+        // gumbo's own text rather than a placeholder, on a page that has one.
+        QByteArray wide;
+        for (int i = 0; i < 300000; ++i)
+            wide += "\xf3\xa0\x80\x81&amp;"; // U+E0001, then '&'
+        row("characters from planes 12 to 14 survive the text's mebibyte pieces",
+            "<p>a run long enough for a placeholder</p><pre>" + wide + "</pre>",
+            QString::fromUtf8(QByteArray("\xf3\xa0\x80\x81&").repeated(300000)));
+    }
+    void textIsNeverChanged()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, expectedTail);
+        const QString text = textOf(renderPageText(page, "text/html"));
+        if (!text.endsWith(expectedTail))
+            QFAIL(qPrintable(QStringLiteral("ends with: ") + text.right(80)));
+    }
+
+    // Each would crash, hang or take gigabytes of memory in gumbo unguarded.
+    void hostileInput_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("mustContain");
+        QTest::addColumn<bool>("mayBeTooComplex");
+        const auto row = [](const char* name, const QByteArray& body, const char* mustContain, bool complex) {
+            QTest::newRow(name) << body << QString(mustContain) << complex;
+        };
+        row("an empty page", "", "", false);
+        QRandomGenerator random(42);
+        QByteArray junk(1 << 20, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32*>(junk.data()), junk.size() / 4);
+        for (qsizetype i = 0; i < junk.size(); i += 97)
+            junk[i] = '\0';
+        row("binary junk with NULs", "<p>START</p>" + junk, "START", false);
+        row("loose text in 100,000 nested svg elements is not rendered",
+            QByteArray("<svg>").repeated(100000) + "deep", "", false);
+        for (const char* tag : {"div", "span", "b", "table", "li", "select", "a", "font", "nobr"})
+            QTest::addRow("100,000 nested %s elements", tag)
+                << ('<' + QByteArray(tag) + '>').repeated(100000) + "deep" << QString("deep") << false;
+        row("100,000 nested tables with cells", QByteArray("<table><tr><td>").repeated(100000) + "deep",
+            "deep", false);
+        row("100,000 misnested inline elements", QByteArray("<span><div></span>").repeated(100000) + "deep",
+            "deep", false);
+        // Both make gumbo 0.10.1 fail an assertion when it parses SVG or MathML.
+        row("CDATA in SVG moved out of a table", "<p>START</p><table><svg><desc><![CDATA[>]]>x", "START",
+            false);
+        row("selects in SVG moved out of a table",
+            "<p>START</p><table><svg><select><foreignObject><select><table>", "START", false);
+        // gumbo matches an unknown end tag to the innermost unknown element,
+        // so each of these leaves one element open.
+        row("300,000 unknown elements each closing the next one",
+            QByteArray("<x><y></x>").repeated(300000) + "deep", "deep", false);
+        row("300,000 links each closing an inner bold", QByteArray("<a><b></a>").repeated(300000) + "deep",
+            "deep", true);
+        QByteArray distinctBolds;
+        for (int i = 0; i < 100000; ++i)
+            distinctBolds += "<div><b class=" + QByteArray::number(i) + ">x</div>";
+        row("100,000 unclosed bolds, each with its own attributes", distinctBolds + "deep", "deep", true);
+        row("an unterminated tag", "<p>START</p><div class=\"x y", "START", false);
+        row("an unterminated comment", "<p>START</p><!-- never closed <p>x", "START", false);
+        row("an unterminated attribute quote", "<p>START</p><a href='x>text", "START", false);
+        row("an unterminated script", "<p>START</p><script>if (a < b) {", "START", false);
+    }
+    void hostileInput()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, mustContain);
+        QFETCH(bool, mayBeTooComplex);
+        const Result<QString, PageTextError> text = renderPageText(body, "text/html");
+        if (!text && mayBeTooComplex)
+            return;
+        QVERIFY2(text, "too complex");
+        QVERIFY(mustContain.isEmpty() ? text.value().isEmpty() : text.value().contains(mustContain));
+    }
+
+    // Pages at the size limit, each rendered in a child process that may use
+    // no more than eight times the page's size in memory.
+    void largePagesStayWithinMemory_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("mustContain");
+        QTest::addColumn<bool>("mustRender");
+        constexpr qsizetype cap = 32 << 20;
+        const auto row = [](const char* name, const QByteArray& body, const char* mustContain, bool render) {
+            QTest::newRow(name) << body << QString(mustContain) << render;
+        };
+        row("a 32 MiB line", "<pre>" + QByteArray(cap - 32, 'x') + " END</pre>", "END", true);
+        row("a 32 MiB line of words in a table cell",
+            "<table><tr><td>" + QByteArray("word ").repeated(cap / 5 - 8) + "END</td></tr></table>", "END",
+            true);
+        row("a 32 MiB page of nested tags", repeatedTo("<div><span>", cap) + "END", "END", false);
+        row("32 MiB of isindex", repeatedTo("<isindex>", cap), "", false);
+        row("32 MiB of text between line breaks", repeatedTo("a<br>", cap), "", false);
+        row("32 MiB of paragraphs", repeatedTo("<p>", cap), "", false);
+        row("32 MiB of paragraph end tags in a body", "<body>" + repeatedTo("</p>", cap), "", false);
+        row("32 MiB of unknown elements closing each other", repeatedTo("<x><y></x>", cap), "", false);
+    }
+    void largePagesStayWithinMemory()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, mustContain);
+        QFETCH(bool, mustRender);
+        const ChildOutcome outcome = renderWithinMemoryLimit(body, mustContain);
+        QVERIFY(outcome != ChildOutcome::Crashed);
+        if (mustRender)
+            QCOMPARE(outcome, ChildOutcome::Text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageTextGuard)
+#include "tst_pagetextguard.moc"
