@@ -107,7 +107,7 @@ double peakMemoryRatio(qsizetype size, Layout layout)
 {
     const QByteArray page = logPage(size, layout);
     const qint64 before = residentKiB();
-    const QString text = parlowen::pageText(page, "text/html");
+    const QString text = parlowen::renderPageText(page, "text/html").value();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double((usage.ru_maxrss - before) * 1024 + page.size()) / double(page.size());
@@ -133,9 +133,9 @@ void pageTextAndWanAddress(benchmark::State& state, Layout layout)
     const QByteArray page = logPage(state.range(0), layout);
     state.counters["memory_x_page"] = peakMemoryRatioInFreshProcess(state.range(0), layout);
     for (auto _ : state) {
-        // pageText takes its body by value; copying the QByteArray only
+        // renderPageText takes its body by value; copying the QByteArray only
         // shares the buffer, as the browser engine's reply would.
-        const QString text = parlowen::pageText(page, "text/html");
+        const QString text = parlowen::renderPageText(page, "text/html").value();
         const std::optional<QString> address = parlowen::extractWanAddress(text);
         if (!address || *address != QLatin1String("203.0.113.7"))
             state.SkipWithError("WAN address not found");

@@ -139,7 +139,12 @@ int showPageTextOfFile(const QString& path, Console& console)
         return ExitBadUsage;
     }
     // A saved page has no Content-Type; the browser engine treats it as HTML.
-    const HtmlDocument page(path, pageText(file.readAll(), {}), 200);
+    Result<QString, PageTextError> text = renderPageText(file.readAll(), {});
+    if (!text) {
+        console.step(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
+        return ExitNoAddress;
+    }
+    const HtmlDocument page(path, std::move(text).value(), 200);
     console.raw(page.body().innerText());
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
     console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(*address))

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 namespace parlowen {
@@ -14,6 +15,15 @@ namespace parlowen {
 namespace {
 
 constexpr GumboArena::Header kLarge = GumboArena::Header(1) << (sizeof(GumboArena::Header) * 8 - 1);
+
+// This thread's processor time, so that a busy machine does not make a page
+// look more complex than it is.
+long long threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
 
 } // namespace
 
@@ -38,8 +48,20 @@ void GumboArena::deallocate(void* arena, void* block)
 
 void* GumboArena::take(std::size_t size)
 {
+    checkTime();
     const std::size_t grains = (size + kGrain - 1) / kGrain + 1; // with the header
     return grains <= kSmallClasses ? takeSmall(grains) : takeLarge(size);
+}
+
+// Gumbo allocates all along a parse, its slow paths included; reading the
+// clock at every thousandth allocation costs nothing measurable.
+void GumboArena::checkTime()
+{
+    if (m_takesUntilClock-- > 0)
+        return;
+    m_takesUntilClock = 1024;
+    if (threadCpuNs() > m_cpuDeadlineNs)
+        overBudget();
 }
 
 void* GumboArena::takeSmall(std::size_t grains)
@@ -123,6 +145,8 @@ const GumboOutput* GumboArena::parse(QByteArrayView utf8)
     options.max_errors = 0;
     std::jmp_buf escape;
     m_escape = &escape;
+    m_cpuDeadlineNs = threadCpuNs() + kCpuBudgetNs;
+    m_takesUntilClock = 0;
     if (setjmp(escape) != 0)
         return nullptr;
     return gumbo_parse_with_options(&options, utf8.data(), std::size_t(utf8.size()));

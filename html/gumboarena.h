@@ -1,8 +1,11 @@
 #pragma once
-// Runs gumbo inside a memory budget. Every allocation gumbo makes comes from
-// an arena owned by the caller, so that
+// Runs gumbo inside a memory budget and a time budget. Every allocation gumbo
+// makes comes from an arena owned by the caller, so that
 // - a page whose tree would outgrow the budget stops the parse at once,
 //   instead of taking the machine's memory;
+// - a page on which gumbo's quadratic paths (long searches of its element
+//   stacks) would run for minutes stops once the parse has used more
+//   processor time than any real page needs;
 // - the tree is freed in one go, never by gumbo's recursive destructor,
 //   whose depth a page controls;
 // - small blocks are reused without malloc's per-block overhead.
@@ -28,6 +31,10 @@ public:
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
 
+    // The most processor time a parse may take. The largest real pages take
+    // well under two seconds.
+    static constexpr long long kCpuBudgetNs = 10'000'000'000LL;
+
     // The tree of utf8, or nullptr when it would not fit in the budget. The
     // tree points into utf8 and into the arena; both must outlive its use.
     const GumboOutput* parse(QByteArrayView utf8);
@@ -44,6 +51,7 @@ private:
     static void* allocate(void* arena, std::size_t size);
     static void deallocate(void* arena, void* block);
     void* take(std::size_t size);
+    void checkTime();
     void* takeSmall(std::size_t grains);
     void* takeLarge(std::size_t size);
     void give(void* block);
@@ -63,6 +71,8 @@ private:
     std::array<void*, kSmallClasses + 1> m_free{};
     LargeBlock* m_large = nullptr;
     void* m_escape = nullptr;
+    long long m_cpuDeadlineNs = 0;
+    unsigned m_takesUntilClock = 0;
 };
 
 } // namespace parlowen

@@ -208,10 +208,4 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
     return std::move(*text).toString();
 }
 
-QString pageText(QByteArray body, QByteArrayView contentType)
-{
-    Result<QString, PageTextError> text = renderPageText(std::move(body), contentType);
-    return text ? std::move(text).value() : QString();
-}
-
 } // namespace parlowen

@@ -27,10 +27,6 @@ QString toString(PageTextError error);
 // The body is taken by value so that a large page is not kept twice.
 Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType);
 
-// renderPageText for callers that have no way to report a failure: a page
-// too complex to parse shows no text.
-QString pageText(QByteArray body, QByteArrayView contentType);
-
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);
 

@@ -489,6 +489,21 @@ private slots:
             QVERIFY2(!event.startsWith("status") || !event.contains("s3cr"), qPrintable(event));
     }
 
+    // Such a page would take gumbo far more memory than a page of its size
+    // may: every bold, each with its own attributes, is opened again in
+    // every block after it.
+    void aPageTooComplexToReadIsALoadErrorOfItsOwn()
+    {
+        QByteArray page;
+        for (int i = 0; i < 100000; ++i)
+            page += "<div><b class=" + QByteArray::number(i) + ">WAN IP is 192.0.2.7</div>";
+        m_server->setRoute("/complex", {.body = page});
+        m_engine->Navigate(m_server->url("/complex"));
+        QTRY_COMPARE_WITH_TIMEOUT(done(), 1, 60000);
+        COMPARE_ERROR(document().loadError(), LoadError::PageTooComplex);
+        QVERIFY(!document().body().innerText().contains("WAN IP is"));
+    }
+
     void honoursTheProxyEnvironment_data()
     {
         QTest::addColumn<QString>("scheme");

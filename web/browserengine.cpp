@@ -9,6 +9,7 @@
 #include "html/pagetext.h"
 
 #include <QAuthenticator>
+#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <functional>
 #include <utility>
@@ -73,6 +75,7 @@ struct BrowserEngine::Private {
     void onReadyRead();
     void onAuthenticationRequired(QNetworkReply* challenged, QAuthenticator* authenticator);
     void onFinished();
+    void render(QByteArray page, QByteArray contentType, int status);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
     HtmlDocument errorDocument(const QString& url, LoadError error) const;
@@ -281,7 +284,29 @@ void BrowserEngine::Private::onFinished()
     reply = nullptr;
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
-    complete(HtmlDocument(requestedUrl, pageText(std::move(unpacked).value(), contentType), status.toInt()));
+    render(std::move(unpacked).value(), contentType, status.toInt());
+}
+
+// A page of many megabytes takes a while to parse: that happens on a worker
+// thread, so a window stays responsive and can be closed meanwhile. The
+// load's deadline keeps running until the text is there, and a navigation in
+// the meantime drops it.
+void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
+{
+    using Watcher = QFutureWatcher<Result<QString, PageTextError>>;
+    auto* watcher = new Watcher(q); // deletes itself once finished, or goes with the engine
+    QObject::connect(watcher, &Watcher::finished, q, [this, watcher, expected = generation, status] {
+        watcher->deleteLater();
+        if (generation != expected)
+            return;
+        Result<QString, PageTextError> text = watcher->result();
+        if (!text)
+            return fail(LoadError::PageTooComplex);
+        complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
+    });
+    watcher->setFuture(QtConcurrent::run([page = std::move(page), contentType]() mutable {
+        return renderPageText(std::move(page), contentType);
+    }));
 }
 
 void BrowserEngine::Private::fail(LoadError error)

@@ -30,6 +30,9 @@ QString toString(LoadError error)
     case LoadError::TooLarge:
         return QStringLiteral(
             "The page is too large to load. Check that the address points to the right page.");
+    case LoadError::PageTooComplex:
+        return QStringLiteral("The page is too complex to read: it nests or repeats its parts far beyond any "
+                              "real page. Check that the address points to the right page.");
     case LoadError::TooManyRedirects:
         return QStringLiteral("The page sent the browser on to other addresses too many times. "
                               "Check the address; the site may be set up wrongly.");

@@ -15,6 +15,7 @@ enum class LoadError {
     TimedOut,          // the whole load took longer than the time limit
     TlsFailure,        // certificate not trusted, or the TLS handshake failed
     TooLarge,          // the answer is bigger than the size limit
+    PageTooComplex,    // the page nests or repeats elements far beyond any real page
     TooManyRedirects,  // more redirects than the limit
     InsecureRedirect,  // a redirect from https to http
     ProxyFailure,      // the configured proxy could not be used
