@@ -2,6 +2,7 @@
 // refuses, and faults from outside (a file size limit, a full disk).
 #include "profile/atomicfile.h"
 #include "profile/regularfile.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,26 +22,9 @@
 #include <unistd.h>
 
 using namespace parlowen;
+using namespace parlowen::test;
 
 namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-             qPrintable(file.errorString()));
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
 
 // Our temporary files anywhere under folder.
 QStringList temporaryFiles(const QString& folder)

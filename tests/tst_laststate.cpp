@@ -2,6 +2,7 @@
 // guard that keeps it from ever being the settings file or a pipe.
 #include "cli/checkcommand.h"
 #include "cli/laststate.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace parlowen;
+using namespace parlowen::test;
 using namespace parlowen::cli;
 
 namespace {
@@ -20,24 +22,6 @@ namespace {
 const QByteArray SettingsBytes = "[Router settings]\nPassword=router secret\nIP=127.0.0.1\n"
                                  "[DNS settings]\nService URL=http://127.0.0.1:9/dyn.asp\n"
                                  "User=u\nPassword=service secret\nHost=h.example.net\n";
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-             qPrintable(file.errorString()));
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
 
 LastAcceptance acceptance(const QString& address)
 {

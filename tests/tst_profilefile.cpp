@@ -1,6 +1,7 @@
 // Tests of the profile-file engine against real files in temporary folders.
 
 #include "profile/profilefile.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace parlowen;
+using namespace parlowen::test;
 
 namespace {
 
@@ -40,19 +42,6 @@ Result<void, ProfileWriteError> writeOne(const QString& path, const QString& sec
                                          const QString& value)
 {
     return writeProfileStrings(path, {{section, key, value}});
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-             qPrintable(file.errorString()));
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct stat statOf(const QString& path)
