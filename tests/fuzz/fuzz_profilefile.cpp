@@ -132,6 +132,23 @@ void checkTwoEntries(QByteArrayView content, const ProfileEntry& first, const Pr
     }
 }
 
+// The same write through a real file: it must read as its bytes do and be
+// saved with the bytes the in-memory edit gives.
+void checkOnDisk(const QByteArray& content, const ProfileEntry& entry, const QByteArray& expected)
+{
+    const QString path = scratchFile();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        std::abort();
+    file.close();
+    if (readProfileString(path, entry.section, entry.key) != profileValue(content, entry.section, entry.key))
+        fail("the file reads differently from its bytes", entry.section, entry.key);
+    if (!writeProfileStrings(path, {entry}).ok())
+        fail("the write to a scratch file failed", entry.section, entry.key);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != expected)
+        fail("the saved file differs from the edited bytes", entry.section, entry.key);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
@@ -190,18 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     }
     checkTwoEntries(content, {section, key, value}, second);
 
-    if (onDisk) {
-        const QString path = scratchFile();
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-            std::abort();
-        file.close();
-        if (readProfileString(path, section, key) != profileValue(content, section, key))
-            fail("the file reads differently from its bytes", section, key);
-        if (!writeProfileStrings(path, {{section, key, value}}).ok())
-            fail("the write to a scratch file failed", section, key);
-        if (!file.open(QIODevice::ReadOnly) || file.readAll() != after.value_or(content))
-            fail("the saved file differs from the edited bytes", section, key);
-    }
+    if (onDisk)
+        checkOnDisk(content, {section, key, value}, after.value_or(content));
     return 0;
 }
