@@ -1,6 +1,8 @@
 // The words a user reads when a page could not be loaded.
 #include "web/loaderror.h"
 
+#include "html/pagetext.h"
+
 namespace parlowen {
 
 QString toString(LoadError error)
@@ -31,8 +33,8 @@ QString toString(LoadError error)
         return QStringLiteral(
             "The page is too large to load. Check that the address points to the right page.");
     case LoadError::PageTooComplex:
-        return QStringLiteral("The page is too complex to read: it nests or repeats its parts far beyond any "
-                              "real page. Check that the address points to the right page.");
+        return toString(PageTextError::TooComplex) +
+               QStringLiteral(" Check that the address points to the right page.");
     case LoadError::TooManyRedirects:
         return QStringLiteral("The page sent the browser on to other addresses too many times. "
                               "Check the address; the site may be set up wrongly.");
