@@ -1,6 +1,7 @@
 // The settings module over the profile-file engine.
 #include "settings/module1.h"
 
+#include "profile/regularfile.h"
 #include "settings/settingslocation.h"
 
 namespace parlowen {
@@ -8,6 +9,19 @@ namespace parlowen {
 QString Module1::ReadSetting(const QString& section, const QString& key) const
 {
     return readProfileString(m_settingsFilePath, section, key);
+}
+
+Result<std::optional<SettingValues>, FileError> Module1::ReadSettings() const
+{
+    const auto content = readRegularFile(m_settingsFilePath);
+    if (!content)
+        return content.failure();
+    if (!content.value())
+        return std::optional<SettingValues>();
+    SettingValues values;
+    for (const SettingKey& entry : SettingKeys)
+        values[entry.setting] = profileValue(*content.value(), entry.section, entry.key);
+    return std::optional<SettingValues>(std::move(values));
 }
 
 Result<void, ProfileWriteError> Module1::WriteSettings(const QList<ProfileEntry>& entries)

@@ -3,10 +3,14 @@
 // in one piece.
 
 #include "common/result.h"
+#include "profile/fileerror.h"
 #include "profile/profilefile.h"
+#include "settings/settingkeys.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace parlowen {
 
@@ -19,6 +23,11 @@ public:
     // The stored value, or an empty string when the file, the section or the
     // key is missing. Values of any length come back whole.
     QString ReadSetting(const QString& section, const QString& key) const;
+
+    // All six settings from one read of the file's bytes; nothing when there
+    // is no file, and why when it cannot be read. A key the file lacks
+    // comes back empty, as ReadSetting gives it.
+    Result<std::optional<SettingValues>, FileError> ReadSettings() const;
 
     // Stores every entry in one atomic save, making the folders on the way: the file afterwards holds all of
     // them, with the bytes that writing them one at a time would give, or is

@@ -2,9 +2,11 @@
 // The six settings and where each lives in the settings file. The order is
 // the order they are read and written in, and so the order of a new file.
 
+#include <QString>
 #include <QStringView>
 
 #include <array>
+#include <cstddef>
 
 namespace parlowen {
 
@@ -25,6 +27,19 @@ inline constexpr std::array<SettingKey, 6> SettingKeys{{
     {Setting::ServicePassword, u"DNS settings", u"Password"},
     {Setting::Host, u"DNS settings", u"Host"},
 }};
+
+// The six values as one read of the settings file gave them: a save that
+// lands while they are read can never pair one file's user name with
+// another's service URL.
+class SettingValues {
+public:
+    QString& operator[](Setting setting) { return m_values[std::size_t(setting)]; }
+    const QString& operator[](Setting setting) const { return m_values[std::size_t(setting)]; }
+    friend bool operator==(const SettingValues&, const SettingValues&) = default;
+
+private:
+    std::array<QString, SettingKeys.size()> m_values;
+};
 
 // The file's name; it lies beside the executable.
 inline constexpr char16_t SettingsFileName[] = u"Settings.ini";
