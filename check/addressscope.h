@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 namespace parlowen {
 
 enum class AddressScope {
@@ -27,6 +29,11 @@ enum class AddressScope {
 // read. An IPv6 address that carries an IPv4 one (::ffff:a.b.c.d) has the
 // scope of that IPv4 address.
 AddressScope addressScope(QStringView address);
+
+// The warning for an address about to be sent, or nothing for a public
+// one. It is sent all the same: a router behind another NAT still reports
+// what it has, and only its owner knows whether that helps.
+std::optional<QString> addressWarning(const QString& address);
 
 // For a warning: "a private address", "a carrier-grade NAT address", ...
 QString toString(AddressScope scope);

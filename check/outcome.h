@@ -16,17 +16,30 @@ bool isPageDoneStatus(const QString& statusText);
 // every address, the empty page included, so it matches none.
 bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl);
 
+// What is known of the provider's answer once its load has ended.
+struct ProviderAnswer {
+    int httpStatus = 0;     // 0 when no HTTP answer came
+    QString loadErrorWords; // why the load failed, for the user; empty when an answer arrived
+    QString text;           // the answer's page text
+};
+
 struct AnswerJudgement {
     UpdateOutcome outcome = UpdateOutcome::NotAccepted;
-    // A refusal the provider named with a dyndns2 code, in the user's words:
-    // "badauth (wrong user name or password)". Empty otherwise.
-    QString refusal;
+    // Why the update was not accepted, as a sentence the window and the
+    // command both show; empty when it was accepted.
+    QString reason;
 };
 
 // Accepted when the answer says "updated successfully" anywhere, in any
 // letter case, or when its first word is one of the dyndns2 codes "good" or
 // "nochg". Codes count as whole words only: "goodbye" is no acceptance.
-AnswerJudgement judgeAnswer(const QString& pageText);
+// Otherwise the reason names, in this order, a load that failed, a refusal
+// code and its meaning, an error page's HTTP status, or an answer that just
+// does not say yes.
+AnswerJudgement judgeAnswer(const ProviderAnswer& answer);
+
+// The reason when the service URL is blank: the address had nowhere to go.
+QString noServiceUrlReason();
 
 // "The IP has been received" or "Error in sending IP".
 QString outcomeMessage(UpdateOutcome outcome);

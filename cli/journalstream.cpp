@@ -19,7 +19,9 @@ QByteArray topicOf(const QByteArray& line)
 
 QByteArray priorityOf(const QByteArray& line, bool failed)
 {
-    if (failed)
+    // A reason is printed before the verdict it explains, so it is not the
+    // last line of a failed run; it names itself instead.
+    if (failed || line.startsWith("Reason:"))
         return QByteArrayLiteral("<3>");
     if (line.startsWith("Warning:"))
         return QByteArrayLiteral("<4>");

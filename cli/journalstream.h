@@ -17,7 +17,8 @@ bool isJournalStream(int fileDescriptor, const QByteArray& journalStream);
 
 // Passes lines on to target with a priority prefix: <4> for a warning, <6>
 // for a step or a result, and <3> for the lines that say why a run failed.
-// Those are the last line written before a failed end (the help text after
+// Those are the lines that begin "Reason:", the last line written before a
+// failed end (the help text after
 // a usage error aside) and the lines just before it on the same topic (the
 // words before the first colon, as in "Settings: ..."). So lines wait until
 // one on another topic comes or finish() tells how the run ended.

@@ -95,41 +95,58 @@ void TestCheckSteps::pagesAndAnswersAreRecognised()
 void TestCheckSteps::providersAnswersAreJudged_data()
 {
     QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("loadError");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("refusal");
-    const auto row = [](const char* name, const QString& answer, bool accepted, const QString& refusal = {}) {
-        QTest::newRow(name) << answer << accepted << refusal;
+    QTest::addColumn<QString>("reason"); // a part of it
+    const auto row = [](const char* name, const QString& answer, bool accepted, const QString& reason = {},
+                        int status = 200, const QString& loadError = {}) {
+        QTest::newRow(name) << answer << status << loadError << accepted << reason;
     };
+    const QString noYes = "does not say that the update was accepted";
     row("the success phrase", "Host updated successfully.", true);
     row("the success phrase in capitals", "UPDATED SUCCESSFULLY", true);
-    row("the success phrase broken over two lines", "updated\r\nsuccessfully", false);
+    row("the success phrase broken over two lines", "updated\r\nsuccessfully", false, noYes);
     row("dyndns2 good with the address", "good 203.0.113.7", true);
     row("dyndns2 nochg with the address", "nochg 203.0.113.7", true);
     row("good after white space and before a colon", "\r\n  good: 203.0.113.7", true);
     row("good in capitals", "GOOD 203.0.113.7", true);
-    row("goodbye is another word", "goodbye", false);
-    row("good as the second word", "not good", false);
-    row("good on a later line", "notice\r\ngood 203.0.113.7", false);
-    row("an empty answer", "", false);
-    row("badauth is a named refusal", "badauth", false, "badauth (wrong user name or password)");
-    row("nohost", "nohost", false, "nohost (the host name is not in this account)");
-    row("notfqdn", "notfqdn", false, "notfqdn (the host name is not a full domain name)");
-    row("abuse", "abuse", false, "abuse (the host name is blocked for too many updates)");
+    row("goodbye is another word", "goodbye", false, noYes);
+    row("good as the second word", "not good", false, noYes);
+    row("good on a later line", "notice\r\ngood 203.0.113.7", false, noYes);
+    row("an empty answer", "", false, noYes);
+    row("badauth is a named refusal", "badauth", false,
+        "refused the update: badauth (wrong user name or password). Check both");
+    row("nohost", "nohost", false, "nohost (the host name is not in this account). Check the host name");
+    row("notfqdn", "notfqdn", false, "notfqdn (the host name is not a full domain name). Give the whole");
+    row("abuse", "abuse", false, "abuse (the host name is blocked for too many updates). Unblock it");
     row("badagent", "badagent", false, "badagent (the provider does not accept this program's requests)");
-    row("dnserr", "dnserr", false, "dnserr (a DNS error on the provider's side)");
-    row("911", "911", false,
-        "911 (the provider has a problem; wait at least half an hour before trying again)");
-    row("a refusal code inside a longer word is no refusal", "badauthority", false);
+    row("dnserr", "dnserr", false, "dnserr (a DNS error on the provider's side). Try again later.");
+    row("911", "911", false, "911 (the provider has a problem). Wait at least half an hour");
+    row("a refusal code inside a longer word is no refusal", "badauthority", false, noYes);
     row("the success phrase wins over a code", "badauth, then updated successfully", true);
+    row("an error page", "<h1>Internal error</h1>", false, "an error page (HTTP 500)", 500);
+    row("an error page that names a code says the code", "badauth", false, "badauth (wrong", 401);
+    row("an error page that says yes is taken at its word", "updated successfully", true, {}, 500);
+    row("a redirect that was not followed", "", false, "an error page (HTTP 302)", 302);
+    row("no answer at all", "", false, "did not arrive. The device took too long", 0,
+        "The device took too long to answer.");
+    // A load that failed shows the browser's own error page, whatever it says.
+    row("an error document never counts as yes", "updated successfully", false, "did not arrive", 0,
+        "The connection was refused.");
 }
 
 void TestCheckSteps::providersAnswersAreJudged()
 {
     QFETCH(QString, answer);
+    QFETCH(int, status);
+    QFETCH(QString, loadError);
     QFETCH(bool, accepted);
-    const AnswerJudgement judgement = judgeAnswer(answer);
+    QFETCH(QString, reason);
+    const AnswerJudgement judgement = judgeAnswer({status, loadError, answer});
     QCOMPARE(judgement.outcome == UpdateOutcome::Accepted, accepted);
-    QTEST(judgement.refusal, "refusal");
+    QCOMPARE(judgement.reason.isEmpty(), accepted);
+    QVERIFY2(judgement.reason.contains(reason), qPrintable(judgement.reason));
     QCOMPARE(outcomeMessage(judgement.outcome),
              accepted ? QStringLiteral("The IP has been received") : QStringLiteral("Error in sending IP"));
 }

@@ -42,6 +42,13 @@ void TestJournalStream::linesCarryTheirPriority_data()
     QTest::newRow("lines on one topic are information when the run succeeds")
         << QStringList{"Router page: loading\n", "Router page: loaded\n", "The IP has been received\n"} << 0
         << QByteArray("<6>Router page: loading\n<6>Router page: loaded\n<6>The IP has been received\n");
+    // As the command writes a refused update: the answer, why, the verdict.
+    QTest::newRow("the reason before a failed verdict is an error, the answer it explains is not")
+        << QStringList{"Answer: HTTP 200: \"badauth\"\n", "Reason: The provider refused the update\n",
+                       "Error in sending IP\n"}
+        << 1
+        << QByteArray("<6>Answer: HTTP 200: \"badauth\"\n<3>Reason: The provider refused the update\n"
+                      "<3>Error in sending IP\n");
     QTest::newRow("a warning that ends a failed run is an error")
         << QStringList{"Warning: disk full\n"} << 1 << QByteArray("<3>Warning: disk full\n");
     QTest::newRow("after a usage error the help text is not the error")

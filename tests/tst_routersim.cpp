@@ -122,8 +122,8 @@ void TestRouterSim::providerAnswers()
     const ProviderAccount account{QStringLiteral("demo"), QStringLiteral("s&cret"),
                                   QStringLiteral("home.example.net")};
     const QByteArray answer = providerAnswer(QUrlQuery(query), basicUser, basicPassword, account, accepting);
-    const bool accepted =
-        judgeAnswer(renderPageText(answer, "text/plain").value()).outcome == UpdateOutcome::Accepted;
+    const bool accepted = judgeAnswer({200, {}, renderPageText(answer, "text/plain").value()}).outcome ==
+                          UpdateOutcome::Accepted;
     QCOMPARE(accepted, expected == "updated successfully");
     if (!accepted)
         QCOMPARE(answer, expected);
