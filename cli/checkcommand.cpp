@@ -5,8 +5,8 @@
 #include "check/fieldproblem.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
-#include "cli/laststate.h"
 #include "html/pagetext.h"
+#include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
 #include "settings/settingslocation.h"
@@ -62,31 +62,23 @@ int runToCompletion(const std::function<void(std::function<void(int)>)>& start)
 // The six settings as the file has them; nothing when it cannot be read.
 std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console)
 {
-    if (!isRegularFile(path)) {
+    Module1 module;
+    module.SetSettingsFile(path);
+    const auto read = module.ReadSettings();
+    if (!read) {
+        console.step(QStringLiteral("Settings: %1 cannot be read: %2").arg(path, read.failure().message()));
+        return std::nullopt;
+    }
+    if (!read.value()) {
         console.step(QStringLiteral("Settings: no settings file at %1. Save the settings from the window, "
                                     "or name a file with --settings FILE.")
                          .arg(path));
         return std::nullopt;
     }
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        console.step(QStringLiteral("Settings: %1 cannot be read: %2").arg(path, probe.errorString()));
-        return std::nullopt;
-    }
-    probe.close();
-
-    Module1 module;
-    module.SetSettingsFile(path);
-    const auto read = [&](Setting setting) {
-        for (const SettingKey& key : SettingKeys) {
-            if (key.setting == setting)
-                return module.ReadSetting(key.section.toString(), key.key.toString());
-        }
-        return QString();
-    };
-    CheckSettings settings{read(Setting::RouterPassword),  read(Setting::RouterAddress),
-                           read(Setting::ServiceUrl),      read(Setting::UserName),
-                           read(Setting::ServicePassword), read(Setting::Host)};
+    const SettingValues& values = *read.value();
+    CheckSettings settings{values[Setting::RouterPassword],  values[Setting::RouterAddress],
+                           values[Setting::ServiceUrl],      values[Setting::UserName],
+                           values[Setting::ServicePassword], values[Setting::Host]};
     // Known before anything is printed about them.
     console.redactor().addSecret(settings.routerPassword, QStringLiteral("admin"));
     console.redactor().addSecret(settings.servicePassword, settings.userName);
@@ -296,9 +288,7 @@ int Command::runCheck()
     options.dryRun = m_parser.isSet(m_options.dryRun);
     options.ifChanged = m_parser.isSet(m_options.ifChanged);
     options.statePath =
-        m_parser.isSet(m_options.state)
-            ? m_parser.value(m_options.state)
-            : pathInDirectory(QFileInfo(settingsPath).absolutePath(), QString::fromUtf16(StateFileName));
+        m_parser.isSet(m_options.state) ? m_parser.value(m_options.state) : stateFileBeside(settingsPath);
     options.settingsPath = settingsPath;
     // The settings file belongs to the window and is never written here; a
     // pipe would make --if-changed wait forever.

@@ -7,7 +7,7 @@
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
-#include "cli/laststate.h"
+#include "settings/laststate.h"
 #include "web/loaderror.h"
 
 #include <chrono>
@@ -131,18 +131,8 @@ void CommandLineCheck::routerPageCompleted()
     m_address = *address;
     m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_address)));
 
-    // Sent all the same, as the window does: a router behind another NAT
-    // still reports what it has, and only its owner knows whether that helps.
-    const AddressScope scope = addressScope(m_address);
-    if (scope == AddressScope::NotAnAddress) {
-        m_console.step(QStringLiteral("Warning: %1 is not an IP address; it is sent as the router wrote it.")
-                           .arg(quoted(m_address)));
-    } else if (scope != AddressScope::Public) {
-        m_console.step(QStringLiteral("Warning: %1 is %2, not a public one: the router itself may sit "
-                                      "behind another NAT (another router's or the Internet provider's), "
-                                      "and the host name will not reach it from outside.")
-                           .arg(m_address.trimmed(), toString(scope)));
-    }
+    if (const std::optional<QString> warning = addressWarning(m_address))
+        m_console.step(QStringLiteral("Warning: %1").arg(*warning));
 
     if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
         m_console.result(QStringLiteral("The IP is unchanged; nothing was sent"));
@@ -164,9 +154,8 @@ void CommandLineCheck::routerPageCompleted()
 void CommandLineCheck::answerCompleted()
 {
     const HtmlDocument& answer = m_browser.Document();
-    if (answer.loadError() != LoadError::None) {
-        m_console.step(QStringLiteral("Answer: none: %1").arg(toString(answer.loadError())));
-    } else {
+    const bool arrived = answer.loadError() == LoadError::None;
+    if (arrived) {
         // Masked before it is cut short or its white space collapsed, so that
         // neither can leave part of a password standing.
         const QString masked = m_console.redactor()(answer.body().innerText());
@@ -174,9 +163,10 @@ void CommandLineCheck::answerCompleted()
     }
     // An error page is judged like any other answer, as the window does:
     // it never says "updated successfully".
-    const AnswerJudgement judgement = judgeAnswer(answer.body().innerText());
-    if (!judgement.refusal.isEmpty())
-        m_console.step(QStringLiteral("Answer: the provider refused: %1").arg(judgement.refusal));
+    const AnswerJudgement judgement = judgeAnswer(
+        {answer.httpStatus(), arrived ? QString() : toString(answer.loadError()), answer.body().innerText()});
+    if (!judgement.reason.isEmpty())
+        m_console.step(QStringLiteral("Reason: %1").arg(judgement.reason));
     const UpdateOutcome outcome = judgement.outcome;
     m_console.result(outcomeMessage(outcome));
     if (outcome == UpdateOutcome::Accepted && m_options.ifChanged)
@@ -224,14 +214,10 @@ bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
 
 void CommandLineCheck::rememberAcceptance(const QString& address)
 {
-    const LastAcceptance last{address, m_environment.now().toUTC(), m_settings.host,
-                              updateTarget(m_settings.serviceUrl, m_settings.userName, m_settings.host)};
-    const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last);
-    if (!written) {
-        m_console.step(QStringLiteral("Warning: the accepted address could not be remembered (%1); the "
-                                      "next run with --if-changed sends it again.")
-                           .arg(written.failure().message()));
-    }
+    const LastAcceptance last = acceptanceOf(address, m_environment.now(), m_settings.serviceUrl,
+                                             m_settings.userName, m_settings.host);
+    if (const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last); !written)
+        m_console.step(QStringLiteral("Warning: %1").arg(notRememberedWarning(written.failure())));
 }
 
 void CommandLineCheck::finish(int exitCode)

@@ -1,15 +1,16 @@
 // The small state file of --if-changed.
-#include "cli/laststate.h"
+#include "settings/laststate.h"
 
 #include "profile/atomicfile.h"
 #include "profile/regularfile.h"
+#include "settings/settingslocation.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
-namespace parlowen::cli {
+namespace parlowen {
 
 namespace {
 const QByteArray Header = "# parlowen-check: the last address the provider accepted\n";
@@ -86,6 +87,24 @@ QByteArray updateTarget(const QString& serviceUrl, const QString& userName, cons
     return hash.result().toHex();
 }
 
+LastAcceptance acceptanceOf(const QString& address, const QDateTime& acceptedAt, const QString& serviceUrl,
+                            const QString& userName, const QString& host)
+{
+    return {address, acceptedAt.toUTC(), host, updateTarget(serviceUrl, userName, host)};
+}
+
+QString stateFileBeside(const QString& settingsPath)
+{
+    return pathInDirectory(QFileInfo(settingsPath).absolutePath(), QString::fromUtf16(StateFileName));
+}
+
+QString notRememberedWarning(const Failure<StateFileError>& failure)
+{
+    return QStringLiteral("The accepted address could not be recorded (%1), so the next timed check "
+                          "sends it again.")
+        .arg(failure.message());
+}
+
 Result<void, StateFileError> checkStateFile(const QString& statePath, const QString& settingsPath)
 {
     const QString shown = QDir::toNativeSeparators(statePath);
@@ -143,4 +162,4 @@ Result<void, StateFileError> writeLastAcceptance(const QString& path, const QStr
     return {};
 }
 
-} // namespace parlowen::cli
+} // namespace parlowen

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <optional>
 
-namespace parlowen::cli {
+namespace parlowen {
 
 // The file's name when it lies beside the settings file.
 inline constexpr char16_t StateFileName[] = u"parlowen-check.state";
@@ -32,6 +32,14 @@ struct LastAcceptance {
 // file tells them apart without holding the service URL, which may carry a
 // token.
 QByteArray updateTarget(const QString& serviceUrl, const QString& userName, const QString& host);
+
+// The record of an update accepted at acceptedAt, with the settings it was sent with.
+LastAcceptance acceptanceOf(const QString& address, const QDateTime& acceptedAt, const QString& serviceUrl,
+                            const QString& userName, const QString& host);
+
+// The state file that lies beside the settings file, where the window
+// records its updates and parlowen-check looks by default.
+QString stateFileBeside(const QString& settingsPath);
 
 // Why the state file cannot be used. The detail names the file and, where
 // there is one, the reason the system gave.
@@ -59,4 +67,7 @@ Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const Q
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
                                                  const LastAcceptance& last);
 
-} // namespace parlowen::cli
+// The words for an accepted update that could not be recorded.
+QString notRememberedWarning(const Failure<StateFileError>& failure);
+
+} // namespace parlowen

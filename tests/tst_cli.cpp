@@ -173,8 +173,8 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
     row("dyndns2 good with the address is accepted", 200, log, 200, "good 203.0.113.7", 0, "HTTP 200");
     row("dyndns2 nochg is accepted", 200, log, 200, "nochg 203.0.113.7", 0, "HTTP 200");
     row("badauth is refused and named", 200, log, 200, "badauth", 1,
-        "the provider refused: badauth (wrong user name or password)");
-    row("911 is refused and named", 200, log, 200, "911", 1, "the provider refused: 911 (the provider has");
+        "Reason: The provider refused the update: badauth (wrong user name or password)");
+    row("911 is refused and named", 200, log, 200, "911", 1, "refused the update: 911 (the provider has");
     row("goodbye is no acceptance", 200, log, 200, "goodbye", 1, "\"goodbye\"");
     row("not good is no acceptance", 200, log, 200, "not good", 1, "\"not good\"");
     row("a server error is not accepted", 200, log, 500, "Internal error", 1, "HTTP 500");
@@ -367,7 +367,7 @@ void TestCli::anAcceptanceThatCannotBeRememberedStillCounts()
     const Run run = runCommand({"--if-changed", "--state", settingsPath() + "/inside"});
     QCOMPARE(run.exitCode, int(cli::ExitAccepted));
     QCOMPARE(run.out, Received);
-    expectInErr(run, "could not be remembered");
+    expectInErr(run, "could not be recorded");
 }
 
 void TestCli::pageTextIsExactlyWhatTheCheckReads_data()

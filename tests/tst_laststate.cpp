@@ -1,7 +1,7 @@
 // Tests of what --if-changed remembers between runs: the state file, and the
 // guard that keeps it from ever being the settings file or a pipe.
 #include "cli/checkcommand.h"
-#include "cli/laststate.h"
+#include "settings/laststate.h"
 #include "support/testfiles.h"
 
 #include <QDir>
