@@ -3,30 +3,34 @@
 
 #include "app/accessibility.h"
 #include "app/captionfont.h"
-#include "app/messagebox.h"
 #include "app/twips.h"
 #include "app/webbrowser.h"
+#include "check/addressscope.h"
 #include "check/fieldproblem.h"
 #include "check/outcome.h"
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
 #include "check/wanaddress.h"
+#include "settings/saveadvice.h"
 #include "settings/settingslocation.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace parlowen {
 
@@ -162,23 +166,53 @@ void Form1::LoadWindow()
     m_settings.SetSettingsFile(IniFile);
     // Whoever wonders where their settings went finds out by pointing at the window.
     setToolTip(tr("Settings file: %1").arg(QDir::toNativeSeparators(IniFile)));
+    if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
+        showLastAcceptance(*last.value());
+    // One read for all six: a save landing in between cannot mix two files.
+    const auto read = m_settings.ReadSettings();
+    // A folder or a pipe by that name is no settings file: the window starts
+    // as without one, and the first save says what is in the way.
+    const bool notAFile =
+        !read && (read.error() == FileError::IsAFolder || read.error() == FileError::NotAFile);
+    if (notAFile)
+        return;
+    if (!read) {
+        // Defaults, and no check, beat a check made of half a file.
+        m_readProblem = tr("Your settings could not be read from\n%1").arg(QDir::toNativeSeparators(IniFile));
+        m_readProblemDetail = read.failure().message();
+        return;
+    }
     // Without a settings file the window keeps its defaults and waits for Go.
-    if (!isRegularFile(IniFile))
+    if (!read.value())
         return;
     for (const SettingKey& entry : SettingKeys)
-        fieldFor(entry.setting)
-            ->setText(m_settings.ReadSetting(entry.section.toString(), entry.key.toString()));
-    // Let the window paint its loaded fields before the check starts.
-    QCoreApplication::processEvents();
-    OpenRouterLog();
+        fieldFor(entry.setting)->setText((*read.value())[entry.setting]);
+    m_checkWhenShown = true;
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_checkWhenShown && m_readProblem.isEmpty())
+        return;
+    // Queued, so that the window is on screen before a box can stand over it.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_readProblem.isEmpty())
+            showMessage(this, std::exchange(m_readProblem, {}), MessageIcon::Critical,
+                        std::exchange(m_readProblemDetail, {}));
+        if (std::exchange(m_checkWhenShown, false))
+            OpenRouterLog();
+    });
 }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
     // A check still loading would report over a window that is going away.
     cancelCheck();
-    WindowClosing();
-    event->accept();
+    if (WindowClosing())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void Form1::keyPressEvent(QKeyEvent* event)
@@ -192,7 +226,7 @@ void Form1::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void Form1::WindowClosing()
+bool Form1::WindowClosing()
 {
     // One save for all six, so that a close cut short leaves the old
     // settings or the new ones, never some of each.
@@ -200,16 +234,13 @@ void Form1::WindowClosing()
     for (const SettingKey& entry : SettingKeys)
         entries.append({entry.section.toString(), entry.key.toString(), fieldFor(entry.setting)->text()});
     const auto saved = m_settings.WriteSettings(entries);
-    // The window closes either way, but the user learns that what they typed
-    // was not kept, and why.
-    if (!saved) {
-        showMessage(this,
-                    tr("Your settings could not be saved to\n%1\n\nReason: %2\n\nWhat you typed in this "
-                       "window will be lost. Make sure you can write to that folder, for example by running "
-                       "Parlowen from a folder of your own.")
-                        .arg(QDir::toNativeSeparators(IniFile), saved.failure().message()),
-                    MessageIcon::Critical);
-    }
+    if (saved)
+        return true;
+    // What was typed is still in the fields: the user may put the cause
+    // right and close again, or give the changes up.
+    return askToCloseUnsaved(
+        this, tr("Your settings could not be saved to\n%1").arg(QDir::toNativeSeparators(IniFile)),
+        tr("Reason: %1\n\n%2").arg(saved.failure().message(), saveAdvice(saved.error())));
 }
 
 QLineEdit* Form1::fieldFor(Setting setting) const
@@ -238,22 +269,32 @@ void Form1::GoClicked()
 
 void Form1::OpenRouterLog()
 {
-    if (const std::optional<QString> problem = fieldProblem()) {
+    // A new check replaces the one in flight, and whatever that one still
+    // had to say; its load is replaced by this one's.
+    closeMessages(this);
+    ++m_checkNumber;
+    if (const std::optional<FieldRefusal> refusal = fieldProblem()) {
         cancelCheck();
-        showMessage(this, *problem, MessageIcon::Critical);
+        if (report(refusal->message, MessageIcon::Critical)) {
+            refusal->field->setFocus(Qt::OtherFocusReason);
+            refusal->field->selectAll();
+        }
         return;
     }
     setStage(Stage::RouterPage);
     WebBrowser1->Navigate(routerLogUrl(txtRouterPass->text(), txtRouterIP->text()));
 }
 
-std::optional<QString> Form1::fieldProblem() const
+std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
 {
-    if (const std::optional<FieldProblem> problem = routerAddressProblem(txtRouterIP->text()))
-        return tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem));
+    if (const std::optional<FieldProblem> problem = routerAddressProblem(txtRouterIP->text())) {
+        return FieldRefusal{tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem)),
+                            txtRouterIP};
+    }
     if (hasFragment(txtService->text())) {
-        return tr("The service URL \"%1\" %2.")
-            .arg(txtService->text(), toString(FieldProblem::ServiceUrlHasFragment));
+        return FieldRefusal{tr("The service URL \"%1\" %2.")
+                                .arg(txtService->text(), toString(FieldProblem::ServiceUrlHasFragment)),
+                            txtService};
     }
     return std::nullopt;
 }
@@ -277,6 +318,13 @@ void Form1::setStage(Stage stage)
         setCursor(Qt::BusyCursor);
 }
 
+bool Form1::report(const QString& text, MessageIcon icon, const QString& detail)
+{
+    const quint64 check = m_checkNumber;
+    showMessage(this, text, icon, detail);
+    return check == m_checkNumber;
+}
+
 void Form1::PageCompleted(const QString& url)
 {
     if (m_stage != Stage::RouterPage || url.isEmpty() || !isRouterLogUrl(url))
@@ -289,7 +337,7 @@ void Form1::PageCompleted(const QString& url)
         const QString loadError =
             page.loadError() == LoadError::None ? QString() : toString(page.loadError());
         const std::optional<QString> reason = whyNoAddress({page.httpStatus(), loadError, pageText});
-        showMessage(this, noAddressMessage(reason.value_or(QString())), MessageIcon::Critical);
+        report(noAddressMessage(reason.value_or(QString())), MessageIcon::Critical);
         return;
     }
     txtWANIP->setText(*address);
@@ -299,7 +347,7 @@ void Form1::PageCompleted(const QString& url)
     // provider's answer could never be told apart from any other page.
     if (txtService->text().trimmed().isEmpty()) {
         setStage(Stage::Idle);
-        showMessage(this, outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical);
+        report(outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical, noServiceUrlReason());
         return;
     }
     setStage(Stage::Answer);
@@ -323,10 +371,38 @@ void Form1::StatusTextChanged(const QString& text)
         return;
     setStage(Stage::Idle);
 
-    const UpdateOutcome outcome = judgeAnswer(pageText).outcome;
-    showMessage(this, outcomeMessage(outcome),
-                outcome == UpdateOutcome::Accepted ? MessageIcon::Information : MessageIcon::Critical);
-    WebBrowser1->Navigate2(AboutBlank);
+    const QString loadError =
+        document.loadError() == LoadError::None ? QString() : toString(document.loadError());
+    const AnswerJudgement judgement = judgeAnswer({document.httpStatus(), loadError, pageText});
+    QStringList detail{judgement.reason};
+    if (judgement.outcome == UpdateOutcome::Accepted) {
+        detail = QStringList{addressWarning(txtWANIP->text()).value_or(QString()),
+                             recordAcceptance().value_or(QString())};
+        detail.removeAll(QString());
+    }
+    const bool stillOurs = report(outcomeMessage(judgement.outcome),
+                                  judgement.outcome == UpdateOutcome::Accepted ? MessageIcon::Information
+                                                                               : MessageIcon::Critical,
+                                  detail.join(QStringLiteral("\n\n")));
+    if (stillOurs)
+        WebBrowser1->Navigate2(AboutBlank);
+}
+
+std::optional<QString> Form1::recordAcceptance()
+{
+    const LastAcceptance last = acceptanceOf(txtWANIP->text(), QDateTime::currentDateTimeUtc(),
+                                             txtService->text(), txtUserName->text(), txtHost->text());
+    showLastAcceptance(last);
+    if (const auto written = writeLastAcceptance(stateFileBeside(IniFile), IniFile, last); !written)
+        return notRememberedWarning(written.failure());
+    return std::nullopt;
+}
+
+void Form1::showLastAcceptance(const LastAcceptance& last)
+{
+    txtWANIP->setToolTip(
+        tr("Last accepted by the provider: %1, at %2")
+            .arg(last.address, QLocale().toString(last.acceptedAt.toLocalTime(), QLocale::ShortFormat)));
 }
 
 } // namespace parlowen

@@ -3,6 +3,8 @@
 // the handlers that carry a check from the router's page to the provider's
 // answer.
 
+#include "app/messagebox.h"
+#include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
 
@@ -32,6 +34,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createControls();
@@ -41,7 +44,8 @@ private:
     // Handlers, each run by one notification of the window, the button or
     // the browser.
     void LoadWindow();
-    void WindowClosing();
+    // False when the user chose to keep the window open after a failed save.
+    bool WindowClosing();
     void GoClicked();
     void PageCompleted(const QString& url);
     void StatusTextChanged(const QString& text);
@@ -50,12 +54,24 @@ private:
 
     // Starts a check by loading the router's log page.
     void OpenRouterLog();
-    // Why the fields cannot make a check, for a message box; nothing loads then.
-    std::optional<QString> fieldProblem() const;
+    // Why the fields cannot make a check, for a message box, and the field
+    // to put right; nothing loads then.
+    struct FieldRefusal {
+        QString message;
+        QLineEdit* field;
+    };
+    std::optional<FieldRefusal> fieldProblem() const;
     // Ends the check in flight, if any, so that nothing of it is reported.
     void cancelCheck();
     // Puts the provider's update address into txtURL.
     void BuildUpdateURL();
+    // Records an accepted update where parlowen-check --if-changed looks;
+    // the words of a warning when that fails.
+    std::optional<QString> recordAcceptance();
+    void showLastAcceptance(const LastAcceptance& last);
+    // Shows a check's box; false when another check replaced this one while
+    // the box was open, so that the caller leaves the browser to it.
+    bool report(const QString& text, MessageIcon icon, const QString& detail = {});
 
     WebBrowser* WebBrowser1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -79,6 +95,15 @@ private:
     QString m_programDirectory;
     QString IniFile; // the settings file, fixed once the window has loaded
     Module1 m_settings;
+    // A start with a settings file runs a check once the window is on screen,
+    // so that anything it reports has a window to stand over.
+    bool m_checkWhenShown = false;
+    // A settings file that exists but cannot be read, told once shown.
+    QString m_readProblem;
+    QString m_readProblemDetail;
+    // Counts the checks started, so that a handler waiting in a message box
+    // learns that a newer check has taken over.
+    quint64 m_checkNumber = 0;
 
     // Where the check in flight stands. Each handler acts only on the page
     // its stage waits for, so that a page that says "Done" twice (while its

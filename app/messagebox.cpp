@@ -1,16 +1,42 @@
-// The modal message box the program reports with.
+// The modal message boxes the program reports with.
 #include "app/messagebox.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace parlowen {
 
-void showMessage(QWidget* parent, const QString& text, MessageIcon icon)
+namespace {
+const QString MessageName = QStringLiteral("parlowenMessage");
+}
+
+void showMessage(QWidget* parent, const QString& text, MessageIcon icon, const QString& detail)
 {
     QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Critical,
                     QString::fromUtf16(ApplicationTitle), text, QMessageBox::Ok, parent);
-    box.setObjectName(QStringLiteral("parlowenMessage"));
+    box.setObjectName(MessageName);
+    box.setInformativeText(detail);
     box.exec();
+}
+
+void closeMessages(QWidget* parent)
+{
+    for (QMessageBox* box : parent->findChildren<QMessageBox*>(MessageName, Qt::FindDirectChildrenOnly))
+        box->done(QMessageBox::Ok);
+}
+
+bool askToCloseUnsaved(QWidget* parent, const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf16(ApplicationTitle), text,
+                    QMessageBox::Cancel | QMessageBox::Discard, parent);
+    box.setObjectName(MessageName);
+    box.setInformativeText(detail);
+    // Keeping the window is the safe answer, and the one Return and Escape give.
+    box.button(QMessageBox::Cancel)->setText(QObject::tr("&Keep the Window Open"));
+    box.button(QMessageBox::Discard)->setText(QObject::tr("&Close Without Saving"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Discard;
 }
 
 } // namespace parlowen

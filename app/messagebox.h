@@ -13,7 +13,16 @@ inline constexpr char16_t ApplicationTitle[] = u"Tobrisk";
 enum class MessageIcon { Information, Critical };
 
 // A modal box titled with the application title, one OK button; returns when
-// the user has closed it.
-void showMessage(QWidget* parent, const QString& text, MessageIcon icon);
+// the user has closed it. The detail, when there is one, is the box's second
+// line: why it happened, and what to do.
+void showMessage(QWidget* parent, const QString& text, MessageIcon icon, const QString& detail = {});
+
+// Closes the program's boxes that are open over parent, as if OK were
+// pressed: what they reported has been overtaken.
+void closeMessages(QWidget* parent);
+
+// Asks whether to close the window although its settings were not saved;
+// true to close, false to keep it open.
+bool askToCloseUnsaved(QWidget* parent, const QString& text, const QString& detail);
 
 } // namespace parlowen

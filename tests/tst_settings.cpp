@@ -331,16 +331,27 @@ void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses_data()
 {
     QTest::addColumn<bool>("readOnlyFolder");
     QTest::addColumn<QString>("savedAs");
-    QTest::newRow("the settings file's name is taken by a folder") << false << "Settings.ini";
-    // A read-only program folder sends the file to the configuration
-    // folder, here inside the same read-only folder.
-    QTest::newRow("folders that cannot be written to") << true << "parlowen/Settings.ini";
+    QTest::addColumn<QString>("advice");
+    QTest::addColumn<bool>("closeAnyway");
+    for (const bool closeAnyway : {true, false}) {
+        const char* const choice = closeAnyway ? "closed without saving" : "kept open";
+        QTest::addRow("the settings file's name is taken by a folder, %s", choice)
+            << false << "Settings.ini"
+            << "Move it away" << closeAnyway;
+        // A read-only program folder sends the file to the configuration
+        // folder, here inside the same read-only folder.
+        QTest::addRow("folders that cannot be written to, %s", choice)
+            << true << "parlowen/Settings.ini"
+            << "write to that folder" << closeAnyway;
+    }
 }
 
 void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses()
 {
     QFETCH(bool, readOnlyFolder);
     QFETCH(QString, savedAs);
+    QFETCH(QString, advice);
+    QFETCH(bool, closeAnyway);
     if (!readOnlyFolder)
         QVERIFY(QDir(m_dir->path()).mkdir("Settings.ini"));
     else if (geteuid() == 0)
@@ -349,16 +360,30 @@ void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses()
         QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     test::MessageBoxWatcher watcher;
+    watcher.setAnswer(closeAnyway ? QMessageBox::Discard : QMessageBox::Cancel);
     Form1 form(m_dir->path());
     form.show();
-    QVERIFY(form.close());
-    QVERIFY(!form.isVisible());
+    field(form, "txtUserName")->setText("typed, not saved");
+    QCOMPARE(form.close(), closeAnyway);
+    QCOMPARE(form.isVisible(), !closeAnyway);
     QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(watcher.messages().size(), 1);
     const test::ShownMessage& message = watcher.messages().constFirst();
     QCOMPARE(message.icon, QMessageBox::Critical);
-    QVERIFY2(message.text.contains(m_dir->filePath(savedAs)) && message.text.contains("Reason: "),
-             qPrintable(message.text));
+    QVERIFY2(message.text.contains(m_dir->filePath(savedAs)), qPrintable(message.text));
+    QVERIFY2(message.detail.startsWith("Reason: ") && message.detail.contains(advice),
+             qPrintable(message.detail));
+    QCOMPARE(message.buttons.size(), 2);
+    QVERIFY(message.buttons.contains(QMessageBox::Cancel) && message.buttons.contains(QMessageBox::Discard));
+    if (closeAnyway)
+        return;
+    // Kept open, nothing typed is lost, and a close once the cause is gone saves it.
+    QCOMPARE(field(form, "txtUserName")->text(), QStringLiteral("typed, not saved"));
+    if (!readOnlyFolder)
+        QVERIFY(QDir(m_dir->path()).rmdir("Settings.ini"));
+    QVERIFY(form.close());
+    QCOMPARE(watcher.messages().size(), 1);
+    QVERIFY(readAll(m_dir->filePath(savedAs)).contains("User=typed, not saved\n"));
 }
 
 void TestSettings::everyValueSurvivesARestartAndTheCheckRunsByItself()

@@ -33,15 +33,19 @@ void MessageBoxWatcher::poll()
         if (!box || !box->isVisible() || m_seen.contains(QPointer<QMessageBox>(box)))
             continue;
         m_seen.append(box);
-        ShownMessage message{box->windowTitle(), box->text(), box->icon(), {}};
+        ShownMessage message{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}};
         for (QAbstractButton* button : box->buttons())
             message.buttons.append(box->standardButton(button));
         m_messages.append(message);
         emit messageShown(message);
         QPointer<QMessageBox> guarded(box);
-        QTimer::singleShot(m_closeAfter, this, [guarded] {
-            if (guarded && guarded->button(QMessageBox::Ok))
-                guarded->button(QMessageBox::Ok)->click();
+        QTimer::singleShot(m_closeAfter, this, [guarded, answer = m_answer] {
+            if (!guarded)
+                return;
+            if (QAbstractButton* button = guarded->button(QMessageBox::Ok))
+                button->click();
+            else if (QAbstractButton* button = guarded->button(answer))
+                button->click();
         });
     }
 }

@@ -16,6 +16,7 @@ namespace parlowen::test {
 struct ShownMessage {
     QString title;
     QString text;
+    QString detail; // the informative text, the box's second line
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QList<QMessageBox::StandardButton> buttons;
 };
@@ -23,10 +24,13 @@ struct ShownMessage {
 class MessageBoxWatcher : public QObject {
     Q_OBJECT
 public:
-    // Boxes are closed with OK after closeAfter; a longer time lets a test
+    // Boxes are closed with OK (or the answer set) after closeAfter; a longer time lets a test
     // act while a box is still open.
     explicit MessageBoxWatcher(std::chrono::milliseconds closeAfter = std::chrono::milliseconds(0),
                                QObject* parent = nullptr);
+
+    // The button clicked on a box that has no OK button.
+    void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
 
     const QList<ShownMessage>& messages() const { return m_messages; }
     // How many boxes are on screen right now.
@@ -39,6 +43,7 @@ private:
     void poll();
 
     std::chrono::milliseconds m_closeAfter;
+    QMessageBox::StandardButton m_answer = QMessageBox::Cancel;
     QTimer m_poll;
     QList<QPointer<QMessageBox>> m_seen;
     QList<ShownMessage> m_messages;
