@@ -27,8 +27,10 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <utility>
 
@@ -195,14 +197,28 @@ void Form1::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!m_checkWhenShown && m_readProblem.isEmpty())
         return;
-    // Queued, so that the window is on screen before a box can stand over it.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_readProblem.isEmpty())
-            showMessage(this, std::exchange(m_readProblem, {}), MessageIcon::Critical,
-                        std::exchange(m_readProblemDetail, {}));
-        if (std::exchange(m_checkWhenShown, false))
-            OpenRouterLog();
-    });
+    // Shown is not yet on screen: the window system exposes the window a
+    // little later, and a box before that would stand over nothing. A
+    // window started minimised is never exposed, so it waits a second at most.
+    windowHandle()->installEventFilter(this);
+    QTimer::singleShot(std::chrono::seconds(1), this, &Form1::runStartupCheck);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        QTimer::singleShot(0, this, &Form1::runStartupCheck);
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::runStartupCheck()
+{
+    windowHandle()->removeEventFilter(this);
+    if (!m_readProblem.isEmpty())
+        showMessage(this, std::exchange(m_readProblem, {}), MessageIcon::Critical,
+                    std::exchange(m_readProblemDetail, {}));
+    if (std::exchange(m_checkWhenShown, false))
+        OpenRouterLog();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -35,6 +35,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -44,6 +45,8 @@ private:
     // Handlers, each run by one notification of the window, the button or
     // the browser.
     void LoadWindow();
+    // What a start with a settings file does once the window is on screen.
+    void runStartupCheck();
     // False when the user chose to keep the window open after a failed save.
     bool WindowClosing();
     void GoClicked();

@@ -4,7 +4,10 @@
 // can leave the machine.
 #include "app/form1.h"
 #include "app/webbrowser.h"
+#include "cli/checkcommand.h"
 #include "sim/fakehttpserver.h"
+#include "sim/routersim.h"
+#include "support/checkcases.h"
 #include "support/messageboxwatcher.h"
 #include "web/loaderror.h"
 
@@ -21,6 +24,7 @@
 using namespace parlowen;
 using namespace std::chrono_literals;
 using sim::FakeHttpServer;
+using test::routerLogPage;
 
 namespace {
 const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
@@ -29,12 +33,6 @@ const QString RouterPassword = QStringLiteral("p@ss w:rd/#?%");
 const QString NotReceived = QStringLiteral("Error in sending IP");
 constexpr int Patience = 30'000; // ms; a whole check takes a few, a hostile page under the sanitizers more
 
-QByteArray routerLogPage(const QByteArray& wanLine = "WAN IP is 203.0.113.7")
-{
-    return "<html><body><table><tr><td>System Log</td></tr><tr><td><textarea rows=20 cols=80>\n"
-           "Jan  1 00:00:01 kernel: eth0 link up\nJan  1 00:00:05 pppd: " +
-           wanLine + "\nJan  1 00:00:06 ntp: time set\n</textarea></td></tr></table></body></html>";
-}
 QByteArray lineStartingWith(const QByteArray& text, const QByteArray& start)
 {
     for (const QByteArray& line : text.split('\n')) {
@@ -52,12 +50,11 @@ private slots:
     void cleanup();
     void aWholeCheckDeliversWhatWasTypedAndReportsOnce();
     void goPressedTwiceReportsOnlyTheSecondPage();
-    void aCheckWithoutAnAddressSaysWhyInOneBox_data();
-    void aCheckWithoutAnAddressSaysWhyInOneBox();
-    void failedUpdatesAreReportedAsErrors_data();
-    void failedUpdatesAreReportedAsErrors();
-    void dyndns2AnswersAreJudgedAsByTheCommand_data();
-    void dyndns2AnswersAreJudgedAsByTheCommand();
+    void aBurstOfPressesShowsOneBoxForTheLastCheck_data();
+    void aBurstOfPressesShowsOneBoxForTheLastCheck();
+    void theWindowAndTheCommandReachOneVerdictInTheSameWords_data();
+    void theWindowAndTheCommandReachOneVerdictInTheSameWords();
+    void aStartWithFieldsThatCannotMakeACheckShowsTheWindowFirst();
     void aBlankServiceUrlSendsNothingAndSaysSoOnce();
     void theEmptyPageThatEndsACheckIsNeverJudged();
     void closingTheWindowCancelsTheCheck_data();
@@ -72,6 +69,8 @@ private:
     qsizetype updates() const { return m_provider ? m_provider->requests().size() : 0; }
     // Waits until the check has ended in exactly one message and the empty page.
     void waitForTheEnd(const test::MessageBoxWatcher& watcher) const;
+    // The window's fields as a settings file, for the command or a restart.
+    void saveTheFields() const;
 
     std::unique_ptr<FakeHttpServer> m_router;
     std::unique_ptr<FakeHttpServer> m_provider;
@@ -115,6 +114,18 @@ void TestEndToEnd::waitForTheEnd(const test::MessageBoxWatcher& watcher) const
     QTRY_COMPARE_WITH_TIMEOUT(browser()->Document().url(), QStringLiteral("about:blank"), Patience);
     QTest::qWait(200); // room for a second message, were one to come
     QCOMPARE(watcher.messages().size(), 1);
+}
+
+void TestEndToEnd::saveTheFields() const
+{
+    QFile settings(m_dir->filePath("Settings.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QString text = "[Router settings]\r\nPassword=%1\r\nIP=%2\r\n[DNS settings]\r\nService URL=%3\r\n"
+                   "User=%4\r\nPassword=%5\r\nHost=%6\r\n";
+    for (const char* name :
+         {"txtRouterPass", "txtRouterIP", "txtService", "txtUserName", "txtServicePass", "txtHost"})
+        text = text.arg(field(name)->text());
+    settings.write(text.toUtf8());
 }
 
 void TestEndToEnd::aWholeCheckDeliversWhatWasTypedAndReportsOnce()
@@ -174,93 +185,160 @@ void TestEndToEnd::goPressedTwiceReportsOnlyTheSecondPage()
     QCOMPARE(updates(), 1);
 }
 
-void TestEndToEnd::aCheckWithoutAnAddressSaysWhyInOneBox_data()
+void TestEndToEnd::aBurstOfPressesShowsOneBoxForTheLastCheck_data()
 {
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("router"); // 0: nothing listens; -1: never answers
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("a wrong password")
-        << "wrong" << 200 << routerLogPage() << "the router refused the password (HTTP 401)";
-    QTest::newRow("a page without the marker") << RouterPassword << 200 << routerLogPage("WAN IP: 192.0.2.1")
-                                               << "the page has no \"WAN IP is \" line";
-    QTest::newRow("no log page") << RouterPassword << 404 << QByteArray() << "the page was not found";
-    QTest::newRow("a router that cannot be reached")
-        << RouterPassword << 0 << QByteArray() << toString(LoadError::ConnectionRefused);
-    QTest::newRow("a router that does not answer in time")
-        << RouterPassword << -1 << QByteArray() << toString(LoadError::TimedOut);
-    // Once a stack overflow at every start of the window.
-    QTest::newRow("300,000 unknown elements each closing the next one")
-        << RouterPassword << 200 << QByteArray("<x><y></x>").repeated(300000)
-        << "the page has no \"WAN IP is \" line";
-    QByteArray bolds;
-    for (int i = 0; i < 100000; ++i)
-        bolds += "<div><b class=" + QByteArray::number(i) + ">WAN IP is 192.0.2.7</div>";
-    QTest::newRow("a page too complex to read")
-        << RouterPassword << 200 << bolds << toString(LoadError::PageTooComplex);
+    QTest::addColumn<int>("routerDelay"); // ms
+    QTest::addColumn<int>("providerDelay");
+    QTest::addColumn<QString>("secondPress"); // "50 ms" after the first, at the first "update" or "box"
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<int>("updatesSent");
+    QTest::newRow("50 ms apart, while the router's page loads") << 150 << 0 << "50 ms" << 1 << 1;
+    QTest::newRow("while the provider answers the first") << 0 << 300 << "update" << 1 << 2;
+    // The second press closes the first check's box, and that check's
+    // handler leaves the browser to the new one.
+    QTest::newRow("while the first check's box is open") << 0 << 0 << "box" << 2 << 2;
 }
 
-void TestEndToEnd::aCheckWithoutAnAddressSaysWhyInOneBox()
+void TestEndToEnd::aBurstOfPressesShowsOneBoxForTheLastCheck()
 {
-    QFETCH(QString, password);
-    QFETCH(int, router);
-    QFETCH(QByteArray, page);
-    QFETCH(QString, reason);
-    if (router == 0)
-        m_router.reset();
+    QFETCH(int, routerDelay);
+    QFETCH(int, providerDelay);
+    QFETCH(QString, secondPress);
+    m_router->setRoute(RouterLogPath, {.body = sim::syslogPage(4096, "198.51.100.9"),
+                                       .delay = std::chrono::milliseconds(routerDelay)});
+    m_provider->setRoute(UpdatePath, {.contentType = "text/plain",
+                                      .body = "good 198.51.100.9",
+                                      .delay = std::chrono::milliseconds(providerDelay)});
+    test::MessageBoxWatcher watcher(1000ms);
+    auto* go = m_form->findChild<QPushButton*>("Command1");
+    // A click from the program reaches Go even while a box is open.
+    if (secondPress == "update")
+        connect(m_provider.get(), &FakeHttpServer::requestReceived, go, &QPushButton::click,
+                Qt::SingleShotConnection);
+    else if (secondPress == "box")
+        connect(&watcher, &test::MessageBoxWatcher::messageShown, go, &QPushButton::click,
+                Qt::SingleShotConnection);
     else
-        m_router->setRoute(RouterLogPath, {.status = router, .body = page, .neverAnswer = router < 0});
+        QTimer::singleShot(50, go, &QPushButton::click);
+    go->click();
+    QTRY_COMPARE_WITH_TIMEOUT(browser()->Document().url(), QStringLiteral("about:blank"), Patience);
+    QTRY_COMPARE(watcher.openCount(), 0);
+    QTest::qWait(500); // past the answer the replaced check would have had
+    QTEST(int(watcher.messages().size()), "boxes");
+    QCOMPARE(watcher.mostOpenAtOnce(), 1);
+    QCOMPARE(watcher.messages().constLast().text, QStringLiteral("The IP has been received"));
+    QTEST(int(updates()), "updatesSent");
+    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords_data()
+{
+    QTest::addColumn<int>("index");
+    for (qsizetype i = 0; i < test::checkCases().size(); ++i)
+        QTest::newRow(test::checkCases()[i].name) << int(i);
+}
+
+void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
+{
+    QFETCH(int, index);
+    const test::CheckCase& check = test::checkCases()[index];
+    const auto serve = [](std::unique_ptr<FakeHttpServer>& server, const QString& path, test::Peer peer,
+                          int status, const QByteArray& body) {
+        if (peer == test::Peer::NotListening)
+            server.reset(); // its port stays in the settings, now with nothing behind it
+        else if (peer == test::Peer::WrongPassword)
+            server->requireAuth(path, FakeHttpServer::Auth::Basic, "admin", "another");
+        else
+            server->setRoute(
+                path, {.status = status, .body = body, .neverAnswer = peer == test::Peer::NeverAnswers});
+    };
+    serve(m_router, RouterLogPath, check.router, check.routerStatus, check.page);
+    serve(m_provider, UpdatePath, check.provider, check.providerStatus, check.answer);
     BrowserLimits limits;
-    if (router < 0)
+    if (check.router == test::Peer::NeverAnswers || check.provider == test::Peer::NeverAnswers)
         limits.timeout = 500ms;
     browser()->engine()->setLimits(limits);
+    saveTheFields();
+
+    // The window: its box says the verdict, and why.
     test::MessageBoxWatcher watcher;
-    field("txtRouterPass")->setText(password);
     field("txtWANIP")->setText("earlier");
     pressGo();
     QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
     QTest::qWait(200); // room for a second message, were one to come
     QCOMPARE(watcher.messages().size(), 1);
     const test::ShownMessage& message = watcher.messages().constFirst();
+    const QString shown = message.text + '\n' + message.detail;
     QCOMPARE(message.title, QStringLiteral("Tobrisk"));
-    QCOMPARE(message.icon, QMessageBox::Critical);
-    QVERIFY2(message.text.startsWith("No WAN IP was found: ") && message.text.contains(reason),
-             qPrintable(message.text));
-    QCOMPARE(field("txtWANIP")->text(), QStringLiteral("earlier"));
-    QCOMPARE(updates(), 0);
-    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
+    switch (check.verdict) {
+    case test::Verdict::Accepted:
+        QCOMPARE(message.text, QStringLiteral("The IP has been received"));
+        QCOMPARE(message.icon, QMessageBox::Information);
+        break;
+    case test::Verdict::NotAccepted:
+        QCOMPARE(message.text, NotReceived);
+        QCOMPARE(message.icon, QMessageBox::Critical);
+        break;
+    case test::Verdict::NoAddress:
+        QVERIFY2(message.text.startsWith("No WAN IP was found: "), qPrintable(message.text));
+        QCOMPARE(message.icon, QMessageBox::Critical);
+        QCOMPARE(field("txtWANIP")->text(), QStringLiteral("earlier"));
+        break;
+    }
+    QVERIFY2(shown.contains(check.reason), qPrintable(shown));
+    QTRY_COMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
+    const qsizetype sentByTheWindow = updates();
+    QCOMPARE(sentByTheWindow, check.verdict == test::Verdict::NoAddress || !m_provider ? 0 : 1);
+
+    // The command, as the timer runs it: the same verdict in the same words,
+    // and nothing sent again for an address the window had accepted.
+    QByteArray out, err;
+    QTextStream outStream(&out), errStream(&err);
+    const int exitCode =
+        cli::run({"parlowen-check", "--if-changed", "--settings", m_dir->filePath("Settings.ini")}, outStream,
+                 errStream, {[] { return QDateTime::currentDateTimeUtc(); }, limits});
+    const QString printed = QString::fromUtf8(out + err);
+    QVERIFY2(printed.contains(check.reason), qPrintable(printed));
+    switch (check.verdict) {
+    case test::Verdict::Accepted:
+        QCOMPARE(exitCode, int(cli::ExitAccepted));
+        QCOMPARE(out, QByteArray("The IP is unchanged; nothing was sent\n"));
+        QCOMPARE(updates(), sentByTheWindow);
+        QVERIFY2(field("txtWANIP")->toolTip().contains(field("txtWANIP")->text()),
+                 qPrintable(field("txtWANIP")->toolTip()));
+        break;
+    case test::Verdict::NotAccepted:
+        QCOMPARE(exitCode, int(cli::ExitNotAccepted));
+        QCOMPARE(out, NotReceived.toUtf8() + '\n');
+        QVERIFY2(err.contains("\nReason: The provider"), err.constData());
+        break;
+    case test::Verdict::NoAddress:
+        QCOMPARE(exitCode, int(cli::ExitNoAddress));
+        QCOMPARE(updates(), 0);
+        break;
+    }
 }
 
-void TestEndToEnd::failedUpdatesAreReportedAsErrors_data()
+void TestEndToEnd::aStartWithFieldsThatCannotMakeACheckShowsTheWindowFirst()
 {
-    QTest::addColumn<int>("status"); // 0: nothing listens
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("answers");
-    QTest::newRow("an answer without the success phrase") << 200 << QByteArray("badauth") << true;
-    QTest::newRow("a server error page") << 500 << QByteArray("<p>Internal error</p>") << true;
-    QTest::newRow("a provider that is not listening") << 0 << QByteArray() << true;
-    QTest::newRow("a provider that never answers") << 200 << QByteArray() << false;
-}
-
-void TestEndToEnd::failedUpdatesAreReportedAsErrors()
-{
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    QFETCH(bool, answers);
-    if (status == 0)
-        m_provider.reset(); // its port stays in txtService, now with nothing behind it
-    else
-        m_provider->setRoute(UpdatePath, {.status = status, .body = body, .neverAnswer = !answers});
-    BrowserLimits limits;
-    limits.timeout = 500ms;
-    browser()->engine()->setLimits(limits);
-
-    test::MessageBoxWatcher watcher;
-    pressGo();
-    waitForTheEnd(watcher);
-    QCOMPARE(watcher.messages().constFirst().text, NotReceived);
-    QCOMPARE(watcher.messages().constFirst().icon, QMessageBox::Critical);
-    QCOMPARE(updates(), status == 0 ? 0 : 1);
+    field("txtRouterIP")->setText("127.0.0.1:8080");
+    saveTheFields();
+    m_form.reset();
+    m_form = std::make_unique<Form1>(m_dir->path());
+    bool windowWasShown = false;
+    test::MessageBoxWatcher watcher(100ms);
+    connect(&watcher, &test::MessageBoxWatcher::messageShown, this,
+            [&] { windowWasShown = m_form->isVisible() && m_form->windowHandle()->isExposed(); });
+    QTest::qWait(200);
+    QVERIFY(watcher.messages().isEmpty()); // nothing before the window
+    m_form->show();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
+    QVERIFY(windowWasShown);
+    QVERIFY2(watcher.messages().constFirst().text.contains("does not make a web address"),
+             qPrintable(watcher.messages().constFirst().text));
+    // Once OK is pressed, the field to put right has the focus.
+    QTRY_COMPARE(m_form->focusWidget(), static_cast<QWidget*>(field("txtRouterIP")));
+    QCOMPARE(m_router->requests().size(), 0);
 }
 
 void TestEndToEnd::aBlankServiceUrlSendsNothingAndSaysSoOnce()
@@ -275,28 +353,6 @@ void TestEndToEnd::aBlankServiceUrlSendsNothingAndSaysSoOnce()
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
     QVERIFY(field("txtURL")->text().startsWith("   ?username=alice&password=s3cret&"));
     QCOMPARE(updates(), 0);
-}
-
-void TestEndToEnd::dyndns2AnswersAreJudgedAsByTheCommand_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("message");
-    const QString received = QStringLiteral("The IP has been received");
-    QTest::newRow("good with the address") << QByteArray("good 203.0.113.7") << received;
-    QTest::newRow("nochg with the address") << QByteArray("nochg 203.0.113.7") << received;
-    QTest::newRow("the phrase in capitals") << QByteArray("UPDATED SUCCESSFULLY") << received;
-    QTest::newRow("goodbye") << QByteArray("goodbye") << NotReceived;
-    QTest::newRow("badauth") << QByteArray("badauth") << NotReceived;
-}
-
-void TestEndToEnd::dyndns2AnswersAreJudgedAsByTheCommand()
-{
-    QFETCH(QByteArray, answer);
-    m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = answer});
-    test::MessageBoxWatcher watcher;
-    pressGo();
-    waitForTheEnd(watcher);
-    QTEST(watcher.messages().constFirst().text, "message");
 }
 
 void TestEndToEnd::theEmptyPageThatEndsACheckIsNeverJudged()

@@ -114,6 +114,7 @@ private slots:
     void aCloseSavesOnceWithTheBytesOfSixSingleWrites_data();
     void aCloseSavesOnceWithTheBytesOfSixSingleWrites();
     void aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew();
+    void readsDuringSavesGetOneWholeFile();
     void writeSettingIsNonzeroExactlyWhenTheValueIsStored();
     void aFailedSaveIsReportedAndTheWindowStillCloses_data();
     void aFailedSaveIsReportedAndTheWindowStillCloses();
@@ -309,6 +310,50 @@ void TestSettings::aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew()
     qInfo("%d saves killed; %d of them in the middle, leaving a temporary file; none lost or mixed", Trials,
           killedWithATemporaryFile);
     QVERIFY2(killedWithATemporaryFile > 0, "no kill came during a save, so this proved nothing");
+}
+
+void TestSettings::readsDuringSavesGetOneWholeFile()
+{
+    // Every value differs between the two, so any mix shows.
+    const QStringList first{"router pw 1", "127.0.0.1",    "http://127.0.0.1:9/one",
+                            "alice",       "service pw 1", "a.net"};
+    const QStringList second{"router pw 2", "127.0.0.2",    "http://127.0.0.1:9/two",
+                             "bob",         "service pw 2", "b.org"};
+    Module1 module;
+    module.SetSettingsFile(settingsPath());
+    QVERIFY(module.WriteSettings(entriesOf(first)));
+    const pid_t saver = ::fork();
+    if (saver == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        for (bool odd = true;; odd = !odd)
+            [[maybe_unused]] const auto saved = module.WriteSettings(entriesOf(odd ? second : first));
+    }
+    // Read as parlowen-check and the window read, and for comparison a key
+    // at a time, as they once did.
+    constexpr int Reads = 1500;
+    int wholeFirst = 0, wholeSecond = 0, mixed = 0, mixedByKey = 0;
+    for (int read = 0; read < Reads; ++read) {
+        const auto values = module.ReadSettings();
+        QStringList got;
+        if (values && values.value()) {
+            for (const SettingKey& key : SettingKeys)
+                got << (*values.value())[key.setting];
+        }
+        wholeFirst += got == first;
+        wholeSecond += got == second;
+        mixed += got != first && got != second;
+        QStringList byKey;
+        for (const SettingKey& key : SettingKeys)
+            byKey << module.ReadSetting(key.section.toString(), key.key.toString());
+        mixedByKey += byKey != first && byKey != second;
+    }
+    ::kill(saver, SIGKILL);
+    ::waitpid(saver, nullptr, 0);
+    qInfo("%d reads during saves: %d of the first file, %d of the second, %d mixed (%d a key at a time)",
+          Reads, wholeFirst, wholeSecond, mixed, mixedByKey);
+    QCOMPARE(mixed, 0);
+    QVERIFY2(wholeFirst > 0 && wholeSecond > 0,
+             "the saves never landed between reads, so this proved nothing");
 }
 
 void TestSettings::writeSettingIsNonzeroExactlyWhenTheValueIsStored()

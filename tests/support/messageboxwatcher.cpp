@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 
+#include <algorithm>
+
 namespace parlowen::test {
 
 MessageBoxWatcher::MessageBoxWatcher(std::chrono::milliseconds closeAfter, QObject* parent)
@@ -28,6 +30,7 @@ int MessageBoxWatcher::openCount() const
 
 void MessageBoxWatcher::poll()
 {
+    m_mostOpen = std::max(m_mostOpen, openCount());
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (!box || !box->isVisible() || m_seen.contains(QPointer<QMessageBox>(box)))

@@ -33,8 +33,9 @@ public:
     void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
 
     const QList<ShownMessage>& messages() const { return m_messages; }
-    // How many boxes are on screen right now.
+    // How many boxes are on screen right now, and at most so far.
     int openCount() const;
+    int mostOpenAtOnce() const { return m_mostOpen; }
 
 signals:
     void messageShown(const parlowen::test::ShownMessage& message);
@@ -47,6 +48,7 @@ private:
     QTimer m_poll;
     QList<QPointer<QMessageBox>> m_seen;
     QList<ShownMessage> m_messages;
+    int m_mostOpen = 0;
 };
 
 } // namespace parlowen::test

@@ -1,0 +1,105 @@
+// The routers and providers both front ends are tried against.
+#include "support/checkcases.h"
+
+namespace parlowen::test {
+
+QByteArray routerLogPage(const QByteArray& wanLine)
+{
+    return "<html><body><table><tr><td>System Log</td></tr><tr><td><textarea rows=20 cols=80>\n"
+           "Jan  1 00:00:01 kernel: eth0 link up\nJan  1 00:00:05 pppd: " +
+           wanLine + "\nJan  1 00:00:06 ntp: time set\n</textarea></td></tr></table></body></html>";
+}
+
+namespace {
+QList<CheckCase> makeCheckCases()
+{
+    const QByteArray log = routerLogPage();
+    const QByteArray yes = "good: updated successfully";
+    const QString documentation = "203.0.113.7 is an address reserved for documentation, not a public one";
+    const QString noMarker = "the page has no \"WAN IP is \" line";
+    const QString refused = "The connection was refused";
+    const QString tooLong = "The device took too long to answer";
+    QByteArray bolds;
+    for (int i = 0; i < 100000; ++i)
+        bolds += "<div><b class=" + QByteArray::number(i) + ">WAN IP is 192.0.2.7</div>";
+    const auto ok = Peer::Answers;
+    return {
+        {"the success phrase", ok, 200, log, ok, 200, yes, Verdict::Accepted, documentation},
+        {"the success phrase in capitals", ok, 200, log, ok, 200, "UPDATED SUCCESSFULLY", Verdict::Accepted,
+         documentation},
+        {"dyndns2 good with the address", ok, 200, log, ok, 200, "good 203.0.113.7", Verdict::Accepted,
+         documentation},
+        {"dyndns2 nochg", ok, 200, log, ok, 200, "nochg 203.0.113.7", Verdict::Accepted, documentation},
+        {"a private address is sent with a warning", ok, 200, routerLogPage("WAN IP is 192.168.0.5"), ok, 200,
+         yes, Verdict::Accepted, "192.168.0.5 is a private address, not a public one"},
+        {"a carrier-grade NAT address is sent with a warning", ok, 200, routerLogPage("WAN IP is 100.64.0.5"),
+         ok, 200, yes, Verdict::Accepted, "100.64.0.5 is a carrier-grade NAT address"},
+        {"text that is no address is sent with a warning", ok, 200, routerLogPage("WAN IP is pending"), ok,
+         200, yes, Verdict::Accepted, "\"pending\" is not an IP address"},
+        {"badauth", ok, 200, log, ok, 200, "badauth", Verdict::NotAccepted,
+         "The provider refused the update: badauth (wrong user name or password). Check both"},
+        {"abuse", ok, 200, log, ok, 200, "abuse", Verdict::NotAccepted,
+         "abuse (the host name is blocked for too many updates)"},
+        {"911", ok, 200, log, ok, 200, "911", Verdict::NotAccepted, "911 (the provider has a problem)"},
+        {"goodbye is no acceptance", ok, 200, log, ok, 200, "goodbye", Verdict::NotAccepted,
+         "does not say that the update was accepted"},
+        {"a server error page", ok, 200, log, ok, 500, "<p>Internal error</p>", Verdict::NotAccepted,
+         "an error page (HTTP 500)"},
+        {"a provider that is not listening",
+         ok,
+         200,
+         log,
+         Peer::NotListening,
+         0,
+         {},
+         Verdict::NotAccepted,
+         "The provider's answer did not arrive. " + refused},
+        {"a provider that never answers",
+         ok,
+         200,
+         log,
+         Peer::NeverAnswers,
+         200,
+         {},
+         Verdict::NotAccepted,
+         "The provider's answer did not arrive. " + tooLong},
+        {"a wrong router password", Peer::WrongPassword, 200, log, ok, 200, yes, Verdict::NoAddress,
+         "the router refused the password (HTTP 401)"},
+        {"a page without the marker", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::NoAddress, noMarker},
+        {"a marker on the last line with no line break after it", ok, 200,
+         "<p>log</p><p>WAN IP is 203.0.113.7</p>", ok, 200, yes, Verdict::NoAddress, "no line break ends it"},
+        {"no log page", ok, 404, "Not found", ok, 200, yes, Verdict::NoAddress, "the page was not found"},
+        {"a router that is not listening",
+         Peer::NotListening,
+         0,
+         {},
+         ok,
+         200,
+         yes,
+         Verdict::NoAddress,
+         refused},
+        {"a router that never answers",
+         Peer::NeverAnswers,
+         200,
+         {},
+         ok,
+         200,
+         yes,
+         Verdict::NoAddress,
+         tooLong},
+        // Once a stack overflow at every start of the window.
+        {"300,000 unknown elements each closing the next one", ok, 200,
+         QByteArray("<x><y></x>").repeated(300000), ok, 200, yes, Verdict::NoAddress, noMarker},
+        {"a page too complex to read", ok, 200, bolds, ok, 200, yes, Verdict::NoAddress, "too complex"},
+    };
+}
+} // namespace
+
+const QList<CheckCase>& checkCases()
+{
+    static const QList<CheckCase> cases = makeCheckCases();
+    return cases;
+}
+
+} // namespace parlowen::test

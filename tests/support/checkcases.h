@@ -1,0 +1,41 @@
+#pragma once
+// One table of routers and providers behaving well and badly, run through
+// the window and through parlowen-check alike: both must reach the same
+// verdict and give the same reason in the same words.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace parlowen::test {
+
+// How the fake router or provider behaves beyond its status code.
+enum class Peer {
+    Answers,       // with the case's status and body
+    NotListening,  // nothing behind its port
+    NeverAnswers,  // takes the request and keeps silent
+    WrongPassword, // the router expects another password
+};
+
+enum class Verdict { Accepted, NotAccepted, NoAddress };
+
+struct CheckCase {
+    const char* name;
+    Peer router;
+    int routerStatus;
+    QByteArray page;
+    Peer provider;
+    int providerStatus;
+    QByteArray answer;
+    Verdict verdict;
+    // Words both front ends show: the window in its box, the command in its
+    // lines. For an accepted update, the warning it comes with, if any.
+    QString reason;
+};
+
+const QList<CheckCase>& checkCases();
+
+// A router's log page with this line among others.
+QByteArray routerLogPage(const QByteArray& wanLine = "WAN IP is 203.0.113.7");
+
+} // namespace parlowen::test
