@@ -3,6 +3,7 @@
 // the handlers that carry a check from the router's page to the provider's
 // answer.
 
+#include "app/twips.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
 
@@ -76,6 +77,8 @@ private:
     QLabel* Label6 = nullptr;
     QLineEdit* txtHost = nullptr;
 
+    // Decided once from the desktop's font, before anything is placed.
+    const Twips m_twips;
     QString m_programDirectory;
     QString IniFile; // the settings file, fixed once the window has loaded
     Module1 m_settings;
