@@ -11,8 +11,8 @@
 namespace parlowen {
 
 namespace {
-// Largest first. 12 px is what a 9 pt desktop font gives at 96 dpi; below
-// 9 px text stops being comfortable to read.
+// Largest first, at the design scale. 12 px is what a 9 pt desktop font
+// gives at 96 dpi; below 9 px text stops being comfortable to read.
 constexpr int LargestPixelSize = 12;
 constexpr int SmallestPixelSize = 9;
 

@@ -12,7 +12,7 @@ namespace parlowen {
 class WebBrowser : public QWidget {
     Q_OBJECT
 public:
-    // twips converts the geometry the window's layout is designed in.
+    // Placed by the window, which hands over the scale it laid itself out at.
     explicit WebBrowser(QWidget* parent = nullptr, Twips twips = Twips());
 
     // Geometry in twips, as the window's layout is designed.

@@ -40,7 +40,7 @@ private:
 // browser ends up, and the pixel sizes the captions may be shown in.
 struct DesktopFontCase {
     const char* name;
-    double points; // or, when 0,
+    double points; // 0 when the desktop gives its font in pixels
     int pixels;
     double scale;
     QSize window;
