@@ -6,12 +6,13 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace parlowen {
 
 namespace {
-// Largest first. 12 px is what a 9 pt desktop font gives at 96 dpi; below
-// 9 px text stops being comfortable to read.
+// Largest first, at the design scale. 12 px is what a 9 pt desktop font
+// gives at 96 dpi; below 9 px text stops being comfortable to read.
 constexpr int LargestPixelSize = 12;
 constexpr int SmallestPixelSize = 9;
 
@@ -43,10 +44,12 @@ bool captionFits(const QFont& font, const CaptionBox& box)
     return needed.width() <= box.size.width() && needed.height() <= box.size.height();
 }
 
-QFont fontFittingCaptions(const QFont& desktopFont, const std::vector<CaptionBox>& boxes)
+QFont fontFittingCaptions(const QFont& desktopFont, const std::vector<CaptionBox>& boxes, double scale)
 {
     const std::vector<QString> families = candidateFamilies(desktopFont);
-    for (int pixelSize = LargestPixelSize; pixelSize >= SmallestPixelSize; --pixelSize) {
+    const int largest = static_cast<int>(std::lround(LargestPixelSize * scale));
+    const int smallest = static_cast<int>(std::lround(SmallestPixelSize * scale));
+    for (int pixelSize = largest; pixelSize >= smallest; --pixelSize) {
         for (const QString& family : families) {
             QFont font(desktopFont);
             font.setFamily(family);
@@ -56,9 +59,9 @@ QFont fontFittingCaptions(const QFont& desktopFont, const std::vector<CaptionBox
                 return font;
         }
     }
-    QFont smallest(desktopFont);
-    smallest.setPixelSize(SmallestPixelSize);
-    return smallest;
+    QFont fallback(desktopFont);
+    fallback.setPixelSize(smallest);
+    return fallback;
 }
 
 } // namespace parlowen

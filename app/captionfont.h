@@ -19,7 +19,8 @@ struct CaptionBox {
 bool captionFits(const QFont& font, const CaptionBox& box);
 
 // The largest font, preferring the desktop's own family, in which all boxes
-// fit; the smallest candidate when none does.
-QFont fontFittingCaptions(const QFont& desktopFont, const std::vector<CaptionBox>& boxes);
+// fit; the smallest candidate when none does. The candidates grow by the
+// scale the boxes were laid out at (see Twips).
+QFont fontFittingCaptions(const QFont& desktopFont, const std::vector<CaptionBox>& boxes, double scale = 1.0);
 
 } // namespace parlowen

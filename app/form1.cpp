@@ -50,29 +50,29 @@ const QString DefaultRouterAddress = QStringLiteral("10.0.0.2");
 const QString AboutBlank = QStringLiteral("about:blank");
 
 template <typename Widget>
-Widget* place(Widget* widget, const char* name, int left, int top, int width, int height)
+Widget* place(const Twips& twips, Widget* widget, const char* name, int left, int top, int width, int height)
 {
     widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsRect(left, top, width, height));
+    widget->setGeometry(twips.rect(left, top, width, height));
     return widget;
 }
 
 // The caption's "&" marks its Alt key; the label names its field for
 // screen readers and moves the focus there on that key.
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top, int width,
-                  int height, QWidget* buddy)
+QLabel* makeLabel(const Twips& twips, QWidget* parent, const char* name, const QString& caption, int left,
+                  int top, int width, int height, QWidget* buddy)
 {
-    auto* label = place(new QLabel(caption, parent), name, left, top, width, height);
+    auto* label = place(twips, new QLabel(caption, parent), name, left, top, width, height);
     label->setBuddy(buddy);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QLineEdit* makeField(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
-                     int height)
+QLineEdit* makeField(const Twips& twips, QWidget* parent, const char* name, const QString& text, int left,
+                     int top, int width, int height)
 {
-    auto* field = place(new QLineEdit(text, parent), name, left, top, width, height);
+    auto* field = place(twips, new QLineEdit(text, parent), name, left, top, width, height);
     // The fields are typed into by hand and checked by eye: passwords are
     // shown as typed, and no field limits its length.
     field->setMaxLength(std::numeric_limits<int>::max());
@@ -83,11 +83,11 @@ QLineEdit* makeField(QWidget* parent, const char* name, const QString& text, int
 Form1::Form1(QWidget* parent) : Form1(executableDirectory(), parent) {}
 
 Form1::Form1(const QString& programDirectory, QWidget* parent)
-    : QWidget(parent), m_programDirectory(programDirectory)
+    : QWidget(parent), m_twips(Twips::forDesktopFont(font())), m_programDirectory(programDirectory)
 {
     setWindowTitle(QStringLiteral("Parlowen by Kestrune"));
     setWindowIcon(QIcon(QStringLiteral(":/parlowen/parlowen.png")));
-    setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
+    setFixedSize(m_twips.toPixels(ClientWidth), m_twips.toPixels(ClientHeight));
     createControls();
     applyTabOrder();
     fitCaptions();
@@ -101,34 +101,35 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
 
 void Form1::createControls()
 {
-    WebBrowser1 = place(new WebBrowser(this), "WebBrowser1", 2040, 720, 255, 255);
+    WebBrowser1 = place(m_twips, new WebBrowser(this, m_twips), "WebBrowser1", 2040, 720, 255, 255);
     hideFromAccessibility(WebBrowser1);
-    txtRouterPass = makeField(this, "txtRouterPass", {}, 120, 360, 3855, 285);
-    Label1 = makeLabel(this, "Label1", tr("Router Admin &Password:"), 120, 120, 3855, 255, txtRouterPass);
-    txtRouterIP = makeField(this, "txtRouterIP", DefaultRouterAddress, 840, 720, 1095, 285);
-    Label3 = makeLabel(this, "Label3", tr("Router &IP:"), 120, 735, 735, 255, txtRouterIP);
-    txtWANIP = makeField(this, "txtWANIP", {}, 120, 1320, 3855, 285);
-    Label2 = makeLabel(this, "Label2", tr("&WAN IP:"), 120, 1080, 3855, 255, txtWANIP);
-    Command1 = place(new QPushButton(tr("&Go"), this), "Command1", 1440, 1800, 1215, 375);
+    txtRouterPass = makeField(m_twips, this, "txtRouterPass", {}, 120, 360, 3855, 285);
+    Label1 =
+        makeLabel(m_twips, this, "Label1", tr("Router Admin &Password:"), 120, 120, 3855, 255, txtRouterPass);
+    txtRouterIP = makeField(m_twips, this, "txtRouterIP", DefaultRouterAddress, 840, 720, 1095, 285);
+    Label3 = makeLabel(m_twips, this, "Label3", tr("Router &IP:"), 120, 735, 735, 255, txtRouterIP);
+    txtWANIP = makeField(m_twips, this, "txtWANIP", {}, 120, 1320, 3855, 285);
+    Label2 = makeLabel(m_twips, this, "Label2", tr("&WAN IP:"), 120, 1080, 3855, 255, txtWANIP);
+    Command1 = place(m_twips, new QPushButton(tr("&Go"), this), "Command1", 1440, 1800, 1215, 375);
     // Drawn as the default; Return in a field presses it (keyPressEvent).
     Command1->setDefault(true);
-    Frame1 = place(new QGroupBox(tr("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
+    Frame1 = place(m_twips, new QGroupBox(tr("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
 
-    txtService = makeField(Frame1, "txtService", DefaultServiceUrl, 960, 240, 2055, 285);
-    Label7 = makeLabel(Frame1, "Label7", tr("Service &URL:"), 120, 240, 855, 375, txtService);
-    txtUserName = makeField(Frame1, "txtUserName", {}, 960, 720, 2055, 285);
-    Label4 = makeLabel(Frame1, "Label4", tr("User &Name:"), 120, 720, 855, 255, txtUserName);
-    txtServicePass = makeField(Frame1, "txtServicePass", {}, 960, 1080, 2055, 285);
-    Label5 = makeLabel(Frame1, "Label5", tr("Pa&ssword:"), 120, 1080, 855, 255, txtServicePass);
+    txtService = makeField(m_twips, Frame1, "txtService", DefaultServiceUrl, 960, 240, 2055, 285);
+    Label7 = makeLabel(m_twips, Frame1, "Label7", tr("Service &URL:"), 120, 240, 855, 375, txtService);
+    txtUserName = makeField(m_twips, Frame1, "txtUserName", {}, 960, 720, 2055, 285);
+    Label4 = makeLabel(m_twips, Frame1, "Label4", tr("User &Name:"), 120, 720, 855, 255, txtUserName);
+    txtServicePass = makeField(m_twips, Frame1, "txtServicePass", {}, 960, 1080, 2055, 285);
+    Label5 = makeLabel(m_twips, Frame1, "Label5", tr("Pa&ssword:"), 120, 1080, 855, 255, txtServicePass);
     // Scratch field for the update address: only the program writes it. A
     // box this tiny would look like a smudge and take a Tab press, so it is
     // not shown.
-    txtURL = makeField(Frame1, "txtURL", {}, 480, 1320, 150, 195);
+    txtURL = makeField(m_twips, Frame1, "txtURL", {}, 480, 1320, 150, 195);
     hideFromAccessibility(txtURL);
     txtURL->setReadOnly(true);
     txtURL->hide();
-    txtHost = makeField(Frame1, "txtHost", DefaultHost, 960, 1560, 2055, 285);
-    Label6 = makeLabel(Frame1, "Label6", tr("&Hostname:"), 120, 1560, 855, 255, txtHost);
+    txtHost = makeField(m_twips, Frame1, "txtHost", DefaultHost, 960, 1560, 2055, 285);
+    Label6 = makeLabel(m_twips, Frame1, "Label6", tr("&Hostname:"), 120, 1560, 855, 255, txtHost);
 }
 
 void Form1::applyTabOrder()
@@ -155,7 +156,7 @@ void Form1::fitCaptions()
     // The frame's title runs along its top edge, clear of the corners.
     boxes.push_back({Frame1->title(), Frame1->size() - QSize(4 * frameAllowance, 0), false});
     boxes.push_back({Command1->text(), Command1->size(), false});
-    setFont(fontFittingCaptions(font(), boxes));
+    setFont(fontFittingCaptions(font(), boxes, m_twips.scale()));
 }
 
 void Form1::LoadWindow()

@@ -4,6 +4,7 @@
 // answer.
 
 #include "app/messagebox.h"
+#include "app/twips.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
@@ -95,6 +96,8 @@ private:
     QLabel* Label6 = nullptr;
     QLineEdit* txtHost = nullptr;
 
+    // Decided once from the desktop's font, before anything is placed.
+    const Twips m_twips;
     QString m_programDirectory;
     QString IniFile; // the settings file, fixed once the window has loaded
     Module1 m_settings;

@@ -1,11 +1,10 @@
 // The browser as a child widget of the window, driven by the headless engine.
 #include "app/webbrowser.h"
 
-#include "app/twips.h"
-
 namespace parlowen {
 
-WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent), m_engine(new BrowserEngine(this))
+WebBrowser::WebBrowser(QWidget* parent, Twips twips)
+    : QWidget(parent), m_engine(new BrowserEngine(this)), m_twips(twips)
 {
     // Nothing to see or type into: it must not take the keyboard focus.
     setFocusPolicy(Qt::NoFocus);
@@ -15,12 +14,12 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent), m_engine(new BrowserE
 
 float WebBrowser::Width() const
 {
-    return static_cast<float>(pixelsToTwips(width()));
+    return static_cast<float>(m_twips.fromPixels(width()));
 }
 
 void WebBrowser::Move(float left)
 {
-    move(twipsToPixels(left), y());
+    move(m_twips.toPixels(left), y());
 }
 
 } // namespace parlowen

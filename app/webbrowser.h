@@ -2,6 +2,7 @@
 // The browser as a child widget of the window. It shows nothing itself: the
 // window keeps it out of sight, and a headless engine does the loading.
 
+#include "app/twips.h"
 #include "web/browserengine.h"
 
 #include <QWidget>
@@ -11,7 +12,8 @@ namespace parlowen {
 class WebBrowser : public QWidget {
     Q_OBJECT
 public:
-    explicit WebBrowser(QWidget* parent = nullptr);
+    // Placed by the window, which hands over the scale it laid itself out at.
+    explicit WebBrowser(QWidget* parent = nullptr, Twips twips = Twips());
 
     // Geometry in twips, as the window's layout is designed.
     float Width() const;
@@ -29,6 +31,7 @@ signals:
 
 private:
     BrowserEngine* m_engine; // owned as a child QObject
+    Twips m_twips;
 };
 
 } // namespace parlowen

@@ -5,7 +5,6 @@
 #include "app/captionfont.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "app/twips.h"
 #include "app/webbrowser.h"
 #include "support/messageboxwatcher.h"
 
@@ -19,14 +18,63 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace parlowen;
+
+namespace {
+// The desktop's font for as long as it lives: the window reads it when built.
+class DesktopFont {
+public:
+    explicit DesktopFont(const QFont& font) : m_saved(QApplication::font()) { QApplication::setFont(font); }
+    ~DesktopFont() { QApplication::setFont(m_saved); }
+    DesktopFont(const DesktopFont&) = delete;
+    DesktopFont& operator=(const DesktopFont&) = delete;
+
+private:
+    QFont m_saved;
+};
+
+// Desktop fonts the window is laid out for, and what each should give:
+// the scale of the whole layout, the window's size, where the unseen
+// browser ends up, and the pixel sizes the captions may be shown in.
+struct DesktopFontCase {
+    const char* name;
+    double points; // 0 when the desktop gives its font in pixels
+    int pixels;
+    double scale;
+    QSize window;
+    QRect browser;
+    int smallestCaption;
+    int largestCaption;
+};
+const DesktopFontCase DesktopFonts[] = {
+    {"9 pt, as designed", 9, 0, 1.0, {484, 152}, {-17, 48, 17, 17}, 9, 12},
+    {"16 pt", 16, 0, 16.0 / 9, {860, 270}, {-30, 85, 30, 30}, 16, 21},
+    {"16 px, as some desktops give it", 0, 16, 4.0 / 3, {645, 203}, {-23, 64, 23, 23}, 12, 16},
+    {"7 pt keeps the design", 7, 0, 1.0, {484, 152}, {-17, 48, 17, 17}, 9, 12},
+    {"24 pt stops at twice the design", 24, 0, 2.0, {968, 304}, {-34, 96, 34, 34}, 18, 24},
+};
+
+QFont desktopFont(const DesktopFontCase& row)
+{
+    QFont font = QApplication::font();
+    if (row.points > 0)
+        font.setPointSizeF(row.points);
+    else
+        font.setPixelSize(row.pixels);
+    return font;
+}
+} // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
 private slots:
     void captionsDefaultsAndFields();
+    void windowAndControlsMatchTheDesign_data();
     void windowAndControlsMatchTheDesign();
     void tabKeyFollowsTheDesignedOrder();
+    void everyCaptionFitsItsBox_data();
     void everyCaptionFitsItsBox();
     void messageBoxShowsTitleIconAndOneOkButton_data();
     void messageBoxShowsTitleIconAndOneOkButton();
@@ -84,8 +132,20 @@ void TestForm1::captionsDefaultsAndFields()
     }
 }
 
+void TestForm1::windowAndControlsMatchTheDesign_data()
+{
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QRect>("browser");
+    for (const DesktopFontCase& row : DesktopFonts)
+        QTest::newRow(row.name) << desktopFont(row) << row.scale << row.window << row.browser;
+}
+
 void TestForm1::windowAndControlsMatchTheDesign()
 {
+    QFETCH(QFont, font);
+    QFETCH(double, scale);
     // Left, top, width, height in twips, relative to the window or the frame.
     struct Placed {
         const char* name;
@@ -103,19 +163,25 @@ void TestForm1::windowAndControlsMatchTheDesign()
         {"txtURL", true, {480, 1320, 150, 195}},      {"Label6", true, {120, 1560, 855, 255}},
         {"txtHost", true, {960, 1560, 2055, 285}},
     };
+    const DesktopFont desktop(font);
     Form1 form(m_dir.path());
-    QCOMPARE(form.size(), QSize(484, 152)); // 7260 x 2280 twips
+    QTEST(form.size(), "window"); // 7260 x 2280 twips, 15 to a pixel at 9 pt
     const QWidget* frame = form.findChild<QGroupBox*>("Frame1");
+    // Each edge and length on its own, to the nearest pixel.
+    const auto pixels = [scale](int twips) {
+        return int(std::lround(twips * scale / 15));
+    };
     for (const Placed& control : design) {
         const QWidget* widget = form.findChild<QWidget*>(control.name);
         QVERIFY2(widget && widget->parentWidget() == (control.inFrame ? frame : &form), control.name);
         const QRect& t = control.twips;
-        QCOMPARE(widget->geometry(), twipsRect(t.x(), t.y(), t.width(), t.height()));
+        QCOMPARE(widget->geometry(),
+                 QRect(pixels(t.x()), pixels(t.y()), pixels(t.width()), pixels(t.height())));
     }
     // The browser works unseen: moved left by its own width, keeping its top and size.
     const auto* browser = form.findChild<WebBrowser*>("WebBrowser1");
     QVERIFY(browser);
-    QCOMPARE(browser->geometry(), QRect(-17, 48, 17, 17));
+    QTEST(browser->geometry(), "browser");
     QCOMPARE(browser->focusPolicy(), Qt::NoFocus);
 }
 
@@ -135,10 +201,26 @@ void TestForm1::tabKeyFollowsTheDesignedOrder()
     QCOMPARE(visited, expected);
 }
 
+void TestForm1::everyCaptionFitsItsBox_data()
+{
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<int>("smallest");
+    QTest::addColumn<int>("largest");
+    for (const DesktopFontCase& row : DesktopFonts)
+        QTest::newRow(row.name) << desktopFont(row) << row.smallestCaption << row.largestCaption;
+}
+
 void TestForm1::everyCaptionFitsItsBox()
 {
+    QFETCH(QFont, font);
+    QFETCH(int, smallest);
+    QFETCH(int, largest);
+    const DesktopFont desktop(font);
     Form1 form(m_dir.path());
     form.show();
+    // The captions grow with the window, neither lagging behind nor outgrowing it.
+    const int shown = form.font().pixelSize();
+    QVERIFY2(shown >= smallest && shown <= largest, qPrintable(form.font().toString()));
     for (const QLabel* label : form.findChildren<QLabel*>()) {
         QVERIFY2(captionFits(label->font(), {label->text(), label->size(), label->wordWrap()}),
                  qPrintable(label->objectName() + " in " + label->font().toString()));
