@@ -2,6 +2,7 @@
 // refuses, and faults from outside (a file size limit, a full disk).
 #include "profile/atomicfile.h"
 #include "profile/regularfile.h"
+#include "settings/saveadvice.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -297,6 +298,9 @@ private slots:
             const QByteArray now = readBytes(path);
             if (!fits && result.error() != FileError::DiskFull)
                 return QStringLiteral("wrong error: ") + result.failure().message();
+            // The window's advice fits the cause: room, not other rights.
+            if (!fits && !saveAdvice(result.error()).startsWith("Make room"))
+                return QStringLiteral("advice: ") + saveAdvice(result.error());
             if (now != (fits ? content : old))
                 return QStringLiteral("the file holds %1 bytes").arg(now.size());
             if (!temporaryFiles(disk).isEmpty())

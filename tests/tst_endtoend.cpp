@@ -350,6 +350,8 @@ void TestEndToEnd::aBlankServiceUrlSendsNothingAndSaysSoOnce()
     QTest::qWait(500);
     QCOMPARE(watcher.messages().size(), 1);
     QCOMPARE(watcher.messages().constFirst().text, NotReceived);
+    QVERIFY(
+        watcher.messages().constFirst().detail.contains("is empty, so there is nowhere to send the address"));
     QCOMPARE(field("txtWANIP")->text(), QStringLiteral("203.0.113.7"));
     QVERIFY(field("txtURL")->text().startsWith("   ?username=alice&password=s3cret&"));
     QCOMPARE(updates(), 0);
