@@ -51,12 +51,30 @@ QLineEdit* field(const Form1& form, const char* name)
 const char* const FieldNames[] = {"txtRouterPass", "txtRouterIP",    "txtService",
                                   "txtUserName",   "txtServicePass", "txtHost"};
 
+// Two sets of the six settings in which every value differs, so that any mix shows.
+const QStringList FirstSet{"old router pw", "127.0.0.1",      "http://127.0.0.1:9/a",
+                           "alice",         "old service pw", "a.net"};
+const QStringList SecondSet{"new router pw", "127.0.0.2",      "http://127.0.0.1:9/bb",
+                            "bob",           "new service pw", "b.org"};
+
 QList<ProfileEntry> entriesOf(const QStringList& values)
 {
     QList<ProfileEntry> entries;
     for (const SettingKey& key : SettingKeys)
         entries.append({key.section.toString(), key.key.toString(), values[entries.size()]});
     return entries;
+}
+
+// A process that saves the two sets in turn until it is killed, or its parent ends.
+pid_t startSavingInTurn(Module1& module)
+{
+    const pid_t saver = ::fork();
+    if (saver == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        for (bool odd = true;; odd = !odd)
+            [[maybe_unused]] const auto saved = module.WriteSettings(entriesOf(odd ? SecondSet : FirstSet));
+    }
+    return saver;
 }
 
 QByteArray utf16(const QByteArray& utf8)
@@ -270,10 +288,8 @@ void TestSettings::aCloseSavesOnceWithTheBytesOfSixSingleWrites()
 // whatever temporary file, passwords and all, the killed one left.
 void TestSettings::aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew()
 {
-    const QStringList first{"old router pw", "127.0.0.1",      "http://127.0.0.1:9/a",
-                            "alice",         "old service pw", "a.net"};
-    const QStringList second{"new router pw", "127.0.0.2",      "http://127.0.0.1:9/bb",
-                             "bob",           "new service pw", "b.org"};
+    const QStringList& first = FirstSet;
+    const QStringList& second = SecondSet;
     Module1 module;
     module.SetSettingsFile(settingsPath());
     QVERIFY(module.WriteSettings(entriesOf(second)));
@@ -286,12 +302,7 @@ void TestSettings::aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew()
     constexpr int Trials = 300;
     int killedWithATemporaryFile = 0;
     for (int trial = 0; trial < Trials; ++trial) {
-        const pid_t saver = ::fork();
-        if (saver == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            for (bool odd = true;; odd = !odd)
-                [[maybe_unused]] const auto saved = module.WriteSettings(entriesOf(odd ? second : first));
-        }
+        const pid_t saver = startSavingInTurn(module);
         ::usleep(useconds_t(microseconds(random)));
         ::kill(saver, SIGKILL);
         ::waitpid(saver, nullptr, 0);
@@ -314,20 +325,12 @@ void TestSettings::aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew()
 
 void TestSettings::readsDuringSavesGetOneWholeFile()
 {
-    // Every value differs between the two, so any mix shows.
-    const QStringList first{"router pw 1", "127.0.0.1",    "http://127.0.0.1:9/one",
-                            "alice",       "service pw 1", "a.net"};
-    const QStringList second{"router pw 2", "127.0.0.2",    "http://127.0.0.1:9/two",
-                             "bob",         "service pw 2", "b.org"};
+    const QStringList& first = FirstSet;
+    const QStringList& second = SecondSet;
     Module1 module;
     module.SetSettingsFile(settingsPath());
     QVERIFY(module.WriteSettings(entriesOf(first)));
-    const pid_t saver = ::fork();
-    if (saver == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        for (bool odd = true;; odd = !odd)
-            [[maybe_unused]] const auto saved = module.WriteSettings(entriesOf(odd ? second : first));
-    }
+    const pid_t saver = startSavingInTurn(module);
     // Read as parlowen-check and the window read, and for comparison a key
     // at a time, as they once did.
     constexpr int Reads = 1500;
