@@ -58,7 +58,7 @@ void Console::result(const QString& line)
 
 void Console::raw(const QString& text)
 {
-    m_out << text;
+    m_out << m_redactor(text);
     m_out.flush();
 }
 

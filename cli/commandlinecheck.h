@@ -41,7 +41,8 @@ public:
     Redactor& redactor() { return m_redactor; }
     void step(const QString& line);
     void result(const QString& line);
-    // Unchanged and without a line break of its own: --page-text output.
+    // Without a line break of its own, and otherwise unchanged but for the
+    // passwords: --page-text output. A router page may echo the password.
     void raw(const QString& text);
 
 private:
