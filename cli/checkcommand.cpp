@@ -6,6 +6,7 @@
 #include "check/routerurl.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
+#include "cli/failurenotice.h"
 #include "html/pagetext.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
@@ -221,6 +222,10 @@ struct Options {
         QStringLiteral("Where --if-changed remembers the last accepted address (default: "
                        "parlowen-check.state beside the settings file)."),
         QStringLiteral("FILE")};
+    QCommandLineOption notify{
+        QStringLiteral("notify"),
+        QStringLiteral("For the timer: when checks start failing, tells the desktop once, with the reason; "
+                       "it tells again only after a check has succeeded.")};
     QCommandLineOption pageText{
         QStringLiteral("page-text"),
         QStringLiteral("Prints the text the check reads, passwords masked, and runs no check. Without "
@@ -230,7 +235,7 @@ struct Options {
     explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
     {
         parser.setApplicationDescription(Description);
-        parser.addOptions({version, settings, dryRun, ifChanged, state, pageText});
+        parser.addOptions({version, settings, dryRun, ifChanged, state, notify, pageText});
         parser.addPositionalArgument(QStringLiteral("SOURCE"),
                                      QStringLiteral("With --page-text: a saved page or an http(s) address."),
                                      QStringLiteral("[--page-text [SOURCE]]"));
@@ -254,6 +259,7 @@ private:
     int showRouterPageText();
     QString settingsPath() const;
     int runCheck();
+    int checkOnce(QString& failureReason);
 
     Console m_console;
     QTextStream& m_out;
@@ -302,7 +308,8 @@ std::optional<int> Command::runWithoutCheck()
 
 int Command::showPageText()
 {
-    for (const QCommandLineOption& other : {m_options.dryRun, m_options.ifChanged, m_options.state}) {
+    for (const QCommandLineOption& other :
+         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify}) {
         if (m_parser.isSet(other))
             return usageError(QStringLiteral("--page-text shows a page and runs no check; it takes no "
                                              "other option than --settings."));
@@ -349,8 +356,20 @@ QString Command::settingsPath() const
 
 int Command::runCheck()
 {
-    if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged))
+    QString failureReason;
+    const int exitCode = checkOnce(failureReason);
+    if (m_parser.isSet(m_options.notify))
+        tellDesktopOfOutcome(exitCode, m_console.redactor()(failureReason), m_environment);
+    return exitCode;
+}
+
+// One check; failureReason says in a sentence why it failed, if it did.
+int Command::checkOnce(QString& failureReason)
+{
+    if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged)) {
+        failureReason = QStringLiteral("The command line is wrong: --state is only used with --if-changed.");
         return usageError(QStringLiteral("--state is only used with --if-changed."));
+    }
     const QString settingsPath = this->settingsPath();
     CheckOptions options;
     options.dryRun = m_parser.isSet(m_options.dryRun);
@@ -361,8 +380,12 @@ int Command::runCheck()
     // The settings file belongs to the window and is never written here; a
     // pipe would make --if-changed wait forever.
     if (options.ifChanged) {
-        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable)
+        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable) {
+            failureReason = QStringLiteral("The file where --if-changed remembers the last address is "
+                                           "unusable: %1.")
+                                .arg(usable.failure().message());
             return usageError(QStringLiteral("--if-changed: %1.").arg(usable.failure().message()));
+        }
     }
 
     QStringList problems;
@@ -371,13 +394,16 @@ int Command::runCheck()
         problems << settingsProblems(settingsPath, *settings);
     if (!problems.isEmpty()) {
         reportSettingsProblems(problems, m_console);
+        failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));
         return ExitBadUsage;
     }
     CommandLineCheck check(std::move(*settings), options, m_console, m_environment);
-    return runToCompletion([&](std::function<void(int)> done) {
+    const int exitCode = runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&check, &CommandLineCheck::finished, &check, [done](int code) { done(code); });
         check.start();
     });
+    failureReason = check.failureReason();
+    return exitCode;
 }
 
 } // namespace

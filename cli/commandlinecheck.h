@@ -67,6 +67,8 @@ public:
 
     // Loads the router's page; finished() follows once the check is over.
     void start();
+    // Why the check failed, in a sentence; empty when it did not.
+    QString failureReason() const { return m_failureReason; }
 
 signals:
     void finished(int exitCode);
@@ -80,7 +82,7 @@ private:
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
     void rememberAcceptance(const QString& address);
-    void finish(int exitCode);
+    void finish(int exitCode, const QString& failureReason = {});
 
     CheckSettings m_settings;
     CheckOptions m_options;
@@ -90,6 +92,7 @@ private:
     Stage m_stage = Stage::Idle;
     QString m_updateUrl;
     QString m_address;
+    QString m_failureReason;
 };
 
 } // namespace parlowen::cli

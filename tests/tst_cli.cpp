@@ -2,11 +2,15 @@
 // and provider (a loopback port of its own). Runs inside a private network
 // namespace, so nothing it sends can leave the machine.
 #include "cli/checkcommand.h"
+#include "cli/desktopnotice.h"
 #include "settings/settingkeys.h"
 #include "sim/fakehttpserver.h"
+#include "support/privatesessionbus.h"
 #include "support/secretforms.h"
 #include "web/loaderror.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -60,6 +64,8 @@ private slots:
     void anAcceptanceThatCannotBeRememberedStillCounts();
     void pageTextIsExactlyWhatTheCheckReads_data();
     void pageTextIsExactlyWhatTheCheckReads();
+    void theTimerTellsTheDesktopOncePerRunOfFailures_data();
+    void theTimerTellsTheDesktopOncePerRunOfFailures();
 
 private:
     Run runCommand(QStringList arguments, const QDateTime& now = Start);
@@ -78,6 +84,10 @@ private:
     QString m_servicePassword;
     QByteArray m_settingsBytes;
     QList<Run> m_runs;
+    // Where --notify would tell the desktop: by default no bus at all.
+    QString m_busAddress;
+    std::unique_ptr<PrivateSessionBus> m_bus;
+    std::unique_ptr<FakeNotifications> m_notifications;
 };
 
 void TestCli::init()
@@ -95,6 +105,10 @@ void TestCli::init()
     QVERIFY(m_provider->listen());
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "good: updated successfully"});
     m_runs.clear();
+    m_busAddress.clear();
+    QVERIFY(QDir(m_dir->path()).mkdir("run"));
+    QVERIFY(QFile::setPermissions(m_dir->filePath("run"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     writeSettings();
 }
 
@@ -107,6 +121,10 @@ void TestCli::cleanup()
     QStringList outputs;
     for (const Run& run : std::as_const(m_runs))
         outputs << QString::fromUtf8(run.out + run.err);
+    if (m_notifications) {
+        for (const ReceivedNotice& notice : m_notifications->received())
+            outputs << notice.appName + '\n' + notice.summary + '\n' + notice.body;
+    }
     for (const QString& output : std::as_const(outputs)) {
         for (const QString& form : forms)
             QVERIFY2(!output.contains(form), qPrintable("output shows " + form + ":\n" + output));
@@ -120,6 +138,8 @@ void TestCli::cleanup()
     QFile settings(settingsPath());
     if (settings.open(QIODevice::ReadOnly))
         QCOMPARE(settings.readAll(), m_settingsBytes);
+    m_notifications.reset();
+    m_bus.reset();
     m_provider.reset();
     m_router.reset();
     m_dir.reset();
@@ -134,7 +154,9 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     Run run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = cli::run(arguments, out, err, {[now] { return now; }, {}});
+    // Never the bus or the runtime folder of whoever runs the tests.
+    run.exitCode =
+        cli::run(arguments, out, err, {[now] { return now; }, {}, m_busAddress, m_dir->filePath("run")});
     m_runs << run;
     return run;
 }
@@ -283,6 +305,8 @@ void TestCli::runsThatLoadNothing_data()
         "leave out either SOURCE or --settings");
     row("--page-text shows one SOURCE", {"--page-text", "{dir}/a", "{dir}/b"}, -1, "", "one SOURCE too many");
     row("--page-text= with nothing after it", {"--page-text="}, -1, "", "empty SOURCE");
+    row("--page-text runs no check to tell the desktop of", {"--page-text", "--notify"}, -1, "",
+        "no other option than --settings");
 }
 
 void TestCli::runsThatLoadNothing()
@@ -539,6 +563,100 @@ void TestCli::aServiceUrlWithAndWithoutAQueryOfItsOwn()
     QCOMPARE(received.queryItemValue("myip"), QStringLiteral("203.0.113.7"));
     if (!query.isEmpty())
         QCOMPARE(received.queryItemValue("token"), QStringLiteral("abc"));
+}
+
+void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures_data()
+{
+    // Each run is one of: accepted, no page (exit 2), refused (1), bad settings
+    // (3), password in settings (3, a router address that holds the password).
+    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<QString>("bus"); // service, silent service, no service, none, nowhere
+    QTest::addColumn<bool>("notify");
+    QTest::addColumn<QList<int>>("notices"); // received so far, after each run
+    QTest::addColumn<QString>("reason");     // in the last notice's body
+    const auto row = [](const char* name, const QStringList& runs, const QString& bus, bool notify,
+                        const QList<int>& notices, const QString& reason = {}) {
+        QTest::newRow(name) << runs << bus << notify << notices << reason;
+    };
+    row("the first failure tells the desktop why", {"no page"}, "service", true, {1},
+        "No WAN IP was found: the router has no system log page (HTTP 404)");
+    row("later failures of the same run stay quiet", {"no page", "refused", "no page"}, "service", true,
+        {1, 1, 1});
+    row("a success ends the run, so the next failure is told", {"no page", "accepted", "refused"}, "service",
+        true, {1, 1, 2}, "The provider refused the update: badauth");
+    row("a success alone tells nothing", {"accepted", "accepted"}, "service", true, {0, 0});
+    row("settings that became unusable are a failure too", {"bad settings", "bad settings"}, "service", true,
+        {1, 1}, "The settings cannot be used: in ");
+    row("a password in the reason is masked", {"password in settings"}, "service", true, {1},
+        "the router address \"admin:***@127.0.0.1\"");
+    row("without --notify the desktop hears nothing", {"no page", "refused"}, "service", false, {0, 0});
+    row("a bus without a notification service", {"no page", "no page"}, "no service", false, {0, 0});
+    row("a bus without a notification service, with --notify", {"no page", "no page"}, "no service", true,
+        {0, 0});
+    row("no session bus at all", {"refused", "accepted", "refused"}, "none", true, {0, 0, 0});
+    row("a bus address that leads nowhere", {"refused"}, "nowhere", true, {0});
+    // The notice may be on screen, so it counts as told.
+    row("a service that never answers", {"no page", "no page"}, "silent service", true, {1, 1});
+}
+
+void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures()
+{
+    QFETCH(QStringList, runs);
+    QFETCH(QString, bus);
+    QFETCH(bool, notify);
+    QFETCH(QList<int>, notices);
+    QFETCH(QString, reason);
+    if (bus == "nowhere") {
+        m_busAddress = "unix:path=" + m_dir->filePath("no-bus");
+    } else if (bus != "none") {
+        m_bus = std::make_unique<PrivateSessionBus>();
+        QVERIFY2(!m_bus->address().isEmpty(), "dbus-daemon did not start: install the package dbus-daemon");
+        m_busAddress = m_bus->address();
+        if (bus != "no service") {
+            m_notifications = std::make_unique<FakeNotifications>(
+                m_busAddress,
+                bus == "silent service" ? FakeNotifications::Answer::Never : FakeNotifications::Answer::Id);
+            QVERIFY(m_notifications->isRegistered());
+        }
+    }
+    const QMap<QString, int> exitCodes{
+        {"accepted", 0}, {"no page", 2}, {"refused", 1}, {"bad settings", 3}, {"password in settings", 3}};
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const QString& kind = runs[i];
+        QVERIFY2(exitCodes.contains(kind), qPrintable(kind));
+        m_router->setRoute(RouterLogPath, kind == "no page" ? sim::FakeResponse{.status = 404}
+                                                            : sim::FakeResponse{.body = routerLogPage()});
+        m_provider->setRoute(UpdatePath, {.body = kind == "refused" ? "badauth" : "good 203.0.113.7"});
+        if (kind == "bad settings")
+            writeSettings(int(Setting::Host), "");
+        else if (kind == "password in settings")
+            writeSettings(int(Setting::RouterAddress), "admin:" + m_routerPassword + "@127.0.0.1");
+        else
+            writeSettings();
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const Run told = runCommand(notify ? QStringList{"--notify"} : QStringList{});
+        // However the desktop fares, it bounds the wait; the check itself is quick.
+        QVERIFY2(elapsed.elapsed() < (cli::NoticeTimeout + std::chrono::seconds(4)).count(),
+                 qPrintable(QString::number(elapsed.elapsed())));
+        const Run plain = runCommand({});
+        QCOMPARE(told.exitCode, exitCodes[kind]);
+        QCOMPARE(told.exitCode, plain.exitCode);
+        QCOMPARE(told.out, plain.out);
+        QCOMPARE(told.err, plain.err);
+        const int received = m_notifications ? int(m_notifications->received().size()) : 0;
+        QCOMPARE(received, notices[i]);
+    }
+    if (reason.isEmpty())
+        return;
+    const ReceivedNotice& notice = m_notifications->received().constLast();
+    QCOMPARE(notice.appName, QStringLiteral("Parlowen"));
+    QCOMPARE(notice.icon, QStringLiteral("parlowen"));
+    QCOMPARE(notice.summary, QStringLiteral("Parlowen could not update your host name"));
+    QVERIFY2(notice.body.contains(reason), qPrintable(notice.body));
+    QVERIFY2(notice.body.endsWith("Run parlowen-check in a terminal for details."), qPrintable(notice.body));
+    QCOMPARE(notice.hints.value("urgency").toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
