@@ -86,6 +86,7 @@ private:
     QList<Run> m_runs;
     // Where --notify would tell the desktop: by default no bus at all.
     QString m_busAddress;
+    QString m_runtimeFolder;
     std::unique_ptr<PrivateSessionBus> m_bus;
     std::unique_ptr<FakeNotifications> m_notifications;
 };
@@ -106,6 +107,7 @@ void TestCli::init()
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "good: updated successfully"});
     m_runs.clear();
     m_busAddress.clear();
+    m_runtimeFolder = m_dir->filePath("run");
     QVERIFY(QDir(m_dir->path()).mkdir("run"));
     QVERIFY(QFile::setPermissions(m_dir->filePath("run"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -155,8 +157,7 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     // Never the bus or the runtime folder of whoever runs the tests.
-    run.exitCode =
-        cli::run(arguments, out, err, {[now] { return now; }, {}, m_busAddress, m_dir->filePath("run")});
+    run.exitCode = cli::run(arguments, out, err, {[now] { return now; }, {}, m_busAddress, m_runtimeFolder});
     m_runs << run;
     return run;
 }
@@ -570,7 +571,9 @@ void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures_data()
     // Each run is one of: accepted, no page (exit 2), refused (1), bad settings
     // (3), password in settings (3, a router address that holds the password).
     QTest::addColumn<QStringList>("runs");
-    QTest::addColumn<QString>("bus"); // service, silent service, no service, none, nowhere
+    // service, silent service, no service, none, nowhere; or "service, " and
+    // how the runtime folder differs: "shared" (others may write), "none"
+    QTest::addColumn<QString>("bus");
     QTest::addColumn<bool>("notify");
     QTest::addColumn<QList<int>>("notices"); // received so far, after each run
     QTest::addColumn<QString>("reason");     // in the last notice's body
@@ -597,6 +600,10 @@ void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures_data()
     row("a bus address that leads nowhere", {"refused"}, "nowhere", true, {0});
     // The notice may be on screen, so it counts as told.
     row("a service that never answers", {"no page", "no page"}, "silent service", true, {1, 1});
+    // Without a memory of its own it would tell of every failure.
+    row("a runtime folder that others may write to is not trusted", {"no page", "no page"}, "service, shared",
+        true, {0, 0});
+    row("no runtime folder", {"no page"}, "service, none", true, {0});
 }
 
 void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures()
@@ -606,6 +613,14 @@ void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures()
     QFETCH(bool, notify);
     QFETCH(QList<int>, notices);
     QFETCH(QString, reason);
+    if (bus == "service, shared") {
+        QVERIFY(QFile::setPermissions(m_runtimeFolder, QFile::ReadOwner | QFile::WriteOwner |
+                                                           QFile::ExeOwner | QFile::WriteOther |
+                                                           QFile::ExeOther));
+    } else if (bus == "service, none") {
+        m_runtimeFolder.clear();
+    }
+    bus = bus.section(',', 0, 0);
     if (bus == "nowhere") {
         m_busAddress = "unix:path=" + m_dir->filePath("no-bus");
     } else if (bus != "none") {
