@@ -32,7 +32,7 @@ std::optional<QString> whyNoAddress(const RouterPageResult& page)
                               "it, so where the address ends cannot be told.");
     }
     return QStringLiteral("the page has no \"WAN IP is \" line. To see the text the check reads, run "
-                          "parlowen-check --page-text with the router page's address.");
+                          "parlowen-check --page-text in a terminal.");
 }
 
 QString noAddressMessage(const QString& reason)

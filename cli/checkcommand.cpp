@@ -3,8 +3,10 @@
 #include "cli/checkcommand.h"
 
 #include "check/fieldproblem.h"
+#include "check/routerurl.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
+#include "cli/failurenotice.h"
 #include "html/pagetext.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
@@ -15,6 +17,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <optional>
 
@@ -59,20 +62,21 @@ int runToCompletion(const std::function<void(std::function<void(int)>)>& start)
     return *exitCode;
 }
 
-// The six settings as the file has them; nothing when it cannot be read.
-std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console)
+// The six settings as the file has them; when it cannot be read, nothing,
+// and why in problems.
+std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console, QStringList& problems)
 {
     Module1 module;
     module.SetSettingsFile(path);
     const auto read = module.ReadSettings();
     if (!read) {
-        console.step(QStringLiteral("Settings: %1 cannot be read: %2").arg(path, read.failure().message()));
+        problems << QStringLiteral("%1 cannot be read: %2").arg(path, read.failure().message());
         return std::nullopt;
     }
     if (!read.value()) {
-        console.step(QStringLiteral("Settings: no settings file at %1. Save the settings from the window, "
-                                    "or name a file with --settings FILE.")
-                         .arg(path));
+        problems << QStringLiteral("no settings file at %1. Save the settings from the window, or name a "
+                                   "file with --settings FILE.")
+                        .arg(path);
         return std::nullopt;
     }
     const SettingValues& values = *read.value();
@@ -85,42 +89,42 @@ std::optional<CheckSettings> readSettingsFile(const QString& path, Console& cons
     return settings;
 }
 
+// Before a load, as the window does: a router address that is more than a
+// host could send the router's password elsewhere.
+std::optional<QString> routerAddressRefusal(const QString& path, const CheckSettings& settings)
+{
+    const std::optional<FieldProblem> problem = routerAddressProblem(settings.routerAddress);
+    if (!problem)
+        return std::nullopt;
+    return QStringLiteral("in %1, the router address %2 (%3) %4.")
+        .arg(path, quoted(settings.routerAddress), settingName(Setting::RouterAddress), toString(*problem));
+}
+
 // Why the settings cannot make a check: the window would still load
 // something with most of these, but a timer is better off failing loudly
 // than sending to a wrong or empty address each time.
-QStringList settingsProblems(const CheckSettings& settings)
+QStringList settingsProblems(const QString& path, const CheckSettings& settings)
 {
     QStringList problems;
-    if (const std::optional<FieldProblem> problem = routerAddressProblem(settings.routerAddress)) {
-        problems << QStringLiteral("the router address %1 (%2) %3")
-                        .arg(quoted(settings.routerAddress), settingName(Setting::RouterAddress),
-                             toString(*problem));
-    }
+    if (const std::optional<QString> refusal = routerAddressRefusal(path, settings))
+        problems << *refusal;
     if (const std::optional<FieldProblem> problem = serviceUrlProblem(settings.serviceUrl)) {
-        problems << QStringLiteral("the service URL %1 (%2) %3")
-                        .arg(quoted(maskedUrl(settings.serviceUrl)), settingName(Setting::ServiceUrl),
+        problems << QStringLiteral("in %1, the service URL %2 (%3) %4.")
+                        .arg(path, quoted(maskedUrl(settings.serviceUrl)), settingName(Setting::ServiceUrl),
                              toString(*problem));
     }
     if (settings.host.trimmed().isEmpty()) {
-        problems << QStringLiteral("the host name (%1) is empty, so the provider would not know which "
-                                   "name to update")
-                        .arg(settingName(Setting::Host));
+        problems << QStringLiteral("in %1, the host name (%2) is empty, so the provider would not know "
+                                   "which name to update.")
+                        .arg(path, settingName(Setting::Host));
     }
     return problems;
 }
 
-// The six settings, or why they cannot make a check.
-std::optional<CheckSettings> readSettings(const QString& path, Console& console)
+void reportSettingsProblems(const QStringList& problems, Console& console)
 {
-    std::optional<CheckSettings> settings = readSettingsFile(path, console);
-    if (!settings)
-        return std::nullopt;
-    const QStringList problems = settingsProblems(*settings);
     for (const QString& problem : problems)
-        console.step(QStringLiteral("Settings: in %1, %2.").arg(path, problem));
-    if (!problems.isEmpty())
-        return std::nullopt;
-    return settings;
+        console.step(QStringLiteral("Settings: %1").arg(problem));
 }
 
 int showPageTextOfFile(const QString& path, Console& console)
@@ -146,6 +150,11 @@ int showPageTextOfFile(const QString& path, Console& console)
 
 int showPageTextOfUrl(const QString& url, Console& console, const CommandEnvironment& environment)
 {
+    // A password typed into the address is as secret as the saved ones.
+    const QUrl parsed(url);
+    if (!parsed.password().isEmpty())
+        console.redactor().addSecret(parsed.password(QUrl::FullyDecoded),
+                                     parsed.userName(QUrl::FullyDecoded));
     BrowserEngine browser;
     browser.setLimits(environment.limits);
     console.step(QStringLiteral("Page: loading %1").arg(maskedUrl(url)));
@@ -176,6 +185,22 @@ bool isHttpSource(const QString& source)
            source.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
+// QCommandLineParser gives an option a value always or never; SOURCE is
+// therefore an argument of its own, and the "--page-text=FILE" that worked
+// when it was the option's value is split into the two.
+QStringList withPageTextSourceApart(QStringList arguments)
+{
+    const QString prefix = QStringLiteral("--page-text=");
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != QLatin1String("--"); ++i) {
+        if (arguments[i].startsWith(prefix)) {
+            const QString source = arguments[i].mid(prefix.size());
+            arguments[i] = QStringLiteral("--page-text");
+            arguments.insert(++i, source);
+        }
+    }
+    return arguments;
+}
+
 // The command's options, defined once on a parser.
 struct Options {
     QCommandLineOption help;
@@ -197,16 +222,23 @@ struct Options {
         QStringLiteral("Where --if-changed remembers the last accepted address (default: "
                        "parlowen-check.state beside the settings file)."),
         QStringLiteral("FILE")};
+    QCommandLineOption notify{
+        QStringLiteral("notify"),
+        QStringLiteral("For the timer: when checks start failing, tells the desktop once, with the reason; "
+                       "it tells again only after a check has succeeded.")};
     QCommandLineOption pageText{
         QStringLiteral("page-text"),
-        QStringLiteral("Prints the text the check reads from a page, a saved file or an http(s) address, "
-                       "and runs no check."),
-        QStringLiteral("SOURCE")};
+        QStringLiteral("Prints the text the check reads, passwords masked, and runs no check. Without "
+                       "SOURCE it loads the router page the settings name (--settings FILE may name "
+                       "them); SOURCE is a saved page or an http(s) address.")};
 
     explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
     {
         parser.setApplicationDescription(Description);
-        parser.addOptions({version, settings, dryRun, ifChanged, state, pageText});
+        parser.addOptions({version, settings, dryRun, ifChanged, state, notify, pageText});
+        parser.addPositionalArgument(QStringLiteral("SOURCE"),
+                                     QStringLiteral("With --page-text: a saved page or an http(s) address."),
+                                     QStringLiteral("[--page-text [SOURCE]]"));
     }
 };
 
@@ -223,7 +255,11 @@ private:
     int usageError(const QString& problem);
     // The exit code of a run that checks nothing: help, version, page text.
     std::optional<int> runWithoutCheck();
+    int showPageText();
+    int showRouterPageText();
+    QString settingsPath() const;
     int runCheck();
+    int checkOnce(QString& failureReason);
 
     Console m_console;
     QTextStream& m_out;
@@ -235,11 +271,8 @@ private:
 
 int Command::run(const QStringList& arguments)
 {
-    if (!m_parser.parse(arguments))
+    if (!m_parser.parse(withPageTextSourceApart(arguments)))
         return usageError(m_parser.errorText());
-    if (!m_parser.positionalArguments().isEmpty())
-        return usageError(
-            QStringLiteral("Unexpected argument: %1").arg(m_parser.positionalArguments().first()));
     if (const std::optional<int> exitCode = runWithoutCheck())
         return *exitCode;
     return runCheck();
@@ -265,25 +298,79 @@ std::optional<int> Command::runWithoutCheck()
         m_console.result(QStringLiteral("parlowen-check " PARLOWEN_VERSION));
         return ExitAccepted;
     }
-    if (!m_parser.isSet(m_options.pageText))
-        return std::nullopt;
+    if (m_parser.isSet(m_options.pageText))
+        return showPageText();
+    if (!m_parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("Unexpected argument: %1").arg(m_parser.positionalArguments().first()));
+    return std::nullopt;
+}
+
+int Command::showPageText()
+{
     for (const QCommandLineOption& other :
-         {m_options.settings, m_options.dryRun, m_options.ifChanged, m_options.state}) {
+         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify}) {
         if (m_parser.isSet(other))
             return usageError(QStringLiteral("--page-text shows a page and runs no check; it takes no "
-                                             "other option."));
+                                             "other option than --settings."));
     }
-    const QString source = m_parser.value(m_options.pageText);
+    const QStringList sources = m_parser.positionalArguments();
+    if (sources.isEmpty())
+        return showRouterPageText();
+    if (sources.size() > 1)
+        return usageError(
+            QStringLiteral("--page-text shows one page: %1 is one SOURCE too many.").arg(sources.at(1)));
+    if (m_parser.isSet(m_options.settings))
+        return usageError(QStringLiteral("--page-text %1 shows that page and reads no settings: leave out "
+                                         "either SOURCE or --settings.")
+                              .arg(sources.first()));
+    const QString& source = sources.first();
+    if (source.isEmpty())
+        return usageError(QStringLiteral("--page-text was given an empty SOURCE: name a saved page or an "
+                                         "http(s) address, or none for the router page of the settings."));
     return isHttpSource(source) ? showPageTextOfUrl(source, m_console, m_environment)
                                 : showPageTextOfFile(source, m_console);
 }
 
+int Command::showRouterPageText()
+{
+    const QString path = settingsPath();
+    QStringList problems;
+    std::optional<CheckSettings> settings = readSettingsFile(path, m_console, problems);
+    if (settings) {
+        if (const std::optional<QString> refusal = routerAddressRefusal(path, *settings))
+            problems << *refusal;
+    }
+    reportSettingsProblems(problems, m_console);
+    if (!problems.isEmpty())
+        return ExitBadUsage;
+    return showPageTextOfUrl(routerLogUrl(settings->routerPassword, settings->routerAddress), m_console,
+                             m_environment);
+}
+
+QString Command::settingsPath() const
+{
+    return m_parser.isSet(m_options.settings) ? m_parser.value(m_options.settings)
+                                              : settingsFileOfThisProgram();
+}
+
 int Command::runCheck()
 {
-    if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged))
+    QString failureReason;
+    const int exitCode = checkOnce(failureReason);
+    if (m_parser.isSet(m_options.notify))
+        tellDesktopOfOutcome(exitCode, m_console.redactor()(failureReason), m_environment);
+    return exitCode;
+}
+
+// One check; failureReason says in a sentence why it failed, if it did.
+int Command::checkOnce(QString& failureReason)
+{
+    if (m_parser.isSet(m_options.state) && !m_parser.isSet(m_options.ifChanged)) {
+        failureReason = QStringLiteral("The command line is wrong: --state is only used with --if-changed.");
         return usageError(QStringLiteral("--state is only used with --if-changed."));
-    const QString settingsPath =
-        m_parser.isSet(m_options.settings) ? m_parser.value(m_options.settings) : settingsFileOfThisProgram();
+    }
+    const QString settingsPath = this->settingsPath();
     CheckOptions options;
     options.dryRun = m_parser.isSet(m_options.dryRun);
     options.ifChanged = m_parser.isSet(m_options.ifChanged);
@@ -293,18 +380,30 @@ int Command::runCheck()
     // The settings file belongs to the window and is never written here; a
     // pipe would make --if-changed wait forever.
     if (options.ifChanged) {
-        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable)
+        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable) {
+            failureReason = QStringLiteral("The file where --if-changed remembers the last address is "
+                                           "unusable: %1.")
+                                .arg(usable.failure().message());
             return usageError(QStringLiteral("--if-changed: %1.").arg(usable.failure().message()));
+        }
     }
 
-    std::optional<CheckSettings> settings = readSettings(settingsPath, m_console);
-    if (!settings)
+    QStringList problems;
+    std::optional<CheckSettings> settings = readSettingsFile(settingsPath, m_console, problems);
+    if (settings)
+        problems << settingsProblems(settingsPath, *settings);
+    if (!problems.isEmpty()) {
+        reportSettingsProblems(problems, m_console);
+        failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));
         return ExitBadUsage;
+    }
     CommandLineCheck check(std::move(*settings), options, m_console, m_environment);
-    return runToCompletion([&](std::function<void(int)> done) {
+    const int exitCode = runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&check, &CommandLineCheck::finished, &check, [done](int code) { done(code); });
         check.start();
     });
+    failureReason = check.failureReason();
+    return exitCode;
 }
 
 } // namespace

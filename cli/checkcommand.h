@@ -2,6 +2,7 @@
 // parlowen-check: one check of the router's WAN address from the command
 // line, for timers and for finding out why a check fails.
 
+#include "cli/desktopnotice.h"
 #include "web/browserengine.h"
 
 #include <QDateTime>
@@ -25,6 +26,9 @@ struct CommandEnvironment {
         return QDateTime::currentDateTimeUtc();
     };
     BrowserLimits limits{};
+    // Where --notify tells the desktop, and where it remembers that it has.
+    QString sessionBus = sessionBusOfThisLogin();
+    QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
 };
 
 // Runs the command: arguments as QCoreApplication::arguments() gives them,

@@ -58,7 +58,7 @@ void Console::result(const QString& line)
 
 void Console::raw(const QString& text)
 {
-    m_out << text;
+    m_out << m_redactor(text);
     m_out.flush();
 }
 
@@ -119,14 +119,14 @@ void CommandLineCheck::routerPageCompleted()
     const HtmlDocument& page = m_browser.Document();
     if (page.loadError() != LoadError::None) {
         m_console.step(QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
-        return finish(ExitNoAddress);
+        return finish(ExitNoAddress, noAddressMessage(reasonForNoAddress(page).value_or(QString())));
     }
     m_console.step(QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
     if (!address) {
-        m_console.step(
-            QStringLiteral("WAN address: none: %1").arg(reasonForNoAddress(page).value_or(QString())));
-        return finish(ExitNoAddress);
+        const QString reason = reasonForNoAddress(page).value_or(QString());
+        m_console.step(QStringLiteral("WAN address: none: %1").arg(reason));
+        return finish(ExitNoAddress, noAddressMessage(reason));
     }
     m_address = *address;
     m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_address)));
@@ -171,7 +171,9 @@ void CommandLineCheck::answerCompleted()
     m_console.result(outcomeMessage(outcome));
     if (outcome == UpdateOutcome::Accepted && m_options.ifChanged)
         rememberAcceptance(m_address);
-    finish(outcome == UpdateOutcome::Accepted ? ExitAccepted : ExitNotAccepted);
+    if (outcome == UpdateOutcome::Accepted)
+        return finish(ExitAccepted);
+    finish(ExitNotAccepted, judgement.reason.isEmpty() ? outcomeMessage(outcome) : judgement.reason);
 }
 
 bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
@@ -220,9 +222,10 @@ void CommandLineCheck::rememberAcceptance(const QString& address)
         m_console.step(QStringLiteral("Warning: %1").arg(notRememberedWarning(written.failure())));
 }
 
-void CommandLineCheck::finish(int exitCode)
+void CommandLineCheck::finish(int exitCode, const QString& failureReason)
 {
     m_stage = Stage::Done;
+    m_failureReason = failureReason;
     emit finished(exitCode);
 }
 

@@ -41,7 +41,8 @@ public:
     Redactor& redactor() { return m_redactor; }
     void step(const QString& line);
     void result(const QString& line);
-    // Unchanged and without a line break of its own: --page-text output.
+    // Without a line break of its own, and otherwise unchanged but for the
+    // passwords: --page-text output. A router page may echo the password.
     void raw(const QString& text);
 
 private:
@@ -66,6 +67,8 @@ public:
 
     // Loads the router's page; finished() follows once the check is over.
     void start();
+    // Why the check failed, in a sentence; empty when it did not.
+    QString failureReason() const { return m_failureReason; }
 
 signals:
     void finished(int exitCode);
@@ -79,7 +82,7 @@ private:
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
     void rememberAcceptance(const QString& address);
-    void finish(int exitCode);
+    void finish(int exitCode, const QString& failureReason = {});
 
     CheckSettings m_settings;
     CheckOptions m_options;
@@ -89,6 +92,7 @@ private:
     Stage m_stage = Stage::Idle;
     QString m_updateUrl;
     QString m_address;
+    QString m_failureReason;
 };
 
 } // namespace parlowen::cli

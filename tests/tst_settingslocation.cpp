@@ -174,6 +174,13 @@ void TestSettingsLocation::theCommandReadsTheFileTheRuleNames_data()
         << true << both << QStringList{"--settings", "{dir}/other.ini"} << Expected::InOtherFile;
     QTest::newRow("--settings overrides it in a read-only folder too")
         << false << both << QStringList{"--settings", "{dir}/other.ini"} << Expected::InOtherFile;
+    QTest::newRow("--page-text without SOURCE reads the file the rule names")
+        << true << QStringList{"configuration"} << QStringList{"--page-text"} << Expected::BesideProgram;
+    QTest::newRow("--page-text in a read-only program folder")
+        << false << QStringList{"configuration"} << QStringList{"--page-text"} << Expected::InConfiguration;
+    QTest::newRow("--page-text with --settings")
+        << true << both << QStringList{"--page-text", "--settings", "{dir}/other.ini"}
+        << Expected::InOtherFile;
 }
 
 void TestSettingsLocation::theCommandReadsTheFileTheRuleNames()
