@@ -1,0 +1,2 @@
+// A header that uses Qt Widgets by its folder name.
+#include <QtWidgets/QMessageBox>
