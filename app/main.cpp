@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
+#include "common/filesizelimit.h"
 #include "common/nocoredumps.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[])
 {
     parlowen::forbidCoreDumps();
+    parlowen::makeFileSizeLimitAnError();
     // Answered before QApplication exists, which needs a display to start.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -1,6 +1,7 @@
 // parlowen-check: one check of the WAN address, without a window.
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
+#include "common/filesizelimit.h"
 #include "common/nocoredumps.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 int main(int argc, char* argv[])
 {
     parlowen::forbidCoreDumps();
+    parlowen::makeFileSizeLimitAnError();
     // A large router page passes through a few buffers of its size, one after
     // the other. glibc would raise its mmap threshold after the first is
     // freed and keep the next ones in the heap, where freeing them does not

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <vector>
 
 #include <dirent.h>
@@ -212,11 +211,6 @@ void removeAbandonedSaves(const QString& path)
 
 Result<void, FileError> writeFileAtomically(const QString& path, QByteArrayView content)
 {
-    // Past the file size limit the kernel sends SIGXFSZ, which by default
-    // ends the program; ignored, the write fails with EFBIG and the save
-    // can say why.
-    std::signal(SIGXFSZ, SIG_IGN);
-
     const auto target = resolveLinks(QFile::encodeName(path));
     if (!target)
         return target.failure();

@@ -1,5 +1,6 @@
 // Tests of the one way the program saves a file: what it replaces, what it
 // refuses, and faults from outside (a file size limit, a full disk).
+#include "common/filesizelimit.h"
 #include "profile/atomicfile.h"
 #include "profile/regularfile.h"
 #include "settings/saveadvice.h"
@@ -254,8 +255,8 @@ private slots:
         QFETCH(int, size);
         const QString path = m_dir->filePath("limited.ini");
         writeBytes(path, "old content");
-        // SIGXFSZ is left at its default, which would end this test: the
-        // writer must see to it that the limit is reported, not fatal.
+        // As the programs do first thing: otherwise the limit ends the test.
+        makeFileSizeLimitAnError();
         struct rlimit old = {};
         ::getrlimit(RLIMIT_FSIZE, &old);
         const struct rlimit limited = {rlim_t(limit), old.rlim_max};

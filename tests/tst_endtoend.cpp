@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 #include <unistd.h>
 
 using namespace parlowen;
@@ -448,13 +450,19 @@ void TestEndToEnd::bothProgramsForbidCoreDumps()
     const QString proc = QStringLiteral("/proc/%1/").arg(process.processId());
     QFile status(proc + "status");
     QVERIFY(status.open(QIODevice::ReadOnly));
-    const QByteArray uidLine = lineStartingWith(status.readAll(), "Uid:");
+    const QByteArray statusText = status.readAll();
+    const QByteArray uidLine = lineStartingWith(statusText, "Uid:");
     QVERIFY2(!uidLine.isEmpty() && !uidLine.simplified().startsWith("Uid: 0 "), uidLine.constData());
     QCOMPARE(QFileInfo(proc + "status").ownerId(), 0u);
     QFile limits(proc + "limits");
     QVERIFY(limits.open(QIODevice::ReadOnly));
     const QByteArray coreLine = lineStartingWith(limits.readAll(), "Max core file size");
     QCOMPARE(coreLine.simplified(), QByteArray("Max core file size 0 0 bytes"));
+    // And a save past the file size limit is an error to report, not a signal that kills.
+    bool parsed = false;
+    const qulonglong ignored =
+        lineStartingWith(statusText, "SigIgn:").mid(7).trimmed().toULongLong(&parsed, 16);
+    QVERIFY(parsed && (ignored & (1ull << (SIGXFSZ - 1))));
     process.kill();
     process.waitForFinished();
 }

@@ -1,5 +1,6 @@
 // Tests of the profile-file engine against real files in temporary folders.
 
+#include "common/filesizelimit.h"
 #include "profile/profilefile.h"
 #include "support/testfiles.h"
 
@@ -421,7 +422,7 @@ private slots:
         struct rlimit oldLimit = {};
         ::getrlimit(RLIMIT_FSIZE, &oldLimit);
         if (limitSize) {
-            std::signal(SIGXFSZ, SIG_IGN);
+            makeFileSizeLimitAnError();
             const struct rlimit limit = {4096, oldLimit.rlim_max};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
