@@ -93,7 +93,9 @@ QString TestSettingsLocation::expectedPath(Expected expected) const
 void TestSettingsLocation::makeProgramFolder(bool writable)
 {
     QVERIFY(QDir().mkpath(programFolder()));
-    QVERIFY(QFile::copy(PARLOWEN_CHECK_PROGRAM, programFolder() + "/parlowen-check"));
+    // Run as another user, the test is handed a copy that user can read.
+    QVERIFY(QFile::copy(qEnvironmentVariable("PARLOWEN_CHECK_PROGRAM", PARLOWEN_CHECK_PROGRAM),
+                        programFolder() + "/parlowen-check"));
     if (!writable)
         QVERIFY(QFile::setPermissions(programFolder(), QFile::ReadOwner | QFile::ExeOwner));
 }
