@@ -124,20 +124,20 @@ QStringList settingsProblems(const QString& path, const CheckSettings& settings)
 void reportSettingsProblems(const QStringList& problems, Console& console)
 {
     for (const QString& problem : problems)
-        console.step(QStringLiteral("Settings: %1").arg(problem));
+        console.failure(QStringLiteral("Settings: %1").arg(problem));
 }
 
 int showPageTextOfFile(const QString& path, Console& console)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        console.step(QStringLiteral("Page: %1 cannot be read: %2").arg(path, file.errorString()));
+        console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, file.errorString()));
         return ExitBadUsage;
     }
     // A saved page has no Content-Type; the browser engine treats it as HTML.
     Result<QString, PageTextError> text = renderPageText(file.readAll(), {});
     if (!text) {
-        console.step(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
+        console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
         return ExitNoAddress;
     }
     const HtmlDocument page(path, std::move(text).value(), 200);
@@ -162,7 +162,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
         QObject::connect(&browser, &BrowserEngine::DocumentComplete, &browser, [&, done] {
             const HtmlDocument& page = browser.Document();
             if (page.loadError() != LoadError::None) {
-                console.step(QStringLiteral("Page: not loaded: %1").arg(toString(page.loadError())));
+                console.failure(QStringLiteral("Page: not loaded: %1").arg(toString(page.loadError())));
                 return done(ExitNoAddress);
             }
             console.raw(page.body().innerText());
@@ -280,7 +280,7 @@ int Command::run(const QStringList& arguments)
 
 int Command::usageError(const QString& problem)
 {
-    m_console.step(problem);
+    m_console.failure(problem);
     m_err << '\n' << m_parser.helpText();
     m_err.flush();
     return ExitBadUsage;

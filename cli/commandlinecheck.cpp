@@ -44,16 +44,18 @@ qint64 daysBetween(const QDateTime& from, const QDateTime& to)
 }
 } // namespace
 
-void Console::step(const QString& line)
+void Console::warning(const QString& words)
 {
-    m_err << m_redactor(line) << '\n';
-    m_err.flush();
+    write(m_err, Priority::Warning, QStringLiteral("Warning: ") + words);
 }
 
-void Console::result(const QString& line)
+void Console::write(QTextStream& stream, Priority priority, const QString& line)
 {
-    m_out << m_redactor(line) << '\n';
-    m_out.flush();
+    // Where the stream is the journal, the line's priority goes with it.
+    if (auto* journal = dynamic_cast<JournalLines*>(stream.device()))
+        journal->setPriority(priority);
+    stream << m_redactor(line) << '\n';
+    stream.flush();
 }
 
 void Console::raw(const QString& text)
@@ -118,21 +120,21 @@ void CommandLineCheck::routerPageCompleted()
 {
     const HtmlDocument& page = m_browser.Document();
     if (page.loadError() != LoadError::None) {
-        m_console.step(QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
+        m_console.failure(QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
         return finish(ExitNoAddress, noAddressMessage(reasonForNoAddress(page).value_or(QString())));
     }
     m_console.step(QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
     if (!address) {
         const QString reason = reasonForNoAddress(page).value_or(QString());
-        m_console.step(QStringLiteral("WAN address: none: %1").arg(reason));
+        m_console.failure(QStringLiteral("WAN address: none: %1").arg(reason));
         return finish(ExitNoAddress, noAddressMessage(reason));
     }
     m_address = *address;
     m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_address)));
 
     if (const std::optional<QString> warning = addressWarning(m_address))
-        m_console.step(QStringLiteral("Warning: %1").arg(*warning));
+        m_console.warning(*warning);
 
     if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
         m_console.result(QStringLiteral("The IP is unchanged; nothing was sent"));
@@ -166,9 +168,10 @@ void CommandLineCheck::answerCompleted()
     const AnswerJudgement judgement = judgeAnswer(
         {answer.httpStatus(), arrived ? QString() : toString(answer.loadError()), answer.body().innerText()});
     if (!judgement.reason.isEmpty())
-        m_console.step(QStringLiteral("Reason: %1").arg(judgement.reason));
+        m_console.failure(QStringLiteral("Reason: %1").arg(judgement.reason));
     const UpdateOutcome outcome = judgement.outcome;
-    m_console.result(outcomeMessage(outcome));
+    m_console.result(outcomeMessage(outcome),
+                     outcome == UpdateOutcome::Accepted ? Priority::Info : Priority::Error);
     if (outcome == UpdateOutcome::Accepted && m_options.ifChanged)
         rememberAcceptance(m_address);
     if (outcome == UpdateOutcome::Accepted)
@@ -219,7 +222,7 @@ void CommandLineCheck::rememberAcceptance(const QString& address)
     const LastAcceptance last = acceptanceOf(address, m_environment.now(), m_settings.serviceUrl,
                                              m_settings.userName, m_settings.host);
     if (const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last); !written)
-        m_console.step(QStringLiteral("Warning: %1").arg(notRememberedWarning(written.failure())));
+        m_console.warning(notRememberedWarning(written.failure()));
 }
 
 void CommandLineCheck::finish(int exitCode, const QString& failureReason)

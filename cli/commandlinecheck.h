@@ -4,6 +4,7 @@
 // line, the outcome as the exit code.
 
 #include "cli/checkcommand.h"
+#include "cli/journalstream.h"
 #include "cli/redaction.h"
 #include "web/browserengine.h"
 
@@ -39,13 +40,19 @@ public:
     Console(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
 
     Redactor& redactor() { return m_redactor; }
-    void step(const QString& line);
-    void result(const QString& line);
+    void step(const QString& line) { write(m_err, Priority::Info, line); }
+    // "Warning: " and the words.
+    void warning(const QString& words);
+    // A line that says why the run fails.
+    void failure(const QString& line) { write(m_err, Priority::Error, line); }
+    void result(const QString& line, Priority priority = Priority::Info) { write(m_out, priority, line); }
     // Without a line break of its own, and otherwise unchanged but for the
     // passwords: --page-text output. A router page may echo the password.
     void raw(const QString& text);
 
 private:
+    void write(QTextStream& stream, Priority priority, const QString& line);
+
     QTextStream& m_out;
     QTextStream& m_err;
     Redactor m_redactor;

@@ -10,25 +10,6 @@
 
 namespace parlowen::cli {
 
-namespace {
-QByteArray topicOf(const QByteArray& line)
-{
-    const qsizetype colon = line.indexOf(':');
-    return colon < 0 ? line : line.left(colon);
-}
-
-QByteArray priorityOf(const QByteArray& line, bool failed)
-{
-    // A reason is printed before the verdict it explains, so it is not the
-    // last line of a failed run; it names itself instead.
-    if (failed || line.startsWith("Reason:"))
-        return QByteArrayLiteral("<3>");
-    if (line.startsWith("Warning:"))
-        return QByteArrayLiteral("<4>");
-    return QByteArrayLiteral("<6>");
-}
-} // namespace
-
 bool isJournalStream(int fileDescriptor, const QByteArray& journalStream)
 {
     const QList<QByteArray> parts = journalStream.split(':');
@@ -53,38 +34,22 @@ qint64 JournalLines::writeData(const char* data, qint64 size)
     m_partial.append(data, size);
     qsizetype end = 0;
     while ((end = m_partial.indexOf('\n')) >= 0) {
-        takeLine(m_partial.left(end));
+        pass(m_partial.left(end));
         m_partial.remove(0, end + 1);
     }
     return size;
 }
 
-void JournalLines::takeLine(const QByteArray& line)
-{
-    if (line.isEmpty() || !m_tail.isEmpty()) {
-        m_tail.append(line);
-        return;
-    }
-    if (!m_held.isEmpty() && topicOf(m_held.constLast()) != topicOf(line))
-        release(0);
-    m_held.append(line);
-}
-
-void JournalLines::finish(int exitCode)
+void JournalLines::finish()
 {
     if (!m_partial.isEmpty())
-        takeLine(std::exchange(m_partial, {}));
-    release(exitCode);
+        pass(std::exchange(m_partial, {}));
 }
 
-void JournalLines::release(int failedExitCode)
+void JournalLines::pass(const QByteArray& line)
 {
-    for (const QByteArray& line : std::as_const(m_held))
-        m_target.write(priorityOf(line, failedExitCode != 0) + line + '\n');
-    for (const QByteArray& line : std::as_const(m_tail))
-        m_target.write(priorityOf(line, false) + line + '\n');
-    m_held.clear();
-    m_tail.clear();
+    m_target.write('<' + QByteArray::number(int(std::exchange(m_priority, Priority::Info))) + '>' + line +
+                   '\n');
 }
 
 int withConsoleStreams(const std::function<int(QTextStream& out, QTextStream& err)>& body)
@@ -116,7 +81,7 @@ int withConsoleStreams(const std::function<int(QTextStream& out, QTextStream& er
     out.flush();
     err.flush();
     if (journal)
-        journal->finish(exitCode);
+        journal->finish();
     return exitCode;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // When the command's output goes to the systemd journal, each line carries a
 // syslog priority, so that "journalctl -p warning" shows the failed runs of
-// the timer and nothing else.
+// the timer, and why, and nothing else.
 
 #include <QByteArray>
 #include <QIODevice>
@@ -15,31 +15,34 @@ namespace parlowen::cli {
 // JOURNAL_STREAM ("<device>:<inode>", in decimal).
 bool isJournalStream(int fileDescriptor, const QByteArray& journalStream);
 
-// Passes lines on to target with a priority prefix: <4> for a warning, <6>
-// for a step or a result, and <3> for the lines that say why a run failed.
-// Those are the lines that begin "Reason:", the last line written before a
-// failed end (the help text after
-// a usage error aside) and the lines just before it on the same topic (the
-// words before the first colon, as in "Settings: ..."). So lines wait until
-// one on another topic comes or finish() tells how the run ended.
+// The syslog priorities the command's lines carry.
+enum class Priority { Error = 3, Warning = 4, Info = 6 };
+
+// Passes each line on to target as soon as its line break comes, with a
+// priority prefix: the one set for it by whoever wrote it, <6> otherwise.
+// A line that says why a run failed is known to be that when it is written,
+// so a run that is killed halfway loses no line. Every line gets a prefix,
+// so that text from outside (a page printed by --page-text) can never set a
+// priority of its own.
 class JournalLines : public QIODevice {
 public:
     explicit JournalLines(QIODevice& target);
 
-    void finish(int exitCode);
+    // For the next line written; later lines are <6> again.
+    void setPriority(Priority priority) { m_priority = priority; }
+    // Passes on a last line that has no line break.
+    void finish();
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override;
 
 private:
-    void takeLine(const QByteArray& line);
-    void release(int failedExitCode);
+    void pass(const QByteArray& line);
 
     QIODevice& m_target;
     QByteArray m_partial;
-    QList<QByteArray> m_held; // lines on one topic
-    QList<QByteArray> m_tail; // the lines from a blank line on: help text
+    Priority m_priority = Priority::Info;
 };
 
 // Runs body with streams on standard output and standard error, UTF-8, each

@@ -5,12 +5,14 @@
 #include "app/form1.h"
 #include "app/webbrowser.h"
 #include "cli/checkcommand.h"
+#include "cli/journalstream.h"
 #include "sim/fakehttpserver.h"
 #include "sim/routersim.h"
 #include "support/checkcases.h"
 #include "support/messageboxwatcher.h"
 #include "web/loaderror.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
@@ -293,31 +295,34 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     QCOMPARE(sentByTheWindow, check.verdict == test::Verdict::NoAddress || !m_provider ? 0 : 1);
 
     // The command, as the timer runs it: the same verdict in the same words,
-    // and nothing sent again for an address the window had accepted.
-    QByteArray out, err;
-    QTextStream outStream(&out), errStream(&err);
+    // and nothing sent again for an address the window had accepted. Its
+    // lines as the journal gets them: the reason an error, or a warning.
+    QBuffer journal;
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    cli::JournalLines lines(journal);
+    QTextStream out(&lines), err(&lines);
     const int exitCode =
-        cli::run({"parlowen-check", "--if-changed", "--settings", m_dir->filePath("Settings.ini")}, outStream,
-                 errStream, {[] { return QDateTime::currentDateTimeUtc(); }, limits});
-    const QString printed = QString::fromUtf8(out + err);
-    QVERIFY2(printed.contains(check.reason), qPrintable(printed));
-    switch (check.verdict) {
-    case test::Verdict::Accepted:
-        QCOMPARE(exitCode, int(cli::ExitAccepted));
-        QCOMPARE(out, QByteArray("The IP is unchanged; nothing was sent\n"));
+        cli::run({"parlowen-check", "--if-changed", "--settings", m_dir->filePath("Settings.ini")}, out, err,
+                 {[] { return QDateTime::currentDateTimeUtc(); }, limits});
+    const QString printed = QString::fromUtf8(journal.data());
+    const qsizetype reasonAt = printed.indexOf(check.reason);
+    QVERIFY2(reasonAt >= 0, qPrintable(printed));
+    const QString reasonLine = printed.sliced(printed.lastIndexOf('\n', reasonAt) + 1);
+    QVERIFY2(reasonLine.startsWith(check.verdict == test::Verdict::Accepted ? "<4>Warning: " : "<3>"),
+             qPrintable(printed));
+    static const int exitCodes[] = {cli::ExitAccepted, cli::ExitNotAccepted, cli::ExitNoAddress};
+    QCOMPARE(exitCode, exitCodes[int(check.verdict)]);
+    if (check.verdict == test::Verdict::Accepted) {
+        QVERIFY2(printed.endsWith("<6>The IP is unchanged; nothing was sent\n"), qPrintable(printed));
         QCOMPARE(updates(), sentByTheWindow);
         QVERIFY2(field("txtWANIP")->toolTip().contains(field("txtWANIP")->text()),
                  qPrintable(field("txtWANIP")->toolTip()));
-        break;
-    case test::Verdict::NotAccepted:
-        QCOMPARE(exitCode, int(cli::ExitNotAccepted));
-        QCOMPARE(out, NotReceived.toUtf8() + '\n');
-        QVERIFY2(err.contains("\nReason: The provider"), err.constData());
-        break;
-    case test::Verdict::NoAddress:
-        QCOMPARE(exitCode, int(cli::ExitNoAddress));
+    } else if (check.verdict == test::Verdict::NotAccepted) {
+        QVERIFY2(printed.contains("\n<3>Reason: The provider") &&
+                     printed.endsWith("<3>" + NotReceived + '\n'),
+                 qPrintable(printed));
+    } else {
         QCOMPARE(updates(), 0);
-        break;
     }
 }
 

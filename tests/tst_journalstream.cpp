@@ -21,64 +21,68 @@ private slots:
 
 void TestJournalStream::linesCarryTheirPriority_data()
 {
+    // Each write is "N|text": the priority its writer sets first (none when
+    // N is empty), then the text.
     QTest::addColumn<QStringList>("writes");
-    QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("the steps of a run that succeeds are information")
-        << QStringList{"Router page: loaded (HTTP 200)\n", "The IP has been received\n"} << 0
+        << QStringList{"|Router page: loaded (HTTP 200)\n", "|The IP has been received\n"}
         << QByteArray("<6>Router page: loaded (HTTP 200)\n<6>The IP has been received\n");
     QTest::newRow("a warning is a warning")
-        << QStringList{"Warning: 10.0.0.7 is private\n", "The IP has been received\n"} << 0
+        << QStringList{"4|Warning: 10.0.0.7 is private\n", "|The IP has been received\n"}
         << QByteArray("<4>Warning: 10.0.0.7 is private\n<6>The IP has been received\n");
-    QTest::newRow("the line before a failed end says why, as an error")
-        << QStringList{"Router page: loaded (HTTP 200)\n", "WAN address: none: no such line\n"} << 2
+    QTest::newRow("the line that says why a run failed is an error")
+        << QStringList{"|Router page: loaded (HTTP 200)\n", "3|WAN address: none: no such line\n"}
         << QByteArray("<6>Router page: loaded (HTTP 200)\n<3>WAN address: none: no such line\n");
     QTest::newRow("every problem with the settings is an error")
-        << QStringList{"Settings: the router address is empty.\n", "Settings: the host name is empty.\n"} << 3
+        << QStringList{"3|Settings: the router address is empty.\n", "3|Settings: the host name is empty.\n"}
         << QByteArray("<3>Settings: the router address is empty.\n<3>Settings: the host name is empty.\n");
-    QTest::newRow("an earlier line on the failure's topic is an error too")
-        << QStringList{"Router page: loading http://127.0.0.1/\n", "Router page: not loaded: refused\n"} << 2
-        << QByteArray("<3>Router page: loading http://127.0.0.1/\n<3>Router page: not loaded: refused\n");
-    QTest::newRow("lines on one topic are information when the run succeeds")
-        << QStringList{"Router page: loading\n", "Router page: loaded\n", "The IP has been received\n"} << 0
-        << QByteArray("<6>Router page: loading\n<6>Router page: loaded\n<6>The IP has been received\n");
     // As the command writes a refused update: the answer, why, the verdict.
-    QTest::newRow("the reason before a failed verdict is an error, the answer it explains is not")
-        << QStringList{"Answer: HTTP 200: \"badauth\"\n", "Reason: The provider refused the update\n",
-                       "Error in sending IP\n"}
-        << 1
+    QTest::newRow("the reason and the failed verdict are errors, the answer they explain is not")
+        << QStringList{"|Answer: HTTP 200: \"badauth\"\n", "3|Reason: The provider refused the update\n",
+                       "3|Error in sending IP\n"}
         << QByteArray("<6>Answer: HTTP 200: \"badauth\"\n<3>Reason: The provider refused the update\n"
                       "<3>Error in sending IP\n");
-    QTest::newRow("a warning that ends a failed run is an error")
-        << QStringList{"Warning: disk full\n"} << 1 << QByteArray("<3>Warning: disk full\n");
-    QTest::newRow("after a usage error the help text is not the error")
-        << QStringList{"Unknown option 'x'.\n", "\nUsage: parlowen-check [options]\n  -h, --help\n"} << 3
+    QTest::newRow("a priority holds for one line only")
+        << QStringList{"3|Settings: unusable\nUsage: parlowen-check\n"}
+        << QByteArray("<3>Settings: unusable\n<6>Usage: parlowen-check\n");
+    QTest::newRow("after a usage error the help text is information")
+        << QStringList{"3|Unknown option 'x'.\n", "|\nUsage: parlowen-check [options]\n  -h, --help\n"}
         << QByteArray("<3>Unknown option 'x'.\n<6>\n<6>Usage: parlowen-check [options]\n<6>  -h, --help\n");
     QTest::newRow("a line written in pieces is one line")
-        << QStringList{"Answer: HTTP ", "200: good", "\n"} << 0 << QByteArray("<6>Answer: HTTP 200: good\n");
+        << QStringList{"|Answer: HTTP ", "|200: good", "|\n"} << QByteArray("<6>Answer: HTTP 200: good\n");
     QTest::newRow("a last line without a line break still gets one")
-        << QStringList{"Error in sending IP"} << 1 << QByteArray("<3>Error in sending IP\n");
+        << QStringList{"3|Error in sending IP"} << QByteArray("<3>Error in sending IP\n");
+    QTest::newRow("text from outside cannot give itself a priority")
+        << QStringList{"|<0>WAN IP is 192.0.2.1\n"} << QByteArray("<6><0>WAN IP is 192.0.2.1\n");
     QTest::newRow("letters beyond ASCII pass unchanged")
-        << QStringList{"Settings: no settings file at /home/jörg/Settings.ini.\n"} << 3
+        << QStringList{"3|Settings: no settings file at /home/jörg/Settings.ini.\n"}
         << QByteArray("<3>Settings: no settings file at /home/jörg/Settings.ini.\n");
-    QTest::newRow("a run that writes nothing writes nothing") << QStringList{} << 1 << QByteArray();
+    QTest::newRow("a run that writes nothing writes nothing") << QStringList{} << QByteArray();
 }
 
 void TestJournalStream::linesCarryTheirPriority()
 {
     QFETCH(QStringList, writes);
-    QFETCH(int, exitCode);
+    QFETCH(QByteArray, expected);
     QBuffer journal;
     QVERIFY(journal.open(QIODevice::WriteOnly));
     JournalLines lines(journal);
     QTextStream stream(&lines);
     stream.setEncoding(QStringConverter::Utf8);
-    for (const QString& piece : writes) {
-        stream << piece;
+    for (const QString& write : writes) {
+        const QString priority = write.section(u'|', 0, 0);
+        if (!priority.isEmpty())
+            lines.setPriority(Priority(priority.toInt()));
+        stream << write.section(u'|', 1);
         stream.flush();
     }
-    lines.finish(exitCode);
-    QTEST(journal.data(), "expected");
+    // A whole line is in the journal at once, before the run ends: a run
+    // killed by its unit's timeout loses nothing it said.
+    if (writes.isEmpty() || writes.constLast().endsWith(u'\n'))
+        QCOMPARE(journal.data(), expected);
+    lines.finish();
+    QCOMPARE(journal.data(), expected);
 }
 
 void TestJournalStream::theJournalIsKnownByDeviceAndInode_data()
