@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace parlowen;
@@ -35,13 +36,16 @@ namespace {
 // 1. A page that names no encoding is read as UTF-8 where its bytes are
 //    valid UTF-8: routers send UTF-8 without saying so. Chromium guesses
 //    from its locale (Windows-1252 here), so it gets such a page with
-//    "charset=utf-8" added to its Content-Type (servedToBrowser below).
+//    "charset=utf-8" added to its Content-Type (servedToBrowser below),
+//    unless the page is ASCII, which every guess reads alike.
 // 2. The rest are rewrites of the browser's page, made before its text is
 //    read (kDeclaredDifferences, in the driver page).
 QByteArray servedToBrowser(const GeneratedPage& page)
 {
     const bool declared = !charsetParameter(page.contentType).isEmpty() || prescanMetaCharset(page.body);
-    if (declared || !page.body.isValidUtf8())
+    const bool ascii =
+        std::all_of(page.body.begin(), page.body.end(), [](char c) { return uchar(c) < 0x80; });
+    if (declared || ascii || !page.body.isValidUtf8())
         return page.contentType;
     return page.contentType + "; charset=utf-8";
 }
@@ -116,6 +120,26 @@ const char* const kRulePages[] = {
     "<div style=\"white-space:pre-line\">a   b\n  c</div><span style=\"display:block\">d</span>",
 };
 
+// Encoding labels, each in the header and in a meta element. The text is
+// ASCII, so a label the browser passes over leaves it as it stands, and any
+// decoder it wrongly applies shows.
+const char* const kLabelsNamed[] = {
+    "utf-7",      "UTF-32",          "utf-32le", "cp037",    "IBM037",      "ebcdic-cp-us",    "iso-2022-kr",
+    "hz-gb-2312", "x-no-such-thing", " Latin1 ", "utf-16be", "iso-8859-16", "x-mac-ukrainian", "ksc5601",
+};
+const char kLabelledText[] = "<p>WAN IP is +ADEAMgAz-.4.5.6 and <b>203.0.113.7</b></p>";
+
+// Pages whose bytes tell which decoder read them, and pages where a later
+// source of the charset must be used once an earlier one is passed over.
+const GeneratedPage kCharsetPages[] = {
+    {"x-user-defined header", "text/html; charset=x-user-defined", "<p>a\x80\xc3\xa9\xff</p>"},
+    {"x-user-defined meta", "text/html", "<meta charset=x-user-defined><p>a\x80\xc3\xa9\xff</p>"},
+    {"utf-7 header, koi8-r meta", "text/html; charset=utf-7", "<meta charset=koi8-r><p>\xc1\xc2</p>"},
+    {"cp037 meta, then windows-1251 meta", "text/html",
+     "<meta charset=cp037><meta charset=windows-1251><p>\xe0\xe1</p>"},
+    {"replacement header, empty page", "text/html; charset=iso-2022-cn", ""},
+};
+
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kPagesPerSeed = 50;
 
@@ -142,6 +166,14 @@ QList<GeneratedPage> corpus()
     for (const char* rule : kRulePages)
         pages.append({QString::fromUtf8(rule).replace(u'\n', QStringLiteral("\\n")),
                       "text/html; charset=utf-8", rule});
+    for (const char* label : kLabelsNamed) {
+        pages.append({QStringLiteral("label '%1' in the header").arg(QLatin1String(label)),
+                      "text/html; charset=" + QByteArray(label), kLabelledText});
+        pages.append({QStringLiteral("label '%1' in a meta element").arg(QLatin1String(label)), "text/html",
+                      "<meta charset=\"" + QByteArray(label) + "\">" + kLabelledText});
+    }
+    for (const GeneratedPage& page : kCharsetPages)
+        pages.append(page);
     for (const int seed : kSeeds) {
         for (int i = 0; i < kPagesPerSeed; ++i)
             pages.append(testing::generateLogPage(uint32_t(seed), i));
