@@ -259,6 +259,61 @@ constexpr Label kLabels[] = {
     {"x-user-defined", "x-user-defined"},
 };
 
+// Qt's ICU has no ISO-8859-16, which browsers read; its upper half. Below
+// 0xA0 it is Latin-1.
+constexpr std::array<char16_t, 96> kIso885916UpperHalf = {
+    0x00A0, 0x0104, 0x0105, 0x0141, 0x20AC, 0x201E, 0x0160, 0x00A7, 0x0161, 0x00A9, 0x0218, 0x00AB,
+    0x0179, 0x00AD, 0x017A, 0x017B, 0x00B0, 0x00B1, 0x010C, 0x0142, 0x017D, 0x201D, 0x00B6, 0x00B7,
+    0x017E, 0x010D, 0x0219, 0x00BB, 0x0152, 0x0153, 0x0178, 0x017C, 0x00C0, 0x00C1, 0x00C2, 0x0102,
+    0x00C4, 0x0106, 0x00C6, 0x00C7, 0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
+    0x0110, 0x0143, 0x00D2, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x015A, 0x0170, 0x00D9, 0x00DA, 0x00DB,
+    0x00DC, 0x0118, 0x021A, 0x00DF, 0x00E0, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x0107, 0x00E6, 0x00E7,
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x0111, 0x0144, 0x00F2, 0x00F3,
+    0x00F4, 0x0151, 0x00F6, 0x015B, 0x0171, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0119, 0x021B, 0x00FF};
+
+char16_t iso885916ToUnicode(uchar b)
+{
+    return b >= 0xA0 ? kIso885916UpperHalf[b - 0xA0] : char16_t(b);
+}
+
+// Where ICU's table of a single-byte encoding differs from the browsers'.
+struct ByteCorrection {
+    std::string_view encoding;
+    uchar byte;
+    char16_t browser;
+};
+constexpr ByteCorrection kIcuCorrections[] = {
+    {"KOI8-U", 0xAE, 0x045E},       {"KOI8-U", 0xBE, 0x040E},      {"windows-1253", 0xAA, 0xFFFD},
+    {"windows-1255", 0xCA, 0x05BA}, {"windows-874", 0xDB, 0xFFFD}, {"windows-874", 0xDC, 0xFFFD},
+    {"windows-874", 0xDD, 0xFFFD},  {"windows-874", 0xDE, 0xFFFD}, {"windows-874", 0xFC, 0xFFFD},
+    {"windows-874", 0xFD, 0xFFFD},  {"windows-874", 0xFE, 0xFFFD}, {"windows-874", 0xFF, 0xFFFD},
+};
+
+// ICU's upper half of the encoding with the browsers' corrections, or
+// nothing when there are none to make.
+std::optional<std::array<char16_t, 128>> correctedUpperHalf(const QByteArray& encoding)
+{
+    const std::string_view name(encoding.constData(), size_t(encoding.size()));
+    const auto corrects = [&](const ByteCorrection& c) {
+        return c.encoding == name;
+    };
+    if (std::none_of(std::begin(kIcuCorrections), std::end(kIcuCorrections), corrects))
+        return std::nullopt;
+    QByteArray high(128, Qt::Uninitialized);
+    for (int b = 0; b < 128; ++b)
+        high[b] = char(0x80 + b);
+    const QString icu = QStringDecoder(encoding.constData()).decode(high);
+    if (icu.size() != 128)
+        return std::nullopt;
+    std::array<char16_t, 128> table;
+    std::copy(icu.utf16(), icu.utf16() + 128, table.begin());
+    for (const ByteCorrection& c : kIcuCorrections) {
+        if (corrects(c))
+            table[c.byte - 0x80] = c.browser;
+    }
+    return table;
+}
+
 char asciiLower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
@@ -613,6 +668,10 @@ QByteArray decodeToUtf8(QByteArray bytes, const Charset& charset)
     }
     if (charset.name == "windows-1252")
         return byteByByteToUtf8(std::move(bytes), windows1252ToUnicode);
+    if (charset.name == "ISO-8859-16")
+        return byteByByteToUtf8(std::move(bytes), iso885916ToUnicode);
+    if (const std::optional<std::array<char16_t, 128>> upper = correctedUpperHalf(charset.name))
+        return byteByByteToUtf8(std::move(bytes), [&](uchar b) { return (*upper)[b - 0x80]; });
     QStringDecoder decoder(charset.name.constData());
     if (!decoder.isValid())
         return utf8Or1252ToUtf8(std::move(bytes));

@@ -129,6 +129,14 @@ const char* const kLabelsNamed[] = {
 };
 const char kLabelledText[] = "<p>WAN IP is +ADEAMgAz-.4.5.6 and <b>203.0.113.7</b></p>";
 
+QByteArray highBytesPage()
+{
+    QByteArray page = "<p>";
+    for (int b = 0x80; b <= 0xFF; ++b)
+        page.append(char(b)).append(b % 16 == 15 ? "<br>" : " ");
+    return page;
+}
+
 // Pages whose bytes tell which decoder read them, and pages where a later
 // source of the charset must be used once an earlier one is passed over.
 const GeneratedPage kCharsetPages[] = {
@@ -138,6 +146,15 @@ const GeneratedPage kCharsetPages[] = {
     {"cp037 meta, then windows-1251 meta", "text/html",
      "<meta charset=cp037><meta charset=windows-1251><p>\xe0\xe1</p>"},
     {"replacement header, empty page", "text/html; charset=iso-2022-cn", ""},
+};
+
+// Our decoder of each single-byte encoding against the browser's.
+const char* const kSingleByteEncodings[] = {
+    "IBM866",       "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",     "ISO-8859-5",     "ISO-8859-6",
+    "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-8-I", "ISO-8859-10",    "ISO-8859-13",    "ISO-8859-14",
+    "ISO-8859-15",  "ISO-8859-16",  "KOI8-R",       "KOI8-U",         "macintosh",      "windows-874",
+    "windows-1250", "windows-1251", "windows-1252", "windows-1253",   "windows-1254",   "windows-1255",
+    "windows-1256", "windows-1257", "windows-1258", "x-mac-cyrillic", "x-user-defined",
 };
 
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
@@ -174,6 +191,9 @@ QList<GeneratedPage> corpus()
     }
     for (const GeneratedPage& page : kCharsetPages)
         pages.append(page);
+    for (const char* encoding : kSingleByteEncodings)
+        pages.append({QStringLiteral("every high byte in %1").arg(QLatin1String(encoding)),
+                      "text/html; charset=" + QByteArray(encoding), highBytesPage()});
     for (const int seed : kSeeds) {
         for (int i = 0; i < kPagesPerSeed; ++i)
             pages.append(testing::generateLogPage(uint32_t(seed), i));
