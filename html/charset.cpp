@@ -614,7 +614,12 @@ std::optional<Charset> charsetForLabel(QByteArrayView label)
         return Charset{Charset::Kind::UserDefined, {}};
     if (encoding == "replacement")
         return Charset{Charset::Kind::Replacement, {}};
-    return Charset{Charset::Kind::Named, QByteArray(encoding.data(), qsizetype(encoding.size()))};
+    // ICU's converters of these names lack the extensions browsers read
+    // (Hong Kong characters, Korean syllables outside KS X 1001).
+    const std::string_view icuName = encoding == "Big5"     ? "big5-hkscs"
+                                     : encoding == "EUC-KR" ? "windows-949"
+                                                            : encoding;
+    return Charset{Charset::Kind::Named, QByteArray(icuName.data(), qsizetype(icuName.size()))};
 }
 
 Charset sniffCharset(QByteArray& body, QByteArrayView contentType, bool plainText)

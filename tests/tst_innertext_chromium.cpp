@@ -146,6 +146,16 @@ const GeneratedPage kCharsetPages[] = {
     {"cp037 meta, then windows-1251 meta", "text/html",
      "<meta charset=cp037><meta charset=windows-1251><p>\xe0\xe1</p>"},
     {"replacement header, empty page", "text/html; charset=iso-2022-cn", ""},
+    // Multi-byte encodings, with characters of the extensions browsers read.
+    {"GBK", "text/html; charset=gbk", "<p>\xb8\xf4\xd3\xc9\xc6\xf7 \x80 \x81\x40</p>"},
+    {"gb18030", "text/html; charset=gb18030",
+     "<p>\xc2\xb7\xd3\xc9\xc6\xf7 \xa2\xe3 \x81\x35\xf4\x37 \x95\x32\x82\x36</p>"},
+    {"Big5", "text/html; charset=big5", "<p>\xb8\xf4\xa5\xd1\xbe\xb9 \xa3\x74 \x9d\xef \xf9\xfe</p>"},
+    {"EUC-JP", "text/html; charset=euc-jp", "<p>\xa5\xeb\xa1\xbc\xa5\xbf\xa1\xbc \xad\xa1</p>"},
+    {"ISO-2022-JP", "text/html; charset=iso-2022-jp", "<p>\x1b$B%k!<%?!<\x1b(B \x1b$BF|K\\\x1b(B</p>"},
+    {"Shift_JIS", "text/html; charset=shift_jis",
+     "<p>\x83\x8b\x81\x5b\x83\x5e\x81\x5b \x87\x40 \xee\xe0 \x81\x60</p>"},
+    {"EUC-KR", "text/html; charset=euc-kr", "<p>\xb6\xf3\xbf\xec\xc5\xcd \x8c\x63 \xb6\xcb</p>"},
 };
 
 // Our decoder of each single-byte encoding against the browser's.
