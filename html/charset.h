@@ -17,8 +17,12 @@ struct Charset {
         Utf8Or1252,
         Utf16LE,
         Utf16BE,
-        // Any other encoding Qt knows, by name.
+        // A browser's encoding that Qt decodes, by the browser's name for it.
         Named,
+        // Bytes from 0x80 stand for U+F780 onwards: binary data read as text.
+        UserDefined,
+        // Encodings browsers refuse to decode: the page is one U+FFFD.
+        Replacement,
     };
     Kind kind = Kind::Utf8Or1252;
     QByteArray name;
@@ -28,12 +32,13 @@ struct Charset {
 QByteArray charsetParameter(QByteArrayView contentType);
 
 // The charset the first <meta> element in the first 1024 bytes of an HTML
-// page declares with a label this program knows; elements with unknown
-// labels are passed over.
+// page declares with a label browsers know; elements with other labels are
+// passed over.
 std::optional<Charset> prescanMetaCharset(QByteArrayView html);
 
 // Maps an encoding label (as written in a page or header) to a decoder;
-// nothing for an unknown or empty label.
+// nothing for a label browsers do not know, such as utf-7, utf-32 or an
+// EBCDIC code page, even where Qt could decode it.
 std::optional<Charset> charsetForLabel(QByteArrayView label);
 
 // The encoding sniffing of the HTML standard: a byte order mark, which it

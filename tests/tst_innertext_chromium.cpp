@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace parlowen;
@@ -35,13 +36,16 @@ namespace {
 // 1. A page that names no encoding is read as UTF-8 where its bytes are
 //    valid UTF-8: routers send UTF-8 without saying so. Chromium guesses
 //    from its locale (Windows-1252 here), so it gets such a page with
-//    "charset=utf-8" added to its Content-Type (servedToBrowser below).
+//    "charset=utf-8" added to its Content-Type (servedToBrowser below),
+//    unless the page is ASCII, which every guess reads alike.
 // 2. The rest are rewrites of the browser's page, made before its text is
 //    read (kDeclaredDifferences, in the driver page).
 QByteArray servedToBrowser(const GeneratedPage& page)
 {
     const bool declared = !charsetParameter(page.contentType).isEmpty() || prescanMetaCharset(page.body);
-    if (declared || !page.body.isValidUtf8())
+    const bool ascii =
+        std::all_of(page.body.begin(), page.body.end(), [](char c) { return uchar(c) < 0x80; });
+    if (declared || ascii || !page.body.isValidUtf8())
         return page.contentType;
     return page.contentType + "; charset=utf-8";
 }
@@ -116,6 +120,53 @@ const char* const kRulePages[] = {
     "<div style=\"white-space:pre-line\">a   b\n  c</div><span style=\"display:block\">d</span>",
 };
 
+// Encoding labels, each in the header and in a meta element. The text is
+// ASCII, so a label the browser passes over leaves it as it stands, and any
+// decoder it wrongly applies shows.
+const char* const kLabelsNamed[] = {
+    "utf-7",      "UTF-32",          "utf-32le", "cp037",    "IBM037",      "ebcdic-cp-us",    "iso-2022-kr",
+    "hz-gb-2312", "x-no-such-thing", " Latin1 ", "utf-16be", "iso-8859-16", "x-mac-ukrainian", "ksc5601",
+};
+const char kLabelledText[] = "<p>WAN IP is +ADEAMgAz-.4.5.6 and <b>203.0.113.7</b></p>";
+
+QByteArray highBytesPage()
+{
+    QByteArray page = "<p>";
+    for (int b = 0x80; b <= 0xFF; ++b)
+        page.append(char(b)).append(b % 16 == 15 ? "<br>" : " ");
+    return page;
+}
+
+// Pages whose bytes tell which decoder read them, and pages where a later
+// source of the charset must be used once an earlier one is passed over.
+const GeneratedPage kCharsetPages[] = {
+    {"x-user-defined header", "text/html; charset=x-user-defined", "<p>a\x80\xc3\xa9\xff</p>"},
+    {"x-user-defined meta", "text/html", "<meta charset=x-user-defined><p>a\x80\xc3\xa9\xff</p>"},
+    {"utf-7 header, koi8-r meta", "text/html; charset=utf-7", "<meta charset=koi8-r><p>\xc1\xc2</p>"},
+    {"cp037 meta, then windows-1251 meta", "text/html",
+     "<meta charset=cp037><meta charset=windows-1251><p>\xe0\xe1</p>"},
+    {"replacement header, empty page", "text/html; charset=iso-2022-cn", ""},
+    // Multi-byte encodings, with characters of the extensions browsers read.
+    {"GBK", "text/html; charset=gbk", "<p>\xb8\xf4\xd3\xc9\xc6\xf7 \x80 \x81\x40</p>"},
+    {"gb18030", "text/html; charset=gb18030",
+     "<p>\xc2\xb7\xd3\xc9\xc6\xf7 \xa2\xe3 \x81\x35\xf4\x37 \x95\x32\x82\x36</p>"},
+    {"Big5", "text/html; charset=big5", "<p>\xb8\xf4\xa5\xd1\xbe\xb9 \xa3\x74 \x9d\xef \xf9\xfe</p>"},
+    {"EUC-JP", "text/html; charset=euc-jp", "<p>\xa5\xeb\xa1\xbc\xa5\xbf\xa1\xbc \xad\xa1</p>"},
+    {"ISO-2022-JP", "text/html; charset=iso-2022-jp", "<p>\x1b$B%k!<%?!<\x1b(B \x1b$BF|K\\\x1b(B</p>"},
+    {"Shift_JIS", "text/html; charset=shift_jis",
+     "<p>\x83\x8b\x81\x5b\x83\x5e\x81\x5b \x87\x40 \xee\xe0 \x81\x60</p>"},
+    {"EUC-KR", "text/html; charset=euc-kr", "<p>\xb6\xf3\xbf\xec\xc5\xcd \x8c\x63 \xb6\xcb</p>"},
+};
+
+// Our decoder of each single-byte encoding against the browser's.
+const char* const kSingleByteEncodings[] = {
+    "IBM866",       "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",     "ISO-8859-5",     "ISO-8859-6",
+    "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-8-I", "ISO-8859-10",    "ISO-8859-13",    "ISO-8859-14",
+    "ISO-8859-15",  "ISO-8859-16",  "KOI8-R",       "KOI8-U",         "macintosh",      "windows-874",
+    "windows-1250", "windows-1251", "windows-1252", "windows-1253",   "windows-1254",   "windows-1255",
+    "windows-1256", "windows-1257", "windows-1258", "x-mac-cyrillic", "x-user-defined",
+};
+
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kPagesPerSeed = 50;
 
@@ -142,6 +193,17 @@ QList<GeneratedPage> corpus()
     for (const char* rule : kRulePages)
         pages.append({QString::fromUtf8(rule).replace(u'\n', QStringLiteral("\\n")),
                       "text/html; charset=utf-8", rule});
+    for (const char* label : kLabelsNamed) {
+        pages.append({QStringLiteral("label '%1' in the header").arg(QLatin1String(label)),
+                      "text/html; charset=" + QByteArray(label), kLabelledText});
+        pages.append({QStringLiteral("label '%1' in a meta element").arg(QLatin1String(label)), "text/html",
+                      "<meta charset=\"" + QByteArray(label) + "\">" + kLabelledText});
+    }
+    for (const GeneratedPage& page : kCharsetPages)
+        pages.append(page);
+    for (const char* encoding : kSingleByteEncodings)
+        pages.append({QStringLiteral("every high byte in %1").arg(QLatin1String(encoding)),
+                      "text/html; charset=" + QByteArray(encoding), highBytesPage()});
     for (const int seed : kSeeds) {
         for (int i = 0; i < kPagesPerSeed; ++i)
             pages.append(testing::generateLogPage(uint32_t(seed), i));

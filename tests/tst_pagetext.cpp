@@ -229,6 +229,15 @@ private slots:
             "<meta charset=x-bogus><meta http-equiv=Content-Type content=\"text/html; charset=koi8-r\">"
             "<p>\xc1\xc2</p>",
             "text/html", QString::fromUtf8("\u0430\u0431"));
+        row("labels only Qt knows are passed over in the header and in meta tags, for a trimmed label in any "
+            "case",
+            "<meta charset=utf-32><meta charset=\" KOI8-R \"><p>\xc1\xc2</p>", "text/html; charset=utf-7",
+            QString::fromUtf8("\u0430\u0431"));
+        row("a label of an encoding browsers refuse makes the whole page one replacement character",
+            "<meta charset=koi8-r><p>WAN IP is 203.0.113.7</p>", "text/html; charset=ISO-2022-KR",
+            QString::fromUtf8("\ufffd"));
+        row("x-user-defined in the header keeps high bytes apart from text", "<p>a\x80\xff</p>",
+            "text/html; charset=x-user-defined", QString::fromUtf8("a\uf780\uf7ff"));
         row("a UTF-8 byte order mark beats the header", "\xef\xbb\xbf<p>\xc3\xa9</p>",
             "text/html; charset=iso-8859-1", QString::fromUtf8("\u00e9"));
         const QString utf16 = "<meta charset=utf-8><p>WAN IP is 203.0.113.7</p>";
