@@ -39,9 +39,12 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-QByteArray md5Hex(const QByteArray& data)
+QByteArray hexHash(const QByteArray& data, FakeHttpServer::Auth scheme)
 {
-    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+    return QCryptographicHash::hash(data, scheme == FakeHttpServer::Auth::DigestSha256
+                                              ? QCryptographicHash::Sha256
+                                              : QCryptographicHash::Md5)
+        .toHex();
 }
 
 // The key="value" pairs after "Digest ".
@@ -151,9 +154,9 @@ void FakeHttpServer::setRoute(const QString& path, FakeResponse response)
 }
 
 void FakeHttpServer::requireAuth(const QString& path, Auth scheme, const QString& user,
-                                 const QString& password)
+                                 const QString& password, const QList<QByteArray>& alsoOffered)
 {
-    m_auth.insert(path, Credentials{scheme, user, password});
+    m_auth.insert(path, Credentials{scheme, user, password, alsoOffered});
 }
 
 void FakeHttpServer::onNewConnection()
@@ -211,11 +214,14 @@ void FakeHttpServer::answer(QTcpSocket* socket, const RecordedRequest& request)
         FakeResponse challenge{.status = 401,
                                .body = "<html><body><h1>401 Unauthorized</h1>"
                                        "<p>Wrong user name or password.</p></body></html>"};
-        challenge.headers.append({"WWW-Authenticate", required->scheme == Auth::Basic
-                                                          ? "Basic realm=\"" + digestRealm + "\""
-                                                          : "Digest realm=\"" + digestRealm + "\", nonce=\"" +
-                                                                digestNonce +
-                                                                "\", qop=\"auth\", algorithm=MD5"});
+        for (const QByteArray& other : required->alsoOffered)
+            challenge.headers.append({"WWW-Authenticate", other});
+        challenge.headers.append(
+            {"WWW-Authenticate", required->scheme == Auth::Basic
+                                     ? "Basic realm=\"" + digestRealm + "\""
+                                     : "Digest realm=\"" + digestRealm + "\", nonce=\"" + digestNonce +
+                                           "\", qop=\"auth\", algorithm=" +
+                                           (required->scheme == Auth::Digest ? "MD5" : "SHA-256")});
         send(socket, challenge, wantsClose(request));
         return;
     }
@@ -245,15 +251,19 @@ bool FakeHttpServer::authorized(const Credentials& required, const RecordedReque
     if (!value.startsWith("Digest "))
         return false;
     const QHash<QByteArray, QByteArray> f = digestFields(value);
-    if (f.value("username") != required.user.toUtf8() || f.value("nonce") != digestNonce)
+    const QByteArray algorithm = required.scheme == Auth::Digest ? "MD5" : "SHA-256";
+    if (f.value("username") != required.user.toUtf8() || f.value("nonce") != digestNonce ||
+        f.value("algorithm", "MD5").compare(algorithm, Qt::CaseInsensitive) != 0)
         return false;
+    const auto hash = [&required](const QByteArray& data) {
+        return hexHash(data, required.scheme);
+    };
     const QByteArray ha1 =
-        md5Hex(required.user.toUtf8() + ':' + digestRealm + ':' + required.password.toUtf8());
-    const QByteArray ha2 = md5Hex(request.method + ':' + f.value("uri"));
-    const QByteArray expected = f.contains("qop")
-                                    ? md5Hex(ha1 + ':' + digestNonce + ':' + f.value("nc") + ':' +
-                                             f.value("cnonce") + ':' + f.value("qop") + ':' + ha2)
-                                    : md5Hex(ha1 + ':' + digestNonce + ':' + ha2);
+        hash(required.user.toUtf8() + ':' + digestRealm + ':' + required.password.toUtf8());
+    const QByteArray ha2 = hash(request.method + ':' + f.value("uri"));
+    const QByteArray expected = f.contains("qop") ? hash(ha1 + ':' + digestNonce + ':' + f.value("nc") + ':' +
+                                                         f.value("cnonce") + ':' + f.value("qop") + ':' + ha2)
+                                                  : hash(ha1 + ':' + digestNonce + ':' + ha2);
     return f.value("response") == expected;
 }
 

@@ -69,7 +69,7 @@ struct RecordedRequest {
 class FakeHttpServer : public QObject {
     Q_OBJECT
 public:
-    enum class Auth { Basic, Digest };
+    enum class Auth { Basic, Digest, DigestSha256 };
 
     explicit FakeHttpServer(QObject* parent = nullptr);
     ~FakeHttpServer() override;
@@ -88,8 +88,10 @@ public:
     // Answers for a decoded path; anything else gets 404 with a short page.
     void setRoute(const QString& path, FakeResponse response);
     // Until the right credentials come, the path answers 401 with a
-    // WWW-Authenticate challenge and a page saying so.
-    void requireAuth(const QString& path, Auth scheme, const QString& user, const QString& password);
+    // WWW-Authenticate challenge and a page saying so. `alsoOffered` are
+    // challenges sent before it, each in a header of its own, e.g. "NTLM".
+    void requireAuth(const QString& path, Auth scheme, const QString& user, const QString& password,
+                     const QList<QByteArray>& alsoOffered = {});
 
     QList<RecordedRequest> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
@@ -102,6 +104,7 @@ private:
         Auth scheme;
         QString user;
         QString password;
+        QList<QByteArray> alsoOffered;
     };
 
     void onNewConnection();

@@ -224,10 +224,11 @@ private slots:
         QTest::addColumn<Auth>("scheme");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("accepted"); // else the server wants "admin" / "secret"
+        QTest::addColumn<bool>("accepted");              // else the server wants "admin" / "secret"
+        QTest::addColumn<QByteArrayList>("alsoOffered"); // challenges sent before the server's own
         const auto row = [](const char* name, Auth scheme, const char* user, const char* password,
-                            bool accepted) {
-            QTest::newRow(name) << scheme << QString(user) << QString(password) << accepted;
+                            bool accepted, QByteArrayList alsoOffered = {}) {
+            QTest::newRow(name) << scheme << QString(user) << QString(password) << accepted << alsoOffered;
         };
         row("Basic: a plain password", Auth::Basic, "admin", "secret", true);
         row("Basic: URL delimiters arrive decoded", Auth::Basic, "admin", "p@ss:w/rd#?%& +", true);
@@ -240,6 +241,19 @@ private slots:
             "p\u20ac\u5bc6\u00e9 \u00fc!", true);
         row("Basic: a wrong password is tried once", Auth::Basic, "admin", "wrong", false);
         row("Digest: a wrong password is tried once", Auth::Digest, "admin", "wrong", false);
+        row("Digest SHA-256: ASCII, Latin-1 and CJK arrive as UTF-8", Auth::DigestSha256, "admin",
+            "p\u20ac\u5bc6\u00e9 \u00fc!", true);
+        row("Digest SHA-256: a wrong password is tried once", Auth::DigestSha256, "admin", "wrong", false);
+        // Only what the server checks is accepted, so a wrong choice shows as a 401.
+        row("Basic is chosen over NTLM and Negotiate", Auth::Basic, "admin", "secret", true,
+            {"NTLM", "Negotiate"});
+        row("Digest is chosen over Basic", Auth::Digest, "admin", "secret", true, {"Basic realm=\"r\""});
+        row("Digest SHA-256 is chosen over MD5, and SHA-512-256 is passed over", Auth::DigestSha256, "admin",
+            "secret", true,
+            {"Digest realm=\"r\", nonce=\"n\", qop=\"auth\", algorithm=SHA-512-256",
+             "Digest realm=\"r\", nonce=\"n\", qop=\"auth,auth-int\", algorithm=MD5"});
+        row("NTLM beside Basic: a wrong password is still tried once", Auth::Basic, "admin", "wrong", false,
+            {"NTLM"});
         row("no credentials in the address", Auth::Basic, "", "", false);
     }
     void answersChallengesWithTheUrlCredentials()
@@ -248,13 +262,16 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, password);
         QFETCH(bool, accepted);
+        QFETCH(QByteArrayList, alsoOffered);
         m_server->setRoute("/doc/syslog.htm", {.body = "WAN IP is 192.0.2.7"});
-        m_server->requireAuth("/doc/syslog.htm", scheme, "admin", accepted ? password : "secret");
+        m_server->requireAuth("/doc/syslog.htm", scheme, "admin", accepted ? password : "secret",
+                              alsoOffered);
 
         m_engine->Navigate(withCredentials(m_server->url("/doc/syslog.htm"), user, password));
         QTRY_COMPARE(done(), 1);
         QTest::qWait(100); // a second answer to the challenge would arrive now
         QCOMPARE(document().httpStatus(), accepted ? 200 : 401);
+        COMPARE_ERROR(document().loadError(), LoadError::None); // a refused password is the router's own page
         QVERIFY(
             document().body().innerText().contains(accepted ? "WAN IP is 192.0.2.7" : "401 Unauthorized"));
         const QList<RecordedRequest> requests = m_server->requests();
@@ -440,6 +457,27 @@ private slots:
         rawRow("a deflate body that is not deflate",
                withLength("Content-Encoding: deflate\r\n", "WAN IP is 192.0.2.7, not packed"),
                LoadError::DamagedAnswer);
+        // Each would otherwise be answered without end, or blamed on the password.
+        const auto challengeRow = [&](const char* name, QList<QByteArray> challenges, LoadError error) {
+            FakeResponse response{.status = 401, .body = "Wrong user name or password."};
+            for (const QByteArray& challenge : challenges)
+                response.headers.append({"WWW-Authenticate", challenge});
+            slowRow(name, response, error);
+        };
+        challengeRow("a router that asks only for NTLM", {"NTLM"}, LoadError::NtlmSignIn);
+        challengeRow("a router that asks for Negotiate or NTLM", {"Negotiate", "NTLM"},
+                     LoadError::NtlmSignIn);
+        challengeRow("a router that asks only for Negotiate", {"Negotiate"}, LoadError::NegotiateSignIn);
+        challengeRow("Digest with SHA-512-256",
+                     {"Digest realm=\"r\", nonce=\"n\", qop=\"auth\", algorithm=SHA-512-256"},
+                     LoadError::DigestVariant);
+        challengeRow("Digest with an unknown algorithm, beside NTLM",
+                     {"Digest realm=\"r, s\", nonce=\"n\", algorithm=\"FOO\", qop=\"auth\"", "NTLM"},
+                     LoadError::DigestVariant);
+        challengeRow("Digest with only auth-int protection",
+                     {"Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\""}, LoadError::DigestVariant);
+        challengeRow("a sign-in method of its own", {"Bearer realm=\"r\", error=\"invalid_token\""},
+                     LoadError::UnknownSignIn);
         rawRow("a deflate body cut inside its data",
                withLength("Content-Encoding: deflate\r\n", deflatePage.left(20)), LoadError::DamagedAnswer);
         // The size limit holds for the page as unpacked, not only as sent.
@@ -485,6 +523,11 @@ private slots:
         if (!address.isEmpty())
             lines << "Address: " + address;
         QCOMPARE(document().body().innerText(), (lines << toString(error)).join("\r\n"));
+        if (response.status == 401)
+            QTest::qWait(100); // a second request would arrive now
+        QVERIFY(m_server->requests().size() <= 1);
+        for (const RecordedRequest& request : m_server->requests())
+            QVERIFY2(request.authorization().isEmpty(), request.authorization().constData());
         for (const QString& event : std::as_const(m_events))
             QVERIFY2(!event.startsWith("status") || !event.contains("s3cr"), qPrintable(event));
     }

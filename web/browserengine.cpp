@@ -5,16 +5,17 @@
 #include "web/answerbody.h"
 #include "web/credentials.h"
 #include "web/replyerror.h"
+#include "web/signin.h"
 
 #include "html/pagetext.h"
 
-#include <QAuthenticator>
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
@@ -60,7 +61,7 @@ struct BrowserEngine::Private {
     QUrl original;                  // as navigated, without user-info
     Credentials credentials;        // typed into the navigated address
     QUrl currentUrl;                // where redirects have led so far
-    bool challengeAnswered = false; // by the request in flight
+    bool challengeAnswered = false; // the request in flight is the answer to one
     int redirects = 0;
     QByteArray body;
 
@@ -68,12 +69,12 @@ struct BrowserEngine::Private {
     QNetworkAccessManager* newManager();
     void cancel();
     void later(std::function<void()> work);
-    void request(const QUrl& url);
+    void request(const QUrl& url, const QByteArray& authorization = {});
     bool isRedirect() const;
     void followRedirect();
     void onMetaDataChanged();
     void onReadyRead();
-    void onAuthenticationRequired(QNetworkReply* challenged, QAuthenticator* authenticator);
+    bool answerChallenge();
     void onFinished();
     void render(QByteArray page, QByteArray contentType, int status);
     void fail(LoadError error);
@@ -154,20 +155,22 @@ QNetworkAccessManager* BrowserEngine::Private::newManager()
     auto* fresh = new QNetworkAccessManager(q);
     // The manager takes ownership of its factory.
     fresh->setProxyFactory(std::make_unique<SystemProxyFactory>().release());
-    QObject::connect(fresh, &QNetworkAccessManager::authenticationRequired, q,
-                     [this](QNetworkReply* challenged, QAuthenticator* authenticator) {
-                         onAuthenticationRequired(challenged, authenticator);
-                     });
     return fresh;
 }
 
-void BrowserEngine::Private::request(const QUrl& url)
+void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authorization)
 {
     currentUrl = url;
-    challengeAnswered = false;
+    challengeAnswered = !authorization.isEmpty();
     // No user-info in the request: Qt would answer a challenge with it on its
-    // own, in Latin-1. Credentials go out only from onAuthenticationRequired.
+    // own, in Latin-1. Credentials go out only from answerChallenge.
     QNetworkRequest request(url);
+    // Qt answers no challenge itself: it would prefer NTLM to Basic, and at a
+    // server that never completes NTLM it sends a new round thousands of
+    // times a second without asking again.
+    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    if (!authorization.isEmpty())
+        request.setRawHeader("Authorization", authorization);
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Mozilla/5.0 (compatible; Parlowen/" PARLOWEN_VERSION ")"));
     // Asking for the encodings ourselves keeps Qt from unpacking them: it
@@ -184,19 +187,32 @@ void BrowserEngine::Private::request(const QUrl& url)
     QObject::connect(r, &QNetworkReply::finished, q, [this] { onFinished(); });
 }
 
-void BrowserEngine::Private::onAuthenticationRequired(QNetworkReply* challenged,
-                                                      QAuthenticator* authenticator)
+// A challenge gets one answer. A second one to the same request means the
+// password was refused, and the server's own 401 page is shown: trying again
+// would only lock the account sooner. False when the 401 page is the answer.
+bool BrowserEngine::Private::answerChallenge()
 {
-    // Left unanswered, the challenge ends the request with the server's own
-    // 401 page. A second challenge to the same request means the password
-    // was refused: trying it again would only lock the account sooner.
-    // Qt remembers an answer for later requests of this navigation to the
-    // same scheme, host and port only, which this rule allows anyway.
-    if (challenged != reply || challengeAnswered || credentials.isEmpty() ||
-        !credentialsMayGoTo(currentUrl, original))
-        return;
-    challengeAnswered = true;
-    answerChallenge(*authenticator, credentials);
+    const Result<SignIn, LoadError> signIn = chooseSignIn(reply->rawHeader("WWW-Authenticate"));
+    if (!signIn) {
+        fail(signIn.error());
+        return true;
+    }
+    if (challengeAnswered || credentials.isEmpty() || !credentialsMayGoTo(currentUrl, original))
+        return false;
+    // The request target as Qt writes it.
+    QUrl target = currentUrl;
+    if (target.path().isEmpty())
+        target.setPath(QStringLiteral("/"));
+    const QByteArray uri = target.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
+                                            QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    const QByteArray cnonce = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+
+    QNetworkReply* old = reply;
+    QObject::disconnect(old, nullptr, q, nullptr);
+    old->deleteLater();
+    body.clear();
+    request(currentUrl, authorization(signIn.value(), credentials, "GET", uri, cnonce));
+    return true;
 }
 
 bool BrowserEngine::Private::isRedirect() const
@@ -273,6 +289,8 @@ void BrowserEngine::Private::onFinished()
         return fail(loadErrorFor(error, true));
     if (isRedirect())
         return followRedirect();
+    if (status.toInt() == 401 && r->hasRawHeader("WWW-Authenticate") && answerChallenge())
+        return;
     onReadyRead();
     if (reply != r)
         return; // the rest went over the size limit

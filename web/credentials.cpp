@@ -1,8 +1,6 @@
 // Credentials of one navigation and the rule for where they may go.
 #include "web/credentials.h"
 
-#include <QAuthenticator>
-
 namespace parlowen {
 
 namespace {
@@ -13,15 +11,6 @@ const QString https = QStringLiteral("https");
 int effectivePort(const QUrl& url)
 {
     return url.port(url.scheme() == https ? 443 : 80);
-}
-
-// Qt 6.4 encodes Basic and Digest credentials as Latin-1: a character beyond
-// it becomes '?', and the password can never log in. Current browsers send
-// UTF-8 (RFC 7617). A string whose characters are the UTF-8 bytes one by
-// one comes out of Qt's Latin-1 conversion as exactly those bytes.
-QString asUtf8Bytes(const QString& text)
-{
-    return QString::fromLatin1(text.toUtf8());
 }
 
 } // namespace
@@ -45,12 +34,6 @@ bool credentialsMayGoTo(const QUrl& url, const QUrl& typedFor)
     // ports go with the schemes, any other port must stay as it was.
     return typedFor.scheme() == http && url.scheme() == https &&
            (port == typedPort || (typedPort == 80 && port == 443));
-}
-
-void answerChallenge(QAuthenticator& authenticator, const Credentials& credentials)
-{
-    authenticator.setUser(asUtf8Bytes(credentials.user));
-    authenticator.setPassword(asUtf8Bytes(credentials.password));
 }
 
 } // namespace parlowen

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QUrl>
 
-class QAuthenticator;
-
 namespace parlowen {
 
 struct Credentials {
@@ -23,9 +21,5 @@ struct Credentials {
 // http to https (on the same port, or from 80 to 443). Never to another host
 // or port, and never from https down to http.
 bool credentialsMayGoTo(const QUrl& url, const QUrl& typedFor);
-
-// Fills Qt's authenticator so that the credentials go out as UTF-8, for
-// Basic and Digest alike.
-void answerChallenge(QAuthenticator& authenticator, const Credentials& credentials);
 
 } // namespace parlowen

@@ -51,6 +51,23 @@ QString toString(LoadError error)
         return QStringLiteral("The device sent a damaged answer that cannot be read safely. Trying again "
                               "will not help: restart the device, or check for a proxy or security program "
                               "that alters web traffic.");
+    case LoadError::NtlmSignIn:
+        return QStringLiteral("The router asks for NTLM sign-in, which Parlowen does not support. "
+                              "Switch the router's web interface to Basic or Digest sign-in if it offers "
+                              "that.");
+    case LoadError::NegotiateSignIn:
+        return QStringLiteral("The router asks for Negotiate (Kerberos) sign-in, which Parlowen does not "
+                              "support. Switch the router's web interface to Basic or Digest sign-in if it "
+                              "offers that.");
+    case LoadError::DigestVariant:
+        return QStringLiteral("The router asks for Digest sign-in with a hash other than MD5 and SHA-256, or "
+                              "with a protection other than \"auth\", which Parlowen does not support. "
+                              "Switch the router's web interface to Basic or Digest sign-in with MD5 or "
+                              "SHA-256 if it offers that.");
+    case LoadError::UnknownSignIn:
+        return QStringLiteral("The router asks for a sign-in method that Parlowen does not support: only "
+                              "Basic and Digest sign-in are. Switch the router's web interface to one of "
+                              "them if it offers that.");
     case LoadError::Other:
         break;
     }

@@ -21,6 +21,10 @@ enum class LoadError {
     ProxyFailure,      // the configured proxy could not be used
     CutOffAnswer,      // the connection ended before the announced end of the answer
     DamagedAnswer,     // framing or compression that cannot be read as it stands
+    NtlmSignIn,        // the password is asked for only by NTLM, which is never answered
+    NegotiateSignIn,   // likewise for Negotiate (Kerberos)
+    DigestVariant,     // Digest with a hash or protection other than MD5 or SHA-256 with "auth"
+    UnknownSignIn,     // a sign-in method other than Basic, Digest, NTLM and Negotiate
     Other,
 };
 
