@@ -1,6 +1,7 @@
 // Tests of what --if-changed remembers between runs: the state file, and the
 // guard that keeps it from ever being the settings file or a pipe.
 #include "cli/checkcommand.h"
+#include "common/filesizelimit.h"
 #include "settings/laststate.h"
 #include "support/testfiles.h"
 
@@ -204,6 +205,7 @@ private slots:
         const QString path = m_dir->filePath("state");
         QVERIFY(writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.7")));
         const QByteArray before = readBytes(path);
+        makeFileSizeLimitAnError(); // as the programs do first thing
         struct rlimit old = {};
         ::getrlimit(RLIMIT_FSIZE, &old);
         const struct rlimit limited = {16, old.rlim_max};
