@@ -5,6 +5,15 @@
 
 namespace parlowen {
 
+namespace {
+QString unsupportedSignIn(QStringView method)
+{
+    return QStringLiteral("The router asks for %1 sign-in, which Parlowen does not support. Switch the "
+                          "router's web interface to Basic or Digest sign-in if it offers that.")
+        .arg(method);
+}
+} // namespace
+
 QString toString(LoadError error)
 {
     switch (error) {
@@ -52,13 +61,9 @@ QString toString(LoadError error)
                               "will not help: restart the device, or check for a proxy or security program "
                               "that alters web traffic.");
     case LoadError::NtlmSignIn:
-        return QStringLiteral("The router asks for NTLM sign-in, which Parlowen does not support. "
-                              "Switch the router's web interface to Basic or Digest sign-in if it offers "
-                              "that.");
+        return unsupportedSignIn(u"NTLM");
     case LoadError::NegotiateSignIn:
-        return QStringLiteral("The router asks for Negotiate (Kerberos) sign-in, which Parlowen does not "
-                              "support. Switch the router's web interface to Basic or Digest sign-in if it "
-                              "offers that.");
+        return unsupportedSignIn(u"Negotiate (Kerberos)");
     case LoadError::DigestVariant:
         return QStringLiteral("The router asks for Digest sign-in with a hash other than MD5 and SHA-256, or "
                               "with a protection other than \"auth\", which Parlowen does not support. "
