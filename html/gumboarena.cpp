@@ -48,19 +48,20 @@ void GumboArena::deallocate(void* arena, void* block)
 
 void* GumboArena::take(std::size_t size)
 {
-    checkTime();
+    checkTimeAndCancel();
     const std::size_t grains = (size + kGrain - 1) / kGrain + 1; // with the header
     return grains <= kSmallClasses ? takeSmall(grains) : takeLarge(size);
 }
 
 // Gumbo allocates all along a parse, its slow paths included; reading the
-// clock at every thousandth allocation costs nothing measurable.
-void GumboArena::checkTime()
+// clock and the cancel flag at every thousandth allocation costs nothing
+// measurable.
+void GumboArena::checkTimeAndCancel()
 {
     if (m_takesUntilClock-- > 0)
         return;
     m_takesUntilClock = 1024;
-    if (threadCpuNs() > m_cpuDeadlineNs)
+    if (threadCpuNs() > m_cpuDeadlineNs || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
         overBudget();
 }
 

@@ -15,6 +15,7 @@
 #include <QByteArrayView>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -23,9 +24,12 @@ namespace parlowen {
 
 class GumboArena {
 public:
-    // Small pages get small slabs, so that parsing one costs no more than it needs.
-    GumboArena(std::size_t budgetBytes, std::size_t pageBytes)
-        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes)
+    // Small pages get small slabs, so that parsing one costs no more than it
+    // needs. Once cancelled is set, from any thread, the parse stops as if
+    // over budget, within a thousand allocations.
+    GumboArena(std::size_t budgetBytes, std::size_t pageBytes, const std::atomic<bool>* cancelled = nullptr)
+        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes),
+          m_cancelled(cancelled)
     {}
     ~GumboArena();
     GumboArena(const GumboArena&) = delete;
@@ -51,7 +55,7 @@ private:
     static void* allocate(void* arena, std::size_t size);
     static void deallocate(void* arena, void* block);
     void* take(std::size_t size);
-    void checkTime();
+    void checkTimeAndCancel();
     void* takeSmall(std::size_t grains);
     void* takeLarge(std::size_t size);
     void give(void* block);
@@ -64,6 +68,7 @@ private:
 
     std::size_t m_budget;
     std::size_t m_slabBytes;
+    const std::atomic<bool>* m_cancelled;
     std::size_t m_footprint = 0;
     std::vector<char*> m_slabs;
     char* m_next = nullptr;

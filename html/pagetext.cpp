@@ -131,9 +131,10 @@ struct Parsed {
 
 // One parse of the prepared page; with the placeholders in it, nullopt
 // when gumbo put one where the original run would not have been text.
-std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared)
+std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared,
+                                     const std::atomic<bool>* cancelled)
 {
-    GumboArena arena(treeBudget(utf8Html.size()), std::size_t(utf8Html.size()));
+    GumboArena arena(treeBudget(utf8Html.size()), std::size_t(utf8Html.size()), cancelled);
     const GumboOutput* tree = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html);
     if (!tree)
         return Parsed{};
@@ -147,7 +148,7 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the
 // time the caller widens the text to a QString.
 std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders,
-                                        InnerTextTrace* trace)
+                                        InnerTextTrace* trace, const std::atomic<bool>* cancelled = nullptr)
 {
     // Placeholders hold original bytes; gumbo would have replaced invalid
     // UTF-8 in them, so they are only used on valid input.
@@ -156,13 +157,13 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
         const PreparedHtml prepared = prepareHtml(utf8Html, TextPlaceholders::On);
         if (trace)
             trace->placeholders = qsizetype(prepared.runs.size());
-        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared)) {
+        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, cancelled)) {
             if (trace)
                 trace->placeholdersAccepted = parsed->placeholdersAccepted;
             return std::move(parsed->text);
         }
     }
-    return std::move(parseAndRender(utf8Html, prepareHtml(utf8Html, TextPlaceholders::Off))->text);
+    return std::move(parseAndRender(utf8Html, prepareHtml(utf8Html, TextPlaceholders::Off), cancelled)->text);
 }
 
 } // namespace
@@ -173,6 +174,8 @@ QString toString(PageTextError error)
     case PageTextError::TooComplex:
         return QStringLiteral("The page is too complex to read: it nests or repeats elements far beyond "
                               "what a real page does.");
+    case PageTextError::Cancelled:
+        return QStringLiteral("The page was no longer wanted, so it was not read to the end.");
     }
     return {};
 }
@@ -191,7 +194,8 @@ Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html)
     return innerTextOfHtml(utf8Html, TextPlaceholders::On, nullptr);
 }
 
-Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType)
+Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
+                                              const std::atomic<bool>* cancelled)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
     const Charset charset = sniffCharset(body, contentType, plainText);
@@ -200,8 +204,10 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
         const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
         if (plainText)
             return normalisedPlainText(utf8);
-        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr);
+        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr, cancelled);
     }
+    if (cancelled && cancelled->load())
+        return PageTextError::Cancelled;
     if (!text)
         return PageTextError::TooComplex;
     // Only the text is left when it widens to UTF-16.

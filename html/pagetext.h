@@ -12,12 +12,16 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
+
 namespace parlowen {
 
 enum class PageTextError {
     // The page would need more memory to parse than a page of its size may
     // take: it nests or repeats elements far beyond any real page.
     TooComplex,
+    // Whoever asked for the text no longer wants it.
+    Cancelled,
 };
 
 QString toString(PageTextError error);
@@ -25,7 +29,9 @@ QString toString(PageTextError error);
 // contentType is the raw Content-Type header value, possibly empty.
 // text/plain is shown as preformatted text; anything else is parsed as HTML.
 // The body is taken by value so that a large page is not kept twice.
-Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType);
+// Setting cancelled, from any thread, ends a long parse within milliseconds.
+Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
+                                              const std::atomic<bool>* cancelled = nullptr);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);

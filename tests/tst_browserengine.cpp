@@ -4,6 +4,7 @@
 #include "support/testcertificate.h"
 #include "web/browserengine.h"
 
+#include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -545,6 +546,46 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(done(), 1, 60000);
         COMPARE_ERROR(document().loadError(), LoadError::PageTooComplex);
         QVERIFY(!document().body().innerText().contains("WAN IP is"));
+    }
+
+    // Pages that each take seconds to parse, given up once their bodies are
+    // in: the small page after them is read at once, and the engine goes
+    // without waiting for any of them, as a program that ends must.
+    void aParseNoLongerWantedHoldsUpNeitherTheNextPageNorTheEnd()
+    {
+        m_server->setRoute("/slow", {.body = QByteArray("<a><b></a>").repeated(100000)});
+        m_server->setRoute("/small", {.body = "<p>WAN IP is 192.0.2.7</p>"});
+        for (int page = 1; page <= 3; ++page) {
+            m_engine->Navigate(m_server->url("/slow"));
+            QTRY_COMPARE(m_server->requests().size(), page);
+            QTest::qWait(300); // the body arrives and its parse begins
+        }
+        QElapsedTimer clock;
+        clock.start();
+        m_engine->Navigate(m_server->url("/small"));
+        QTRY_COMPARE_WITH_TIMEOUT(done(), 1, 60000);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(document().body().innerText(), QStringLiteral("WAN IP is 192.0.2.7"));
+        m_engine->Navigate(m_server->url("/slow"));
+        QTRY_COMPARE(m_server->requests().size(), 5);
+        QTest::qWait(300);
+        clock.restart();
+        m_engine.reset();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // The deadline is the network's: a page that arrived in time is read to
+    // the end, and a slow read is never blamed on the device.
+    void aSlowReadIsNotTheDevicesDelay()
+    {
+        BrowserLimits limits;
+        limits.timeout = 200ms;
+        m_engine->setLimits(limits);
+        m_server->setRoute("/slow",
+                           {.body = QByteArray("<a><b></a>").repeated(40000) + "<p>WAN IP is 192.0.2.7"});
+        m_engine->Navigate(m_server->url("/slow"));
+        QTRY_COMPARE_WITH_TIMEOUT(done(), 1, 60000);
+        QVERIFY2(document().loadError() != LoadError::TimedOut, qPrintable(document().body().innerText()));
     }
 
     void honoursTheProxyEnvironment_data()

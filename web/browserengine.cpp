@@ -4,12 +4,12 @@
 
 #include "web/answerbody.h"
 #include "web/credentials.h"
+#include "web/pagetextworker.h"
 #include "web/replyerror.h"
 #include "web/signin.h"
 
 #include "html/pagetext.h"
 
-#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -18,7 +18,6 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <functional>
 #include <utility>
@@ -65,6 +64,9 @@ struct BrowserEngine::Private {
     int redirects = 0;
     QByteArray body;
 
+    // Last, so that it goes first: its thread may still post to the engine.
+    PageTextWorker pageText;
+
     void navigate(const QString& url);
     QNetworkAccessManager* newManager();
     void cancel();
@@ -86,6 +88,7 @@ void BrowserEngine::Private::cancel()
 {
     ++generation;
     deadline.stop();
+    pageText.cancel();
     if (reply) {
         QNetworkReply* old = reply;
         reply = nullptr;
@@ -305,26 +308,21 @@ void BrowserEngine::Private::onFinished()
     render(std::move(unpacked).value(), contentType, status.toInt());
 }
 
-// A page of many megabytes takes a while to parse: that happens on a worker
-// thread, so a window stays responsive and can be closed meanwhile. The
-// load's deadline keeps running until the text is there, and a navigation in
-// the meantime drops it.
+// A page of many megabytes takes a while to parse: that happens on the
+// engine's own thread, so a window stays responsive and can be closed
+// meanwhile. The network's deadline is over once the body is in; the parse
+// has a budget of its own, and a navigation in the meantime stops it.
 void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
 {
-    using Watcher = QFutureWatcher<Result<QString, PageTextError>>;
-    auto* watcher = new Watcher(q); // deletes itself once finished, or goes with the engine
-    QObject::connect(watcher, &Watcher::finished, q, [this, watcher, expected = generation, status] {
-        watcher->deleteLater();
-        if (generation != expected)
-            return;
-        Result<QString, PageTextError> text = watcher->result();
-        if (!text)
-            return fail(LoadError::PageTooComplex);
-        complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
-    });
-    watcher->setFuture(QtConcurrent::run([page = std::move(page), contentType]() mutable {
-        return renderPageText(std::move(page), contentType);
-    }));
+    deadline.stop();
+    pageText.render(std::move(page), std::move(contentType), q,
+                    [this, expected = generation, status](Result<QString, PageTextError> text) {
+                        if (generation != expected)
+                            return;
+                        if (!text)
+                            return fail(LoadError::PageTooComplex);
+                        complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
+                    });
 }
 
 void BrowserEngine::Private::fail(LoadError error)
