@@ -351,9 +351,8 @@ void Form1::PageCompleted(const QString& url)
     const std::optional<QString> address = extractWanAddress(pageText);
     if (!address) {
         setStage(Stage::Idle);
-        const QString loadError =
-            page.loadError() == LoadError::None ? QString() : toString(page.loadError());
-        const std::optional<QString> reason = whyNoAddress({page.httpStatus(), loadError, pageText});
+        const std::optional<QString> reason =
+            whyNoAddress({page.httpStatus(), page.loadErrorWords(), pageText});
         report(noAddressMessage(reason.value_or(QString())), MessageIcon::Critical);
         return;
     }
@@ -388,9 +387,8 @@ void Form1::StatusTextChanged(const QString& text)
         return;
     setStage(Stage::Idle);
 
-    const QString loadError =
-        document.loadError() == LoadError::None ? QString() : toString(document.loadError());
-    const AnswerJudgement judgement = judgeAnswer({document.httpStatus(), loadError, pageText});
+    const AnswerJudgement judgement =
+        judgeAnswer({document.httpStatus(), document.loadErrorWords(), pageText});
     QStringList detail{judgement.reason};
     if (judgement.outcome == UpdateOutcome::Accepted) {
         detail = QStringList{addressWarning(txtWANIP->text()).value_or(QString()),

@@ -57,7 +57,7 @@ bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl)
     return documentUrl.contains(serviceUrl, Qt::CaseInsensitive);
 }
 
-AnswerJudgement judgeAnswer(const ProviderAnswer& answer)
+AnswerJudgement judgeAnswer(const LoadedPage& answer)
 {
     if (!answer.loadErrorWords.isEmpty()) {
         return {UpdateOutcome::NotAccepted,

@@ -1,6 +1,8 @@
 #pragma once
 // Judging the provider's answer to an update.
 
+#include "check/loadedpage.h"
+
 #include <QString>
 
 namespace parlowen {
@@ -16,13 +18,6 @@ bool isPageDoneStatus(const QString& statusText);
 // every address, the empty page included, so it matches none.
 bool isServiceAnswer(const QString& documentUrl, const QString& serviceUrl);
 
-// What is known of the provider's answer once its load has ended.
-struct ProviderAnswer {
-    int httpStatus = 0;     // 0 when no HTTP answer came
-    QString loadErrorWords; // why the load failed, for the user; empty when an answer arrived
-    QString text;           // the answer's page text
-};
-
 struct AnswerJudgement {
     UpdateOutcome outcome = UpdateOutcome::NotAccepted;
     // Why the update was not accepted, as a sentence the window and the
@@ -36,7 +31,7 @@ struct AnswerJudgement {
 // Otherwise the reason names, in this order, a load that failed, a refusal
 // code and its meaning, an error page's HTTP status, or an answer that just
 // does not say yes.
-AnswerJudgement judgeAnswer(const ProviderAnswer& answer);
+AnswerJudgement judgeAnswer(const LoadedPage& answer);
 
 // The reason when the service URL is blank: the address had nowhere to go.
 QString noServiceUrlReason();

@@ -5,7 +5,7 @@
 
 namespace parlowen {
 
-std::optional<QString> whyNoAddress(const RouterPageResult& page)
+std::optional<QString> whyNoAddress(const LoadedPage& page)
 {
     if (!page.loadErrorWords.isEmpty())
         return QStringLiteral("the router's page could not be loaded. %1").arg(page.loadErrorWords);

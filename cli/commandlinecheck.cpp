@@ -84,8 +84,7 @@ QString quoted(const QString& text)
 
 std::optional<QString> reasonForNoAddress(const HtmlDocument& page)
 {
-    const QString loadError = page.loadError() == LoadError::None ? QString() : toString(page.loadError());
-    return whyNoAddress({page.httpStatus(), loadError, page.body().innerText()});
+    return whyNoAddress({page.httpStatus(), page.loadErrorWords(), page.body().innerText()});
 }
 
 CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
@@ -165,8 +164,8 @@ void CommandLineCheck::answerCompleted()
     }
     // An error page is judged like any other answer, as the window does:
     // it never says "updated successfully".
-    const AnswerJudgement judgement = judgeAnswer(
-        {answer.httpStatus(), arrived ? QString() : toString(answer.loadError()), answer.body().innerText()});
+    const AnswerJudgement judgement =
+        judgeAnswer({answer.httpStatus(), answer.loadErrorWords(), answer.body().innerText()});
     if (!judgement.reason.isEmpty())
         m_console.failure(QStringLiteral("Reason: %1").arg(judgement.reason));
     const UpdateOutcome outcome = judgement.outcome;

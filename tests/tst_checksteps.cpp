@@ -212,28 +212,28 @@ void TestCheckSteps::serviceUrlProblems()
 
 void TestCheckSteps::reasonForNoAddress_data()
 {
-    QTest::addColumn<RouterPageResult>("page");
+    QTest::addColumn<LoadedPage>("page");
     QTest::addColumn<QString>("reason"); // empty: an address is found
     const QString log = QStringLiteral("WAN IP is 203.0.113.7\r\n");
-    QTest::newRow("a page with the address") << RouterPageResult{200, {}, log} << QString();
+    QTest::newRow("a page with the address") << LoadedPage{200, {}, log} << QString();
     QTest::newRow("a load error gives its own words")
-        << RouterPageResult{0, "The device took too long to answer.", {}}
+        << LoadedPage{0, "The device took too long to answer.", {}}
         << "the router's page could not be loaded. The device took too long to answer.";
     QTest::newRow("a refused password")
-        << RouterPageResult{401, {}, "Unauthorized"} << "the router refused the password (HTTP 401)";
+        << LoadedPage{401, {}, "Unauthorized"} << "the router refused the password (HTTP 401)";
     QTest::newRow("a forbidden page")
-        << RouterPageResult{403, {}, {}} << "the router refused the password (HTTP 403)";
-    QTest::newRow("no such page") << RouterPageResult{404, {}, "Not Found"} << "the page was not found";
-    QTest::newRow("another status") << RouterPageResult{500, {}, {}} << "the router answered HTTP 500";
-    QTest::newRow("no marker") << RouterPageResult{200, {}, "WAN IP: 203.0.113.7\r\n"}
+        << LoadedPage{403, {}, {}} << "the router refused the password (HTTP 403)";
+    QTest::newRow("no such page") << LoadedPage{404, {}, "Not Found"} << "the page was not found";
+    QTest::newRow("another status") << LoadedPage{500, {}, {}} << "the router answered HTTP 500";
+    QTest::newRow("no marker") << LoadedPage{200, {}, "WAN IP: 203.0.113.7\r\n"}
                                << "the page has no \"WAN IP is \" line";
     QTest::newRow("a marker on the last line")
-        << RouterPageResult{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it";
+        << LoadedPage{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it";
 }
 
 void TestCheckSteps::reasonForNoAddress()
 {
-    QFETCH(RouterPageResult, page);
+    QFETCH(LoadedPage, page);
     QFETCH(QString, reason);
     const std::optional<QString> why = whyNoAddress(page);
     QCOMPARE(why.has_value(), !reason.isEmpty());

@@ -315,10 +315,9 @@ void BrowserEngine::Private::onFinished()
 void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
 {
     deadline.stop();
+    // cancel() stops the worker too, so whatever arrives here is still wanted.
     pageText.render(std::move(page), std::move(contentType), q,
-                    [this, expected = generation, status](Result<QString, PageTextError> text) {
-                        if (generation != expected)
-                            return;
+                    [this, status](Result<QString, PageTextError> text) {
                         if (!text)
                             return fail(LoadError::PageTooComplex);
                         complete(HtmlDocument(requestedUrl, std::move(text).value(), status));

@@ -147,20 +147,31 @@ QByteArray quoted(const QByteArray& text)
     return result + '"';
 }
 
+// What to blame when nothing can be answered: a Digest we cannot answer is
+// the nearest to one we can, so its words help most, then NTLM's.
+int blameRank(LoadError error)
+{
+    switch (error) {
+    case LoadError::DigestVariant:
+        return 3;
+    case LoadError::NtlmSignIn:
+        return 2;
+    case LoadError::NegotiateSignIn:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 Result<SignIn, LoadError> chooseSignIn(const QByteArray& wwwAuthenticate)
 {
     std::optional<SignIn> best;
-    // What to blame when nothing can be answered: a Digest we cannot answer
-    // is the nearest to one we can, so its words help most.
     LoadError refusal = LoadError::UnknownSignIn;
     const auto blame = [&refusal](LoadError error) {
-        const QList<LoadError> order{LoadError::UnknownSignIn, LoadError::NegotiateSignIn,
-                                     LoadError::NtlmSignIn, LoadError::DigestVariant};
-        refusal = std::max(refusal, error, [&order](LoadError a, LoadError b) {
-            return order.indexOf(a) < order.indexOf(b);
-        });
+        if (blameRank(error) > blameRank(refusal))
+            refusal = error;
     };
     for (const Challenge& challenge : challenges(wwwAuthenticate)) {
         std::optional<SignIn> candidate;
