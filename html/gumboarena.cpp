@@ -4,10 +4,11 @@
 
 #include "html/gumboarena.h"
 
+#include "html/gumbohooks.h"
+
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 namespace parlowen {
@@ -16,13 +17,17 @@ namespace {
 
 constexpr GumboArena::Header kLarge = GumboArena::Header(1) << (sizeof(GumboArena::Header) * 8 - 1);
 
-// This thread's processor time, so that a busy machine does not make a page
-// look more complex than it is.
-long long threadCpuNs()
+// How often the budget and the cancel flag are looked at: a few
+// milliseconds of gumbo's work at most.
+constexpr std::uint64_t kStepsBetweenCheckpoints = std::uint64_t(1) << 18;
+
+// What one allocation counts for each entry of gumbo's two lists.
+constexpr std::uint64_t kStepsPerOpenElement = 2;
+constexpr std::uint64_t kStepsPerFormattingElement = 2;
+
+std::uint64_t lengthOf(const GumboVector* list)
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+    return list ? list->length : 0;
 }
 
 } // namespace
@@ -46,22 +51,28 @@ void GumboArena::deallocate(void* arena, void* block)
         static_cast<GumboArena*>(arena)->give(block);
 }
 
+// gumbo allocates for every tag and every node it makes, and for each of
+// those it may walk its stack of open elements and its list of active
+// formatting elements in loops of its own, which no hook sees. Such a loop
+// tests each element it passes against a set of up to a dozen tags, or
+// compares its attributes, so a step of one costs several of a list search.
 void* GumboArena::take(std::size_t size)
 {
-    checkTimeAndCancel();
+    addWork(1 + kStepsPerOpenElement * lengthOf(m_openElements) +
+            kStepsPerFormattingElement * lengthOf(m_activeFormatting));
     const std::size_t grains = (size + kGrain - 1) / kGrain + 1; // with the header
     return grains <= kSmallClasses ? takeSmall(grains) : takeLarge(size);
 }
 
-// Gumbo allocates all along a parse, its slow paths included; reading the
-// clock and the cancel flag at every thousandth allocation costs nothing
-// measurable.
-void GumboArena::checkTimeAndCancel()
+std::uint64_t GumboArena::workBudget(std::size_t pageBytes)
 {
-    if (m_takesUntilClock-- > 0)
-        return;
-    m_takesUntilClock = 1024;
-    if (threadCpuNs() > m_cpuDeadlineNs || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
+    return kWorkPerPageByte * pageBytes + kWorkForAnyPage;
+}
+
+void GumboArena::checkpoint()
+{
+    m_nextCheckpoint = m_work + kStepsBetweenCheckpoints;
+    if (m_work > m_workBudget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
         overBudget();
 }
 
@@ -136,7 +147,7 @@ void GumboArena::overBudget()
     std::longjmp(*static_cast<std::jmp_buf*>(m_escape), 1);
 }
 
-const GumboOutput* GumboArena::parse(QByteArrayView utf8)
+const GumboOutput* GumboArena::parse(QByteArrayView utf8, std::uint64_t workDone)
 {
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &GumboArena::allocate;
@@ -144,13 +155,24 @@ const GumboOutput* GumboArena::parse(QByteArrayView utf8)
     options.userdata = this;
     // Nothing reads gumbo's error list, and a broken page can fill it.
     options.max_errors = 0;
+    m_work = workDone;
+    m_nextCheckpoint = 0;
+    m_openElements = m_activeFormatting = nullptr;
+    const ArenaOfThisThread counting(this);
+    // The lists die with gumbo's parser, the escape with this frame.
+    const auto forget = [this] {
+        m_escape = nullptr;
+        m_openElements = m_activeFormatting = nullptr;
+    };
     std::jmp_buf escape;
     m_escape = &escape;
-    m_cpuDeadlineNs = threadCpuNs() + kCpuBudgetNs;
-    m_takesUntilClock = 0;
-    if (setjmp(escape) != 0)
+    if (setjmp(escape) != 0) {
+        forget();
         return nullptr;
-    return gumbo_parse_with_options(&options, utf8.data(), std::size_t(utf8.size()));
+    }
+    const GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), std::size_t(utf8.size()));
+    forget();
+    return output;
 }
 
 } // namespace parlowen

@@ -6,8 +6,8 @@
 // raw-text, RCDATA and script elements), and it keeps a model of the stack of
 // open elements (openelements.h). The model bounds how deep gumbo's stack
 // can grow. It does not follow the formatting elements the parser reopens,
-// so gumbo's stack can be deeper than the model for a while; what such a
-// page can cost is bounded by gumbo's memory budget (pagetext.cpp). A
+// so gumbo's stack can be deeper than the model; what such a page can cost
+// is bounded by gumbo's work budget (gumboarena.h). A
 // placeholder put where gumbo would not copy the run as text is caught after
 // parsing (see pagetext.cpp), and the page is then parsed without them.
 //
@@ -27,6 +27,7 @@
 #include "html/textplaceholders.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace parlowen {
@@ -61,6 +62,8 @@ struct Tag {
     qsizetype nameStart = 0;
     qsizetype nameLength = 0;
     qsizetype end = 0;
+    // What gumbo's tokenizer spends on the tag's attributes (see readTag).
+    std::uint64_t attributeWork = 0;
 };
 
 bool isForeignRoot(GumboTag tag)
@@ -70,14 +73,21 @@ bool isForeignRoot(GumboTag tag)
 
 class PrePass {
 public:
-    PrePass(QByteArrayView in, TextPlaceholders placeholders)
-        : m_s(in.data()), m_n(in.size()), m_placeholders(placeholders == TextPlaceholders::On)
+    PrePass(QByteArrayView in, TextPlaceholders placeholders, std::uint64_t workLimit)
+        : m_s(in.data()), m_n(in.size()), m_placeholders(placeholders == TextPlaceholders::On),
+          m_workLimit(workLimit)
     {}
 
     PreparedHtml run()
     {
         qsizetype i = 0;
         while (i < m_n) {
+            // The model's searches are bounded by its depth, so a page can
+            // make each tag cost hundreds of steps; they count as gumbo's do.
+            if (m_out.tokenizerWork + m_open.steps() > m_workLimit) {
+                m_out.overBudget = true;
+                break;
+            }
             const void* lt = std::memchr(m_s + i, '<', size_t(m_n - i));
             const qsizetype at = lt ? static_cast<const char*>(lt) - m_s : m_n;
             if (m_open.inTableStructure() && isAllWhitespace(i, at))
@@ -90,6 +100,7 @@ public:
         }
         if (m_out.changed)
             m_out.rewritten.append(m_s + m_copied, m_n - m_copied);
+        m_out.tokenizerWork += m_open.steps();
         return std::move(m_out);
     }
 
@@ -220,13 +231,16 @@ private:
         return gumbo_tagn_enum(lower, unsigned(nameLength));
     }
 
-    // Skips the attribute starting at p; false at end of input.
-    bool skipAttribute(qsizetype& p) const
+    // Skips the attribute starting at p, adding the length of its name to
+    // nameBytes; false at end of input.
+    bool skipAttribute(qsizetype& p, std::uint64_t& nameBytes) const
     {
         // An attribute name takes its first character whatever it is, even '='.
+        const qsizetype nameStart = p;
         ++p;
         while (p < m_n && !isAsciiWhitespace(m_s[p]) && m_s[p] != '/' && m_s[p] != '>' && m_s[p] != '=')
             ++p;
+        nameBytes += std::uint64_t(p - nameStart);
         while (p < m_n && isAsciiWhitespace(m_s[p]))
             ++p;
         if (p >= m_n || m_s[p] != '=')
@@ -259,6 +273,11 @@ private:
         tag.nameStart = nameStart;
         tag.nameLength = p - nameStart;
         tag.tag = tagOfName(nameStart, tag.nameLength);
+        // gumbo's tokenizer compares each attribute's name with those of
+        // every attribute before it, so a tag of many attributes costs the
+        // square of their number.
+        std::uint64_t attributes = 0;
+        std::uint64_t nameBytes = 0;
         for (;;) {
             bool slash = false;
             while (p < m_n && (isAsciiWhitespace(m_s[p]) || m_s[p] == '/')) {
@@ -272,7 +291,9 @@ private:
                 tag.end = p + 1;
                 return true;
             }
-            if (!skipAttribute(p))
+            tag.attributeWork += 2 * attributes + nameBytes / 16;
+            ++attributes;
+            if (!skipAttribute(p, nameBytes))
                 return false;
         }
     }
@@ -303,6 +324,7 @@ private:
             Tag tag;
             if (!readTag(lt + 2, tag))
                 return m_n;
+            m_out.tokenizerWork += tag.attributeWork;
             endTag(tag);
             return tag.end;
         }
@@ -311,6 +333,7 @@ private:
         Tag tag;
         if (!readTag(lt + 1, tag))
             return m_n;
+        m_out.tokenizerWork += tag.attributeWork;
         return startTag(lt, tag);
     }
 
@@ -397,6 +420,7 @@ private:
         Tag endTagInfo;
         if (!readTag(close + 2, endTagInfo))
             return m_n;
+        m_out.tokenizerWork += endTagInfo.attributeWork;
         endTag(endTagInfo);
         return endTagInfo.end;
     }
@@ -431,6 +455,7 @@ private:
     const char* m_s;
     qsizetype m_n;
     bool m_placeholders;
+    std::uint64_t m_workLimit;
     PreparedHtml m_out;
     qsizetype m_copied = 0;
     OpenElements m_open;
@@ -440,9 +465,9 @@ private:
 
 } // namespace
 
-PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders)
+PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, std::uint64_t workLimit)
 {
-    return PrePass(utf8Html, placeholders).run();
+    return PrePass(utf8Html, placeholders, workLimit).run();
 }
 
 } // namespace parlowen

@@ -1,9 +1,13 @@
 #pragma once
-// A linear scan over an HTML page, run before gumbo parses it, that keeps
-// gumbo's cost linear without changing the page's text:
+// A scan over an HTML page, run before gumbo parses it, that bounds what
+// gumbo's tree costs without changing the page's text:
 // - it follows the depth of the tree the parser builds, and where a page
 //   nests deeper than a browser would, it closes the innermost element
-//   first, so that the next one becomes its sibling, as a browser's DOM has it;
+//   first, so that the next one becomes its sibling, as a browser's DOM has
+//   it. So the elements the page writes nest at most kMaxHtmlNesting deep,
+//   and each of gumbo's searches of them costs at most that many steps; the
+//   formatting elements gumbo reopens by itself are not followed, and what
+//   they cost is counted by the arena's work budget (gumboarena.h);
 // - it hides runs of plain text behind short placeholders so that gumbo's
 //   per-character tokenizer does not see them (see textplaceholders.h);
 // - it renames svg and math, which gumbo 0.10.1 cannot parse safely, and
@@ -12,6 +16,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstdint>
 #include <vector>
 
 namespace parlowen {
@@ -36,10 +41,19 @@ struct PreparedHtml {
     std::vector<TextRun> runs;
     // End tags put in to keep the tree within kMaxHtmlNesting.
     qsizetype closedForDepth = 0;
+    // Steps of gumbo's tokenizer that its parse does not count: the
+    // comparisons of attribute names within a tag.
+    std::uint64_t tokenizerWork = 0;
+    // Set when the scan, with the work above, went past its limit and
+    // stopped: the page is too complex to read.
+    bool overBudget = false;
 };
 
 enum class TextPlaceholders { Off, On };
 
-PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders);
+// workLimit bounds the steps of the scan and of gumbo's tokenizer counted in
+// tokenizerWork; past it the scan stops with overBudget set.
+PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
+                         std::uint64_t workLimit = UINT64_MAX);
 
 } // namespace parlowen

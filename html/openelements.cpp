@@ -132,11 +132,21 @@ bool OpenElements::isRcData(GumboTag tag)
     return classOf(tag) & kRcData;
 }
 
-// Pops up to and including the nearest open element accepted by match,
-// unless stop accepts an element first.
-template <typename Match, typename Stop> void OpenElements::closeNearest(Match match, Stop stop)
+bool OpenElements::anyOpen(std::initializer_list<GumboTag> tags) const
 {
+    return std::any_of(tags.begin(), tags.end(), [this](GumboTag tag) { return m_count[tag] > 0; });
+}
+
+// Pops up to and including the nearest open element of one of the tags,
+// unless stop accepts an element first. Most searches are for an element
+// that is not open at all, and end at once.
+template <typename Stop> void OpenElements::closeNearest(std::initializer_list<GumboTag> tags, Stop stop)
+{
+    if (!anyOpen(tags))
+        return;
+    const auto match = isOneOf(tags);
     for (size_t i = m_open.size(); i-- > 0;) {
+        ++m_steps;
         if (match(m_open[i])) {
             truncate(i);
             return;
@@ -148,6 +158,7 @@ template <typename Match, typename Stop> void OpenElements::closeNearest(Match m
 
 void OpenElements::push(const OpenElement& element)
 {
+    ++m_count[element.tag];
     m_tables += element.tag == GUMBO_TAG_TABLE;
     m_foreign += element.tag == GUMBO_TAG_SVG || element.tag == GUMBO_TAG_MATH;
     m_renamed += element.renamed;
@@ -173,6 +184,8 @@ bool OpenElements::inTableStructure() const
 void OpenElements::truncate(size_t size)
 {
     for (size_t i = size; i < m_open.size(); ++i) {
+        ++m_steps;
+        --m_count[m_open[i].tag];
         m_tables -= m_open[i].tag == GUMBO_TAG_TABLE;
         m_foreign -= m_open[i].tag == GUMBO_TAG_SVG || m_open[i].tag == GUMBO_TAG_MATH;
         m_renamed -= m_open[i].renamed;
@@ -182,30 +195,30 @@ void OpenElements::truncate(size_t size)
 
 void OpenElements::popIfTop(std::initializer_list<GumboTag> tags)
 {
-    if (!m_open.empty() && isOneOf(tags)(m_open.back()))
+    if (!m_open.empty() && std::find(tags.begin(), tags.end(), m_open.back().tag) != tags.end())
         truncate(m_open.size() - 1);
 }
 
 void OpenElements::closeImplied(GumboTag tag)
 {
     if (classOf(tag) & kClosesP)
-        closeNearest(isOneOf({GUMBO_TAG_P}),
+        closeNearest({GUMBO_TAG_P},
                      [](const OpenElement& e) { return isScopeBoundary(e) || e.tag == GUMBO_TAG_BUTTON; });
     auto listBoundary = [](const OpenElement& e) {
         return (classOf(e.tag) & kSpecial) && e.tag != GUMBO_TAG_ADDRESS && e.tag != GUMBO_TAG_DIV &&
                e.tag != GUMBO_TAG_P;
     };
-    const auto tableBoundary = isOneOf({GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE});
-    const auto rowBoundary =
+    static const auto tableBoundary = isOneOf({GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE});
+    static const auto rowBoundary =
         isOneOf({GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT, GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE});
-    const auto cellBoundary = isOneOf({GUMBO_TAG_TR, GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT,
-                                       GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE});
+    static const auto cellBoundary = isOneOf({GUMBO_TAG_TR, GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT,
+                                              GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE});
     switch (tag) {
     case GUMBO_TAG_LI:
-        return closeNearest(isOneOf({GUMBO_TAG_LI}), listBoundary);
+        return closeNearest({GUMBO_TAG_LI}, listBoundary);
     case GUMBO_TAG_DD:
     case GUMBO_TAG_DT:
-        return closeNearest(isOneOf({GUMBO_TAG_DD, GUMBO_TAG_DT}), listBoundary);
+        return closeNearest({GUMBO_TAG_DD, GUMBO_TAG_DT}, listBoundary);
     case GUMBO_TAG_H1:
     case GUMBO_TAG_H2:
     case GUMBO_TAG_H3:
@@ -220,27 +233,26 @@ void OpenElements::closeImplied(GumboTag tag)
         return popIfTop({GUMBO_TAG_OPTGROUP});
     case GUMBO_TAG_TD:
     case GUMBO_TAG_TH:
-        return closeNearest(isOneOf({GUMBO_TAG_TD, GUMBO_TAG_TH}), cellBoundary);
+        return closeNearest({GUMBO_TAG_TD, GUMBO_TAG_TH}, cellBoundary);
     case GUMBO_TAG_TR:
-        return closeNearest(isOneOf({GUMBO_TAG_TR}), rowBoundary);
+        return closeNearest({GUMBO_TAG_TR}, rowBoundary);
     case GUMBO_TAG_TBODY:
     case GUMBO_TAG_THEAD:
     case GUMBO_TAG_TFOOT:
-        return closeNearest(isOneOf({GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT}), tableBoundary);
+        return closeNearest({GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT}, tableBoundary);
     case GUMBO_TAG_RB:
     case GUMBO_TAG_RTC:
     case GUMBO_TAG_RT:
     case GUMBO_TAG_RP:
         return popIfTop({GUMBO_TAG_RB, GUMBO_TAG_RT, GUMBO_TAG_RP, GUMBO_TAG_RTC});
     case GUMBO_TAG_BUTTON:
-        return closeNearest(isOneOf({GUMBO_TAG_BUTTON}), isScopeBoundary);
+        return closeNearest({GUMBO_TAG_BUTTON}, isScopeBoundary);
     // A new link closes one still open since the last marker; a new nobr
     // one still in scope (the adoption agency steps).
     case GUMBO_TAG_A:
-        return closeNearest(isOneOf({GUMBO_TAG_A}),
-                            [](const OpenElement& e) { return classOf(e.tag) & kMarker; });
+        return closeNearest({GUMBO_TAG_A}, [](const OpenElement& e) { return classOf(e.tag) & kMarker; });
     case GUMBO_TAG_NOBR:
-        return closeNearest(isOneOf({GUMBO_TAG_NOBR}), isScopeBoundary);
+        return closeNearest({GUMBO_TAG_NOBR}, isScopeBoundary);
     default:
         return;
     }
@@ -250,8 +262,11 @@ void OpenElements::endTag(GumboTag tag)
 {
     if (tag == GUMBO_TAG_HTML || tag == GUMBO_TAG_BODY || tag == GUMBO_TAG_HEAD)
         return;
+    if (m_count[tag] == 0)
+        return;
     const uint16_t cls = classOf(tag);
     for (size_t i = m_open.size(); i-- > 0;) {
+        ++m_steps;
         const OpenElement& e = m_open[i];
         if (e.tag == tag) {
             truncate(i);

@@ -4,13 +4,17 @@
 // searches, and two quirks of the parser (gumbo 0.10.1 matches an unknown
 // end tag to the innermost unknown element, whatever its name; <a> and
 // <nobr> close an open one of their kind). It does not follow formatting
-// elements the parser reopens; those only make the real stack shallower
-// than the model between the blocks that reopen them.
+// elements the parser reopens, which can make the real stack deeper than the
+// model without bound (<a><b></a> reopens one more <b> each time); gumbo's
+// work budget stops such a page.
 
 #include <gumbo.h>
 
 #include <QtGlobal>
 
+#include <array>
+#include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace parlowen {
@@ -49,12 +53,18 @@ public:
     // group or a row.
     bool inTableStructure() const;
 
+    // The elements the searches and pops have passed so far.
+    std::uint64_t steps() const { return m_steps; }
+
 private:
-    template <typename Match, typename Stop> void closeNearest(Match match, Stop stop);
+    bool anyOpen(std::initializer_list<GumboTag> tags) const;
+    template <typename Stop> void closeNearest(std::initializer_list<GumboTag> tags, Stop stop);
     void popIfTop(std::initializer_list<GumboTag> tags);
     void truncate(size_t size);
 
     std::vector<OpenElement> m_open;
+    std::array<std::uint32_t, GUMBO_TAG_LAST + 1> m_count{}; // open elements of each tag
+    std::uint64_t m_steps = 0;
     qsizetype m_tables = 0;
     qsizetype m_foreign = 0;
     qsizetype m_renamed = 0;

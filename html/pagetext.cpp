@@ -134,8 +134,11 @@ struct Parsed {
 std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared,
                                      const std::atomic<bool>* cancelled)
 {
+    if (prepared.overBudget)
+        return Parsed{};
     GumboArena arena(treeBudget(utf8Html.size()), std::size_t(utf8Html.size()), cancelled);
-    const GumboOutput* tree = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html);
+    const GumboOutput* tree =
+        arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html, prepared.tokenizerWork);
     if (!tree)
         return Parsed{};
     if (prepared.runs.empty())
@@ -154,7 +157,8 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
     // UTF-8 in them, so they are only used on valid input.
     if (placeholders == TextPlaceholders::On && utf8Html.isValidUtf8() &&
         !mayContainPlaceholderCodePoints(utf8Html)) {
-        const PreparedHtml prepared = prepareHtml(utf8Html, TextPlaceholders::On);
+        const PreparedHtml prepared =
+            prepareHtml(utf8Html, TextPlaceholders::On, GumboArena::workBudget(std::size_t(utf8Html.size())));
         if (trace)
             trace->placeholders = qsizetype(prepared.runs.size());
         if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, cancelled)) {
@@ -163,7 +167,11 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
             return std::move(parsed->text);
         }
     }
-    return std::move(parseAndRender(utf8Html, prepareHtml(utf8Html, TextPlaceholders::Off), cancelled)->text);
+    return std::move(parseAndRender(utf8Html,
+                                    prepareHtml(utf8Html, TextPlaceholders::Off,
+                                                GumboArena::workBudget(std::size_t(utf8Html.size()))),
+                                    cancelled)
+                         ->text);
 }
 
 } // namespace
