@@ -116,12 +116,13 @@ QByteArray mediaType(QByteArrayView contentType)
 // The memory gumbo's tree may take for a page of this many bytes.
 std::size_t treeBudget(qsizetype pageBytes)
 {
-    // Six times the page for gumbo's tree; with the page itself, its
-    // rewritten copy and the text, everything stays within about eight
-    // times the page, plus a constant that lets pages of a few megabytes be
-    // as odd as they like. A log of a table row a line needs about seven:
-    // a line of 100 bytes is five nodes of 128 bytes in gumbo 0.10.1.
-    return std::size_t(pageBytes) * 6 + (std::size_t(128) << 20);
+    // A log of a table row a line needs about seven times the page: a line
+    // of 100 bytes is five nodes of 128 bytes in gumbo 0.10.1, and their
+    // lists. With the page, its rewritten copy and the text beside the
+    // tree, a whole run stays within ten times the page plus 64 MiB; the
+    // constant lets a small page be as odd as it likes, but not one with a
+    // node every few bytes (a megabyte of "a<br>" is refused).
+    return std::size_t(pageBytes) * 8 + (std::size_t(32) << 20);
 }
 
 struct Parsed {
