@@ -28,6 +28,11 @@ namespace {
 
 const QString aboutBlank = QStringLiteral("about:blank");
 
+// A page this small is read on the caller's thread: a hand-off to the page
+// text thread and back costs more than a router's page takes to read, and
+// the worst page of this size (reopened formatting elements) is read in
+// about 30 ms, too soon for anyone to want to stop it.
+constexpr qsizetype InlinePageBytes = 64 * 1024;
 
 } // namespace
 
@@ -69,6 +74,7 @@ struct BrowserEngine::Private {
     bool answerChallenge();
     void onFinished();
     void render(QByteArray page, QByteArray contentType, int status);
+    void rendered(Result<QString, PageTextError> text, int status);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
     HtmlDocument errorDocument(const QString& url, LoadError error) const;
@@ -280,13 +286,19 @@ void BrowserEngine::Private::onFinished()
 void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
 {
     deadline.stop();
+    if (page.size() < InlinePageBytes)
+        return rendered(renderPageText(std::move(page), contentType), status);
     // cancel() stops the worker too, so whatever arrives here is still wanted.
-    pageText.render(std::move(page), std::move(contentType), q,
-                    [this, status](Result<QString, PageTextError> text) {
-                        if (!text)
-                            return fail(LoadError::PageTooComplex);
-                        complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
-                    });
+    pageText.render(
+        std::move(page), std::move(contentType), q,
+        [this, status](Result<QString, PageTextError> text) { rendered(std::move(text), status); });
+}
+
+void BrowserEngine::Private::rendered(Result<QString, PageTextError> text, int status)
+{
+    if (!text)
+        return fail(LoadError::PageTooComplex);
+    complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
 }
 
 void BrowserEngine::Private::fail(LoadError error)
