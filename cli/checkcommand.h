@@ -29,6 +29,7 @@ struct CommandEnvironment {
     // Where --notify tells the desktop, and where it remembers that it has.
     QString sessionBus = sessionBusOfThisLogin();
     QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString noticeModule = noticeModuleOfThisProgram();
 };
 
 // Runs the command: arguments as QCoreApplication::arguments() gives them,
