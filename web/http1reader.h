@@ -11,8 +11,10 @@
 
 namespace parlowen {
 
+// Of the whole header block: the status line, every header line and the
+// empty line that ends the block. Trailers after chunks count on.
 struct HeaderLimits {
-    qsizetype bytes = 64 * 1024; // the status line and every header line
+    qsizetype bytes = 64 * 1024;
     int lines = 1000;
 };
 
