@@ -4,9 +4,13 @@
 # script, all against parlowen-simulator in a private network namespace.
 # Prints a Markdown table of median wall time (hyperfine), median CPU time
 # (user + system, children included) and median peak RSS (the rusage that
-# /usr/bin/time -v reports).
+# /usr/bin/time -v reports), then parlowen-check's CPU as a multiple of that
+# of bench/qtreference, a plain Qt program making the same two loads.
 #
 #   bench/check-vs-inadyn.sh [--build-dir DIR] [--check FILE] [--simulator FILE] [--sizes "4K 1M 8M"] [--runs N]
+#                            [--only-qt]
+#
+# --only-qt measures parlowen-check and the Qt reference alone.
 #
 # Needs root or user namespaces, hyperfine, curl and python3; inadyn and ddclient
 # are measured when installed (Debian packages of those names). They resolve
@@ -22,6 +26,7 @@ check=''
 simulator=''
 sizes="4K 1M 8M"
 runs=30
+only_qt=''
 while [ $# -gt 0 ]; do
     case "$1" in
     --build-dir) build_dir=$2; shift ;;
@@ -29,6 +34,7 @@ while [ $# -gt 0 ]; do
     --simulator) simulator=$2; shift ;;
     --sizes) sizes=$2; shift ;;
     --runs) runs=$2; shift ;;
+    --only-qt) only_qt=--only-qt ;;
     -h | --help) sed -n '2,/^set -e/s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "check-vs-inadyn: unknown option $1 (try --help)" >&2; exit 3 ;;
     esac
@@ -55,7 +61,7 @@ if [ -z "${PARLOWEN_BENCH_IN_NETNS:-}" ]; then
         fail "cannot create a private network namespace (needs root or user namespaces); nothing was run."
     fi
     exec env -u http_proxy -u https_proxy -u HTTP_PROXY -u HTTPS_PROXY -u all_proxy -u ALL_PROXY \
-        PARLOWEN_BENCH_IN_NETNS=1 "${ns[@]}" "$self" --build-dir "$build_dir" --check "$check" --simulator "$simulator" --sizes "$sizes" --runs "$runs"
+        PARLOWEN_BENCH_IN_NETNS=1 "${ns[@]}" "$self" --build-dir "$build_dir" --check "$check" --simulator "$simulator" --sizes "$sizes" --runs "$runs" $only_qt
 fi
 ip link set lo up
 # Belt and braces: if anything but loopback is here, this is not our namespace.
@@ -67,6 +73,8 @@ for tool in hyperfine curl python3; do
     command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install $tool)"
 done
 [ -x "$check" ] || fail "$check is missing; build the target parlowen-check"
+reference=$build_dir/bench/qtreference
+[ -x "$reference" ] || fail "$reference is missing; configure with -DPARLOWEN_BUILD_BENCHMARKS=ON and build qtreference"
 [ -x "$simulator" ] || fail "$simulator is missing; build the target parlowen-simulator (BUILD_TESTING=ON)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parlowen-bench.XXXXXX")
@@ -140,22 +148,29 @@ curl -s "http://127.0.0.1:8080/dyn.asp?username=$user&password=$password&hostnam
 SH
 chmod +x "$work/curl-grep.sh"
 
-names=(parlowen-check)
-commands=("$check --settings $work/Settings.ini")
-if command -v inadyn >/dev/null; then
+names=(parlowen-check "Qt reference")
+commands=("$check --settings $work/Settings.ini"
+    "$reference http://127.0.0.1/doc/syslog.htm admin $router_password http://127.0.0.1:8080/dyn.asp?username=$user&password=$password&hostname=$host")
+if [ -n "$only_qt" ]; then
+    :
+elif command -v inadyn >/dev/null; then
     names+=("inadyn (curl checkip-command)")
     commands+=("inadyn --once --force --foreground --no-pidfile -l err -f $work/inadyn.conf --cache-dir $work/inadyn-cache")
 else
     echo "check-vs-inadyn: inadyn not installed; left out" >&2
 fi
-if command -v ddclient >/dev/null; then
+if [ -n "$only_qt" ]; then
+    :
+elif command -v ddclient >/dev/null; then
     names+=("ddclient (use=fw)")
     commands+=("ddclient -daemon=0 -foreground -force -quiet -file $work/ddclient.conf -cache $work/ddclient.cache")
 else
     echo "check-vs-inadyn: ddclient not installed; left out" >&2
 fi
-names+=("curl + grep")
-commands+=("$work/curl-grep.sh")
+[ -n "$only_qt" ] || {
+    names+=("curl + grep")
+    commands+=("$work/curl-grep.sh")
+}
 
 updates() { grep -c 'updated successfully' "$work/simulator.log" || true; }
 
@@ -200,7 +215,7 @@ for _ in range(runs):
 print(statistics.median(cpu), statistics.median(rss))
 PY2
 }
-cpu_runs=$(( runs < 15 ? runs : 15 ))
+cpu_runs=$runs
 
 results=$work/results.tsv
 : >"$results"
@@ -237,4 +252,9 @@ print("| page | client | wall (median) | CPU user+sys (median) | peak RSS (media
 print("|------|--------|---------------|-----------------------|-------------------|")
 for size, name, wall, cpu, rss in rows:
     print(f"| {size}iB | {name} | {float(wall)*1000:.1f} ms | {float(cpu)*1000:.1f} ms | {float(rss)/1024:.1f} MB |")
+cpu = {(size, name): float(c) for size, name, _, c, _ in rows}
+for size in dict.fromkeys(size for size, *_ in rows):
+    if (size, "parlowen-check") in cpu and cpu.get((size, "Qt reference")):
+        print(f"\n{size}iB: parlowen-check takes {cpu[(size, 'parlowen-check')] / cpu[(size, 'Qt reference')]:.2f}x "
+              "the CPU of the Qt reference")
 PY

@@ -29,6 +29,8 @@ struct CommandEnvironment {
     // Where --notify tells the desktop, and where it remembers that it has.
     QString sessionBus = sessionBusOfThisLogin();
     QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // Empty for this program's own, looked for only when a notice is shown.
+    QString noticeModule{};
 };
 
 // Runs the command: arguments as QCoreApplication::arguments() gives them,

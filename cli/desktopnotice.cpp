@@ -1,60 +1,13 @@
-// A desktop notification over D-Bus, bounded in time.
+// Where a desktop notice goes, and the module that sends it.
 #include "cli/desktopnotice.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QTimer>
-#include <QVariantMap>
+#include "cli/noticemodule.h"
 
-#include <atomic>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
 
 namespace parlowen::cli {
-
-namespace {
-const QString Service = QStringLiteral("org.freedesktop.Notifications");
-const QString Path = QStringLiteral("/org/freedesktop/Notifications");
-constexpr uchar NormalUrgency = 1;
-constexpr int ServerDecidesHowLong = -1;
-
-// Each connection gets a name of its own: a second notice in one process (a
-// test's) must not pick up a connection that is being closed.
-QString connectionName()
-{
-    static std::atomic<int> count = 0;
-    return QStringLiteral("parlowen-check-notice-%1").arg(++count);
-}
-
-NoticeDelivery send(QDBusConnection& bus, const DesktopNotice& notice)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(NormalUrgency)}};
-    call << QStringLiteral("Parlowen") << 0u << QStringLiteral("parlowen") << notice.summary << notice.body
-         << QStringList() << hints << ServerDecidesHowLong;
-    QDBusPendingCallWatcher watcher(bus.asyncCall(call, int(NoticeTimeout.count())));
-    // D-Bus ends the call with an error at the timeout; the timer is the
-    // bound should that ever not happen.
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-    bound.start(NoticeTimeout + std::chrono::milliseconds(250));
-    if (!watcher.isFinished())
-        loop.exec();
-    if (!watcher.isFinished())
-        return NoticeDelivery::Unanswered;
-    const QDBusPendingReply<uint> reply = watcher;
-    if (!reply.isError())
-        return NoticeDelivery::Shown;
-    return reply.error().type() == QDBusError::NoReply || reply.error().type() == QDBusError::Timeout
-               ? NoticeDelivery::Unanswered
-               : NoticeDelivery::NotShown;
-}
-} // namespace
 
 QString sessionBusOfThisLogin()
 {
@@ -68,19 +21,29 @@ QString sessionBusOfThisLogin()
     return {};
 }
 
-NoticeDelivery showDesktopNotice(const QString& busAddress, const DesktopNotice& notice)
+QString noticeModuleOfThisProgram()
+{
+    // Beside the program in a build; where the installation puts it otherwise.
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString beside = folder + QStringLiteral("/parlowen-notice.so");
+    return QFileInfo::exists(beside) ? beside : folder + QStringLiteral("/" PARLOWEN_NOTICE_MODULE_FROM_BINDIR);
+}
+
+NoticeDelivery showDesktopNotice(const QString& modulePath, const QString& busAddress,
+                                 const DesktopNotice& notice)
 {
     if (busAddress.isEmpty())
         return NoticeDelivery::NotShown;
-    const QString name = connectionName();
-    NoticeDelivery delivery = NoticeDelivery::NotShown;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(busAddress, name);
-        if (bus.isConnected())
-            delivery = send(bus, notice);
+    // Loaded once and kept: Qt D-Bus cannot be unloaded safely.
+    static QLibrary module;
+    if (module.fileName() != modulePath) {
+        module.setFileName(modulePath);
+        module.load();
     }
-    QDBusConnection::disconnectFromBus(name);
-    return delivery;
+    const auto show = reinterpret_cast<ShowDesktopNoticeEntry>(module.resolve(PARLOWEN_NOTICE_ENTRY));
+    if (!show)
+        return NoticeDelivery::NotShown;
+    return NoticeDelivery(show(busAddress, notice.summary, notice.body, int(NoticeTimeout.count())));
 }
 
 } // namespace parlowen::cli

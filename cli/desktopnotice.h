@@ -26,9 +26,14 @@ inline constexpr std::chrono::milliseconds NoticeTimeout{1500};
 // the bus socket in $XDG_RUNTIME_DIR where one is; empty when neither.
 QString sessionBusOfThisLogin();
 
-// Sends the notice on a connection of its own, closed again before it
-// returns, and waits for the answer at most NoticeTimeout, running the
-// event loop meanwhile.
-NoticeDelivery showDesktopNotice(const QString& busAddress, const DesktopNotice& notice);
+// The parlowen-notice module that sends notices for this program.
+QString noticeModuleOfThisProgram();
+
+// Sends the notice through the module at modulePath on a connection of its
+// own, closed again before it returns, and waits for the answer at most
+// NoticeTimeout, running the event loop meanwhile. Without the module the
+// notice is not shown.
+NoticeDelivery showDesktopNotice(const QString& modulePath, const QString& busAddress,
+                                 const DesktopNotice& notice);
 
 } // namespace parlowen::cli

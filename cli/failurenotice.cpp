@@ -64,7 +64,9 @@ void tellDesktopOfOutcome(int exitCode, const QString& reason, const CommandEnvi
                                reason.isEmpty() ? advice : reason + u' ' + advice};
     // A notice that never reached a service is tried again on the next
     // failure; one that went unanswered may be on screen, so it counts.
-    if (showDesktopNotice(environment.sessionBus, notice) != NoticeDelivery::NotShown)
+    if (showDesktopNotice(environment.noticeModule.isEmpty() ? noticeModuleOfThisProgram()
+                                                             : environment.noticeModule,
+                          environment.sessionBus, notice) != NoticeDelivery::NotShown)
         create(marker);
 }
 

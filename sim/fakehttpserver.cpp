@@ -271,7 +271,16 @@ void FakeHttpServer::send(QTcpSocket* socket, const FakeResponse& response, bool
 {
     if (!response.raw.isEmpty()) {
         socket->write(response.raw);
-        socket->disconnectFromHost();
+        if (response.endless.isEmpty()) {
+            socket->disconnectFromHost();
+            return;
+        }
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, more = response.endless.repeated(100)] {
+            if (socket->bytesToWrite() < 1024 * 1024)
+                socket->write(more);
+        });
+        timer->start(1);
         return;
     }
     QByteArray head =

@@ -50,6 +50,9 @@ struct FakeResponse {
     // answer built from the fields above, and the connection is closed after
     // them: for answers that break HTTP's own rules.
     QByteArray raw{};
+    // With raw: then these bytes again and again, the connection kept open
+    // until the client goes.
+    QByteArray endless{};
 };
 
 struct RecordedRequest {

@@ -116,6 +116,8 @@ private slots:
         row("a whole gzip page is unpacked", "", "/gzip", 200, "WAN IP is 192.0.2.7");
         row("a whole deflate page is unpacked", "", "/deflate", 200, "WAN IP is 192.0.2.7");
         row("a Content-Length sent twice with one value", "", "/length-twice", 200, "WAN IP is 192.0.2.7");
+        row("900 header lines, far past Qt's 100", "", "/many-headers", 200, "WAN IP is 192.0.2.7");
+        row("an interim 100 Continue before the answer", "", "/continue", 200, "WAN IP is 192.0.2.7");
         // 403 is the first status Qt reports as a content error, not a transport one.
         row("a 403 shows the server's own page", "", "/forbidden", 403, "Router says: 403");
         row("a 500 shows the server's own page", "", "/broken", 500, "Router says: 500");
@@ -140,6 +142,10 @@ private slots:
         m_server->setRoute("/deflate", {.body = deflatePage, .headers = {{"Content-Encoding", "deflate"}}});
         m_server->setRoute("/length-twice",
                            {.raw = withLength("Content-Length: 19\r\n", "WAN IP is 192.0.2.7")});
+        m_server->setRoute("/many-headers", {.raw = withLength(QByteArray("X-Filler: 1\r\n").repeated(900),
+                                                               "WAN IP is 192.0.2.7")});
+        m_server->setRoute("/continue",
+                           {.raw = "HTTP/1.1 100 Continue\r\n\r\n" + withLength("", "WAN IP is 192.0.2.7")});
         m_server->setRoute("/fast", {.body = "fast page"});
         const QByteArray limit(1000, 'x');
         m_server->setRoute("/limit", {.contentType = "text/plain", .body = limit});
@@ -330,6 +336,24 @@ private slots:
         }
     }
 
+    // A cookie set in one navigation goes with its redirects, never with
+    // the next navigation, whatever connection the next one gets.
+    void cookiesStayWithTheirNavigation()
+    {
+        m_server->setRoute(
+            "/login",
+            {.status = 302, .headers = {{"Set-Cookie", "session=one; Path=/"}, {"Location", "/page"}}});
+        m_server->setRoute("/page", {.body = "WAN IP is 192.0.2.7"});
+        m_engine->Navigate(m_server->url("/login"));
+        QTRY_COMPARE(done(), 1);
+        m_engine->Navigate(m_server->url("/page"));
+        QTRY_COMPARE(done(), 2);
+        const QList<RecordedRequest> requests = m_server->requests();
+        QCOMPARE(requests.size(), 3);
+        QCOMPARE(requests[1].header("Cookie"), QByteArray("session=one"));
+        QCOMPARE(requests[2].header("Cookie"), QByteArray());
+    }
+
     void credentialsFollowOnlyAnUpgradeOnTheSameHost_data()
     {
         QTest::addColumn<QString>("from"); // where the typed address points
@@ -442,6 +466,16 @@ private slots:
                rawAnswer("Transfer-Encoding: chunked\r\n",
                          "fffffffffffffffffff\r\nWAN IP is 192.0.2.7\r\n0\r\n\r\n"),
                LoadError::DamagedAnswer);
+        // Qt 6.4 drops every header past 100 lines and reads a header block
+        // of any size; each of these would wait for the time limit.
+        rawRow("100,000 header lines",
+               rawAnswer(QByteArray("X-Filler: 1\r\n").repeated(100000), "WAN IP is 192.0.2.7"),
+               LoadError::DamagedAnswer);
+        rawRow("a header line of 1 MiB",
+               rawAnswer("X-Filler: " + QByteArray(1 << 20, 'a') + "\r\n", "WAN IP is 192.0.2.7"),
+               LoadError::DamagedAnswer);
+        slowRow("a header block that never ends",
+                {.raw = "HTTP/1.1 200 OK\r\n", .endless = "X-Filler: 1\r\n"}, LoadError::DamagedAnswer);
         rawRow("two different Content-Length headers",
                rawAnswer("Content-Length: 5\r\nContent-Length: 19\r\n", "WAN IP is 192.0.2.7"),
                LoadError::DamagedAnswer);
@@ -514,10 +548,6 @@ private slots:
         QTRY_COMPARE(done(), 1);
         QCOMPARE(reports(), reportsOf(url));
         QCOMPARE(document().url(), url);
-        // Qt 6.4 takes a chunk size it cannot read for 0, the end of the body,
-        // and tells no one; seeing it needs an HTTP/1.1 reader of our own.
-        QEXPECT_FAIL("a chunk size that is not a number", "Qt hides bad chunk sizes", Abort);
-        QEXPECT_FAIL("a chunk size larger than any body could be", "Qt hides bad chunk sizes", Abort);
         COMPARE_ERROR(document().loadError(), error);
         QCOMPARE(document().httpStatus(), 0);
         QStringList lines{"The page could not be loaded."};

@@ -157,7 +157,9 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     // Never the bus or the runtime folder of whoever runs the tests.
-    run.exitCode = cli::run(arguments, out, err, {[now] { return now; }, {}, m_busAddress, m_runtimeFolder});
+    run.exitCode =
+        cli::run(arguments, out, err,
+                 {[now] { return now; }, {}, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE});
     m_runs << run;
     return run;
 }

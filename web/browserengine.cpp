@@ -4,14 +4,14 @@
 
 #include "web/answerbody.h"
 #include "web/credentials.h"
+#include "web/networkmanager.h"
 #include "web/pagetextworker.h"
+#include "web/plainhttpreply.h"
 #include "web/replyerror.h"
 #include "web/signin.h"
 
 #include "html/pagetext.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -28,15 +28,11 @@ namespace {
 
 const QString aboutBlank = QStringLiteral("about:blank");
 
-// The proxy a system browser would use: on Linux, http_proxy, https_proxy and
-// no_proxy (or the desktop's settings) through Qt's libproxy backend.
-class SystemProxyFactory : public QNetworkProxyFactory {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
-    {
-        return QNetworkProxyFactory::systemProxyForQuery(query);
-    }
-};
+// A page this small is read on the caller's thread: a hand-off to the page
+// text thread and back costs more than a router's page takes to read, and
+// the worst page of this size (reopened formatting elements) is read in
+// about 30 ms, too soon for anyone to want to stop it.
+constexpr qsizetype InlinePageBytes = 64 * 1024;
 
 } // namespace
 
@@ -44,8 +40,8 @@ struct BrowserEngine::Private {
     explicit Private(BrowserEngine* engine) : q(engine) {}
 
     BrowserEngine* q;
-    // Each navigation's own, see newManager().
-    QPointer<QNetworkAccessManager> manager;
+    // Made with the first load, kept for the engine's life.
+    NetworkManager* manager = nullptr;
     BrowserLimits limits;
     HtmlDocument document;
 
@@ -68,7 +64,6 @@ struct BrowserEngine::Private {
     PageTextWorker pageText;
 
     void navigate(const QString& url);
-    QNetworkAccessManager* newManager();
     void cancel();
     void later(std::function<void()> work);
     void request(const QUrl& url, const QByteArray& authorization = {});
@@ -79,6 +74,7 @@ struct BrowserEngine::Private {
     bool answerChallenge();
     void onFinished();
     void render(QByteArray page, QByteArray contentType, int status);
+    void rendered(Result<QString, PageTextError> text, int status);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
     HtmlDocument errorDocument(const QString& url, LoadError error) const;
@@ -95,12 +91,6 @@ void BrowserEngine::Private::cancel()
         QObject::disconnect(old, nullptr, q, nullptr);
         old->abort();
         old->deleteLater();
-    }
-    if (manager) {
-        QObject::disconnect(manager, nullptr, q, nullptr);
-        // Later: this may run inside a signal of one of its replies.
-        manager->deleteLater();
-        manager = nullptr;
     }
     credentials = {};
     body.clear();
@@ -138,27 +128,12 @@ void BrowserEngine::Private::navigate(const QString& url)
     redirects = 0;
     original = parsed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
     credentials = Credentials::of(parsed);
-    manager = newManager();
+    if (!manager)
+        manager = new NetworkManager(q);
+    manager->startNavigation();
     deadline.start(limits.timeout);
     request(original);
     later([this] { emit q->StatusTextChange(QStringLiteral("Connecting to %1...").arg(original.host())); });
-}
-
-// A manager of its own for every navigation, so that nothing of one
-// navigation can reach the next. Inside a manager Qt keeps kept-alive
-// connections with the credentials last sent over them (sent again unasked on
-// the next request), a store of credentials by host and realm, TLS contexts,
-// cookies and the thread that runs the transfers. clearAccessCache() would
-// leave it to Qt's internals to reach all of that, and what they do with a
-// connection still busy with a cancelled load is not documented; a new
-// manager shares none of it by construction. Its cost is one thread per
-// navigation.
-QNetworkAccessManager* BrowserEngine::Private::newManager()
-{
-    auto* fresh = new QNetworkAccessManager(q);
-    // The manager takes ownership of its factory.
-    fresh->setProxyFactory(std::make_unique<SystemProxyFactory>().release());
-    return fresh;
 }
 
 void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authorization)
@@ -202,12 +177,8 @@ bool BrowserEngine::Private::answerChallenge()
     }
     if (challengeAnswered || credentials.isEmpty() || !credentialsMayGoTo(currentUrl, original))
         return false;
-    // The request target as Qt writes it.
-    QUrl target = currentUrl;
-    if (target.path().isEmpty())
-        target.setPath(QStringLiteral("/"));
-    const QByteArray uri = target.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
-                                            QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    // The request target as Qt writes it, and PlainHttpReply too.
+    const QByteArray uri = requestTarget(currentUrl);
     const QByteArray cnonce = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
 
     QNetworkReply* old = reply;
@@ -315,13 +286,19 @@ void BrowserEngine::Private::onFinished()
 void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
 {
     deadline.stop();
+    if (page.size() < InlinePageBytes)
+        return rendered(renderPageText(std::move(page), contentType), status);
     // cancel() stops the worker too, so whatever arrives here is still wanted.
-    pageText.render(std::move(page), std::move(contentType), q,
-                    [this, status](Result<QString, PageTextError> text) {
-                        if (!text)
-                            return fail(LoadError::PageTooComplex);
-                        complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
-                    });
+    pageText.render(
+        std::move(page), std::move(contentType), q,
+        [this, status](Result<QString, PageTextError> text) { rendered(std::move(text), status); });
+}
+
+void BrowserEngine::Private::rendered(Result<QString, PageTextError> text, int status)
+{
+    if (!text)
+        return fail(LoadError::PageTooComplex);
+    complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
 }
 
 void BrowserEngine::Private::fail(LoadError error)

@@ -26,6 +26,8 @@ LoadError loadErrorFor(QNetworkReply::NetworkError error, bool answered)
         return LoadError::TooManyRedirects;
     case QNetworkReply::InsecureRedirectError:
         return LoadError::InsecureRedirect;
+    case QNetworkReply::ProtocolFailure:
+        return LoadError::DamagedAnswer;
     case QNetworkReply::ProtocolUnknownError:
         return LoadError::InvalidAddress;
     case QNetworkReply::ProxyConnectionRefusedError:

@@ -14,9 +14,11 @@ LoadError loadErrorFor(QNetworkReply::NetworkError error, bool answered);
 // Errors that mean no usable answer arrived, even when a status line did (a
 // transfer cut off may have a 200). HTTP error statuses are not among them:
 // their pages are shown as the server sent them.
+// A framing that cannot be read (ProtocolFailure) is among them.
 inline bool isTransportFailure(QNetworkReply::NetworkError error)
 {
-    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+    return (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
+           error == QNetworkReply::ProtocolFailure;
 }
 
 } // namespace parlowen
