@@ -44,12 +44,14 @@ bool isAsciiAlnum(char c)
 }
 
 // Bytes that end a text run: each makes the tokenizer do something other
-// than copy the byte (CR is rewritten by the input stream preprocessor).
+// than copy the byte. CR is not one: the input stream preprocessor only turns
+// it into LF, which the text collector does too when it puts a run back, so
+// that a log's lines make one run rather than one each.
 const std::array<bool, 256>& runStoppers()
 {
     static const std::array<bool, 256> table = [] {
         std::array<bool, 256> t{};
-        t[uchar('<')] = t[uchar('&')] = t[uchar('\r')] = t[0] = true;
+        t[uchar('<')] = t[uchar('&')] = t[0] = true;
         return t;
     }();
     return table;

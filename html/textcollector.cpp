@@ -99,8 +99,23 @@ void TextCollector::textNode(const char* text, WhiteSpace mode)
         }
         append(p, at, mode);
         const TextRun& run = (*m_runs)[size_t(index)];
-        append(m_source + run.offset, m_source + run.offset + run.length, mode);
+        appendRun(m_source + run.offset, m_source + run.offset + run.length, mode);
         p = at + kPlaceholderBytes;
+    }
+}
+
+// A run of the page as gumbo would have read it: its input stream
+// preprocessor turns CR LF and a lone CR into LF.
+void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
+{
+    while (p < end) {
+        const void* cr = std::memchr(p, '\r', size_t(end - p));
+        if (!cr)
+            return append(p, end, mode);
+        const char* at = static_cast<const char*>(cr);
+        append(p, at, mode);
+        append("\n", "\n" + 1, mode);
+        p = at + 1 < end && at[1] == '\n' ? at + 2 : at + 1;
     }
 }
 

@@ -299,6 +299,11 @@ private slots:
                        "dddddddddddddddddddddddd",
                        101),
             true);
+        row("line ends of every kind inside runs, where they are kept",
+            "<pre>aaaaaaaaaaaaaaaaaaaaaaaa\r\nbbbbbbbbbbbbbbbbbbbbbbbb\rcccccccccccccccccccccccc\r</pre>"
+            "<textarea>dddddddddddddddddddd\r\r\neeeeeeeeeeeeeeeeeeee</textarea>"
+            "<div style=\"white-space:pre-line\">ffffffffffffffffffff \r gggggggggggggggggggg\r\n</div>",
+            true);
         row("plaintext swallows the rest of the page",
             "<plaintext>aaaaaaaaaaaaaaaaaaaaaaaaaaaa</plaintext>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false);
         row("a page that already holds plane-15 characters",
