@@ -46,7 +46,8 @@ bool isAsciiAlnum(char c)
 // Bytes that end a text run: each makes the tokenizer do something other
 // than copy the byte. CR is not one: the input stream preprocessor only turns
 // it into LF, which the text collector does too when it puts a run back, so
-// that a log's lines make one run rather than one each.
+// that a log's lines make one run rather than one each. Nor is the '&' of
+// a basicReference (textplaceholders.h).
 const std::array<bool, 256>& runStoppers()
 {
     static const std::array<bool, 256> table = [] {
@@ -123,8 +124,10 @@ private:
     void replace(qsizetype from, qsizetype to, QByteArrayView with)
     {
         if (!m_out.changed) {
+            // Room for the whole page: growing would copy it again, while
+            // pages never written to cost nothing.
             m_out.changed = true;
-            m_out.rewritten.reserve(m_n / 4);
+            m_out.rewritten.reserve(m_n + 4096);
         }
         m_out.rewritten.append(m_s + m_copied, from - m_copied);
         m_out.rewritten.append(with);
@@ -197,15 +200,22 @@ private:
                 continue;
             }
             const qsizetype start = p;
-            while (p < to && !stoppers[uchar(m_s[p])])
-                ++p;
+            while (p < to) {
+                if (!stoppers[uchar(m_s[p])]) {
+                    ++p;
+                    continue;
+                }
+                const qsizetype reference = basicReference(m_s + p, m_s + to).length;
+                if (reference == 0)
+                    break;
+                p += reference;
+            }
             if (!canStartRun(start) || !worthPlaceholder(start, p) ||
                 qsizetype(m_out.runs.size()) >= kMaxPlaceholders)
                 continue;
-            QByteArray placeholder;
-            placeholder.reserve(kPlaceholderBytes);
-            appendPlaceholder(placeholder, qsizetype(m_out.runs.size()));
-            replace(start, p, placeholder);
+            char placeholder[kPlaceholderBytes];
+            writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
+            replace(start, p, QByteArrayView(placeholder, kPlaceholderBytes));
             m_out.runs.push_back({start, p - start});
         }
     }

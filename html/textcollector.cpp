@@ -105,18 +105,28 @@ void TextCollector::textNode(const char* text, WhiteSpace mode)
 }
 
 // A run of the page as gumbo would have read it: its input stream
-// preprocessor turns CR LF and a lone CR into LF.
+// preprocessor turns CR LF and a lone CR into LF, and its tokenizer reads a
+// basicReference as its character.
 void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
 {
+    const char* from = p;
     while (p < end) {
-        const void* cr = std::memchr(p, '\r', size_t(end - p));
-        if (!cr)
-            return append(p, end, mode);
-        const char* at = static_cast<const char*>(cr);
-        append(p, at, mode);
-        append("\n", "\n" + 1, mode);
-        p = at + 1 < end && at[1] == '\n' ? at + 2 : at + 1;
+        if (*p != '\r' && *p != '&') {
+            ++p;
+            continue;
+        }
+        append(from, p, mode);
+        if (*p == '\r') {
+            append("\n", "\n" + 1, mode);
+            p += p + 1 < end && p[1] == '\n' ? 2 : 1;
+        } else {
+            const BasicReference reference = basicReference(p, end);
+            append(&reference.character, &reference.character + 1, mode);
+            p += reference.length;
+        }
+        from = p;
     }
+    append(from, end, mode);
 }
 
 void TextCollector::beginContent()
@@ -159,13 +169,15 @@ void TextCollector::appendCollapsed(const char* p, const char* end)
             ++p;
             continue;
         }
-        const char* word = p;
-        while (p < end && !isAsciiWhitespace(*p))
+        // Words apart by single spaces are already collapsed: one append
+        // for all of them rather than one a word.
+        const char* words = p;
+        while (p < end && (!isAsciiWhitespace(*p) || (*p == ' ' && p + 1 < end && !isAsciiWhitespace(p[1]))))
             ++p;
         beginContent();
         if (m_pendingSpace)
             m_out.append(' ');
-        m_out.append(word, p - word);
+        m_out.append(words, p - words);
         m_pendingSpace = false;
         m_atLineStart = false;
     }

@@ -23,7 +23,17 @@ inline bool isPlane15Lead(const char* p, const char* end)
     return end - p >= 2 && uchar(p[0]) == 0xF3 && uchar(p[1]) >= 0xB0 && uchar(p[1]) <= 0xBF;
 }
 
-void appendPlaceholder(QByteArray& out, qsizetype runNumber);
+// Writes the kPlaceholderBytes of run number runNumber to out.
+void writePlaceholder(char* out, qsizetype runNumber);
+
+// The references that escape markup in logs (&amp; &lt; &gt; &quot;) may
+// be inside a run: the tokenizer reads each as its one character, and the
+// text collector does the same when it puts the run back.
+struct BasicReference {
+    qsizetype length = 0; // 0 when p starts no such reference
+    char character = 0;
+};
+BasicReference basicReference(const char* p, const char* end);
 
 // The run number of a well-formed placeholder at p, or -1.
 qsizetype decodePlaceholder(const char* p, const char* end);
