@@ -24,6 +24,7 @@
 
 #include "html/asciitext.h"
 #include "html/openelements.h"
+#include "html/tagtraits.h"
 #include "html/textplaceholders.h"
 
 #include <array>
@@ -379,7 +380,7 @@ private:
     {
         const bool renamed = renames(tag);
         if (tag.tag == GUMBO_TAG_HTML || tag.tag == GUMBO_TAG_HEAD || tag.tag == GUMBO_TAG_BODY ||
-            (OpenElements::isVoid(tag.tag) && !renamed))
+            (hasTrait(tag.tag, kVoid) && !renamed))
             return tag.end;
         // Renamed tags are unknown elements to gumbo.
         const OpenElement element{renamed ? GUMBO_TAG_UNKNOWN : tag.tag, renamed, tag.nameStart,
@@ -398,8 +399,8 @@ private:
         m_open.push(element);
         if (tag.tag == GUMBO_TAG_PLAINTEXT)
             return m_n;
-        const bool rcData = OpenElements::isRcData(tag.tag);
-        if (!rcData && !OpenElements::isRawText(tag.tag))
+        const bool rcData = hasTrait(tag.tag, kRcData);
+        if (!rcData && !hasTrait(tag.tag, kRawText))
             return tag.end;
         const qsizetype close = findAppropriateEndTag(tag, tag.end);
         if (rcData)

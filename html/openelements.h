@@ -26,11 +26,6 @@ struct OpenElement {
 
 class OpenElements {
 public:
-    // True for the elements that never take children (br, img, ...).
-    static bool isVoid(GumboTag tag);
-    static bool isRawText(GumboTag tag);
-    static bool isRcData(GumboTag tag);
-
     // The end tags HTML lets a page leave out, for the start tag about to open.
     void closeImplied(GumboTag tag);
     void push(const OpenElement& element);
@@ -51,7 +46,7 @@ public:
 
 private:
     template <typename Match, typename Stop> void closeNearest(Match match, Stop stop);
-    void popIfTop(std::initializer_list<GumboTag> tags);
+    template <typename Match> void popIfTop(Match match);
     void truncate(size_t size);
 
     std::vector<OpenElement> m_open;
