@@ -25,13 +25,16 @@ QString Utf8Chunks::toString() &&
     qsizetype bytes = 0;
     for (const QByteArray& chunk : m_chunks)
         bytes += chunk.size();
-    QString text;
-    text.reserve(bytes); // never fewer bytes than characters
+    // Never fewer bytes than characters. Decoded in place: a piece decoded
+    // to a string of its own would be one more buffer to fault in and copy.
+    QString text(bytes, Qt::Uninitialized);
+    QChar* out = text.data();
     // One decoder for all pieces carries a character split between two.
     QStringDecoder decoder(QStringConverter::Utf8);
     for (QByteArray& chunk : m_chunks)
-        text.append(decoder.decode(std::exchange(chunk, {})));
+        out = decoder.appendToBuffer(out, std::exchange(chunk, {}));
     m_chunks.clear();
+    text.truncate(out - text.constData());
     return text;
 }
 
