@@ -1,7 +1,8 @@
 #pragma once
 // Placeholders for runs of page text. gumbo's tokenizer handles text one
-// character at a time; the pre-pass shows it a short placeholder instead of
-// each long run, and the text collector puts the run's bytes back.
+// character at a time, at a cost per character whatever the character; the
+// pre-pass shows it a placeholder of two characters instead of each run of
+// four bytes or more, and the text collector puts the run's bytes back.
 //
 // A placeholder is two code points from Unicode plane 15 (private use),
 // 4 UTF-8 bytes each; the first carries the high bits of the run number.
