@@ -120,7 +120,8 @@ void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
         }
         append(from, p, mode);
         if (*p == '\r') {
-            append("\n", "\n" + 1, mode);
+            static constexpr char kLineFeed = '\n';
+            append(&kLineFeed, &kLineFeed + 1, mode);
             p += p + 1 < end && p[1] == '\n' ? 2 : 1;
         } else {
             const BasicReference reference = basicReference(p, end);
