@@ -182,6 +182,11 @@ BENCHMARK_CAPTURE(pageTextAndWanAddress, fontLog, Layout::Font)
 
 int main(int argc, char** argv)
 {
+    // The page alone, for timing the whole parlowen-check --page-text process.
+    if (argc == 4 && std::strcmp(argv[1], "--page") == 0) {
+        const QByteArray page = logPage(std::atoll(argv[3]), Layout(std::atoi(argv[2])));
+        return std::fwrite(page.constData(), 1, size_t(page.size()), stdout) == size_t(page.size()) ? 0 : 1;
+    }
     if (argc == 4 && std::strcmp(argv[1], "--memory") == 0) {
         std::printf("%f\n", peakMemoryRatio(std::atoll(argv[3]), Layout(std::atoi(argv[2]))));
         return 0;

@@ -10,6 +10,7 @@
 #include "settings/laststate.h"
 #include "web/loaderror.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace parlowen::cli {
@@ -60,7 +61,17 @@ void Console::write(QTextStream& stream, Priority priority, const QString& line)
 
 void Console::raw(const QString& text)
 {
-    m_out << m_redactor(text);
+    // In slices: given a large page's text whole, the stream would first
+    // copy all of it into its buffer, then encode all of it at once.
+    constexpr qsizetype kSlice = 64 * 1024;
+    const QString shown = m_redactor(text);
+    for (qsizetype at = 0; at < shown.size();) {
+        qsizetype length = std::min(kSlice, shown.size() - at);
+        if (at + length < shown.size() && shown.at(at + length - 1).isHighSurrogate())
+            --length;
+        m_out << QStringView(shown).sliced(at, length);
+        at += length;
+    }
     m_out.flush();
 }
 

@@ -1,6 +1,7 @@
 #include "html/cssbox.h"
 
 #include "html/asciitext.h"
+#include "html/tagtraits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -80,120 +81,11 @@ InlineStyle parseInlineStyle(const GumboNode* node)
     return style;
 }
 
-// Elements the default style sheet never renders.
-bool isNeverRendered(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_HEAD:
-    case GUMBO_TAG_TITLE:
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_STYLE:
-    case GUMBO_TAG_TEMPLATE:
-    case GUMBO_TAG_NOSCRIPT: // browsers run scripts, so they hide it
-    case GUMBO_TAG_AREA:
-    case GUMBO_TAG_BASE:
-    case GUMBO_TAG_BASEFONT:
-    case GUMBO_TAG_DATALIST:
-    case GUMBO_TAG_LINK:
-    case GUMBO_TAG_META:
-    case GUMBO_TAG_NOEMBED:
-    case GUMBO_TAG_NOFRAMES:
-    case GUMBO_TAG_PARAM:
-    case GUMBO_TAG_RP:
-    case GUMBO_TAG_FRAMESET:
-    case GUMBO_TAG_FRAME:
-    case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_SOURCE:
-    case GUMBO_TAG_TRACK:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Line breaks the default style sheet implies around an element: 1 for a
 // block-level box, 2 for a paragraph, 0 for inline content.
 int requiredBreaks(GumboTag tag)
 {
-    switch (tag) {
-    case GUMBO_TAG_P:
-        return 2;
-    case GUMBO_TAG_HTML:
-    case GUMBO_TAG_BODY:
-    case GUMBO_TAG_ADDRESS:
-    case GUMBO_TAG_BLOCKQUOTE:
-    case GUMBO_TAG_CENTER:
-    case GUMBO_TAG_DIV:
-    case GUMBO_TAG_FIGURE:
-    case GUMBO_TAG_FIGCAPTION:
-    case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_FORM:
-    case GUMBO_TAG_HEADER:
-    case GUMBO_TAG_HR:
-    case GUMBO_TAG_LEGEND:
-    case GUMBO_TAG_LISTING:
-    case GUMBO_TAG_MAIN:
-    case GUMBO_TAG_PLAINTEXT:
-    case GUMBO_TAG_PRE:
-    case GUMBO_TAG_XMP:
-    case GUMBO_TAG_ARTICLE:
-    case GUMBO_TAG_ASIDE:
-    case GUMBO_TAG_H1:
-    case GUMBO_TAG_H2:
-    case GUMBO_TAG_H3:
-    case GUMBO_TAG_H4:
-    case GUMBO_TAG_H5:
-    case GUMBO_TAG_H6:
-    case GUMBO_TAG_HGROUP:
-    case GUMBO_TAG_NAV:
-    case GUMBO_TAG_SECTION:
-    case GUMBO_TAG_DIR:
-    case GUMBO_TAG_DD:
-    case GUMBO_TAG_DL:
-    case GUMBO_TAG_DT:
-    case GUMBO_TAG_MENU:
-    case GUMBO_TAG_OL:
-    case GUMBO_TAG_UL:
-    case GUMBO_TAG_LI:
-    case GUMBO_TAG_TABLE:
-    case GUMBO_TAG_CAPTION:
-    case GUMBO_TAG_FIELDSET:
-    case GUMBO_TAG_DETAILS:
-    case GUMBO_TAG_SUMMARY:
-    case GUMBO_TAG_OPTGROUP:
-    // Shown the way a list box shows them: one option a line.
-    case GUMBO_TAG_OPTION:
-    // Not a browser's choice: routers often show their log in a text area.
-    case GUMBO_TAG_TEXTAREA:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-bool isPreformatted(GumboTag tag)
-{
-    return tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING || tag == GUMBO_TAG_XMP ||
-           tag == GUMBO_TAG_PLAINTEXT || tag == GUMBO_TAG_TEXTAREA;
-}
-
-// Replaced elements and form controls without text of their own.
-bool isAtomic(const GumboNode* node)
-{
-    switch (node->v.element.tag) {
-    case GUMBO_TAG_IMG:
-    case GUMBO_TAG_IMAGE:
-    case GUMBO_TAG_INPUT:
-    case GUMBO_TAG_CANVAS:
-    case GUMBO_TAG_VIDEO:
-    case GUMBO_TAG_AUDIO:
-    case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_METER:
-    case GUMBO_TAG_PROGRESS:
-        return true;
-    default:
-        return false;
-    }
+    return hasTrait(tag, kParagraph) ? 2 : hasTrait(tag, kBlock) ? 1 : 0;
 }
 
 // Inside an svg drawing only text elements show text, each as a block;
@@ -237,7 +129,7 @@ bool isRendered(const GumboNode* node)
     if (node->type != GUMBO_NODE_ELEMENT)
         return node->type != GUMBO_NODE_TEMPLATE && node->type != GUMBO_NODE_COMMENT;
     const GumboElement& element = node->v.element;
-    if (element.tag_namespace == GUMBO_NAMESPACE_HTML && isNeverRendered(element.tag))
+    if (element.tag_namespace == GUMBO_NAMESPACE_HTML && hasTrait(element.tag, kNeverRendered))
         return false;
     if (hasAttribute(node, "hidden"))
         return false;
@@ -272,12 +164,12 @@ Box boxOf(const GumboNode* node, const Box& parent)
         return box;
     }
     if (node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
-        if (isAtomic(node))
+        if (hasTrait(tag, kAtomic))
             box.kind = Box::Kind::Atomic;
-        else if (tag == GUMBO_TAG_BUTTON || tag == GUMBO_TAG_SELECT)
+        else if (hasTrait(tag, kInlineBlock))
             box.kind = Box::Kind::InlineBlock;
         box.breaks = isUnknownNamed(node, "dialog") ? 1 : requiredBreaks(tag);
-        if (isPreformatted(tag))
+        if (hasTrait(tag, kPreformatted))
             box.whiteSpace = WhiteSpace::Preserve;
     }
     applyStyle(parseInlineStyle(node), box);

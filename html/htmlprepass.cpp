@@ -24,6 +24,7 @@
 
 #include "html/asciitext.h"
 #include "html/openelements.h"
+#include "html/tagtraits.h"
 #include "html/textplaceholders.h"
 
 #include <array>
@@ -45,12 +46,15 @@ bool isAsciiAlnum(char c)
 }
 
 // Bytes that end a text run: each makes the tokenizer do something other
-// than copy the byte (CR is rewritten by the input stream preprocessor).
+// than copy the byte. CR is not one: the input stream preprocessor only turns
+// it into LF, which the text collector does too when it puts a run back, so
+// that a log's lines make one run rather than one each. Nor is the '&' of
+// a basicReference (textplaceholders.h).
 const std::array<bool, 256>& runStoppers()
 {
     static const std::array<bool, 256> table = [] {
         std::array<bool, 256> t{};
-        t[uchar('<')] = t[uchar('&')] = t[uchar('\r')] = t[0] = true;
+        t[uchar('<')] = t[uchar('&')] = t[0] = true;
         return t;
     }();
     return table;
@@ -132,8 +136,10 @@ private:
     void replace(qsizetype from, qsizetype to, QByteArrayView with)
     {
         if (!m_out.changed) {
+            // Room for the whole page: growing would copy it again, while
+            // pages never written to cost nothing.
             m_out.changed = true;
-            m_out.rewritten.reserve(m_n / 4);
+            m_out.rewritten.reserve(m_n + 4096);
         }
         m_out.rewritten.append(m_s + m_copied, from - m_copied);
         m_out.rewritten.append(with);
@@ -206,15 +212,22 @@ private:
                 continue;
             }
             const qsizetype start = p;
-            while (p < to && !stoppers[uchar(m_s[p])])
-                ++p;
+            while (p < to) {
+                if (!stoppers[uchar(m_s[p])]) {
+                    ++p;
+                    continue;
+                }
+                const qsizetype reference = basicReference(m_s + p, m_s + to).length;
+                if (reference == 0)
+                    break;
+                p += reference;
+            }
             if (!canStartRun(start) || !worthPlaceholder(start, p) ||
                 qsizetype(m_out.runs.size()) >= kMaxPlaceholders)
                 continue;
-            QByteArray placeholder;
-            placeholder.reserve(kPlaceholderBytes);
-            appendPlaceholder(placeholder, qsizetype(m_out.runs.size()));
-            replace(start, p, placeholder);
+            char placeholder[kPlaceholderBytes];
+            writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
+            replace(start, p, QByteArrayView(placeholder, kPlaceholderBytes));
             m_out.runs.push_back({start, p - start});
         }
     }
@@ -390,7 +403,7 @@ private:
     {
         const bool renamed = renames(tag);
         if (tag.tag == GUMBO_TAG_HTML || tag.tag == GUMBO_TAG_HEAD || tag.tag == GUMBO_TAG_BODY ||
-            (OpenElements::isVoid(tag.tag) && !renamed))
+            (hasTrait(tag.tag, kVoid) && !renamed))
             return tag.end;
         // Renamed tags are unknown elements to gumbo.
         const OpenElement element{renamed ? GUMBO_TAG_UNKNOWN : tag.tag, renamed, tag.nameStart,
@@ -409,8 +422,8 @@ private:
         m_open.push(element);
         if (tag.tag == GUMBO_TAG_PLAINTEXT)
             return m_n;
-        const bool rcData = OpenElements::isRcData(tag.tag);
-        if (!rcData && !OpenElements::isRawText(tag.tag))
+        const bool rcData = hasTrait(tag.tag, kRcData);
+        if (!rcData && !hasTrait(tag.tag, kRawText))
             return tag.end;
         const qsizetype close = findAppropriateEndTag(tag, tag.end);
         if (rcData)

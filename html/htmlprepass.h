@@ -24,8 +24,10 @@ namespace parlowen {
 // The depth at which Chromium stops nesting (counting html and body).
 inline constexpr int kMaxHtmlNesting = 512;
 
-// Shorter runs are not worth a placeholder, unless gumbo would change them.
-inline constexpr qsizetype kMinPlaceholderRun = 16;
+// Shorter runs are not worth a placeholder, unless gumbo would change them:
+// a placeholder costs gumbo's tokenizer two characters, and a log's time
+// stamps in a cell of their own are well over that.
+inline constexpr qsizetype kMinPlaceholderRun = 4;
 
 // Bytes [offset, offset + length) of the scanned page.
 struct TextRun {

@@ -2,9 +2,7 @@
 
 #include "html/asciitext.h"
 #include "html/cssbox.h"
-
-#include <algorithm>
-#include <initializer_list>
+#include "html/tagtraits.h"
 
 namespace parlowen {
 
@@ -21,15 +19,20 @@ bool isHtmlElement(const GumboNode* node, GumboTag tag)
            node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
 }
 
-const GumboNode* lastRenderedChild(const GumboNode* parent, std::initializer_list<GumboTag> tags)
+bool isHtmlElementWith(const GumboNode* node, uint32_t traits)
+{
+    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+           hasTrait(node->v.element.tag, traits);
+}
+
+// The last rendered child element with any of the traits.
+const GumboNode* lastRenderedChild(const GumboNode* parent, uint32_t traits)
 {
     const GumboVector& children = childrenOf(parent);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        for (GumboTag tag : tags) {
-            if (isHtmlElement(child, tag) && isRendered(child))
-                return child;
-        }
+        if (isHtmlElementWith(child, traits) && isRendered(child))
+            return child;
     }
     return nullptr;
 }
@@ -51,14 +54,12 @@ const GumboNode* lastRowOfTable(const GumboNode* table)
     const GumboVector& children = childrenOf(table);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (isHtmlElement(child, GUMBO_TAG_TR) && isRendered(child))
+        if (!isHtmlElementWith(child, kRow | kRowGroup) || !isRendered(child))
+            continue;
+        if (hasTrait(child->v.element.tag, kRow))
             return child;
-        if ((isHtmlElement(child, GUMBO_TAG_TBODY) || isHtmlElement(child, GUMBO_TAG_THEAD) ||
-             isHtmlElement(child, GUMBO_TAG_TFOOT)) &&
-            isRendered(child)) {
-            if (const GumboNode* row = lastRenderedChild(child, {GUMBO_TAG_TR}))
-                return row;
-        }
+        if (const GumboNode* row = lastRenderedChild(child, kRow))
+            return row;
     }
     return nullptr;
 }
@@ -109,7 +110,7 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCol
         frame.tableLastRow = lastRowOfTable(child);
         break;
     case GUMBO_TAG_TR:
-        frame.rowLastCell = lastRenderedChild(child, {GUMBO_TAG_TD, GUMBO_TAG_TH});
+        frame.rowLastCell = lastRenderedChild(child, kCell);
         frame.lineBreakAfter = child != parent.tableLastRow;
         break;
     case GUMBO_TAG_TD:

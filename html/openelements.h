@@ -30,11 +30,6 @@ struct OpenElement {
 
 class OpenElements {
 public:
-    // True for the elements that never take children (br, img, ...).
-    static bool isVoid(GumboTag tag);
-    static bool isRawText(GumboTag tag);
-    static bool isRcData(GumboTag tag);
-
     // The end tags HTML lets a page leave out, for the start tag about to open.
     void closeImplied(GumboTag tag);
     void push(const OpenElement& element);
@@ -59,7 +54,7 @@ public:
 private:
     bool anyOpen(std::initializer_list<GumboTag> tags) const;
     template <typename Stop> void closeNearest(std::initializer_list<GumboTag> tags, Stop stop);
-    void popIfTop(std::initializer_list<GumboTag> tags);
+    template <typename Match> void popIfTop(Match match);
     void truncate(size_t size);
 
     std::vector<OpenElement> m_open;

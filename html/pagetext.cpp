@@ -9,6 +9,7 @@
 #include "html/htmlprepass.h"
 #include "html/innertext.h"
 #include "html/pagetext_p.h"
+#include "html/tagtraits.h"
 #include "html/textplaceholders.h"
 
 #include <cstring>
@@ -22,22 +23,9 @@ namespace {
 
 bool isTextParentForPlaceholders(const GumboNode* parent)
 {
-    if (!parent || parent->type != GUMBO_NODE_ELEMENT ||
-        parent->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
-        return false;
-    switch (parent->v.element.tag) {
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_STYLE:
-    case GUMBO_TAG_XMP:
-    case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_NOEMBED:
-    case GUMBO_TAG_NOFRAMES:
-    case GUMBO_TAG_NOSCRIPT:
-    case GUMBO_TAG_PLAINTEXT:
-        return false;
-    default:
-        return true;
-    }
+    return parent && parent->type == GUMBO_NODE_ELEMENT &&
+           parent->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+           !hasTrait(parent->v.element.tag, kOpaqueText);
 }
 
 // Checks the placeholders in one text node; false when one is misplaced.

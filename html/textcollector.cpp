@@ -25,13 +25,16 @@ QString Utf8Chunks::toString() &&
     qsizetype bytes = 0;
     for (const QByteArray& chunk : m_chunks)
         bytes += chunk.size();
-    QString text;
-    text.reserve(bytes); // never fewer bytes than characters
+    // Never fewer bytes than characters. Decoded in place: a piece decoded
+    // to a string of its own would be one more buffer to fault in and copy.
+    QString text(bytes, Qt::Uninitialized);
+    QChar* out = text.data();
     // One decoder for all pieces carries a character split between two.
     QStringDecoder decoder(QStringConverter::Utf8);
     for (QByteArray& chunk : m_chunks)
-        text.append(decoder.decode(std::exchange(chunk, {})));
+        out = decoder.appendToBuffer(out, std::exchange(chunk, {}));
     m_chunks.clear();
+    text.truncate(out - text.constData());
     return text;
 }
 
@@ -99,9 +102,35 @@ void TextCollector::textNode(const char* text, WhiteSpace mode)
         }
         append(p, at, mode);
         const TextRun& run = (*m_runs)[size_t(index)];
-        append(m_source + run.offset, m_source + run.offset + run.length, mode);
+        appendRun(m_source + run.offset, m_source + run.offset + run.length, mode);
         p = at + kPlaceholderBytes;
     }
+}
+
+// A run of the page as gumbo would have read it: its input stream
+// preprocessor turns CR LF and a lone CR into LF, and its tokenizer reads a
+// basicReference as its character.
+void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
+{
+    const char* from = p;
+    while (p < end) {
+        if (*p != '\r' && *p != '&') {
+            ++p;
+            continue;
+        }
+        append(from, p, mode);
+        if (*p == '\r') {
+            static constexpr char kLineFeed = '\n';
+            append(&kLineFeed, &kLineFeed + 1, mode);
+            p += p + 1 < end && p[1] == '\n' ? 2 : 1;
+        } else {
+            const BasicReference reference = basicReference(p, end);
+            append(&reference.character, &reference.character + 1, mode);
+            p += reference.length;
+        }
+        from = p;
+    }
+    append(from, end, mode);
 }
 
 void TextCollector::beginContent()
@@ -144,13 +173,15 @@ void TextCollector::appendCollapsed(const char* p, const char* end)
             ++p;
             continue;
         }
-        const char* word = p;
-        while (p < end && !isAsciiWhitespace(*p))
+        // Words apart by single spaces are already collapsed: one append
+        // for all of them rather than one a word.
+        const char* words = p;
+        while (p < end && (!isAsciiWhitespace(*p) || (*p == ' ' && p + 1 < end && !isAsciiWhitespace(p[1]))))
             ++p;
         beginContent();
         if (m_pendingSpace)
             m_out.append(' ');
-        m_out.append(word, p - word);
+        m_out.append(words, p - words);
         m_pendingSpace = false;
         m_atLineStart = false;
     }

@@ -54,6 +54,7 @@ public:
 
 private:
     void beginContent();
+    void appendRun(const char* p, const char* end, WhiteSpace mode);
     void append(const char* p, const char* end, WhiteSpace mode);
     void appendCollapsed(const char* p, const char* end);
     void appendPreserved(const char* p, const char* end);

@@ -1,18 +1,22 @@
 #include "html/textplaceholders.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace parlowen {
 
 namespace {
 
-void appendCodePoint4(QByteArray& out, char32_t cp)
+void writeCodePoint4(char* out, char32_t cp)
 {
-    const char bytes[4] = {char(0xF0 | (cp >> 18)), char(0x80 | ((cp >> 12) & 0x3F)),
-                           char(0x80 | ((cp >> 6) & 0x3F)), char(0x80 | (cp & 0x3F))};
-    out.append(bytes, 4);
+    out[0] = char(0xF0 | (cp >> 18));
+    out[1] = char(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = char(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = char(0x80 | (cp & 0x3F));
 }
 
 char32_t decodeCodePoint4(const char* p)
@@ -26,11 +30,27 @@ char32_t decodeCodePoint4(const char* p)
 
 } // namespace
 
-void appendPlaceholder(QByteArray& out, qsizetype runNumber)
+void writePlaceholder(char* out, qsizetype runNumber)
 {
     const auto index = char32_t(runNumber);
-    appendCodePoint4(out, kPlaceholderHighBase + (index >> kPlaceholderBitsPerPart));
-    appendCodePoint4(out, kPlaceholderLowBase + (index & ((1u << kPlaceholderBitsPerPart) - 1)));
+    writeCodePoint4(out, kPlaceholderHighBase + (index >> kPlaceholderBitsPerPart));
+    writeCodePoint4(out + 4, kPlaceholderLowBase + (index & ((1u << kPlaceholderBitsPerPart) - 1)));
+}
+
+BasicReference basicReference(const char* p, const char* end)
+{
+    static constexpr std::array<std::pair<std::string_view, char>, 4> references = {{
+        {"&amp;", '&'},
+        {"&lt;", '<'},
+        {"&gt;", '>'},
+        {"&quot;", '"'},
+    }};
+    const std::string_view rest(p, size_t(std::min<qsizetype>(end - p, 6)));
+    for (const auto& [name, character] : references) {
+        if (rest.substr(0, name.size()) == name)
+            return {qsizetype(name.size()), character};
+    }
+    return {};
 }
 
 qsizetype decodePlaceholder(const char* p, const char* end)

@@ -1,7 +1,8 @@
 #pragma once
 // Placeholders for runs of page text. gumbo's tokenizer handles text one
-// character at a time; the pre-pass shows it a short placeholder instead of
-// each long run, and the text collector puts the run's bytes back.
+// character at a time, at a cost per character whatever the character; the
+// pre-pass shows it a placeholder of two characters instead of each run of
+// four bytes or more, and the text collector puts the run's bytes back.
 //
 // A placeholder is two code points from Unicode plane 15 (private use),
 // 4 UTF-8 bytes each; the first carries the high bits of the run number.
@@ -23,7 +24,17 @@ inline bool isPlane15Lead(const char* p, const char* end)
     return end - p >= 2 && uchar(p[0]) == 0xF3 && uchar(p[1]) >= 0xB0 && uchar(p[1]) <= 0xBF;
 }
 
-void appendPlaceholder(QByteArray& out, qsizetype runNumber);
+// Writes the kPlaceholderBytes of run number runNumber to out.
+void writePlaceholder(char* out, qsizetype runNumber);
+
+// The references that escape markup in logs (&amp; &lt; &gt; &quot;) may
+// be inside a run: the tokenizer reads each as its one character, and the
+// text collector does the same when it puts the run back.
+struct BasicReference {
+    qsizetype length = 0; // 0 when p starts no such reference
+    char character = 0;
+};
+BasicReference basicReference(const char* p, const char* end);
 
 // The run number of a well-formed placeholder at p, or -1.
 qsizetype decodePlaceholder(const char* p, const char* end);

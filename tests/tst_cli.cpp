@@ -429,6 +429,10 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
     row("a Windows-1252 page comes out as UTF-8", file,
         "<meta charset=windows-1252><p>Z\xfcrich&nbsp;\x80</p>", 0, "Z\xc3\xbcrich\xc2\xa0\xe2\x82\xac",
         "no \"WAN IP is \" line");
+    const QByteArray wide = QByteArray(65535, 'x') + QByteArray("\xf0\x9f\x98\x80").repeated(3);
+    row("a long text, a character outside the BMP across 64 KiB of UTF-16, is written whole", file,
+        "<pre>" + wide + "\nWAN IP is 203.0.113.7\n</pre>", 0, wide + "\r\nWAN IP is 203.0.113.7\r\n",
+        "WAN address \"203.0.113.7\"");
     row("an empty file has no text at all", file, {}, 0, {}, "no WAN address");
     row("--page-text=FILE still names the file", {"--page-text={file}"},
         "<textarea>WAN IP is 203.0.113.7\n</textarea>", 0, "WAN IP is 203.0.113.7\r\n",

@@ -299,6 +299,15 @@ private slots:
                        "dddddddddddddddddddddddd",
                        101),
             true);
+        row("line ends of every kind inside runs, where they are kept",
+            "<pre>aaaaaaaaaaaaaaaaaaaaaaaa\r\nbbbbbbbbbbbbbbbbbbbbbbbb\rcccccccccccccccccccccccc\r</pre>"
+            "<textarea>dddddddddddddddddddd\r\r\neeeeeeeeeeeeeeeeeeee</textarea>"
+            "<div style=\"white-space:pre-line\">ffffffffffffffffffff \r gggggggggggggggggggg\r\n</div>",
+            true);
+        row("references that escape markup, inside runs and beside look-alikes",
+            "<p>aaaa &amp; b &lt;c&gt; &quot;d&quot; &amp;amp; e&ampf &amp g &ltx; &quot h &#38; i</p>"
+            "<textarea>jjjj &lt;k&gt;\r\n&amp;</textarea><pre>&gt;&gt;&gt;&gt;</pre>",
+            true);
         row("plaintext swallows the rest of the page",
             "<plaintext>aaaaaaaaaaaaaaaaaaaaaaaaaaaa</plaintext>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false);
         row("a page that already holds plane-15 characters",

@@ -148,8 +148,7 @@ private slots:
             "<p>x<b hidden>internal<p>WAN IP is 10.1.1.1</p>", "x");
         row("a hidden font reopened in the next paragraph still hides",
             "<p>x<font style=\"display:none\">internal<p>WAN IP is 10.1.1.1</p>", "x");
-        // Short runs between references, so that the characters come through
-        // gumbo's own text rather than a placeholder, on a page that has one.
+        // Enough of them that the text spans several of its mebibyte pieces.
         QByteArray wide;
         for (int i = 0; i < 300000; ++i)
             wide += "\xf3\xa0\x80\x81&amp;"; // U+E0001, then '&'
@@ -305,6 +304,8 @@ private slots:
         row("a 32 MiB page of nested tags", repeatedTo("<div><span>", cap) + "END", "END", false);
         row("32 MiB of isindex", repeatedTo("<isindex>", cap), "", false);
         row("32 MiB of text between line breaks", repeatedTo("a<br>", cap), "", false);
+        row("32 MiB of escaped markup on lines ended by CR, one run for the pre-pass",
+            "<textarea>" + repeatedTo("&lt;b&gt;\r", cap - 32) + "END</textarea>", "END", true);
         row("32 MiB of paragraphs", repeatedTo("<p>", cap), "", false);
         row("32 MiB of paragraph end tags in a body", "<body>" + repeatedTo("</p>", cap), "", false);
         row("32 MiB of unknown elements closing each other", repeatedTo("<x><y></x>", cap), "", false);

@@ -1,0 +1,121 @@
+#include "html/tagtraits.h"
+
+#include <initializer_list>
+
+namespace parlowen {
+
+namespace {
+
+using Table = std::array<uint32_t, GUMBO_TAG_LAST + 1>;
+
+constexpr void mark(Table& t, std::initializer_list<GumboTag> tags, uint32_t traits)
+{
+    for (const GumboTag tag : tags)
+        t[tag] |= traits;
+}
+
+constexpr Table makeTable()
+{
+    Table t{};
+    mark(t, {GUMBO_TAG_AREA,   GUMBO_TAG_BASE,   GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND, GUMBO_TAG_BR,
+             GUMBO_TAG_COL,    GUMBO_TAG_EMBED,  GUMBO_TAG_HR,       GUMBO_TAG_IMG,     GUMBO_TAG_IMAGE,
+             GUMBO_TAG_INPUT,  GUMBO_TAG_KEYGEN, GUMBO_TAG_LINK,     GUMBO_TAG_META,    GUMBO_TAG_PARAM,
+             GUMBO_TAG_SOURCE, GUMBO_TAG_TRACK,  GUMBO_TAG_WBR,      GUMBO_TAG_FRAME,   GUMBO_TAG_ISINDEX},
+         kVoid);
+    mark(t, {GUMBO_TAG_ADDRESS,    GUMBO_TAG_APPLET,   GUMBO_TAG_AREA,     GUMBO_TAG_ARTICLE,
+             GUMBO_TAG_ASIDE,      GUMBO_TAG_BASE,     GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND,
+             GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_BODY,     GUMBO_TAG_BR,       GUMBO_TAG_BUTTON,
+             GUMBO_TAG_CAPTION,    GUMBO_TAG_CENTER,   GUMBO_TAG_COL,      GUMBO_TAG_COLGROUP,
+             GUMBO_TAG_DD,         GUMBO_TAG_DETAILS,  GUMBO_TAG_DIR,      GUMBO_TAG_DIV,
+             GUMBO_TAG_DL,         GUMBO_TAG_DT,       GUMBO_TAG_EMBED,    GUMBO_TAG_FIELDSET,
+             GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FIGURE,   GUMBO_TAG_FOOTER,   GUMBO_TAG_FORM,
+             GUMBO_TAG_FRAME,      GUMBO_TAG_FRAMESET, GUMBO_TAG_H1,       GUMBO_TAG_H2,
+             GUMBO_TAG_H3,         GUMBO_TAG_H4,       GUMBO_TAG_H5,       GUMBO_TAG_H6,
+             GUMBO_TAG_HEAD,       GUMBO_TAG_HEADER,   GUMBO_TAG_HGROUP,   GUMBO_TAG_HR,
+             GUMBO_TAG_HTML,       GUMBO_TAG_IFRAME,   GUMBO_TAG_IMG,      GUMBO_TAG_INPUT,
+             GUMBO_TAG_KEYGEN,     GUMBO_TAG_LI,       GUMBO_TAG_LINK,     GUMBO_TAG_LISTING,
+             GUMBO_TAG_MAIN,       GUMBO_TAG_MARQUEE,  GUMBO_TAG_MENU,     GUMBO_TAG_META,
+             GUMBO_TAG_NAV,        GUMBO_TAG_NOEMBED,  GUMBO_TAG_NOFRAMES, GUMBO_TAG_NOSCRIPT,
+             GUMBO_TAG_OBJECT,     GUMBO_TAG_OL,       GUMBO_TAG_P,        GUMBO_TAG_PARAM,
+             GUMBO_TAG_PLAINTEXT,  GUMBO_TAG_PRE,      GUMBO_TAG_SCRIPT,   GUMBO_TAG_SECTION,
+             GUMBO_TAG_SELECT,     GUMBO_TAG_SOURCE,   GUMBO_TAG_STYLE,    GUMBO_TAG_SUMMARY,
+             GUMBO_TAG_TABLE,      GUMBO_TAG_TBODY,    GUMBO_TAG_TD,       GUMBO_TAG_TEMPLATE,
+             GUMBO_TAG_TEXTAREA,   GUMBO_TAG_TFOOT,    GUMBO_TAG_TH,       GUMBO_TAG_THEAD,
+             GUMBO_TAG_TITLE,      GUMBO_TAG_TR,       GUMBO_TAG_TRACK,    GUMBO_TAG_UL,
+             GUMBO_TAG_WBR,        GUMBO_TAG_XMP},
+         kSpecial);
+    mark(t,
+         {GUMBO_TAG_STYLE, GUMBO_TAG_XMP, GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES,
+          GUMBO_TAG_SCRIPT},
+         kRawText | kOpaqueText);
+    mark(t, {GUMBO_TAG_NOSCRIPT, GUMBO_TAG_PLAINTEXT}, kOpaqueText);
+    mark(t, {GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE}, kRcData);
+    // Table is left out on purpose: in quirks mode it does not close a p.
+    mark(t, {GUMBO_TAG_ADDRESS,   GUMBO_TAG_ARTICLE,  GUMBO_TAG_ASIDE,      GUMBO_TAG_BLOCKQUOTE,
+             GUMBO_TAG_CENTER,    GUMBO_TAG_DETAILS,  GUMBO_TAG_DIR,        GUMBO_TAG_DIV,
+             GUMBO_TAG_DL,        GUMBO_TAG_FIELDSET, GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FIGURE,
+             GUMBO_TAG_FOOTER,    GUMBO_TAG_HEADER,   GUMBO_TAG_HGROUP,     GUMBO_TAG_MAIN,
+             GUMBO_TAG_MENU,      GUMBO_TAG_NAV,      GUMBO_TAG_OL,         GUMBO_TAG_P,
+             GUMBO_TAG_SECTION,   GUMBO_TAG_SUMMARY,  GUMBO_TAG_UL,         GUMBO_TAG_H1,
+             GUMBO_TAG_H2,        GUMBO_TAG_H3,       GUMBO_TAG_H4,         GUMBO_TAG_H5,
+             GUMBO_TAG_H6,        GUMBO_TAG_PRE,      GUMBO_TAG_LISTING,    GUMBO_TAG_FORM,
+             GUMBO_TAG_PLAINTEXT, GUMBO_TAG_XMP,      GUMBO_TAG_LI,         GUMBO_TAG_DD,
+             GUMBO_TAG_DT},
+         kClosesP);
+    mark(t,
+         {GUMBO_TAG_TABLE, GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT, GUMBO_TAG_TR, GUMBO_TAG_TD,
+          GUMBO_TAG_TH, GUMBO_TAG_CAPTION, GUMBO_TAG_COLGROUP},
+         kTableFamily);
+    mark(t,
+         {GUMBO_TAG_APPLET, GUMBO_TAG_CAPTION, GUMBO_TAG_HTML, GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH,
+          GUMBO_TAG_MARQUEE, GUMBO_TAG_OBJECT, GUMBO_TAG_TEMPLATE},
+         kScopeBoundary);
+    mark(t,
+         {GUMBO_TAG_APPLET, GUMBO_TAG_CAPTION, GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_MARQUEE,
+          GUMBO_TAG_OBJECT, GUMBO_TAG_TEMPLATE},
+         kMarker);
+    mark(t, {GUMBO_TAG_TABLE, GUMBO_TAG_TEMPLATE}, kTableBoundary);
+    mark(t, {GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT}, kRowGroup);
+    mark(t, {GUMBO_TAG_TR}, kRow);
+    mark(t, {GUMBO_TAG_TD, GUMBO_TAG_TH}, kCell);
+    mark(t, {GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6}, kHeading);
+    mark(t, {GUMBO_TAG_RB, GUMBO_TAG_RT, GUMBO_TAG_RP, GUMBO_TAG_RTC}, kRubyText);
+
+    mark(t,
+         {GUMBO_TAG_HEAD, GUMBO_TAG_TITLE, GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEMPLATE,
+          // Browsers run scripts, so they hide it.
+          GUMBO_TAG_NOSCRIPT, GUMBO_TAG_AREA, GUMBO_TAG_BASE, GUMBO_TAG_BASEFONT, GUMBO_TAG_DATALIST,
+          GUMBO_TAG_LINK, GUMBO_TAG_META, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES, GUMBO_TAG_PARAM,
+          GUMBO_TAG_RP, GUMBO_TAG_FRAMESET, GUMBO_TAG_FRAME, GUMBO_TAG_EMBED, GUMBO_TAG_SOURCE,
+          GUMBO_TAG_TRACK},
+         kNeverRendered);
+    mark(t, {GUMBO_TAG_P}, kParagraph);
+    mark(t,
+         {GUMBO_TAG_HTML, GUMBO_TAG_BODY, GUMBO_TAG_ADDRESS, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_CENTER,
+          GUMBO_TAG_DIV, GUMBO_TAG_FIGURE, GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FOOTER, GUMBO_TAG_FORM,
+          GUMBO_TAG_HEADER, GUMBO_TAG_HR, GUMBO_TAG_LEGEND, GUMBO_TAG_LISTING, GUMBO_TAG_MAIN,
+          GUMBO_TAG_PLAINTEXT, GUMBO_TAG_PRE, GUMBO_TAG_XMP, GUMBO_TAG_ARTICLE, GUMBO_TAG_ASIDE, GUMBO_TAG_H1,
+          GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_HGROUP,
+          GUMBO_TAG_NAV, GUMBO_TAG_SECTION, GUMBO_TAG_DIR, GUMBO_TAG_DD, GUMBO_TAG_DL, GUMBO_TAG_DT,
+          GUMBO_TAG_MENU, GUMBO_TAG_OL, GUMBO_TAG_UL, GUMBO_TAG_LI, GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION,
+          GUMBO_TAG_FIELDSET, GUMBO_TAG_DETAILS, GUMBO_TAG_SUMMARY, GUMBO_TAG_OPTGROUP,
+          // Shown the way a list box shows them: one option a line.
+          GUMBO_TAG_OPTION,
+          // Not a browser's choice: routers often show their log in a text area.
+          GUMBO_TAG_TEXTAREA},
+         kBlock);
+    mark(t, {GUMBO_TAG_PRE, GUMBO_TAG_LISTING, GUMBO_TAG_XMP, GUMBO_TAG_PLAINTEXT, GUMBO_TAG_TEXTAREA},
+         kPreformatted);
+    mark(t,
+         {GUMBO_TAG_IMG, GUMBO_TAG_IMAGE, GUMBO_TAG_INPUT, GUMBO_TAG_CANVAS, GUMBO_TAG_VIDEO, GUMBO_TAG_AUDIO,
+          GUMBO_TAG_IFRAME, GUMBO_TAG_METER, GUMBO_TAG_PROGRESS},
+         kAtomic);
+    mark(t, {GUMBO_TAG_BUTTON, GUMBO_TAG_SELECT}, kInlineBlock);
+    return t;
+}
+
+} // namespace
+
+constinit const std::array<uint32_t, GUMBO_TAG_LAST + 1> kTagTraits = makeTable();
+
+} // namespace parlowen
