@@ -34,7 +34,8 @@ def joined(part, size):
 
 def log(line, size, prefix='', suffix=''):
     def entry(i):
-        return line('Jan  1 00:%02d:%02d kernel: eth0 up &amp; running, rx=%d' % (i // 60 % 60, i % 60, i))
+        return line('Jan  1 00:%02d:%02d kernel: eth0: link up, 100Mbps, full-duplex &amp; lpa 0x45E1 rx=%d'
+                    % (i // 60 % 60, i % 60, i))
     return HEAD + prefix + joined(entry, size - 200) + line('WAN IP is 203.0.113.7') + suffix
 
 
