@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
@@ -74,11 +75,16 @@ void removeIfAbandoned(int folder, const char* name)
 }
 
 // A killed save leaves its temporary file, which may hold passwords.
-void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
+void removeStaleTemporaries(int folder, const QByteArray& name)
 {
-    DIR* const listing = ::opendir(folder.constData());
-    if (!listing)
+    // The listing takes its handle over; the folder's own stays open.
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* const listing = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!listing) {
+        if (listed >= 0)
+            ::close(listed);
         return;
+    }
     const QByteArray prefix = name + TemporaryFileMarker;
     std::vector<QByteArray> stale;
     while (const dirent* entry = ::readdir(listing)) {
@@ -86,28 +92,40 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
         if (entryName.size() == prefix.size() + RandomPartLength && entryName.startsWith(prefix))
             stale.emplace_back(entryName.toByteArray());
     }
-    for (const QByteArray& entryName : stale)
-        removeIfAbandoned(::dirfd(listing), entryName.constData());
     ::closedir(listing);
+    for (const QByteArray& entryName : stale)
+        removeIfAbandoned(folder, entryName.constData());
 }
 
-// A new temporary file beside target, locked, with the mode and owner the
-// saved file is to have, set before any byte of content is in it.
+QByteArray randomPart()
+{
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray part(RandomPartLength, Qt::Uninitialized);
+    for (char& letter : part)
+        letter = Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    return part;
+}
+
+// A new temporary file beside the saved one, locked, readable by its owner
+// alone until it is complete, whatever mode the saved file is to have.
 class TemporaryFile {
 public:
+    TemporaryFile(int folder) : m_folder(folder) {}
     Result<void, FileError> open(const QByteArray& target, const struct stat* existing);
     ~TemporaryFile()
     {
         if (m_fd >= 0)
             ::close(m_fd);
-        if (!m_renamed && !m_path.isEmpty())
-            ::unlink(m_path.constData());
+        if (!m_renamed && !m_name.isEmpty())
+            ::unlinkat(m_folder, m_name.constData(), 0);
     }
     int fd() const { return m_fd; }
     Result<void, FileError> renameTo(const QByteArray& target);
 
 private:
-    QByteArray m_path;
+    int m_folder;
+    QByteArray m_name;
+    mode_t m_mode = S_IRUSR | S_IWUSR;
     int m_fd = -1;
     bool m_renamed = false;
 };
@@ -117,14 +135,17 @@ Result<void, FileError> TemporaryFile::open(const QByteArray& target, const stru
     // A cleaner in another process may take a brand-new file for a stale one
     // in the moment before it is locked; then it is its to remove.
     for (int attempt = 0; m_fd < 0; ++attempt) {
-        QByteArray path = target + TemporaryFileMarker + QByteArray(RandomPartLength, 'X');
-        const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+        const QByteArray name = target + TemporaryFileMarker + randomPart();
+        const int fd = ::openat(m_folder, name.constData(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0 && errno == EEXIST && attempt < 100)
+            continue;
         if (fd < 0)
             return fileFailure(errno, FileError::WriteFailed);
         struct stat status = {};
         const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
         if (locked && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
-            m_path = path;
+            m_name = name;
             m_fd = fd;
         } else {
             ::close(fd);
@@ -140,16 +161,20 @@ Result<void, FileError> TemporaryFile::open(const QByteArray& target, const stru
         ::fchown(m_fd, existing->st_uid, existing->st_gid) != 0) {
         // Kept as the saving user's file.
     }
-    if (::fchmod(m_fd, existing ? existing->st_mode & 07777 : S_IRUSR | S_IWUSR) != 0)
+    if (existing)
+        m_mode = existing->st_mode & 07777;
+    // Whatever the umask left: the owner's rights, and no one else's yet.
+    if (::fchmod(m_fd, S_IRUSR | S_IWUSR) != 0)
         return fileFailure(errno, FileError::WriteFailed);
     return {};
 }
 
 Result<void, FileError> TemporaryFile::renameTo(const QByteArray& target)
 {
-    if (::fsync(m_fd) != 0)
+    // Only the complete content may be seen by whoever the file's mode lets in.
+    if (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0)
         return fileFailure(errno, FileError::WriteFailed);
-    if (::rename(m_path.constData(), target.constData()) != 0)
+    if (::renameat(m_folder, m_name.constData(), m_folder, target.constData()) != 0)
         return fileFailure(errno, FileError::WriteFailed);
     m_renamed = true;
     return {};
@@ -169,28 +194,20 @@ Result<void, FileError> writeAll(int fd, QByteArrayView content)
     return {};
 }
 
-// The rename is only on disk once the folder is.
-Result<void, FileError> syncFolder(const QByteArray& folder)
+// What has the name in folder now, if anything: only an ordinary file that
+// may be written is replaced, and a link is never followed.
+Result<bool, FileError> inspectTarget(int folder, const QByteArray& name, struct stat& status)
 {
-    const Descriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    // Some file systems cannot sync a folder, and say so with EINVAL.
-    if (handle.fd >= 0 && ::fsync(handle.fd) != 0 && errno != EINVAL)
-        return fileFailure(errno, FileError::WriteFailed);
-    return {};
-}
-
-// What is at target now, if anything: only an ordinary file that may be
-// written is replaced.
-Result<bool, FileError> inspectTarget(const QByteArray& target, struct stat& status)
-{
-    if (::lstat(target.constData(), &status) != 0)
+    if (::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? Result<bool, FileError>(false) : fileFailure(errno, FileError::WriteFailed);
     if (S_ISDIR(status.st_mode))
         return Failure<FileError>{FileError::IsAFolder, {}};
+    if (S_ISLNK(status.st_mode))
+        return Failure<FileError>{FileError::IsALink, {}};
     if (!S_ISREG(status.st_mode))
         return Failure<FileError>{FileError::NotAFile, {}};
     // Renaming over it would succeed, but a file marked read-only is meant to stay as it is.
-    if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+    if (::faccessat(folder, name.constData(), W_OK, AT_EACCESS) != 0)
         return errno == EACCES ? Failure<FileError>{FileError::ReadOnlyFile, {}}
                                : fileFailure(errno, FileError::WriteFailed);
     return true;
@@ -203,31 +220,66 @@ QByteArray nameOf(const QByteArray& path)
 
 } // namespace
 
+Result<OpenFolder, FileError> OpenFolder::open(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return fileFailure(errno, FileError::WriteFailed);
+    return OpenFolder(fd);
+}
+
+OpenFolder::~OpenFolder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void removeAbandonedSaves(const OpenFolder& folder, const QByteArray& name)
+{
+    removeStaleTemporaries(folder.fd(), name);
+}
+
+Result<void, FileError> writeFileInFolder(const OpenFolder& folder, const QByteArray& name,
+                                          QByteArrayView content)
+{
+    struct stat status = {};
+    const auto exists = inspectTarget(folder.fd(), name, status);
+    if (!exists)
+        return exists.failure();
+
+    removeStaleTemporaries(folder.fd(), name);
+    TemporaryFile file(folder.fd());
+    if (auto opened = file.open(name, exists.value() ? &status : nullptr); !opened)
+        return opened;
+    if (auto written = writeAll(file.fd(), content); !written)
+        return written;
+    if (auto renamed = file.renameTo(name); !renamed)
+        return renamed;
+    // The rename is only on disk once the folder is. Some file systems
+    // cannot sync a folder, and say so with EINVAL.
+    if (::fsync(folder.fd()) != 0 && errno != EINVAL)
+        return fileFailure(errno, FileError::WriteFailed);
+    return {};
+}
+
 void removeAbandonedSaves(const QString& path)
 {
-    if (const auto target = resolveLinks(QFile::encodeName(path)))
-        removeStaleTemporaries(folderOf(target.value()), nameOf(target.value()));
+    if (const auto target = resolveLinks(QFile::encodeName(path))) {
+        if (const auto folder = OpenFolder::open(QFile::decodeName(folderOf(target.value()))))
+            removeAbandonedSaves(folder.value(), nameOf(target.value()));
+    }
 }
 
 Result<void, FileError> writeFileAtomically(const QString& path, QByteArrayView content)
 {
+    // The links are followed here, once; from the folder on, nothing is.
     const auto target = resolveLinks(QFile::encodeName(path));
     if (!target)
         return target.failure();
-    struct stat status = {};
-    const auto exists = inspectTarget(target.value(), status);
-    if (!exists)
-        return exists.failure();
-
-    removeStaleTemporaries(folderOf(target.value()), nameOf(target.value()));
-    TemporaryFile file;
-    if (auto opened = file.open(target.value(), exists.value() ? &status : nullptr); !opened)
-        return opened;
-    if (auto written = writeAll(file.fd(), content); !written)
-        return written;
-    if (auto renamed = file.renameTo(target.value()); !renamed)
-        return renamed;
-    return syncFolder(folderOf(target.value()));
+    const auto folder = OpenFolder::open(QFile::decodeName(folderOf(target.value())));
+    if (!folder)
+        return folder.failure();
+    return writeFileInFolder(folder.value(), nameOf(target.value()), content);
 }
 
 } // namespace parlowen

@@ -15,6 +15,8 @@ QString toString(FileError error)
         return QStringLiteral("A folder has the file's name.");
     case FileError::NotAFile:
         return QStringLiteral("It is a pipe, a device or a socket, not an ordinary file.");
+    case FileError::IsALink:
+        return QStringLiteral("It is a symbolic link, which is not followed here.");
     case FileError::NoSuchFolder:
         return QStringLiteral("The folder it belongs in does not exist.");
     case FileError::LinkLoop:

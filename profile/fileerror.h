@@ -10,6 +10,7 @@ namespace parlowen {
 enum class FileError {
     IsAFolder,    // a folder has the file's name
     NotAFile,     // a pipe, device or socket has the file's name
+    IsALink,      // a symbolic link has the name where none is followed
     NoSuchFolder, // a folder on the way is missing or is a file
     LinkLoop,     // symbolic links that lead back to themselves
     ReadOnlyFile, // the file itself is marked read-only

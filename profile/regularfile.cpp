@@ -44,13 +44,17 @@ Result<QByteArray, FileError> readToEnd(int fd, qint64 limit)
 
 } // namespace
 
-Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 limit)
+Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 limit, Links links)
 {
     // Opening a pipe for reading would wait for a writer; without blocking
     // it opens at once and is then refused below.
-    const Descriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const int noFollow = links == Links::Refused ? O_NOFOLLOW : 0;
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | noFollow)};
     if (file.fd < 0 && errno == ENOENT)
         return std::optional<QByteArray>();
+    if (file.fd < 0 && errno == ELOOP && noFollow)
+        return Failure<FileError>{FileError::IsALink, {}};
     if (file.fd < 0)
         return fileFailure(errno, FileError::ReadFailed);
     struct stat status = {};

@@ -13,10 +13,14 @@
 
 namespace parlowen {
 
-// The bytes of the file at path, following symbolic links; nothing when no
-// file has that name. A pipe, device or socket is refused at once instead of
-// being waited on. At most limit bytes are read when limit is not negative.
-Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 limit = -1);
+enum class Links { Followed, Refused };
+
+// The bytes of the file at path; nothing when no file has that name. A pipe,
+// device or socket is refused at once instead of being waited on, and so is
+// a symbolic link when links are refused. At most limit bytes are read when
+// limit is not negative.
+Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 limit = -1,
+                                                             Links links = Links::Followed);
 
 // What makes a file itself, whatever name or link leads to it.
 struct FileIdentity {

@@ -17,6 +17,7 @@ QString adviceFor(FileError error)
                               "write to.");
     case FileError::IsAFolder:
     case FileError::NotAFile:
+    case FileError::IsALink:
         return QStringLiteral("Something other than a settings file has its name. Move it away, then close "
                               "the window again.");
     case FileError::ReadOnlyFile:
