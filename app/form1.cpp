@@ -169,6 +169,7 @@ void Form1::LoadWindow()
     m_settings.SetSettingsFile(IniFile);
     // Whoever wonders where their settings went finds out by pointing at the window.
     setToolTip(tr("Settings file: %1").arg(QDir::toNativeSeparators(IniFile)));
+    removeAbandonedSavesOf(IniFile, stateFileBeside(IniFile));
     if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
         showLastAcceptance(*last.value());
     // One read for all six: a save landing in between cannot mix two files.

@@ -377,6 +377,7 @@ int Command::checkOnce(QString& failureReason)
     options.statePath =
         m_parser.isSet(m_options.state) ? m_parser.value(m_options.state) : stateFileBeside(settingsPath);
     options.settingsPath = settingsPath;
+    removeAbandonedSavesOf(settingsPath, options.statePath);
     // The settings file belongs to the window and is never written here; a
     // pipe would make --if-changed wait forever.
     if (options.ifChanged) {

@@ -7,8 +7,15 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace parlowen {
 
@@ -33,6 +40,36 @@ QString fromFieldValue(const QByteArray& value)
 QString withReason(const QString& path, const Failure<FileError>& failure)
 {
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), failure.message());
+}
+
+// Whether another user could put something of theirs in the state file's
+// place, judged from its folder and from what has its name now (entry, or
+// nothing yet), as ssh judges its key files.
+Result<void, StateFileError> judgePlace(const struct stat& folder, const struct stat* entry,
+                                        const QString& shown)
+{
+    if (entry && S_ISLNK(entry->st_mode))
+        return {StateFileError::IsALink, shown};
+    // In a sticky folder each user may replace only their own files.
+    const bool sticky = folder.st_mode & S_ISVTX;
+    if ((folder.st_mode & (S_IWGRP | S_IWOTH)) && !sticky)
+        return {StateFileError::FolderOpenToOthers, shown};
+    if (sticky && entry && entry->st_uid != ::geteuid())
+        return {StateFileError::SomeoneElses, shown};
+    return {};
+}
+
+StateFileError stateFileError(FileError error)
+{
+    switch (error) {
+    case FileError::NotAFile:
+    case FileError::IsAFolder:
+        return StateFileError::NotAFile;
+    case FileError::IsALink:
+        return StateFileError::IsALink;
+    default:
+        return StateFileError::Unwritable;
+    }
 }
 
 std::optional<LastAcceptance> parse(const QByteArray& content)
@@ -67,6 +104,16 @@ QString toString(StateFileError error)
         return QStringLiteral("the state file must be a file other than the settings file");
     case StateFileError::NotAFile:
         return QStringLiteral("the state file must be an ordinary file, not a pipe, device or folder");
+    case StateFileError::IsALink:
+        return QStringLiteral(
+            "the state file is a symbolic link, which is never followed; remove it, or give "
+            "--state a plain file in a folder only you can write");
+    case StateFileError::FolderOpenToOthers:
+        return QStringLiteral("other users may change the state file's folder; make it yours alone "
+                              "(chmod go-w), or give --state a file in a folder only you can write");
+    case StateFileError::SomeoneElses:
+        return QStringLiteral("the state file belongs to another user of a shared folder; remove it, or give "
+                              "--state a file in a folder only you can write");
     case StateFileError::Unreadable:
         return QStringLiteral("the state file cannot be read");
     case StateFileError::Unwritable:
@@ -119,16 +166,29 @@ Result<void, StateFileError> checkStateFile(const QString& statePath, const QStr
     // to no file might still become it.
     if (!state && QFileInfo(settingsPath).absoluteFilePath() == info.absoluteFilePath())
         return {StateFileError::IsTheSettingsFile, shown};
-    return {};
+    struct stat folder = {}, entry = {};
+    const bool named = ::lstat(QFile::encodeName(statePath).constData(), &entry) == 0;
+    // A folder still to be made is made the user's alone.
+    if (::stat(QFile::encodeName(info.absolutePath()).constData(), &folder) != 0)
+        return {};
+    return judgePlace(folder, named ? &entry : nullptr, shown);
+}
+
+void removeAbandonedSavesOf(const QString& settingsPath, const QString& statePath)
+{
+    removeAbandonedSaves(settingsPath);
+    // Where the state file's name is, not where a link there leads.
+    const QFileInfo state(statePath);
+    if (const auto folder = OpenFolder::open(state.absolutePath()))
+        removeAbandonedSaves(folder.value(), QFile::encodeName(state.fileName()));
 }
 
 Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path)
 {
-    const auto content = readRegularFile(path, LargestStateFile + 1);
+    const auto content = readRegularFile(path, LargestStateFile + 1, Links::Refused);
     if (!content) {
-        const bool notAFile =
-            content.error() == FileError::NotAFile || content.error() == FileError::IsAFolder;
-        return {notAFile ? StateFileError::NotAFile : StateFileError::Unreadable,
+        const StateFileError error = stateFileError(content.error());
+        return {error == StateFileError::Unwritable ? StateFileError::Unreadable : error,
                 withReason(path, content.failure())};
     }
     if (!content.value())
@@ -144,21 +204,30 @@ Result<void, StateFileError> writeLastAcceptance(const QString& path, const QStr
 {
     if (const auto usable = checkStateFile(path, settingsPath); !usable)
         return usable;
-    const QString directory = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(directory))
-        return {StateFileError::Unwritable,
-                QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(directory))};
+    if (const auto folders = createFoldersFor(path); !folders)
+        return {StateFileError::Unwritable, folders.failure().message()};
+    const QFileInfo info(path);
+    const auto folder = OpenFolder::open(info.absolutePath());
+    if (!folder)
+        return {StateFileError::Unwritable, withReason(path, folder.failure())};
+    // Judged again through the handle the save goes through: the path may
+    // lead elsewhere by now.
+    const QByteArray name = QFile::encodeName(info.fileName());
+    struct stat folderStatus = {}, entry = {};
+    if (::fstat(folder.value().fd(), &folderStatus) != 0)
+        return {StateFileError::Unwritable, withReason(path, fileFailure(errno, FileError::WriteFailed))};
+    const bool named = ::fstatat(folder.value().fd(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0;
+    if (const auto safe = judgePlace(folderStatus, named ? &entry : nullptr, QDir::toNativeSeparators(path));
+        !safe)
+        return safe;
 
     const QByteArray content = Header + "address=" + fieldValue(last.address) + "\n" +
                                "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
                                "host=" + fieldValue(last.host) + "\n" + "target=" + last.target + "\n";
     // The new file is readable by its owner only: it says where the owner's
     // host points, which is nobody else's business.
-    if (const auto saved = writeFileAtomically(path, content); !saved) {
-        const bool notAFile = saved.error() == FileError::NotAFile || saved.error() == FileError::IsAFolder;
-        return {notAFile ? StateFileError::NotAFile : StateFileError::Unwritable,
-                withReason(path, saved.failure())};
-    }
+    if (const auto saved = writeFileInFolder(folder.value(), name, content); !saved)
+        return {stateFileError(saved.error()), withReason(path, saved.failure())};
     return {};
 }
 

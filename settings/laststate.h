@@ -44,8 +44,11 @@ QString stateFileBeside(const QString& settingsPath);
 // Why the state file cannot be used. The detail names the file and, where
 // there is one, the reason the system gave.
 enum class StateFileError {
-    IsTheSettingsFile, // the same file as the settings, by name or through a link
-    NotAFile,          // a pipe, device, socket or folder, which would block or cannot be replaced
+    IsTheSettingsFile,  // the same file as the settings, by name or through a link
+    NotAFile,           // a pipe, device, socket or folder, which would block or cannot be replaced
+    IsALink,            // a symbolic link, which another user may have planted
+    FolderOpenToOthers, // others may write to its folder, which is not sticky
+    SomeoneElses,       // in a sticky folder, a file that belongs to another user
     Unreadable,
     Unwritable,
     NotOurs, // a file this program did not write
@@ -54,18 +57,26 @@ enum class StateFileError {
 QString toString(StateFileError error);
 
 // Whether statePath may serve as the state file beside the settings file:
-// it must not lead to the settings file, and must be an ordinary file if it
-// exists at all.
+// it must not lead to the settings file, must be an ordinary file and no
+// link if it exists at all, and must lie where no other user can put
+// something in its place.
 Result<void, StateFileError> checkStateFile(const QString& statePath, const QString& settingsPath);
 
-// Nothing when there is no state file yet.
+// Nothing when there is no state file yet. A link is not followed.
 Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path);
 
-// Atomically and readable by the owner only. The file is checked against the
-// settings file once more just before, since either may have changed since
-// the start.
+// Atomically and readable by the owner only, in a folder made readable by
+// the owner only if it is missing. The file is checked once more just
+// before, since either file may have changed since the start, and then
+// saved through a handle of its folder: a link at its name is only ever
+// replaced, never written through.
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
                                                  const LastAcceptance& last);
+
+// Removes the temporary files that killed saves of the settings file and of
+// the state file left behind, for each program's start: they may hold the
+// passwords.
+void removeAbandonedSavesOf(const QString& settingsPath, const QString& statePath);
 
 // The words for an accepted update that could not be recorded.
 QString notRememberedWarning(const Failure<StateFileError>& failure);

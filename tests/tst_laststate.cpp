@@ -2,6 +2,7 @@
 // guard that keeps it from ever being the settings file or a pipe.
 #include "cli/checkcommand.h"
 #include "common/filesizelimit.h"
+#include "profile/atomicfile.h"
 #include "settings/laststate.h"
 #include "support/testfiles.h"
 
@@ -10,8 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace parlowen;
@@ -64,7 +71,17 @@ class TestLastState : public QObject {
             QVERIFY(QDir().mkdir(path));
         else if (kind == "link to nowhere")
             QCOMPARE(::symlink("absent/state", to.constData()), 0);
-        else if (kind == "state file")
+        else if (kind == "link to a file")
+            QCOMPARE(::symlink(native(m_dir->filePath("victim")).constData(), to.constData()), 0);
+        else if (kind == "open folder" || kind == "sticky folder" || kind == "someone else's") {
+            const QString folder = QFileInfo(path).absolutePath();
+            QVERIFY(QDir().mkdir(folder));
+            QCOMPARE(::chmod(native(folder).constData(), kind == "open folder" ? 0777 : 01777), 0);
+            if (kind == "someone else's") {
+                writeBytes(path, "planted");
+                QCOMPARE(::chown(to.constData(), 65534, 65534), 0); // nobody
+            }
+        } else if (kind == "state file")
             QVERIFY(writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.7")));
     }
 
@@ -99,7 +116,18 @@ private slots:
         QTest::newRow("no file yet") << ""
                                      << "state" << -1;
         QTest::newRow("a link to where no file is yet") << "link to nowhere"
-                                                        << "state" << -1;
+                                                        << "state" << int(StateFileError::IsALink);
+        QTest::newRow("a link to another file, which stays as it is")
+            << "link to a file"
+            << "state" << int(StateFileError::IsALink);
+        QTest::newRow("a folder others may write to")
+            << "open folder"
+            << "open/state" << int(StateFileError::FolderOpenToOthers);
+        QTest::newRow("a sticky shared folder, no file yet") << "sticky folder"
+                                                             << "shared/state" << -1;
+        QTest::newRow("a sticky shared folder, the file another user's")
+            << "someone else's"
+            << "shared/state" << int(StateFileError::SomeoneElses);
         QTest::newRow("a state file written before") << "state file"
                                                      << "state" << -1;
     }
@@ -109,7 +137,15 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, refusal);
         const QString path = m_dir->path() + '/' + name;
+        if (kind == "someone else's" && ::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        writeBytes(m_dir->filePath("victim"), "victim");
         make(kind, path);
+        // As a killed save leaves them: unlocked, with our name pattern.
+        const QStringList killedSaves{settingsPath() + TemporaryFileMarker + "a1B2c3",
+                                      path + TemporaryFileMarker + "b2C3d4"};
+        for (const QString& killed : killedSaves)
+            writeBytes(killed, "Password=router secret");
 
         const auto usable = checkStateFile(path, settingsPath());
         QVERIFY2(usable.ok() == (refusal < 0), qPrintable(message(usable)));
@@ -124,7 +160,13 @@ private slots:
                 errStream);
         QCOMPARE(exitCode, int(ExitBadUsage));
         QVERIFY2(QString::fromUtf8(err).contains(toString(StateFileError(refusal))), err.constData());
+        for (const QString& killed : killedSaves)
+            QVERIFY2(!QFileInfo::exists(killed), qPrintable(killed + " is still there"));
+        // The window's write is refused alike.
+        const auto written = writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.8"));
+        QVERIFY2(!written && written.error() == StateFileError(refusal), qPrintable(message(written)));
         QCOMPARE(readBytes(settingsPath()), SettingsBytes);
+        QCOMPARE(readBytes(m_dir->filePath("victim")), QByteArray("victim"));
     }
 
     // Either file may change while the check runs: the state file is checked
@@ -138,6 +180,7 @@ private slots:
         QTest::newRow("now a hard link to the settings file")
             << "hard link" << StateFileError::IsTheSettingsFile;
         QTest::newRow("now a pipe") << "pipe" << StateFileError::NotAFile;
+        QTest::newRow("now a link to another file") << "link to a file" << StateFileError::IsALink;
     }
     void aStateFileThatTurnsHarmfulDuringTheCheckIsNotWritten()
     {
@@ -149,6 +192,38 @@ private slots:
         const auto written = writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.7"));
         QVERIFY(!written);
         QVERIFY2(written.error() == refusal, qPrintable(message(written)));
+        QCOMPARE(readBytes(settingsPath()), SettingsBytes);
+    }
+
+    // The rename replaces whatever has the name at that moment; nothing is
+    // followed, however the name changes during the write.
+    void aLinkSwappedInAndOutNeverLeadsToTheSettingsFile()
+    {
+        const QString path = m_dir->filePath("state");
+        // Counts the swaps, so that every write overlaps one.
+        auto* const swaps = static_cast<std::atomic<int>*>(::mmap(
+            nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+        QVERIFY(swaps != MAP_FAILED);
+        const pid_t swapper = ::fork();
+        if (swapper == 0) {
+            const QByteArray state = native(path), link = state + ".link", plain = state + ".plain";
+            for (;; ++*swaps) {
+                // The link stays for a moment only, between two checks.
+                ::symlink("Settings.ini", link.constData());
+                ::close(::open(plain.constData(), O_WRONLY | O_CREAT, 0600));
+                ::rename(link.constData(), state.constData());
+                ::rename(plain.constData(), state.constData());
+            }
+        }
+        for (int run = 0; run < 200; ++run) {
+            for (const int seen = *swaps; *swaps == seen;)
+                ::sched_yield();
+            [[maybe_unused]] const auto written =
+                writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.7"));
+        }
+        ::kill(swapper, SIGKILL);
+        ::waitpid(swapper, nullptr, 0);
+        ::munmap(swaps, sizeof(std::atomic<int>));
         QCOMPARE(readBytes(settingsPath()), SettingsBytes);
     }
 
@@ -173,6 +248,10 @@ private slots:
         struct stat status = {};
         QCOMPARE(::stat(native(path).constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0600));
+        for (const char* folder : {"new", "new/folder"}) {
+            QCOMPARE(::stat(native(m_dir->filePath(folder)).constData(), &status), 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0700));
+        }
         const auto read = readLastAcceptance(path);
         QVERIFY(read && read.value());
         QCOMPARE(read.value()->address, written.address);
