@@ -72,7 +72,11 @@ Result<void, FileError> createFoldersFor(const QString& filePath)
     }
     for (const QString& folder : missing) {
         // The folder will hold two passwords: no one else may even list it.
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
+        // The umask may have taken the owner's own rights away as well.
+        const QByteArray name = QFile::encodeName(folder);
+        if (::mkdir(name.constData(), 0700) == 0)
+            ::chmod(name.constData(), 0700);
+        else if (errno != EEXIST) {
             Failure<FileError> failure = fileFailure(errno, FileError::NoSuchFolder);
             failure.detail = folder + QStringLiteral(": ") + failure.detail;
             return failure;

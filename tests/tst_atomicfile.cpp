@@ -12,8 +12,11 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/file.h>
@@ -95,6 +98,23 @@ QString onPrivateTmpfs(const QString& mountPoint, int kibibytes,
     if (!WIFEXITED(status))
         return QStringLiteral("the child process died");
     return QString::fromUtf8(said);
+}
+
+// The modes of our temporary files in a folder at the moment a file size
+// limit stops a save: the signal comes while the writer waits in write(),
+// holding no lock a listing could need.
+DIR* g_watchedFolder = nullptr;
+std::vector<mode_t> g_modesAtTheLimit;
+
+void noteTemporaryFileModes(int)
+{
+    ::rewinddir(g_watchedFolder);
+    while (const dirent* entry = ::readdir(g_watchedFolder)) {
+        struct stat status = {};
+        if (std::strstr(entry->d_name, TemporaryFileMarker) &&
+            ::fstatat(::dirfd(g_watchedFolder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+            g_modesAtTheLimit.push_back(status.st_mode & 07777);
+    }
 }
 
 // Fills the file system that holds folder until no byte more fits, then
@@ -255,14 +275,23 @@ private slots:
         QFETCH(int, size);
         const QString path = m_dir->filePath("limited.ini");
         writeBytes(path, "old content");
-        // As the programs do first thing: otherwise the limit ends the test.
-        makeFileSizeLimitAnError();
+        QCOMPARE(::chmod(native(path).constData(), 0644), 0);
+        // Not killed by the limit, as in the programs: the save sees the
+        // error, and the test looks at the half-written file meanwhile.
+        g_watchedFolder = ::opendir(native(m_dir->path()).constData());
+        g_modesAtTheLimit.reserve(8);
+        g_modesAtTheLimit.clear();
+        std::signal(SIGXFSZ, noteTemporaryFileModes);
         struct rlimit old = {};
         ::getrlimit(RLIMIT_FSIZE, &old);
         const struct rlimit limited = {rlim_t(limit), old.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         const auto result = writeFileAtomically(path, QByteArray(size, 'n'));
         ::setrlimit(RLIMIT_FSIZE, &old);
+        makeFileSizeLimitAnError();
+        ::closedir(g_watchedFolder);
+        // Half the content must not be readable by those the old mode lets in.
+        QCOMPARE(g_modesAtTheLimit, std::vector<mode_t>(size > limit ? 1 : 0, 0600));
 
         if (size <= limit) {
             QVERIFY2(result, qPrintable(message(result)));
