@@ -12,8 +12,11 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +45,18 @@ QString withReason(const QString& path, const Failure<FileError>& failure)
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), failure.message());
 }
 
+// A group of the user's own, as Debian makes one for each user (umask 002
+// then leaves folders group-writable): named as the user, their primary
+// group, and with no other members.
+bool isUsersOwnGroup(gid_t gid)
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    if (!user || user->pw_gid != gid)
+        return false;
+    const group* entry = ::getgrgid(gid);
+    return entry && std::strcmp(entry->gr_name, user->pw_name) == 0 && (!entry->gr_mem || !entry->gr_mem[0]);
+}
+
 // Whether another user could put something of theirs in the state file's
 // place, judged from its folder and from what has its name now (entry, or
 // nothing yet), as ssh judges its key files.
@@ -52,7 +67,9 @@ Result<void, StateFileError> judgePlace(const struct stat& folder, const struct 
         return {StateFileError::IsALink, shown};
     // In a sticky folder each user may replace only their own files.
     const bool sticky = folder.st_mode & S_ISVTX;
-    if ((folder.st_mode & (S_IWGRP | S_IWOTH)) && !sticky)
+    const bool othersMayWrite =
+        (folder.st_mode & S_IWOTH) || ((folder.st_mode & S_IWGRP) && !isUsersOwnGroup(folder.st_gid));
+    if (othersMayWrite && !sticky)
         return {StateFileError::FolderOpenToOthers, shown};
     if (sticky && entry && entry->st_uid != ::geteuid())
         return {StateFileError::SomeoneElses, shown};

@@ -81,6 +81,12 @@ class TestLastState : public QObject {
                 writeBytes(path, "planted");
                 QCOMPARE(::chown(to.constData(), 65534, 65534), 0); // nobody
             }
+        } else if (kind == "own group's folder" || kind == "shared group's folder") {
+            const QString folder = QFileInfo(path).absolutePath();
+            QVERIFY(QDir().mkdir(folder));
+            QCOMPARE(::chmod(native(folder).constData(), 0770), 0);
+            if (kind == "shared group's folder")
+                QCOMPARE(::chown(native(folder).constData(), uid_t(-1), 65534), 0); // nogroup
         } else if (kind == "state file")
             QVERIFY(writeLastAcceptance(path, settingsPath(), acceptance("203.0.113.7")));
     }
@@ -123,6 +129,13 @@ private slots:
         QTest::newRow("a folder others may write to")
             << "open folder"
             << "open/state" << int(StateFileError::FolderOpenToOthers);
+        // With a group of one's own, umask 002 leaves every new folder so
+        // (root's group is root's own).
+        QTest::newRow("a folder only the user's own group may also write to") << "own group's folder"
+                                                                              << "group/state" << -1;
+        QTest::newRow("a folder a shared group may write to")
+            << "shared group's folder"
+            << "group/state" << int(StateFileError::FolderOpenToOthers);
         QTest::newRow("a sticky shared folder, no file yet") << "sticky folder"
                                                              << "shared/state" << -1;
         QTest::newRow("a sticky shared folder, the file another user's")
@@ -137,8 +150,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, refusal);
         const QString path = m_dir->path() + '/' + name;
-        if (kind == "someone else's" && ::geteuid() != 0)
-            QSKIP("only root can give a file to another user");
+        if ((kind.contains("group's folder") || kind == "someone else's") && ::geteuid() != 0)
+            QSKIP("only root can give a file or folder to another user or group");
         writeBytes(m_dir->filePath("victim"), "victim");
         make(kind, path);
         // As a killed save leaves them: unlocked, with our name pattern.
