@@ -3,9 +3,9 @@
 // address in it, the update, the provider's answer; each step reported as a
 // line, the outcome as the exit code.
 
+#include "check/redaction.h"
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
-#include "cli/redaction.h"
 #include "web/browserengine.h"
 
 #include <QObject>

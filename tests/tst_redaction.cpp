@@ -1,6 +1,6 @@
 // The masking of passwords in what parlowen-check prints: which secrets are
 // masked where, in which of their forms.
-#include "cli/redaction.h"
+#include "check/redaction.h"
 
 #include <QTest>
 
@@ -40,7 +40,7 @@ void TestRedaction::secretsAreMaskedByTheirLengthAndEdges()
 {
     QFETCH(QString, secret);
     QFETCH(QString, line);
-    cli::Redactor redactor;
+    Redactor redactor;
     redactor.addSecret(secret, QStringLiteral("admin"));
     QTEST(redactor(line), "shown");
 }
