@@ -130,7 +130,7 @@ void Redactor::addSecret(const QString& secret, const QString& user)
     const bool anywhere = secret.size() >= MinimumLengthMaskedAnywhere;
     const SecretForms forms = secretForms(secret, user);
     for (const QString& form : forms.ofSecret)
-        add(form, anywhere, anywhere ? Qt::CaseInsensitive : Qt::CaseSensitive);
+        add(form, anywhere, Qt::CaseInsensitive);
     for (const QString& form : forms.ofCredentials)
         add(form, true, Qt::CaseSensitive);
     std::stable_sort(m_forms.begin(), m_forms.end(), [](const Form& a, const Form& b) {

@@ -20,9 +20,9 @@ namespace parlowen {
 QString maskedUrl(const QString& url);
 
 // Replaces known secrets in text from outside, e.g. an answer page that
-// echoes the request. A secret of four characters or more is masked
-// wherever it appears, in any letter case and in each of its forms (see
-// check/secretforms.h). A shorter one is masked only where it stands alone,
+// echoes the request, in any letter case and in each of its forms (see
+// check/secretforms.h). A secret of four characters or more is masked
+// wherever it appears. A shorter one is masked only where it stands alone,
 // since "1" inside "127.0.0.1" is no leak. The Base64 of Basic sign-in is
 // masked wherever it appears, whatever the secret's length.
 // Mask before shortening or collapsing a text, never after.

@@ -3,6 +3,8 @@
 // prove it never does.
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -11,17 +13,31 @@ namespace parlowen::test {
 // text with every run of white space written as one space, as page text shows it.
 QString collapsed(const QString& text);
 
-// The forms in which a page may echo a password: as typed, encoded for a
-// URL (with upper- or lower-case escapes), a form or HTML, and inside Basic
-// credentials of user.
+// The forms in which a page may echo a password: as typed and in upper
+// case, encoded for a URL (with upper- or lower-case escapes), a form,
+// HTML (named and numeric references) or JSON, its UTF-8 read as Latin-1
+// or Windows-1252, and inside Basic credentials of user.
 QStringList echoedForms(const QString& secret, const QString& user);
 
 // Every form in which a password could leak into output: those a page may
-// echo, with white space collapsed, or with a tab written as the command
-// writes control characters.
+// echo, with white space collapsed, with a tab written as the command
+// writes control characters, or with markup inside it dropped.
 QStringList leakedForms(const QString& secret, const QString& user);
 
-// A page that echoes a password in every form at once.
+// A page that echoes a password in every form at once, each in brackets,
+// where even a password of one character stands alone.
 QByteArray echoOf(const QString& secret, const QString& user);
+
+// The form of secret that output shows, or nothing. A password of four
+// characters or more must not show in any letter case, nor its first six
+// characters; a shorter one must not show where a page echoed it alone.
+// The router's user name in the URLs the programs write is theirs.
+QString leakIn(QString output, const QString& secret, const QString& user);
+
+// Pairs of router and service passwords that every output channel is run
+// with: long and short ones, ones that look like our own words (a status
+// code, an address's digit, the router's user name), non-ASCII ones, and
+// ones holding markup or a quote.
+const QList<QPair<QString, QString>>& echoedPasswords();
 
 } // namespace parlowen::test
