@@ -3,6 +3,8 @@
 
 #include "check/secretforms.h"
 
+#include <QUrl>
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -120,7 +122,13 @@ QString maskedUrl(const QString& url)
 
 QString Redactor::url(const QString& url) const
 {
-    return maskedUrlWith(url, [this](const QString& value) { return (*this)(value); });
+    return maskedUrlWith(url, [this](const QString& value) {
+        // A value is percent-encoded into the URL, and so are the escapes of
+        // an echo in it: it is searched as it was before it went in.
+        const QString decoded = QUrl::fromPercentEncoding(value.toUtf8());
+        const QString masked = (*this)(decoded);
+        return masked == decoded ? value : QString::fromLatin1(QUrl::toPercentEncoding(masked, "*"));
+    });
 }
 
 void Redactor::addSecret(const QString& secret, const QString& user)
