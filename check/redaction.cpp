@@ -160,15 +160,24 @@ QString Redactor::operator()(QString text) const
 {
     for (const Form& form : m_forms) {
         const qsizetype length = form.matcher.pattern().size();
-        qsizetype from = 0;
-        while ((from = form.matcher.indexIn(text, from)) >= 0) {
+        // Copied in one pass: replacing in place would move the rest of a
+        // large page once for every match.
+        QString masked;
+        qsizetype copied = 0;
+        for (qsizetype from = form.matcher.indexIn(text, 0); from >= 0;
+             from = form.matcher.indexIn(text, from)) {
             if (!form.anywhere && !standsAlone(text, from, length)) {
                 ++from;
                 continue;
             }
-            text.replace(from, length, Mask);
-            from += Mask.size();
+            if (masked.isNull())
+                masked.reserve(text.size());
+            masked.append(QStringView(text).sliced(copied, from - copied)).append(Mask);
+            from += length;
+            copied = from;
         }
+        if (!masked.isNull())
+            text = masked.append(QStringView(text).sliced(copied));
     }
     return text;
 }
