@@ -4,6 +4,7 @@
 #include "common/windows1252.h"
 
 #include <QRegularExpression>
+#include <QTest>
 #include <QUrl>
 
 namespace parlowen::test {
@@ -80,33 +81,37 @@ QByteArray echoOf(const QString& secret, const QString& user)
     return ('[' + echoedForms(secret, user).join("] [") + ']').toUtf8();
 }
 
-QString leakIn(QString output, const QString& secret, const QString& user)
+QString leakIn(QString output, const QString& routerPassword, const QString& servicePassword)
 {
     output.remove("//admin:***@");
-    const bool alone = secret.size() < 4;
-    QStringList forms = leakedForms(secret, user);
-    if (!alone)
-        forms << secret.left(6) << collapsed(secret).left(6);
-    for (const QString& form : std::as_const(forms)) {
-        if (alone ? output.contains('[' + form + ']') : output.contains(form, Qt::CaseInsensitive))
-            return form;
+    for (const auto& [secret, user] :
+         {qMakePair(routerPassword, "admin"), qMakePair(servicePassword, "alice")}) {
+        const bool alone = secret.size() < 4;
+        QStringList forms = leakedForms(secret, user);
+        if (!alone)
+            forms << secret.left(6) << collapsed(secret).left(6);
+        for (const QString& form : std::as_const(forms)) {
+            if (alone ? output.contains('[' + form + ']') : output.contains(form, Qt::CaseInsensitive))
+                return form;
+        }
     }
     return {};
 }
 
-const QList<QPair<QString, QString>>& echoedPasswords()
+void addEchoedPasswordRows()
 {
-    static const QList<QPair<QString, QString>> passwords{
-        {"9!$%&()*+,-./:;<=>?@[]^_{|}~", "#7'<b>&amp;\"=?"},
-        {"20240607", "86420135"},
-        {"two  spaces", "tab\tinside 9"},
-        {"Pa55-word!", "s3cr&t=ü+x y"},
-        {"1", "200"},
-        {"pa<d>ss9x", "admin"},
-        {"pässwörd", "p€密é ü!"},
-        {"a\"b", "x"},
-    };
-    return passwords;
+    QTest::addColumn<QString>("routerPassword");
+    QTest::addColumn<QString>("servicePassword");
+    for (const auto& [router, service] :
+         QList<QPair<QString, QString>>{{"9!$%&()*+,-./:;<=>?@[]^_{|}~", "#7'<b>&amp;\"=?"},
+                                        {"20240607", "86420135"},
+                                        {"two  spaces", "tab\tinside 9"},
+                                        {"Pa55-word!", "s3cr&t=ü+x y"},
+                                        {"1", "200"},
+                                        {"pa<d>ss9x", "admin"},
+                                        {"pässwörd", "p€密é ü!"},
+                                        {"a\"b", "x"}})
+        QTest::newRow(qPrintable(router + " and " + service)) << router << service;
 }
 
 } // namespace parlowen::test

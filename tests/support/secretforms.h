@@ -3,8 +3,6 @@
 // prove it never does.
 
 #include <QByteArray>
-#include <QList>
-#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -28,16 +26,17 @@ QStringList leakedForms(const QString& secret, const QString& user);
 // where even a password of one character stands alone.
 QByteArray echoOf(const QString& secret, const QString& user);
 
-// The form of secret that output shows, or nothing. A password of four
-// characters or more must not show in any letter case, nor its first six
-// characters; a shorter one must not show where a page echoed it alone.
-// The router's user name in the URLs the programs write is theirs.
-QString leakIn(QString output, const QString& secret, const QString& user);
+// The form of a password that output shows, or nothing: the router's, of
+// the user admin, or the service's, of alice. One of four characters or
+// more must not show in any letter case, nor its first six characters; a
+// shorter one not where a page echoed it alone. The "//admin:***@" of the
+// URLs the programs write is theirs.
+QString leakIn(QString output, const QString& routerPassword, const QString& servicePassword);
 
-// Pairs of router and service passwords that every output channel is run
-// with: long and short ones, ones that look like our own words (a status
-// code, an address's digit, the router's user name), non-ASCII ones, and
-// ones holding markup or a quote.
-const QList<QPair<QString, QString>>& echoedPasswords();
+// Rows "routerPassword" and "servicePassword" that every output channel is
+// run with: long and short passwords, ones that look like our own words (a
+// status code, an address's digit, the router's user name), non-ASCII ones,
+// and ones holding markup or a quote.
+void addEchoedPasswordRows();
 
 } // namespace parlowen::test
