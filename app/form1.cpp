@@ -8,6 +8,7 @@
 #include "check/addressscope.h"
 #include "check/fieldproblem.h"
 #include "check/outcome.h"
+#include "check/redaction.h"
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
@@ -392,7 +393,12 @@ void Form1::StatusTextChanged(const QString& text)
         judgeAnswer({document.httpStatus(), document.loadErrorWords(), pageText});
     QStringList detail{judgement.reason};
     if (judgement.outcome == UpdateOutcome::Accepted) {
-        detail = QStringList{addressWarning(txtWANIP->text()).value_or(QString()),
+        // The address came from the router's page, which may echo a password.
+        Redactor shown;
+        shown.addSecret(txtRouterPass->text(), RouterUser);
+        shown.addSecret(txtServicePass->text(), txtUserName->text());
+        const QString address = txtWANIP->text();
+        detail = QStringList{addressWarning(address, shown(address)).value_or(QString()),
                              recordAcceptance().value_or(QString())};
         detail.removeAll(QString());
     }

@@ -132,17 +132,17 @@ QString toString(AddressScope scope)
     return {};
 }
 
-std::optional<QString> addressWarning(const QString& address)
+std::optional<QString> addressWarning(const QString& address, const QString& shown)
 {
     const AddressScope scope = addressScope(address);
     if (scope == AddressScope::Public)
         return std::nullopt;
     if (scope == AddressScope::NotAnAddress)
-        return QStringLiteral("\"%1\" is not an IP address; it is sent as the router wrote it.").arg(address);
+        return QStringLiteral("\"%1\" is not an IP address; it is sent as the router wrote it.").arg(shown);
     return QStringLiteral("%1 is %2, not a public one: the router itself may sit behind another NAT "
                           "(another router's or the Internet provider's), and the host name will not reach "
                           "it from outside.")
-        .arg(address.trimmed(), toString(scope));
+        .arg(shown.trimmed(), toString(scope));
 }
 
 } // namespace parlowen

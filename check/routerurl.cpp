@@ -9,7 +9,7 @@ QString routerLogUrl(const QString& password, const QString& address)
 {
     // Everything but RFC 3986 unreserved characters is encoded, non-ASCII as UTF-8.
     const QString encodedPassword = QString::fromLatin1(QUrl::toPercentEncoding(password));
-    return QStringLiteral("http://admin:") + encodedPassword + QLatin1Char('@') + address +
+    return QStringLiteral("http://") + RouterUser + u':' + encodedPassword + QLatin1Char('@') + address +
            QStringLiteral(":80/doc/syslog.htm");
 }
 

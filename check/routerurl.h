@@ -5,6 +5,10 @@
 
 namespace parlowen {
 
+// The user name the router's page is loaded with; its Basic sign-in sends
+// it with the password.
+inline const QString RouterUser = QStringLiteral("admin");
+
 // "http://admin:" password "@" address ":80/doc/syslog.htm". The password is
 // percent-encoded so that "@", ":", "/", "#", "?", "%" or a space in it can
 // neither break the address nor send other credentials; the address goes in

@@ -84,34 +84,36 @@ std::optional<CheckSettings> readSettingsFile(const QString& path, Console& cons
                            values[Setting::ServiceUrl],      values[Setting::UserName],
                            values[Setting::ServicePassword], values[Setting::Host]};
     // Known before anything is printed about them.
-    console.redactor().addSecret(settings.routerPassword, QStringLiteral("admin"));
+    console.redactor().addSecret(settings.routerPassword, RouterUser);
     console.redactor().addSecret(settings.servicePassword, settings.userName);
     return settings;
 }
 
 // Before a load, as the window does: a router address that is more than a
 // host could send the router's password elsewhere.
-std::optional<QString> routerAddressRefusal(const QString& path, const CheckSettings& settings)
+std::optional<QString> routerAddressRefusal(const QString& path, const CheckSettings& settings,
+                                            const Console& console)
 {
     const std::optional<FieldProblem> problem = routerAddressProblem(settings.routerAddress);
     if (!problem)
         return std::nullopt;
     return QStringLiteral("in %1, the router address %2 (%3) %4.")
-        .arg(path, quoted(settings.routerAddress), settingName(Setting::RouterAddress), toString(*problem));
+        .arg(path, quoted(console.shown(settings.routerAddress)), settingName(Setting::RouterAddress),
+             toString(*problem));
 }
 
 // Why the settings cannot make a check: the window would still load
 // something with most of these, but a timer is better off failing loudly
 // than sending to a wrong or empty address each time.
-QStringList settingsProblems(const QString& path, const CheckSettings& settings)
+QStringList settingsProblems(const QString& path, const CheckSettings& settings, const Console& console)
 {
     QStringList problems;
-    if (const std::optional<QString> refusal = routerAddressRefusal(path, settings))
+    if (const std::optional<QString> refusal = routerAddressRefusal(path, settings, console))
         problems << *refusal;
     if (const std::optional<FieldProblem> problem = serviceUrlProblem(settings.serviceUrl)) {
         problems << QStringLiteral("in %1, the service URL %2 (%3) %4.")
-                        .arg(path, quoted(maskedUrl(settings.serviceUrl)), settingName(Setting::ServiceUrl),
-                             toString(*problem));
+                        .arg(path, quoted(console.shownUrl(settings.serviceUrl)),
+                             settingName(Setting::ServiceUrl), toString(*problem));
     }
     if (settings.host.trimmed().isEmpty()) {
         problems << QStringLiteral("in %1, the host name (%2) is empty, so the provider would not know "
@@ -143,7 +145,7 @@ int showPageTextOfFile(const QString& path, Console& console)
     const HtmlDocument page(path, std::move(text).value(), 200);
     console.raw(page.body().innerText());
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
-    console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(*address))
+    console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(console.shown(*address)))
                          : QStringLiteral("Page: no WAN address: %1").arg(*reasonForNoAddress(page)));
     return ExitAccepted;
 }
@@ -157,7 +159,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
                                      parsed.userName(QUrl::FullyDecoded));
     BrowserEngine browser;
     browser.setLimits(environment.limits);
-    console.step(QStringLiteral("Page: loading %1").arg(maskedUrl(url)));
+    console.step(QStringLiteral("Page: loading %1").arg(console.shownUrl(url)));
     return runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&browser, &BrowserEngine::DocumentComplete, &browser, [&, done] {
             const HtmlDocument& page = browser.Document();
@@ -169,7 +171,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
             const std::optional<QString> address = extractWanAddress(page.body().innerText());
             console.step(address ? QStringLiteral("Page: HTTP %1, WAN address %2")
                                        .arg(page.httpStatus())
-                                       .arg(quoted(*address))
+                                       .arg(quoted(console.shown(*address)))
                                  : QStringLiteral("Page: HTTP %1, no WAN address: %2")
                                        .arg(page.httpStatus())
                                        .arg(*reasonForNoAddress(page)));
@@ -338,7 +340,7 @@ int Command::showRouterPageText()
     QStringList problems;
     std::optional<CheckSettings> settings = readSettingsFile(path, m_console, problems);
     if (settings) {
-        if (const std::optional<QString> refusal = routerAddressRefusal(path, *settings))
+        if (const std::optional<QString> refusal = routerAddressRefusal(path, *settings, m_console))
             problems << *refusal;
     }
     reportSettingsProblems(problems, m_console);
@@ -359,7 +361,7 @@ int Command::runCheck()
     QString failureReason;
     const int exitCode = checkOnce(failureReason);
     if (m_parser.isSet(m_options.notify))
-        tellDesktopOfOutcome(exitCode, m_console.redactor()(failureReason), m_environment);
+        tellDesktopOfOutcome(exitCode, failureReason, m_environment);
     return exitCode;
 }
 
@@ -392,7 +394,7 @@ int Command::checkOnce(QString& failureReason)
     QStringList problems;
     std::optional<CheckSettings> settings = readSettingsFile(settingsPath, m_console, problems);
     if (settings)
-        problems << settingsProblems(settingsPath, *settings);
+        problems << settingsProblems(settingsPath, *settings, m_console);
     if (!problems.isEmpty()) {
         reportSettingsProblems(problems, m_console);
         failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));

@@ -55,7 +55,7 @@ void Console::write(QTextStream& stream, Priority priority, const QString& line)
     // Where the stream is the journal, the line's priority goes with it.
     if (auto* journal = dynamic_cast<JournalLines*>(stream.device()))
         journal->setPriority(priority);
-    stream << m_redactor(line) << '\n';
+    stream << line << '\n';
     stream.flush();
 }
 
@@ -110,7 +110,7 @@ CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options,
 void CommandLineCheck::start()
 {
     const QString url = routerLogUrl(m_settings.routerPassword, m_settings.routerAddress);
-    m_console.step(QStringLiteral("Router page: loading %1").arg(maskedUrl(url)));
+    m_console.step(QStringLiteral("Router page: loading %1").arg(m_console.shownUrl(url)));
     m_stage = Stage::RouterPage;
     m_browser.Navigate(url);
 }
@@ -141,9 +141,9 @@ void CommandLineCheck::routerPageCompleted()
         return finish(ExitNoAddress, noAddressMessage(reason));
     }
     m_address = *address;
-    m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_address)));
+    m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_console.shown(m_address))));
 
-    if (const std::optional<QString> warning = addressWarning(m_address))
+    if (const std::optional<QString> warning = addressWarning(m_address, m_console.shown(m_address)))
         m_console.warning(*warning);
 
     if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
@@ -155,10 +155,10 @@ void CommandLineCheck::routerPageCompleted()
         {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host, m_address});
     if (m_options.dryRun) {
         m_console.step(QStringLiteral("Update: not sent (dry run)"));
-        m_console.result(maskedUrl(m_updateUrl));
+        m_console.result(m_console.shownUrl(m_updateUrl));
         return finish(ExitAccepted);
     }
-    m_console.step(QStringLiteral("Update: sending %1").arg(maskedUrl(m_updateUrl)));
+    m_console.step(QStringLiteral("Update: sending %1").arg(m_console.shownUrl(m_updateUrl)));
     m_stage = Stage::Answer;
     m_browser.Navigate2(m_updateUrl);
 }
@@ -170,7 +170,7 @@ void CommandLineCheck::answerCompleted()
     if (arrived) {
         // Masked before it is cut short or its white space collapsed, so that
         // neither can leave part of a password standing.
-        const QString masked = m_console.redactor()(answer.body().innerText());
+        const QString masked = m_console.shown(answer.body().innerText());
         m_console.step(QStringLiteral("Answer: %1: %2").arg(statusText(answer), answerExcerpt(masked)));
     }
     // An error page is judged like any other answer, as the window does:
@@ -207,7 +207,7 @@ bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
     }
     if (last.address != address) {
         m_console.step(QStringLiteral("Last update: %1 was accepted at %2; the address has changed; sending")
-                           .arg(quoted(last.address), when));
+                           .arg(quoted(m_console.shown(last.address)), when));
         return false;
     }
     // A time in the future means the clock was wrong then or is now; the

@@ -3,9 +3,9 @@
 // address in it, the update, the provider's answer; each step reported as a
 // line, the outcome as the exit code.
 
+#include "check/redaction.h"
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
-#include "cli/redaction.h"
 #include "web/browserengine.h"
 
 #include <QObject>
@@ -33,13 +33,19 @@ struct CheckOptions {
     QString settingsPath; // which the state file must never be
 };
 
-// Where the command writes: the result to out, the steps to err, with the
-// passwords it knows of masked in both.
+// Where the command writes: the result to out, the steps to err. A line is
+// written as it is given: whoever composes it masks the parts that came
+// from outside with shown() or shownUrl() first, so that the program's own
+// words stay readable whatever the passwords are.
 class Console {
 public:
     Console(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
 
     Redactor& redactor() { return m_redactor; }
+    // Text from outside (a page, an answer, a setting's value) as it may be shown.
+    QString shown(const QString& outside) const { return m_redactor(outside); }
+    // A URL this program loads, as it may be shown.
+    QString shownUrl(const QString& url) const { return m_redactor.url(url); }
     void step(const QString& line) { write(m_err, Priority::Info, line); }
     // "Warning: " and the words.
     void warning(const QString& words);

@@ -118,8 +118,6 @@ void TestCli::init()
 // settings file exactly as the test wrote it.
 void TestCli::cleanup()
 {
-    const QStringList forms =
-        leakedForms(m_routerPassword, "admin") + leakedForms(m_servicePassword, "alice");
     QStringList outputs;
     for (const Run& run : std::as_const(m_runs))
         outputs << QString::fromUtf8(run.out + run.err);
@@ -128,14 +126,8 @@ void TestCli::cleanup()
             outputs << notice.appName + '\n' + notice.summary + '\n' + notice.body;
     }
     for (const QString& output : std::as_const(outputs)) {
-        for (const QString& form : forms)
-            QVERIFY2(!output.contains(form), qPrintable("output shows " + form + ":\n" + output));
-        // Nor a password cut short: no six characters of its start.
-        for (const QString& secret : {m_routerPassword, m_servicePassword}) {
-            for (const QString& form : {secret, collapsed(secret)})
-                QVERIFY2(!output.contains(form.left(6)),
-                         qPrintable("output shows " + form.left(6) + ":\n" + output));
-        }
+        const QString leak = leakIn(output, m_routerPassword, m_servicePassword);
+        QVERIFY2(leak.isEmpty(), qPrintable("output shows " + leak + ":\n" + output));
     }
     QFile settings(settingsPath());
     if (settings.open(QIODevice::ReadOnly))
@@ -491,16 +483,7 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads()
 
 void TestCli::passwordsStaySecretInEveryOutcome_data()
 {
-    QTest::addColumn<QString>("routerPassword");
-    QTest::addColumn<QString>("servicePassword");
-    QTest::newRow("punctuation and digits") << "9!$%&()*+,-./:;<=>?@[]^_{|}~"
-                                            << "#7'<b>&amp;\"=?";
-    QTest::newRow("digits only") << "20240607"
-                                 << "86420135";
-    QTest::newRow("two spaces and a tab inside") << "two  spaces"
-                                                 << "tab\tinside 9";
-    QTest::newRow("punctuation at the end, before a digit in the text") << "Pa55-word!"
-                                                                        << "s3cr&t=ü+x y";
+    addEchoedPasswordRows();
 }
 
 // Each password must stay out of the output, whatever the pages echo and
@@ -513,7 +496,10 @@ void TestCli::passwordsStaySecretInEveryOutcome()
     m_servicePassword = servicePassword;
     writeSettings();
     const QByteArray echo = echoOf(routerPassword, "admin") + ' ' + echoOf(servicePassword, "alice");
-    const QByteArray echoInHtml = QString::fromUtf8(echo).toHtmlEscaped().toUtf8();
+    // As HTML escapes it, and as typed into the markup, where the page text
+    // drops a tag inside it.
+    const QByteArray echoInHtml = QString::fromUtf8(echo).toHtmlEscaped().toUtf8() + " [" +
+                                  routerPassword.toUtf8() + "] [" + servicePassword.toUtf8() + ']';
     const QByteArray long160(150, 'x');
     const auto provider = [&](int status, const QByteArray& type, const QByteArray& body) {
         m_provider->setRoute(UpdatePath, {.status = status, .contentType = type, .body = body});
@@ -543,10 +529,11 @@ void TestCli::passwordsStaySecretInEveryOutcome()
     QCOMPARE(runCommand({}).exitCode, int(cli::ExitNoAddress));
     router("<p>No log. " + echoInHtml + "</p>");
     QCOMPARE(runCommand({}).exitCode, int(cli::ExitNoAddress));
+    QCOMPARE(runCommand({"--page-text", "--settings", settingsPath()}).exitCode, int(cli::ExitAccepted));
     router(routerLogPage());
     m_provider.reset(); // the engine's own error document
     QCOMPARE(runCommand({}).exitCode, int(cli::ExitNotAccepted));
-    QCOMPARE(m_runs.size(), 9);
+    QCOMPARE(m_runs.size(), 10);
 }
 
 void TestCli::aServiceUrlWithAndWithoutAQueryOfItsOwn_data()
