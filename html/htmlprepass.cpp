@@ -77,9 +77,10 @@ bool isForeignRoot(GumboTag tag)
 
 class PrePass {
 public:
-    PrePass(QByteArrayView in, TextPlaceholders placeholders, std::uint64_t workLimit)
+    PrePass(QByteArrayView in, TextPlaceholders placeholders, std::uint64_t workLimit,
+            const std::atomic<bool>* cancelled)
         : m_s(in.data()), m_n(in.size()), m_placeholders(placeholders == TextPlaceholders::On),
-          m_workLimit(workLimit)
+          m_workLimit(workLimit), m_cancelled(cancelled)
     {}
 
     PreparedHtml run()
@@ -88,7 +89,8 @@ public:
         while (i < m_n) {
             // The model's searches are bounded by its depth, so a page can
             // make each tag cost hundreds of steps; they count as gumbo's do.
-            if (m_out.tokenizerWork + m_open.steps() > m_workLimit) {
+            if (m_out.tokenizerWork + m_open.steps() > m_workLimit ||
+                (m_cancelled && m_cancelled->load(std::memory_order_relaxed))) {
                 m_out.overBudget = true;
                 break;
             }
@@ -469,6 +471,7 @@ private:
     qsizetype m_n;
     bool m_placeholders;
     std::uint64_t m_workLimit;
+    const std::atomic<bool>* m_cancelled;
     PreparedHtml m_out;
     qsizetype m_copied = 0;
     OpenElements m_open;
@@ -478,9 +481,10 @@ private:
 
 } // namespace
 
-PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, std::uint64_t workLimit)
+PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, std::uint64_t workLimit,
+                         const std::atomic<bool>* cancelled)
 {
-    return PrePass(utf8Html, placeholders, workLimit).run();
+    return PrePass(utf8Html, placeholders, workLimit, cancelled).run();
 }
 
 } // namespace parlowen

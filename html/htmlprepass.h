@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -54,8 +55,9 @@ struct PreparedHtml {
 enum class TextPlaceholders { Off, On };
 
 // workLimit bounds the steps of the scan and of gumbo's tokenizer counted in
-// tokenizerWork; past it the scan stops with overBudget set.
+// tokenizerWork; past it the scan stops with overBudget set. So does a scan
+// whose cancelled flag is set from another thread: nobody wants its result.
 PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
-                         std::uint64_t workLimit = UINT64_MAX);
+                         std::uint64_t workLimit = UINT64_MAX, const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace parlowen

@@ -132,12 +132,14 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCol
 }
 
 // Walks with an explicit stack: a page may nest elements very deeply.
-Utf8Chunks renderBody(const GumboNode* body, TextCollector out)
+Utf8Chunks renderBody(const GumboNode* body, TextCollector out, const std::atomic<bool>* cancelled)
 {
     std::vector<Frame> stack(1);
     stack.back().node = body;
     stack.back().box = boxOf(body, Box{});
     while (!stack.empty()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            break;
         Frame& top = stack.back();
         const GumboVector& children = childrenOf(top.node);
         if (top.next >= children.length) {
@@ -193,10 +195,11 @@ const GumboNode* findBody(const GumboOutput& output)
 
 } // namespace
 
-Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs)
+Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs,
+                           const std::atomic<bool>* cancelled)
 {
     const GumboNode* body = findBody(tree);
-    return body ? renderBody(body, TextCollector(source, runs)) : Utf8Chunks();
+    return body ? renderBody(body, TextCollector(source, runs), cancelled) : Utf8Chunks();
 }
 
 } // namespace parlowen

@@ -8,12 +8,15 @@
 
 #include <gumbo.h>
 
+#include <atomic>
 #include <vector>
 
 namespace parlowen {
 
 // innerText of the body. With runs, text nodes may hold placeholders for
-// runs of source.
-Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs);
+// runs of source. Once cancelled is set the walk stops, leaving text that
+// nobody will read.
+Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs,
+                           const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace parlowen

@@ -53,12 +53,16 @@ bool checkPlaceholders(const GumboNode* node, std::vector<bool>& seen, size_t& f
 // The pre-pass follows the tokenizer only roughly. Its placeholders are safe
 // exactly when each ended up, once, as character data of an ordinary HTML
 // element: there the original run would have been copied unchanged too.
-bool placeholdersIntact(const GumboOutput& output, size_t count)
+// A cancelled check answers false, as it has not seen them all; the parse
+// without placeholders that follows stops at once too.
+bool placeholdersIntact(const GumboOutput& output, size_t count, const std::atomic<bool>* cancelled)
 {
     std::vector<bool> seen(count, false);
     size_t found = 0;
     std::vector<const GumboNode*> pending{output.document};
     while (!pending.empty()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return false;
         const GumboNode* node = pending.back();
         pending.pop_back();
         if (node->type == GUMBO_NODE_DOCUMENT || node->type == GUMBO_NODE_ELEMENT ||
@@ -131,10 +135,10 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
     if (!tree)
         return Parsed{};
     if (prepared.runs.empty())
-        return Parsed{renderInnerText(*tree, nullptr, nullptr), false};
-    if (!placeholdersIntact(*tree, prepared.runs.size()))
+        return Parsed{renderInnerText(*tree, nullptr, nullptr, cancelled), false};
+    if (!placeholdersIntact(*tree, prepared.runs.size(), cancelled))
         return std::nullopt;
-    return Parsed{renderInnerText(*tree, utf8Html.data(), &prepared.runs), true};
+    return Parsed{renderInnerText(*tree, utf8Html.data(), &prepared.runs, cancelled), true};
 }
 
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the
@@ -146,8 +150,8 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
     // UTF-8 in them, so they are only used on valid input.
     if (placeholders == TextPlaceholders::On && utf8Html.isValidUtf8() &&
         !mayContainPlaceholderCodePoints(utf8Html)) {
-        const PreparedHtml prepared =
-            prepareHtml(utf8Html, TextPlaceholders::On, GumboArena::workBudget(std::size_t(utf8Html.size())));
+        const PreparedHtml prepared = prepareHtml(
+            utf8Html, TextPlaceholders::On, GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled);
         if (trace)
             trace->placeholders = qsizetype(prepared.runs.size());
         if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, cancelled)) {
@@ -156,11 +160,12 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
             return std::move(parsed->text);
         }
     }
-    return std::move(parseAndRender(utf8Html,
-                                    prepareHtml(utf8Html, TextPlaceholders::Off,
-                                                GumboArena::workBudget(std::size_t(utf8Html.size()))),
-                                    cancelled)
-                         ->text);
+    return std::move(
+        parseAndRender(utf8Html,
+                       prepareHtml(utf8Html, TextPlaceholders::Off,
+                                   GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
+                       cancelled)
+            ->text);
 }
 
 } // namespace

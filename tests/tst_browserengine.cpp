@@ -586,10 +586,11 @@ private slots:
         QVERIFY(!document().body().innerText().contains("WAN IP is"));
     }
 
-    // Pages that each take seconds to parse on a busy machine, given up once
-    // their bodies are in: the next page (large enough to be read on the
-    // engine's thread too) is read at once, and the engine goes without
-    // waiting for any of them, as a program that ends must.
+    // Pages that each take seconds to read on a busy machine, given up once
+    // their bodies are in, in whichever pass each has reached: the next page
+    // (large enough to be read on the engine's thread too) is read at once,
+    // and the engine goes without waiting for any of them, as a program that
+    // ends must.
     void aParseNoLongerWantedHoldsUpNeitherTheNextPageNorTheEnd()
     {
         m_server->setRoute("/slow", {.body = tableLog((32 << 20) - 100)});
