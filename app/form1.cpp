@@ -12,9 +12,12 @@
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
+#include "check/upnpanswer.h"
 #include "check/wanaddress.h"
+#include "common/companionfile.h"
 #include "settings/saveadvice.h"
 #include "settings/settingslocation.h"
+#include "upnp/gatewayquery.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -28,6 +31,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <algorithm>
@@ -96,6 +100,13 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &Form1::GoClicked);
     connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &Form1::PageCompleted);
     connect(WebBrowser1, &WebBrowser::StatusTextChange, this, &Form1::StatusTextChanged);
+    m_upnp = new GatewayQuery(companionFile(QStringLiteral("parlowen-upnp"), m_programDirectory), this);
+    connect(m_upnp, &GatewayQuery::answered, this, [this](const UpnpAnswer& answer) {
+        if (answer)
+            UpnpFoundAddress(answer.value());
+        else
+            UpnpFoundNone(upnpFailureNote(answer.failure()));
+    });
 
     LoadWindow();
 }
@@ -192,6 +203,7 @@ void Form1::LoadWindow()
         return;
     for (const SettingKey& entry : SettingKeys)
         fieldFor(entry.setting)->setText((*read.value())[entry.setting]);
+    m_askUpnp = read.value()->askUpnp;
     m_checkWhenShown = true;
 }
 
@@ -300,6 +312,7 @@ void Form1::OpenRouterLog()
         }
         return;
     }
+    m_upnp->cancel();
     setStage(Stage::RouterPage);
     WebBrowser1->Navigate(routerLogUrl(txtRouterPass->text(), txtRouterIP->text()));
 }
@@ -323,6 +336,7 @@ void Form1::cancelCheck()
     if (m_stage == Stage::Idle)
         return;
     setStage(Stage::Idle);
+    m_upnp->cancel();
     // A new load cancels the one in flight, and nothing of that is reported.
     WebBrowser1->Navigate2(AboutBlank);
 }
@@ -351,21 +365,50 @@ void Form1::PageCompleted(const QString& url)
     const HtmlDocument& page = WebBrowser1->Document();
     const QString pageText = page.body().innerText();
     const std::optional<QString> address = extractWanAddress(pageText);
-    if (!address) {
-        setStage(Stage::Idle);
-        const std::optional<QString> reason =
-            whyNoAddress({page.httpStatus(), page.loadErrorWords(), pageText});
-        report(noAddressMessage(reason.value_or(QString())), MessageIcon::Critical);
+    if (address) {
+        m_addressFromUpnp = false;
+        return sendAddress(*address);
+    }
+    const LoadedPage loaded{page.httpStatus(), page.loadErrorWords(), pageText};
+    const QString reason = whyNoAddress(loaded).value_or(QString());
+    if (m_askUpnp && mayAskUpnp(loaded)) {
+        m_noAddressReason = reason;
+        setStage(Stage::Upnp);
+        m_upnp->start(QUrl(page.url()).host());
         return;
     }
-    txtWANIP->setText(*address);
+    setStage(Stage::Idle);
+    report(noAddressMessage(reason), MessageIcon::Critical);
+}
+
+void Form1::UpnpFoundAddress(const QString& address)
+{
+    if (m_stage != Stage::Upnp)
+        return;
+    m_addressFromUpnp = true;
+    sendAddress(address);
+}
+
+void Form1::UpnpFoundNone(const QString& why)
+{
+    if (m_stage != Stage::Upnp)
+        return;
+    setStage(Stage::Idle);
+    report(noAddressMessage(m_noAddressReason), MessageIcon::Critical, why);
+}
+
+void Form1::sendAddress(const QString& address)
+{
+    txtWANIP->setText(address);
 
     BuildUpdateURL();
     // Without a service URL there is nowhere to send the address, and the
     // provider's answer could never be told apart from any other page.
     if (txtService->text().trimmed().isEmpty()) {
         setStage(Stage::Idle);
-        report(outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical, noServiceUrlReason());
+        const QString source = m_addressFromUpnp ? upnpSourceNote() + QStringLiteral("\n\n") : QString();
+        report(outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical,
+               source + noServiceUrlReason());
         return;
     }
     setStage(Stage::Answer);
@@ -391,17 +434,19 @@ void Form1::StatusTextChanged(const QString& text)
 
     const AnswerJudgement judgement =
         judgeAnswer({document.httpStatus(), document.loadErrorWords(), pageText});
-    QStringList detail{judgement.reason};
+    // Where the address came from comes first, when it was not the log.
+    QStringList detail{m_addressFromUpnp ? upnpSourceNote() : QString(), judgement.reason};
     if (judgement.outcome == UpdateOutcome::Accepted) {
         // The address came from the router's page, which may echo a password.
         Redactor shown;
         shown.addSecret(txtRouterPass->text(), RouterUser);
         shown.addSecret(txtServicePass->text(), txtUserName->text());
         const QString address = txtWANIP->text();
-        detail = QStringList{addressWarning(address, shown(address)).value_or(QString()),
+        detail = QStringList{m_addressFromUpnp ? upnpSourceNote() : QString(),
+                             addressWarning(address, shown(address)).value_or(QString()),
                              recordAcceptance().value_or(QString())};
-        detail.removeAll(QString());
     }
+    detail.removeAll(QString());
     const bool stillOurs = report(outcomeMessage(judgement.outcome),
                                   judgement.outcome == UpdateOutcome::Accepted ? MessageIcon::Information
                                                                                : MessageIcon::Critical,

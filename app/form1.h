@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace parlowen {
 
+class GatewayQuery;
 class WebBrowser;
 
 class Form1 : public QWidget {
@@ -53,6 +54,10 @@ private:
     void GoClicked();
     void PageCompleted(const QString& url);
     void StatusTextChanged(const QString& text);
+    // The router's UPnP service answered, when its log gave no address:
+    // the address, or the sentence that says why there is none.
+    void UpnpFoundAddress(const QString& address);
+    void UpnpFoundNone(const QString& why);
 
     QLineEdit* fieldFor(Setting setting) const;
 
@@ -69,6 +74,8 @@ private:
     void cancelCheck();
     // Puts the provider's update address into txtURL.
     void BuildUpdateURL();
+    // The rest of a check once the address is known: txtWANIP, then the update.
+    void sendAddress(const QString& address);
     // Records an accepted update where parlowen-check --if-changed looks;
     // the words of a warning when that fails.
     std::optional<QString> recordAcceptance();
@@ -78,6 +85,7 @@ private:
     bool report(const QString& text, MessageIcon icon, const QString& detail = {});
 
     WebBrowser* WebBrowser1 = nullptr;
+    GatewayQuery* m_upnp = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* txtRouterPass = nullptr;
     QLabel* Label3 = nullptr;
@@ -104,6 +112,13 @@ private:
     // A start with a settings file runs a check once the window is on screen,
     // so that anything it reports has a window to stand over.
     bool m_checkWhenShown = false;
+    // UPnP=no in the settings file turns the router's UPnP service off as
+    // a source; read with the six.
+    bool m_askUpnp = true;
+    // Why the router's log gave no address, while UPnP is asked; and
+    // whether the address in txtWANIP came from UPnP.
+    QString m_noAddressReason;
+    bool m_addressFromUpnp = false;
     // A settings file that exists but cannot be read, told once shown.
     QString m_readProblem;
     QString m_readProblemDetail;
@@ -115,7 +130,7 @@ private:
     // its stage waits for, so that a page that says "Done" twice (while its
     // message is still open, say), the empty page that ends a check, and a
     // load cancelled by closing the window are never judged.
-    enum class Stage { Idle, RouterPage, Answer };
+    enum class Stage { Idle, RouterPage, Upnp, Answer };
     void setStage(Stage stage);
     Stage m_stage = Stage::Idle;
 };

@@ -80,9 +80,13 @@ std::optional<CheckSettings> readSettingsFile(const QString& path, Console& cons
         return std::nullopt;
     }
     const SettingValues& values = *read.value();
-    CheckSettings settings{values[Setting::RouterPassword],  values[Setting::RouterAddress],
-                           values[Setting::ServiceUrl],      values[Setting::UserName],
-                           values[Setting::ServicePassword], values[Setting::Host]};
+    CheckSettings settings{values[Setting::RouterPassword],
+                           values[Setting::RouterAddress],
+                           values[Setting::ServiceUrl],
+                           values[Setting::UserName],
+                           values[Setting::ServicePassword],
+                           values[Setting::Host],
+                           values.askUpnp};
     // Known before anything is printed about them.
     console.redactor().addSecret(settings.routerPassword, RouterUser);
     console.redactor().addSecret(settings.servicePassword, settings.userName);
@@ -228,6 +232,10 @@ struct Options {
         QStringLiteral("notify"),
         QStringLiteral("For the timer: when checks start failing, tells the desktop once, with the reason; "
                        "it tells again only after a check has succeeded.")};
+    QCommandLineOption noUpnp{
+        QStringLiteral("no-upnp"),
+        QStringLiteral("When the router's log has no \"WAN IP is\" line, gives up rather than asking the "
+                       "router's UPnP service for its address (as UPnP=no in [Router settings] does).")};
     QCommandLineOption pageText{
         QStringLiteral("page-text"),
         QStringLiteral("Prints the text the check reads, passwords masked, and runs no check. Without "
@@ -237,7 +245,7 @@ struct Options {
     explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
     {
         parser.setApplicationDescription(Description);
-        parser.addOptions({version, settings, dryRun, ifChanged, state, notify, pageText});
+        parser.addOptions({version, settings, dryRun, ifChanged, state, notify, noUpnp, pageText});
         parser.addPositionalArgument(QStringLiteral("SOURCE"),
                                      QStringLiteral("With --page-text: a saved page or an http(s) address."),
                                      QStringLiteral("[--page-text [SOURCE]]"));
@@ -311,7 +319,7 @@ std::optional<int> Command::runWithoutCheck()
 int Command::showPageText()
 {
     for (const QCommandLineOption& other :
-         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify}) {
+         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify, m_options.noUpnp}) {
         if (m_parser.isSet(other))
             return usageError(QStringLiteral("--page-text shows a page and runs no check; it takes no "
                                              "other option than --settings."));
@@ -400,6 +408,8 @@ int Command::checkOnce(QString& failureReason)
         failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));
         return ExitBadUsage;
     }
+    if (m_parser.isSet(m_options.noUpnp))
+        settings->askUpnp = false;
     CommandLineCheck check(std::move(*settings), options, m_console, m_environment);
     const int exitCode = runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&check, &CommandLineCheck::finished, &check, [done](int code) { done(code); });

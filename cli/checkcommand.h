@@ -31,6 +31,9 @@ struct CommandEnvironment {
     QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     // Empty for this program's own, looked for only when a notice is shown.
     QString noticeModule{};
+    // The program that asks the router's UPnP service; empty for this
+    // program's own.
+    QString upnpHelper{};
 };
 
 // Runs the command: arguments as QCoreApplication::arguments() gives them,

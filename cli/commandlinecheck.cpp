@@ -6,9 +6,12 @@
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
+#include "check/upnpanswer.h"
 #include "check/wanaddress.h"
 #include "settings/laststate.h"
 #include "web/loaderror.h"
+
+#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -101,10 +104,11 @@ std::optional<QString> reasonForNoAddress(const HtmlDocument& page)
 CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
                                    const CommandEnvironment& environment, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)), m_options(std::move(options)), m_console(console),
-      m_environment(environment)
+      m_environment(environment), m_upnp(m_environment.upnpHelper)
 {
     m_browser.setLimits(m_environment.limits);
     connect(&m_browser, &BrowserEngine::DocumentComplete, this, &CommandLineCheck::PageCompleted);
+    connect(&m_upnp, &GatewayQuery::answered, this, &CommandLineCheck::upnpAnswered);
 }
 
 void CommandLineCheck::start()
@@ -135,14 +139,40 @@ void CommandLineCheck::routerPageCompleted()
     }
     m_console.step(QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
     const std::optional<QString> address = extractWanAddress(page.body().innerText());
-    if (!address) {
-        const QString reason = reasonForNoAddress(page).value_or(QString());
+    if (address) {
+        m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_console.shown(*address))));
+        return sendAddress(*address);
+    }
+    const QString reason = reasonForNoAddress(page).value_or(QString());
+    if (!m_settings.askUpnp ||
+        !mayAskUpnp({page.httpStatus(), page.loadErrorWords(), page.body().innerText()})) {
         m_console.failure(QStringLiteral("WAN address: none: %1").arg(reason));
         return finish(ExitNoAddress, noAddressMessage(reason));
     }
-    m_address = *address;
-    m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_console.shown(m_address))));
+    m_noAddressReason = reason;
+    const QString router = QUrl(page.url()).host();
+    m_console.step(QStringLiteral("WAN address: none in the log; asking the router's UPnP service at %1")
+                       .arg(m_console.shown(router)));
+    m_stage = Stage::Upnp;
+    m_upnp.start(router);
+}
 
+void CommandLineCheck::upnpAnswered(const UpnpAnswer& answer)
+{
+    if (m_stage != Stage::Upnp)
+        return;
+    if (!answer) {
+        m_console.failure(QStringLiteral("UPnP: no address: %1").arg(answer.failure().message()));
+        m_console.failure(QStringLiteral("WAN address: none: %1").arg(m_noAddressReason));
+        return finish(ExitNoAddress, noAddressMessage(m_noAddressReason));
+    }
+    m_console.step(QStringLiteral("UPnP: WAN address %1").arg(quoted(m_console.shown(answer.value()))));
+    sendAddress(answer.value());
+}
+
+void CommandLineCheck::sendAddress(const QString& address)
+{
+    m_address = address;
     if (const std::optional<QString> warning = addressWarning(m_address, m_console.shown(m_address)))
         m_console.warning(*warning);
 

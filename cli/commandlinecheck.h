@@ -6,6 +6,7 @@
 #include "check/redaction.h"
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
+#include "upnp/gatewayquery.h"
 #include "web/browserengine.h"
 
 #include <QObject>
@@ -24,6 +25,7 @@ struct CheckSettings {
     QString userName;
     QString servicePassword;
     QString host;
+    bool askUpnp = true; // when the log has no address
 };
 
 struct CheckOptions {
@@ -87,10 +89,13 @@ signals:
     void finished(int exitCode);
 
 private:
-    enum class Stage { Idle, RouterPage, Answer, Done };
+    enum class Stage { Idle, RouterPage, Upnp, Answer, Done };
 
     void PageCompleted(const QString& url);
     void routerPageCompleted();
+    void upnpAnswered(const UpnpAnswer& answer);
+    // The rest of a check once the address is known, wherever it came from.
+    void sendAddress(const QString& address);
     void answerCompleted();
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
@@ -102,6 +107,9 @@ private:
     Console& m_console;
     CommandEnvironment m_environment;
     BrowserEngine m_browser;
+    GatewayQuery m_upnp;
+    // Why the router's log gave no address, while UPnP is asked.
+    QString m_noAddressReason;
     Stage m_stage = Stage::Idle;
     QString m_updateUrl;
     QString m_address;

@@ -2,8 +2,8 @@
 #include "cli/desktopnotice.h"
 
 #include "cli/noticemodule.h"
+#include "common/companionfile.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -23,10 +23,7 @@ QString sessionBusOfThisLogin()
 
 QString noticeModuleOfThisProgram()
 {
-    // Beside the program in a build; where the installation puts it otherwise.
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString beside = folder + QStringLiteral("/parlowen-notice.so");
-    return QFileInfo::exists(beside) ? beside : folder + QStringLiteral("/" PARLOWEN_NOTICE_MODULE_FROM_BINDIR);
+    return companionFile(QStringLiteral("parlowen-notice.so"));
 }
 
 NoticeDelivery showDesktopNotice(const QString& modulePath, const QString& busAddress,

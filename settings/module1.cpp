@@ -21,6 +21,8 @@ Result<std::optional<SettingValues>, FileError> Module1::ReadSettings() const
     SettingValues values;
     for (const SettingKey& entry : SettingKeys)
         values[entry.setting] = profileValue(*content.value(), entry.section, entry.key);
+    values.askUpnp = profileValue(*content.value(), UpnpSection, UpnpKey)
+                         .compare(QLatin1String("no"), Qt::CaseInsensitive) != 0;
     return std::optional<SettingValues>(std::move(values));
 }
 

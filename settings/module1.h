@@ -24,9 +24,9 @@ public:
     // key is missing. Values of any length come back whole.
     QString ReadSetting(const QString& section, const QString& key) const;
 
-    // All six settings from one read of the file's bytes; nothing when there
-    // is no file, and why when it cannot be read. A key the file lacks
-    // comes back empty, as ReadSetting gives it.
+    // All six settings, and whether to ask the router's UPnP service, from one read of the file's bytes;
+    // nothing when there is no file, and why when it cannot be read. A key the file lacks comes back empty,
+    // as ReadSetting gives it.
     Result<std::optional<SettingValues>, FileError> ReadSettings() const;
 
     // Stores every entry in one atomic save, making the folders on the way: the file afterwards holds all of

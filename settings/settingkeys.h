@@ -28,11 +28,20 @@ inline constexpr std::array<SettingKey, 6> SettingKeys{{
     {Setting::Host, u"DNS settings", u"Host"},
 }};
 
+// Not one of the window's fields: "UPnP=no" in this section keeps a check
+// from asking the router's UPnP service when its log has no address; the
+// key absent, or any other value, leaves that on. The window never writes
+// it, so it stays as the user put it.
+inline constexpr QStringView UpnpSection = u"Router settings";
+inline constexpr QStringView UpnpKey = u"UPnP";
+
 // The six values as one read of the settings file gave them: a save that
 // lands while they are read can never pair one file's user name with
 // another's service URL.
 class SettingValues {
 public:
+    bool askUpnp = true; // from the UPnP key
+
     QString& operator[](Setting setting) { return m_values[std::size_t(setting)]; }
     const QString& operator[](Setting setting) const { return m_values[std::size_t(setting)]; }
     friend bool operator==(const SettingValues&, const SettingValues&) = default;
