@@ -7,6 +7,7 @@
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
+#include "check/upnpanswer.h"
 #include "check/wanaddress.h"
 
 #include <QTest>
@@ -214,21 +215,32 @@ void TestCheckSteps::reasonForNoAddress_data()
 {
     QTest::addColumn<LoadedPage>("page");
     QTest::addColumn<QString>("reason"); // empty: an address is found
+    // The router's UPnP service is asked only where the log page arrived
+    // without an address; a wrong password or a dead router are not
+    // mended by asking something else.
+    QTest::addColumn<bool>("asksUpnp");
     const QString log = QStringLiteral("WAN IP is 203.0.113.7\r\n");
-    QTest::newRow("a page with the address") << LoadedPage{200, {}, log} << QString();
+    QTest::newRow("a page with the address") << LoadedPage{200, {}, log} << QString() << false;
     QTest::newRow("a load error gives its own words")
         << LoadedPage{0, "The device took too long to answer.", {}}
-        << "the router's page could not be loaded. The device took too long to answer.";
+        << "the router's page could not be loaded. The device took too long to answer." << false;
+    QTest::newRow("a page too complex to read")
+        << LoadedPage{200, "The page is too complex to read.", {}} << "could not be loaded" << false;
     QTest::newRow("a refused password")
-        << LoadedPage{401, {}, "Unauthorized"} << "the router refused the password (HTTP 401)";
+        << LoadedPage{401, {}, "Unauthorized"} << "the router refused the password (HTTP 401)" << false;
     QTest::newRow("a forbidden page")
-        << LoadedPage{403, {}, {}} << "the router refused the password (HTTP 403)";
-    QTest::newRow("no such page") << LoadedPage{404, {}, "Not Found"} << "the page was not found";
-    QTest::newRow("another status") << LoadedPage{500, {}, {}} << "the router answered HTTP 500";
+        << LoadedPage{403, {}, {}} << "the router refused the password (HTTP 403)" << false;
+    QTest::newRow("no such page") << LoadedPage{404, {}, "Not Found"} << "the page was not found" << true;
+    QTest::newRow("a 404 page that shows the line") << LoadedPage{404, {}, log} << QString() << false;
+    QTest::newRow("another status") << LoadedPage{500, {}, {}} << "the router answered HTTP 500" << false;
+    QTest::newRow("a redirect not followed")
+        << LoadedPage{302, {}, {}} << "the router answered HTTP 302" << false;
     QTest::newRow("no marker") << LoadedPage{200, {}, "WAN IP: 203.0.113.7\r\n"}
-                               << "the page has no \"WAN IP is \" line";
+                               << "the page has no \"WAN IP is \" line" << true;
+    QTest::newRow("an empty page") << LoadedPage{204, {}, {}} << "the page has no \"WAN IP is \" line"
+                                   << true;
     QTest::newRow("a marker on the last line")
-        << LoadedPage{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it";
+        << LoadedPage{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it" << true;
 }
 
 void TestCheckSteps::reasonForNoAddress()
@@ -239,6 +251,7 @@ void TestCheckSteps::reasonForNoAddress()
     QCOMPARE(why.has_value(), !reason.isEmpty());
     if (why)
         QVERIFY2(why->contains(reason), qPrintable(*why));
+    QTEST(mayAskUpnp(page), "asksUpnp");
 }
 
 void TestCheckSteps::wanAddress_data()
