@@ -127,6 +127,8 @@ private slots:
     void withoutAFileNothingLoadsAndTheFirstCloseWritesTheDefaults();
     void valuesAreReadAsTheFileFormatDefines_data();
     void valuesAreReadAsTheFileFormatDefines();
+    void onlyNoTurnsUpnpOff_data();
+    void onlyNoTurnsUpnpOff();
     void aCloseChangesOnlyItsOwnValue_data();
     void aCloseChangesOnlyItsOwnValue();
     void aCloseSavesOnceWithTheBytesOfSixSingleWrites_data();
@@ -213,6 +215,31 @@ void TestSettings::valuesAreReadAsTheFileFormatDefines()
     QTEST(field(form, qPrintable(fieldName))->text(), "expected");
 }
 
+void TestSettings::onlyNoTurnsUpnpOff_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("askUpnp");
+    QTest::newRow("no key") << QByteArray() << true;
+    QTest::newRow("no") << QByteArray("UPnP=no") << false;
+    QTest::newRow("NO, key in another case, spaces around") << QByteArray("upnp =  NO ") << false;
+    QTest::newRow("quoted") << QByteArray("UPnP=\"no\"") << false;
+    QTest::newRow("yes") << QByteArray("UPnP=yes") << true;
+    QTest::newRow("0 is not no") << QByteArray("UPnP=0") << true;
+    QTest::newRow("empty") << QByteArray("UPnP=") << true;
+    QTest::newRow("no, in the other section") << QByteArray("[DNS settings]\nUPnP=no") << true;
+}
+
+void TestSettings::onlyNoTurnsUpnpOff()
+{
+    QFETCH(QByteArray, line);
+    writeFile(settingsPath(), "[Router settings]\nIP=127.0.0.1\n" + line + "\n");
+    Module1 module;
+    module.SetSettingsFile(settingsPath());
+    const auto read = module.ReadSettings();
+    QVERIFY(read && read.value());
+    QTEST(read.value()->askUpnp, "askUpnp");
+}
+
 void TestSettings::aCloseChangesOnlyItsOwnValue_data()
 {
     QTest::addColumn<QByteArray>("before");
@@ -220,7 +247,7 @@ void TestSettings::aCloseChangesOnlyItsOwnValue_data()
     // The router's password changes beside the provider's of the same key.
     const QByteArray file =
         "; written by hand\n[Router settings]\n# the lab router\nPassword=old\n"
-        "IP=127.0.0.1\nComment=kept\n\n[Unknown section]\nKey=value\n[DNS settings]\n"
+        "IP=127.0.0.1\nComment=kept\nUPnP=no\n\n[Unknown section]\nKey=value\n[DNS settings]\n"
         "Service URL=http://127.0.0.1:9/dyn.asp\nUser=u\nPassword=spw\nHost=h.example.net\n";
     const QByteArray changed = QByteArray(file).replace("Password=old", "Password=new");
     QTest::newRow("a file with LF line ends") << file << changed;
