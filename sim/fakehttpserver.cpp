@@ -153,6 +153,11 @@ void FakeHttpServer::setRoute(const QString& path, FakeResponse response)
     m_routes.insert(path, std::move(response));
 }
 
+void FakeHttpServer::setHandler(const QString& path, Handler handler)
+{
+    m_handlers.insert(path, std::move(handler));
+}
+
 void FakeHttpServer::requireAuth(const QString& path, Auth scheme, const QString& user,
                                  const QString& password, const QList<QByteArray>& alsoOffered)
 {
@@ -179,11 +184,10 @@ void FakeHttpServer::onReadyRead(QTcpSocket* socket)
     if (buffer == m_buffers.end())
         return;
     buffer->append(socket->readAll());
-    // Clients here send GET without a body, one request at a time.
+    // One request at a time; a body is read by its Content-Length (SOAP
+    // calls are POSTs), never chunked.
     for (qsizetype end = buffer->indexOf("\r\n\r\n"); end >= 0; end = buffer->indexOf("\r\n\r\n")) {
         const QList<QByteArray> lines = buffer->left(end).split('\n');
-        buffer->remove(0, end + 4);
-
         RecordedRequest request;
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
@@ -194,6 +198,11 @@ void FakeHttpServer::onReadyRead(QTcpSocket* socket)
             if (colon > 0)
                 request.headers.append({lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
         }
+        const qsizetype bodySize = qMax<qsizetype>(0, request.header("Content-Length").toLongLong());
+        if (buffer->size() < end + 4 + bodySize)
+            return;
+        request.body = buffer->mid(end + 4, bodySize);
+        buffer->remove(0, end + 4 + bodySize);
         // Origin form is resolved against a dummy base; absolute form as it is.
         const QUrl target = request.target.startsWith('/')
                                 ? QUrl(QStringLiteral("http://host") + QString::fromLatin1(request.target))
@@ -226,10 +235,13 @@ void FakeHttpServer::answer(QTcpSocket* socket, const RecordedRequest& request)
         return;
     }
 
+    const auto handler = m_handlers.constFind(request.path);
     const auto route = m_routes.constFind(request.path);
     const FakeResponse response =
-        route != m_routes.cend() ? *route
-                                 : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
+        handler != m_handlers.cend() ? (*handler)(request)
+        : route != m_routes.cend()
+            ? *route
+            : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
     if (response.neverAnswer)
         return;
     if (response.delay.count() > 0) {

@@ -25,6 +25,7 @@
 #include <QUrlQuery>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QTcpServer;
@@ -62,6 +63,7 @@ struct RecordedRequest {
     QString path;       // percent-decoded
     QUrlQuery query;
     HeaderList headers;
+    QByteArray body; // as many bytes as Content-Length said
 
     QByteArray header(QByteArrayView name) const; // case-insensitive; empty when absent
     QByteArray authorization() const { return header("Authorization"); }
@@ -90,6 +92,10 @@ public:
 
     // Answers for a decoded path; anything else gets 404 with a short page.
     void setRoute(const QString& path, FakeResponse response);
+    // For answers that depend on the request itself, e.g. a SOAP action in a
+    // POST body; a handler wins over a route for the same path.
+    using Handler = std::function<FakeResponse(const RecordedRequest&)>;
+    void setHandler(const QString& path, Handler handler);
     // Until the right credentials come, the path answers 401 with a
     // WWW-Authenticate challenge and a page saying so. `alsoOffered` are
     // challenges sent before it, each in a header of its own, e.g. "NTLM".
@@ -118,6 +124,7 @@ private:
 
     std::unique_ptr<QTcpServer> m_server;
     QHash<QString, FakeResponse> m_routes;
+    QHash<QString, Handler> m_handlers;
     QHash<QString, Credentials> m_auth;
     QHash<QTcpSocket*, QByteArray> m_buffers; // bytes of a request not yet complete
     QList<RecordedRequest> m_requests;

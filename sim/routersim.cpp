@@ -46,10 +46,11 @@ QByteArray htmlEscaped(QByteArray text)
     return text.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
 }
 
-QByteArray syslogPage(qsizetype targetSize, const QString& wanAddress)
+QByteArray syslogPage(qsizetype targetSize, const std::optional<QString>& wanAddress)
 {
     const QByteArray wanLine =
-        "Jan  1 23:59:58 pppd[1024]: WAN IP is " + htmlEscaped(wanAddress.toUtf8()) + "\r\n";
+        wanAddress ? "Jan  1 23:59:58 pppd[1024]: WAN IP is " + htmlEscaped(wanAddress->toUtf8()) + "\r\n"
+                   : QByteArray();
     QByteArray after;
     for (int i = 0; i < linesAfterWan; ++i)
         after += htmlEscaped(syslogLine(100'000 + i)) + "\r\n";

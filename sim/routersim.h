@@ -20,8 +20,10 @@ QByteArray htmlEscaped(QByteArray text);
 // A log page shaped like a small router's: a menu table, then the syslog in a
 // <textarea> with CRLF lines and the "WAN IP is" line near its end. Padded with
 // ordinary syslog lines until it is about targetSize bytes (never below the
-// few hundred bytes the frame and the WAN line need).
-QByteArray syslogPage(qsizetype targetSize, const QString& wanAddress);
+// few hundred bytes the frame and the WAN line need). Without an address the
+// page has no WAN line at all, as on routers that log none, where only UPnP
+// can tell the address.
+QByteArray syslogPage(qsizetype targetSize, const std::optional<QString>& wanAddress);
 
 // "4096", "4K", "4KiB", "1M", "8MiB" (binary units, any letter case).
 // Nothing for anything else, zero or negative included.

@@ -1,8 +1,11 @@
 // parlowen-simulator: a router and a dynamic DNS provider on loopback, for the
 // demo and the benchmarks. The router serves its system-log page behind Basic
 // authentication; the provider answers updates the way most providers do.
+// With --upnp the router is a UPnP gateway too, for clients that ask it for
+// the address when its log has none.
 #include "sim/fakehttpserver.h"
 #include "sim/routersim.h"
+#include "sim/upnpgateway.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -70,11 +73,13 @@ struct Settings {
     quint16 routerPort = 80;
     quint16 providerPort = 8080;
     QString routerPassword;
-    QString wanAddress;
+    std::optional<QString> wanAddress; // nothing: the log has no WAN line
     qsizetype pageSize = 0;
     sim::ProviderAccount account;
     bool accepting = true;
     bool logging = true;
+    std::optional<sim::UpnpBehaviour> upnp; // nothing: no UPnP at all
+    QString upnpAddress;
 };
 
 std::optional<quint16> portNumber(const QString& text)
@@ -123,23 +128,39 @@ std::optional<Settings> parseCommandLine(const QCoreApplication& app)
                                       QStringLiteral("name"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Log no requests (for benchmarks that send thousands)."));
+    const QCommandLineOption noWanLine(QStringLiteral("no-wan-line"),
+                                       QStringLiteral("The log page has no \"WAN IP is\" line."));
+    const QCommandLineOption upnp(
+        QStringLiteral("upnp"),
+        QStringLiteral("Be a UPnP gateway too: address (answers --upnp-address), error (its "
+                       "GetExternalIPAddress fails), silent (never answers a search), not-gateway (a "
+                       "media server), elsewhere (address, described from 127.0.0.2). Default: no UPnP. "
+                       "Only in a private network namespace whose loopback carries multicast."),
+        QStringLiteral("behaviour"));
+    const QCommandLineOption upnpAddress(
+        QStringLiteral("upnp-address"),
+        QStringLiteral("Text UPnP gives as the external address, any text (default 203.0.113.7)."),
+        QStringLiteral("text"), QStringLiteral("203.0.113.7"));
     parser.addOptions({routerPort, providerPort, routerPassword, wanAddress, pageSize, refuse, user, password,
-                       hostname, quiet});
+                       hostname, quiet, noWanLine, upnp, upnpAddress});
     parser.process(app);
 
     const std::optional<quint16> routerPortValue = portNumber(parser.value(routerPort));
     const std::optional<quint16> providerPortValue = portNumber(parser.value(providerPort));
     const std::optional<qsizetype> size = sim::parseByteSize(parser.value(pageSize));
-    if (!routerPortValue || !providerPortValue || !size)
+    const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(parser.value(upnp));
+    if (!routerPortValue || !providerPortValue || !size || (parser.isSet(upnp) && !behaviour))
         return std::nullopt;
     return Settings{*routerPortValue,
                     *providerPortValue,
                     parser.value(routerPassword),
-                    parser.value(wanAddress),
+                    parser.isSet(noWanLine) ? std::nullopt : std::optional(parser.value(wanAddress)),
                     *size,
                     {parser.value(user), parser.value(password), parser.value(hostname)},
                     !parser.isSet(refuse),
-                    !parser.isSet(quiet)};
+                    !parser.isSet(quiet),
+                    behaviour,
+                    parser.value(upnpAddress)};
 }
 
 void logRouterRequest(const RecordedRequest& request, const Settings& settings, qsizetype pageSize)
@@ -174,6 +195,23 @@ void answerUpdate(FakeHttpServer& provider, const RecordedRequest& request, cons
           << Qt::endl;
 }
 
+void logUpnp(sim::UpnpGateway& gateway)
+{
+    QObject::connect(&gateway, &sim::UpnpGateway::searched, &gateway,
+                     [](const QByteArray& target, const QHostAddress& sender, quint16 port, bool answered) {
+                         err() << "upnp:     M-SEARCH " << target << " from " << sender.toString() << ':'
+                               << port << " -> " << (answered ? "answered" : "not answered") << Qt::endl;
+                     });
+    QObject::connect(&gateway, &sim::UpnpGateway::descriptionRequested, &gateway,
+                     [](const RecordedRequest& request) {
+                         err() << "upnp:     " << request.method << ' ' << request.target << Qt::endl;
+                     });
+    QObject::connect(&gateway, &sim::UpnpGateway::soapRequested, &gateway,
+                     [](const QByteArray& action, int status) {
+                         err() << "upnp:     SOAP " << action << " -> " << status << Qt::endl;
+                     });
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -183,8 +221,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
     const std::optional<Settings> settings = parseCommandLine(app);
     if (!settings) {
-        err() << "parlowen-simulator: ports are numbers from 1 to 65535 and the page size is bytes, "
-                 "or a number with K or M, as in 4K or 8M.\n";
+        err() << "parlowen-simulator: ports are numbers from 1 to 65535, the page size is bytes, "
+                 "or a number with K or M, as in 4K or 8M, and --upnp is one of address, error, silent, "
+                 "not-gateway or elsewhere.\n";
         return 2;
     }
 
@@ -200,6 +239,16 @@ int main(int argc, char* argv[])
         err() << "parlowen-simulator: cannot serve the provider on 127.0.0.1:" << settings->providerPort
               << "; is another simulator running? Choose --provider-port.\n";
         return 1;
+    }
+    sim::UpnpGateway* gateway = nullptr;
+    if (settings->upnp) {
+        gateway = new sim::UpnpGateway(*settings->upnp, settings->upnpAddress, &app);
+        if (!gateway->start()) {
+            err() << "parlowen-simulator: cannot be a UPnP gateway: " << gateway->errorString() << ".\n";
+            return 1;
+        }
+        if (settings->logging)
+            logUpnp(*gateway);
     }
     if (!quitOnSignals(app)) {
         err() << "parlowen-simulator: cannot catch SIGTERM and SIGINT\n";
@@ -220,6 +269,11 @@ int main(int argc, char* argv[])
     err() << "parlowen-simulator: router on " << router.url(RouterLogPath) << " (user admin, log page "
           << page.size() << " bytes), provider on " << provider.url(UpdatePath) << " ("
           << (settings->accepting ? "accepting" : "refusing") << " updates)" << Qt::endl;
+    if (!settings->wanAddress)
+        err() << "parlowen-simulator: the log page has no WAN line" << Qt::endl;
+    if (gateway)
+        err() << "parlowen-simulator: UPnP gateway on SSDP 239.255.255.250:1900, described at "
+              << gateway->descriptionUrl() << Qt::endl;
     const int status = app.exec();
     err() << "parlowen-simulator: stopped" << Qt::endl;
     return status;

@@ -1,11 +1,16 @@
 // The simulator's router page and provider answers, read back through the
 // same steps a check uses, so the demo and the benchmarks exercise a check
-// that can succeed.
+// that can succeed. Its UPnP gateway is held against miniupnpc's upnpc,
+// inside a private network namespace.
 #include "check/outcome.h"
 #include "check/wanaddress.h"
 #include "html/pagetext.h"
 #include "sim/routersim.h"
+#include "sim/upnpgateway.h"
 
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace parlowen;
@@ -23,29 +28,39 @@ private slots:
     void providerAnswers();
     void maskedTargets_data();
     void maskedTargets();
+    void searchAnswers_data();
+    void searchAnswers();
+    void upnpcSeesTheGateway_data();
+    void upnpcSeesTheGateway();
 };
 
 void TestRouterSim::pageHasTheAskedSizeAndTheAddress_data()
 {
     QTest::addColumn<qsizetype>("size");
     QTest::addColumn<bool>("exact");
-    QTest::newRow("a page smaller than its frame still holds the address") << qsizetype(1) << false;
-    QTest::newRow("a 4 KiB page") << qsizetype(4096) << true;
-    QTest::newRow("a size that no whole line fills") << qsizetype(4099) << true;
-    QTest::newRow("a 1 MiB page") << qsizetype(1 << 20) << true;
-    QTest::newRow("an 8 MiB page") << qsizetype(8 << 20) << true;
+    QTest::addColumn<bool>("wanLine");
+    QTest::newRow("a page smaller than its frame still holds the address") << qsizetype(1) << false << true;
+    QTest::newRow("a 4 KiB page") << qsizetype(4096) << true << true;
+    QTest::newRow("a size that no whole line fills") << qsizetype(4099) << true << true;
+    QTest::newRow("a 1 MiB page") << qsizetype(1 << 20) << true << true;
+    QTest::newRow("an 8 MiB page") << qsizetype(8 << 20) << true << true;
+    QTest::newRow("a 4 KiB page without the WAN line") << qsizetype(4096) << true << false;
 }
 
 void TestRouterSim::pageHasTheAskedSizeAndTheAddress()
 {
     QFETCH(qsizetype, size);
     QFETCH(bool, exact);
-    const QByteArray page = syslogPage(size, QStringLiteral("203.0.113.7"));
+    QFETCH(bool, wanLine);
+    const QByteArray page =
+        syslogPage(size, wanLine ? std::optional(QStringLiteral("203.0.113.7")) : std::nullopt);
     if (exact)
         QCOMPARE(page.size(), size);
-    QCOMPARE(page.count("WAN IP is"), 1);
-    // Other addresses come earlier on the page; only the WAN line's may be found.
-    QCOMPARE(extractWanAddress(renderPageText(page, "text/html").value()), QStringLiteral("203.0.113.7"));
+    QCOMPARE(page.count("WAN IP is"), wanLine ? 1 : 0);
+    // Other addresses come earlier on the page; only the WAN line's may be
+    // found, and without it none at all.
+    QCOMPARE(extractWanAddress(renderPageText(page, "text/html").value()),
+             wanLine ? std::optional(QStringLiteral("203.0.113.7")) : std::nullopt);
 }
 
 void TestRouterSim::addressWithHtmlSpecialCharactersComesBackAsGiven()
@@ -151,6 +166,149 @@ void TestRouterSim::maskedTargets()
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, expected);
     QCOMPARE(maskedTarget(target), expected);
+}
+
+Q_DECLARE_METATYPE(parlowen::sim::UpnpBehaviour)
+
+void TestRouterSim::searchAnswers_data()
+{
+    QTest::addColumn<UpnpBehaviour>("behaviour");
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QByteArray>("answeredType"); // empty: no answer
+    const auto search = [](const QByteArray& target) {
+        return "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nST: " + target +
+               "\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\n\r\n";
+    };
+    const QByteArray igd = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+    const QByteArray ipConnection = "urn:schemas-upnp-org:service:WANIPConnection:1";
+    const QByteArray mediaServer = "urn:schemas-upnp-org:device:MediaServer:1";
+    QTest::newRow("the gateway's own type") << UpnpBehaviour::Address << search(igd) << igd;
+    QTest::newRow("its WAN IP connection service")
+        << UpnpBehaviour::Error << search(ipConnection) << ipConnection;
+    QTest::newRow("any root device") << UpnpBehaviour::Elsewhere << search("upnp:rootdevice")
+                                     << QByteArray("upnp:rootdevice");
+    QTest::newRow("all devices, answered for the gateway")
+        << UpnpBehaviour::Address << search("ssdp:all") << igd;
+    QTest::newRow("header names in lower case")
+        << UpnpBehaviour::Address << QByteArray(search(igd)).replace("ST:", "st:").replace("MAN:", "man:")
+        << igd;
+    QTest::newRow("a PPP connection, which it has not")
+        << UpnpBehaviour::Address << search("urn:schemas-upnp-org:service:WANPPPConnection:1")
+        << QByteArray();
+    QTest::newRow("a search without ssdp:discover")
+        << UpnpBehaviour::Address << QByteArray(search(igd)).replace("ssdp:discover", "ssdp:update")
+        << QByteArray();
+    QTest::newRow("an announcement, not a search")
+        << UpnpBehaviour::Address << QByteArray(search(igd)).replace("M-SEARCH", "NOTIFY") << QByteArray();
+    QTest::newRow("silent, even for its own type") << UpnpBehaviour::Silent << search(igd) << QByteArray();
+    QTest::newRow("the media server is no gateway")
+        << UpnpBehaviour::NotGateway << search(igd) << QByteArray();
+    QTest::newRow("but answers for its own type")
+        << UpnpBehaviour::NotGateway << search(mediaServer) << mediaServer;
+    QTest::newRow("and for all devices") << UpnpBehaviour::NotGateway << search("ssdp:all") << mediaServer;
+}
+
+void TestRouterSim::searchAnswers()
+{
+    QFETCH(UpnpBehaviour, behaviour);
+    QFETCH(QByteArray, datagram);
+    QFETCH(QByteArray, answeredType);
+    const UpnpGateway gateway(behaviour, QStringLiteral("203.0.113.7"));
+    const QByteArray answer = gateway.answerTo(datagram);
+    if (answeredType.isEmpty()) {
+        QCOMPARE(answer, QByteArray());
+        return;
+    }
+    QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n") && answer.endsWith("\r\n\r\n"), answer);
+    const QList<QByteArray> lines = answer.split('\n');
+    const auto header = [&lines](const QByteArray& name) {
+        for (const QByteArray& line : lines) {
+            if (line.startsWith(name + ": "))
+                return line.mid(name.size() + 2).trimmed();
+        }
+        return QByteArray();
+    };
+    QCOMPARE(header("ST"), answeredType);
+    QVERIFY2(header("USN").startsWith("uuid:") && header("USN").endsWith("::" + answeredType), answer);
+    QCOMPARE(header("LOCATION"), gateway.descriptionUrl().toUtf8());
+    QVERIFY(header("CACHE-CONTROL").startsWith("max-age="));
+    QVERIFY(!header("SERVER").isEmpty());
+}
+
+// What upnpc prints is the ground truth of what a miniupnpc client sees.
+// miniupnpc takes a gateway whose external address is reserved, as the
+// documentation addresses are, for one that is not connected: -i goes on.
+void TestRouterSim::upnpcSeesTheGateway_data()
+{
+    QTest::addColumn<UpnpBehaviour>("behaviour");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("byDescription"); // upnpc -u, without discovery
+    QTest::addColumn<QStringList>("expectedLines");
+    QTest::addColumn<bool>("soap");
+    const auto lines = [](std::initializer_list<const char*> texts) {
+        QStringList list;
+        for (const char* text : texts)
+            list.append(QString::fromUtf8(text));
+        return list;
+    };
+    QTest::newRow("an address") << UpnpBehaviour::Address << "203.0.113.7" << false
+                                << lines({"Found a (not connected?) IGD : http://127.0.0.1:",
+                                          "ExternalIPAddress = 203.0.113.7"})
+                                << true;
+    QTest::newRow("an address, from the description")
+        << UpnpBehaviour::Address << "198.51.100.20" << true
+        << lines({"Found valid IGD : http://127.0.0.1:", "ExternalIPAddress = 198.51.100.20"}) << true;
+    QTest::newRow("no address") << UpnpBehaviour::Address << "" << false
+                                << lines({"GetExternalIPAddress failed. (empty string)"}) << true;
+    QTest::newRow("the unspecified address")
+        << UpnpBehaviour::Address << "0.0.0.0" << false << lines({"ExternalIPAddress = 0.0.0.0"}) << true;
+    QTest::newRow("text that is no address") << UpnpBehaviour::Address << "not an address" << false
+                                             << lines({"ExternalIPAddress = not an address"}) << true;
+    QTest::newRow("a failing action")
+        << UpnpBehaviour::Error << "203.0.113.7" << false
+        << lines({"Status : Connected", "GetExternalIPAddress failed. (errorcode=501)"}) << true;
+    QTest::newRow("a silent gateway") << UpnpBehaviour::Silent << "203.0.113.7" << false
+                                      << lines({"No IGD UPnP Device found on the network !"}) << false;
+    QTest::newRow("a media server") << UpnpBehaviour::NotGateway << "203.0.113.7" << false
+                                    << lines({"UPnP device found. Is it an IGD ? : http://127.0.0.1:",
+                                              "GetExternalIPAddress failed. (errorcode=-1)"})
+                                    << false;
+    QTest::newRow("a gateway described from elsewhere")
+        << UpnpBehaviour::Elsewhere << "203.0.113.7" << false
+        << lines({" desc: http://127.0.0.2:", "ExternalIPAddress = 203.0.113.7"}) << true;
+}
+
+void TestRouterSim::upnpcSeesTheGateway()
+{
+    if (qEnvironmentVariable("PARLOWEN_PRIVATE_NETWORK") != u"1")
+        QSKIP("SSDP goes out only inside a private network namespace: ctest runs this as "
+              "tst_routersim_private_network");
+    const QString upnpc = QStandardPaths::findExecutable(QStringLiteral("upnpc"));
+    if (upnpc.isEmpty() && qEnvironmentVariableIsSet("CI"))
+        QFAIL("upnpc is missing; build.sh test installs miniupnpc");
+    if (upnpc.isEmpty())
+        QSKIP("upnpc is missing: apt-get install miniupnpc");
+    QFETCH(UpnpBehaviour, behaviour);
+    QFETCH(QString, address);
+    QFETCH(bool, byDescription);
+    QFETCH(QStringList, expectedLines);
+    QFETCH(bool, soap);
+
+    UpnpGateway gateway(behaviour, address);
+    QVERIFY2(gateway.start(), qPrintable(gateway.errorString()));
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    QSignalSpy finished(&client, &QProcess::finished);
+    client.start(upnpc, byDescription ? QStringList{QStringLiteral("-u"), gateway.descriptionUrl(),
+                                                    QStringLiteral("-s")}
+                                      : QStringList{QStringLiteral("-i"), QStringLiteral("-s")});
+    // The gateway answers from this event loop, so the wait must run it.
+    QVERIFY(finished.wait(60'000));
+    const QString output = QString::fromUtf8(client.readAll());
+    for (const QString& expected : expectedLines)
+        QVERIFY2(output.contains(expected), qPrintable(expected + QStringLiteral("\nnot in:\n") + output));
+    QCOMPARE(gateway.searchCount() > 0, !byDescription);
+    QCOMPARE(gateway.soapRequestCount() > 0, soap);
 }
 
 QTEST_GUILESS_MAIN(TestRouterSim)
