@@ -5,6 +5,7 @@
 #include "cli/desktopnotice.h"
 #include "settings/settingkeys.h"
 #include "sim/fakehttpserver.h"
+#include "sim/upnpgateway.h"
 #include "support/privatesessionbus.h"
 #include "support/secretforms.h"
 #include "web/loaderror.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+#include <optional>
 
 using namespace parlowen;
 using sim::FakeHttpServer;
@@ -69,7 +72,7 @@ private slots:
 
 private:
     Run runCommand(QStringList arguments, const QDateTime& now = Start);
-    void writeSettings(int setting = -1, const QString& value = {});
+    void writeSettings(int setting = -1, const QString& value = {}, const QString& routerLine = {});
     QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
     int updates() const { return m_provider ? int(m_provider->requests().size()) : 0; }
     void expectInErr(const Run& run, const QString& text) const
@@ -149,24 +152,29 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     // Never the bus or the runtime folder of whoever runs the tests.
-    run.exitCode =
-        cli::run(arguments, out, err,
-                 {[now] { return now; }, {}, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE});
+    run.exitCode = cli::run(arguments, out, err,
+                            {[now] { return now; },
+                             {},
+                             m_busAddress,
+                             m_runtimeFolder,
+                             PARLOWEN_NOTICE_MODULE,
+                             PARLOWEN_UPNP_HELPER});
     m_runs << run;
     return run;
 }
 
 // The settings for the test router and provider, one of them (a Setting) replaced.
-void TestCli::writeSettings(int setting, const QString& value)
+void TestCli::writeSettings(int setting, const QString& value, const QString& routerLine)
 {
     QStringList values{m_routerPassword, "127.0.0.1",       m_provider->url(UpdatePath),
                        "alice",          m_servicePassword, "home.example.net"};
     if (setting >= 0)
         values[setting] = value;
     m_settingsBytes =
-        QStringLiteral("[Router settings]\r\nPassword=%1\r\nIP=%2\r\n"
+        QStringLiteral("[Router settings]\r\nPassword=%1\r\nIP=%2\r\n%7"
                        "[DNS settings]\r\nService URL=%3\r\nUser=%4\r\nPassword=%5\r\nHost=%6\r\n")
-            .arg(values[0], values[1], values[2], values[3], values[4], values[5])
+            .arg(values[0], values[1], values[2], values[3], values[4], values[5],
+                 routerLine.isEmpty() ? QString() : routerLine + "\r\n")
             .toUtf8();
     QFile file(settingsPath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -181,9 +189,17 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("step");
+    // The router's UPnP service: the address it gives (none: no gateway),
+    // and what turns it off (an option, or a line for [Router settings]).
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("settingsLine");
     const auto row = [](const char* name, int router, const QByteArray& page, int provider,
-                        const QByteArray& answer, int exitCode, const QString& step) {
-        QTest::newRow(name) << router << page << provider << answer << exitCode << step;
+                        const QByteArray& answer, int exitCode, const QString& step,
+                        const QString& gateway = {}, const QStringList& arguments = {},
+                        const QString& settingsLine = {}) {
+        QTest::newRow(name) << router << page << provider << answer << exitCode << step << gateway
+                            << arguments << settingsLine;
     };
     const QByteArray log = routerLogPage();
     const QByteArray good = "good: updated successfully";
@@ -212,6 +228,13 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
         "no \"WAN IP is \" line");
     row("a marker on the last line, with no line break to end the address", 200,
         "<p>log</p><p>WAN IP is 203.0.113.7</p>", 200, good, 2, "no line break ends it");
+    const QByteArray noLine = "<p>WAN IP: 203.0.113.7</p><p>more</p>";
+    row("a page without the marker: the router's UPnP service gives the address", 200, noLine, 200, good, 0,
+        "UPnP: WAN address \"198.51.100.20\"", "198.51.100.20");
+    row("--no-upnp gives up instead", 200, noLine, 200, good, 2, "no \"WAN IP is \" line", "198.51.100.20",
+        {"--no-upnp"});
+    row("so does UPnP=no in the settings", 200, noLine, 200, good, 2, "no \"WAN IP is \" line",
+        "198.51.100.20", {}, "UPnP=no");
 }
 
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
@@ -222,6 +245,16 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     QFETCH(QByteArray, answer);
     QFETCH(int, exitCode);
     QFETCH(QString, step);
+    QFETCH(QString, gateway);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, settingsLine);
+    std::optional<sim::UpnpGateway> upnp;
+    if (!gateway.isEmpty()) {
+        upnp.emplace(sim::UpnpBehaviour::Address, gateway);
+        QVERIFY2(upnp->start(), qPrintable(upnp->errorString()));
+    }
+    if (!settingsLine.isEmpty())
+        writeSettings(-1, {}, settingsLine);
     if (router == 0)
         m_router.reset();
     else if (router == 401)
@@ -233,10 +266,13 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     else
         m_provider->setRoute(UpdatePath, {.status = provider, .body = answer});
 
-    const Run run = runCommand({});
+    const Run run = runCommand(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, exitCode == cli::ExitNoAddress ? QByteArray() : exitCode == 0 ? Received : NotReceived);
     expectInErr(run, step);
+    // Turned off, UPnP is not even searched for.
+    if (upnp && (!arguments.isEmpty() || !settingsLine.isEmpty()))
+        QCOMPARE(upnp->searchCount(), 0);
     // The page's address is a documentation one, itself warned about as not
     // public; the other warnings appear only where a row expects them.
     QCOMPARE(run.err.contains("is a private address") || run.err.contains("is not an IP address"),
@@ -245,12 +281,13 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     if (updates() == 0)
         return;
     // The provider got each value exactly as saved, the password included,
-    // and the address as the router wrote it.
+    // and the address as the router, its log or its UPnP service, wrote it.
     const QUrlQuery query = m_provider->requests().constFirst().query;
     QCOMPARE(query.queryItemValue("username", QUrl::FullyDecoded), QStringLiteral("alice"));
     QCOMPARE(query.queryItemValue("password", QUrl::FullyDecoded), ServicePassword);
     QCOMPARE(query.queryItemValue("hostname", QUrl::FullyDecoded), QStringLiteral("home.example.net"));
-    QVERIFY(page.contains("WAN IP is " + query.queryItemValue("myip", QUrl::FullyDecoded).toUtf8() + '\n'));
+    const QString myip = query.queryItemValue("myip", QUrl::FullyDecoded);
+    QVERIFY(gateway.isEmpty() ? page.contains("WAN IP is " + myip.toUtf8() + '\n') : myip == gateway);
 }
 
 void TestCli::runsThatLoadNothing_data()

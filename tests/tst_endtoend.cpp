@@ -4,10 +4,12 @@
 // can leave the machine.
 #include "app/form1.h"
 #include "app/webbrowser.h"
+#include "check/upnpanswer.h"
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
 #include "sim/fakehttpserver.h"
 #include "sim/routersim.h"
+#include "sim/upnpgateway.h"
 #include "support/checkcases.h"
 #include "support/messageboxwatcher.h"
 #include "support/secretforms.h"
@@ -23,6 +25,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <map>
+#include <optional>
 
 #include <unistd.h>
 
@@ -99,6 +103,8 @@ void TestEndToEnd::init()
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "Host updated successfully"});
 
     m_dir = std::make_unique<QTemporaryDir>();
+    // The window finds the UPnP helper beside itself, as when installed.
+    QVERIFY(QFile::link(PARLOWEN_UPNP_HELPER, m_dir->filePath("parlowen-upnp")));
     m_form = std::make_unique<Form1>(m_dir->path());
     field("txtRouterIP")->setText("127.0.0.1");
     field("txtRouterPass")->setText(RouterPassword);
@@ -261,6 +267,17 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     };
     serve(m_router, RouterLogPath, check.router, check.routerStatus, check.page);
     serve(m_provider, UpdatePath, check.provider, check.providerStatus, check.answer);
+    std::optional<sim::UpnpGateway> gateway;
+    if (check.gateway != test::Gateway::None) {
+        static const std::map<test::Gateway, sim::UpnpBehaviour> behaviours{
+            {test::Gateway::Address, sim::UpnpBehaviour::Address},
+            {test::Gateway::Error, sim::UpnpBehaviour::Error},
+            {test::Gateway::NotGateway, sim::UpnpBehaviour::NotGateway},
+            {test::Gateway::Elsewhere, sim::UpnpBehaviour::Elsewhere},
+        };
+        gateway.emplace(behaviours.at(check.gateway), QString::fromUtf8(check.gatewayAddress));
+        QVERIFY2(gateway->start(), qPrintable(gateway->errorString()));
+    }
     BrowserLimits limits;
     if (check.router == test::Peer::NeverAnswers || check.provider == test::Peer::NeverAnswers)
         limits.timeout = 500ms;
@@ -296,6 +313,14 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     QTRY_COMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
     const qsizetype sentByTheWindow = updates();
     QCOMPARE(sentByTheWindow, check.verdict == test::Verdict::NoAddress || !m_provider ? 0 : 1);
+    // An address the gateway gave came by UPnP, and the box says so; where
+    // the log had one, or the router refused, UPnP was not even searched for.
+    const bool fromUpnp =
+        check.gateway == test::Gateway::Address && sentByTheWindow == 1 &&
+        m_provider->requests().constFirst().query.queryItemValue("myip") == check.gatewayAddress;
+    QCOMPARE(message.detail.contains(upnpSourceNote()), fromUpnp);
+    if (check.gateway == test::Gateway::Address && !fromUpnp)
+        QCOMPARE(gateway->searchCount(), 0);
 
     // The command, as the timer runs it: the same verdict in the same words,
     // and nothing sent again for an address the window had accepted. Its
@@ -304,10 +329,15 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     QVERIFY(journal.open(QIODevice::WriteOnly));
     cli::JournalLines lines(journal);
     QTextStream out(&lines), err(&lines);
+    cli::CommandEnvironment environment{[] { return QDateTime::currentDateTimeUtc(); }, limits};
+    environment.upnpHelper = PARLOWEN_UPNP_HELPER;
     const int exitCode =
         cli::run({"parlowen-check", "--if-changed", "--settings", m_dir->filePath("Settings.ini")}, out, err,
-                 {[] { return QDateTime::currentDateTimeUtc(); }, limits});
+                 environment);
     const QString printed = QString::fromUtf8(journal.data());
+    QCOMPARE(printed.contains("\n<6>UPnP: WAN address \"" + check.gatewayAddress + '"'), fromUpnp);
+    if (check.gateway == test::Gateway::Address && !fromUpnp)
+        QCOMPARE(gateway->searchCount(), 0);
     const qsizetype reasonAt = printed.indexOf(check.reason);
     QVERIFY2(reasonAt >= 0, qPrintable(printed));
     const QString reasonLine = printed.sliced(printed.lastIndexOf('\n', reasonAt) + 1);

@@ -29,12 +29,15 @@ using parlowen::upnp::HelperReply;
 // all the kinds searched for.
 constexpr int DiscoveryMilliseconds = 2000;
 
-// A gateway of either version, or a device that names the service itself.
+// A gateway of either version, or a device that names the service itself;
+// and any root device, for a router that answers only that. Whatever
+// answers from the router's address is then asked for its description.
 const char* const GatewayKinds[] = {
     "urn:schemas-upnp-org:device:InternetGatewayDevice:1",
     "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
     "urn:schemas-upnp-org:service:WANIPConnection:1",
     "urn:schemas-upnp-org:service:WANPPPConnection:1",
+    "upnp:rootdevice",
     nullptr,
 };
 

@@ -92,6 +92,31 @@ QList<CheckCase> makeCheckCases()
         {"30,000 unknown elements each closing the next one", ok, 200,
          QByteArray("<x><y></x>").repeated(30000), ok, 200, yes, Verdict::NoAddress, noMarker},
         {"a page too complex to read", ok, 200, bolds, ok, 200, yes, Verdict::NoAddress, "too complex"},
+        // The router's UPnP service stands in for a log without the line,
+        // and its answer is judged as the log's would be.
+        {"no line in the log: the address from UPnP", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200,
+         yes, Verdict::Accepted, "198.51.100.20 is an address reserved for documentation", Gateway::Address,
+         "198.51.100.20"},
+        {"no log page: the address from UPnP", ok, 404, "Not found", ok, 200, yes, Verdict::Accepted,
+         "198.51.100.20 is an address reserved for documentation", Gateway::Address, "198.51.100.20"},
+        {"UPnP answers all zeros", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::Accepted, "0.0.0.0 is an all-zero address", Gateway::Address, "0.0.0.0"},
+        {"UPnP answers with no address", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::Accepted, "\"pending\" is not an IP address", Gateway::Address, "pending"},
+        {"UPnP answers with an error", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::NoAddress, "refused to give its WAN address (error 501)", Gateway::Error},
+        {"no UPnP gateway answers", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::NoAddress, "no UPnP gateway answered", Gateway::None},
+        {"a UPnP device that is no gateway", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::NoAddress, "offers no WAN connection over UPnP", Gateway::NotGateway},
+        {"a UPnP gateway at another address", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
+         Verdict::NoAddress, "only a UPnP gateway at another address than the router's answered",
+         Gateway::Elsewhere, "198.51.100.20"},
+        // Asked for nothing: the log has the line, or the router refused.
+        {"a log with the line leaves UPnP unasked", ok, 200, log, ok, 200, yes, Verdict::Accepted,
+         documentation, Gateway::Address, "198.51.100.20"},
+        {"a refused password leaves UPnP unasked", Peer::WrongPassword, 200, log, ok, 200, yes,
+         Verdict::NoAddress, "the router refused the password (HTTP 401)", Gateway::Address, "198.51.100.20"},
     };
 }
 } // namespace

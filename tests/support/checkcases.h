@@ -19,6 +19,15 @@ enum class Peer {
 
 enum class Verdict { Accepted, NotAccepted, NoAddress };
 
+// The router's UPnP service, asked when its log gives no address.
+enum class Gateway {
+    None,       // nothing on the network answers a search
+    Address,    // answers gatewayAddress
+    Error,      // answers with a UPnP error
+    NotGateway, // a device that is no gateway
+    Elsewhere,  // a working gateway, at another address than the router's
+};
+
 struct CheckCase {
     const char* name;
     Peer router;
@@ -31,6 +40,8 @@ struct CheckCase {
     // Words both front ends show: the window in its box, the command in its
     // lines. For an accepted update, the warning it comes with, if any.
     QString reason;
+    Gateway gateway = Gateway::None;
+    QByteArray gatewayAddress{};
 };
 
 const QList<CheckCase>& checkCases();
