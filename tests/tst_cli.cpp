@@ -89,6 +89,9 @@ private:
     QList<Run> m_runs;
     // Where --notify would tell the desktop: by default no bus at all.
     QString m_busAddress;
+    // The UPnP helper the command runs: one that is not there, unless a test
+    // asks the simulated gateway; every search takes its 2 s.
+    QString m_upnpHelper;
     QString m_runtimeFolder;
     std::unique_ptr<PrivateSessionBus> m_bus;
     std::unique_ptr<FakeNotifications> m_notifications;
@@ -110,6 +113,7 @@ void TestCli::init()
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "good: updated successfully"});
     m_runs.clear();
     m_busAddress.clear();
+    m_upnpHelper = m_dir->filePath("no-upnp-helper");
     m_runtimeFolder = m_dir->filePath("run");
     QVERIFY(QDir(m_dir->path()).mkdir("run"));
     QVERIFY(QFile::setPermissions(m_dir->filePath("run"),
@@ -152,13 +156,9 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     // Never the bus or the runtime folder of whoever runs the tests.
-    run.exitCode = cli::run(arguments, out, err,
-                            {[now] { return now; },
-                             {},
-                             m_busAddress,
-                             m_runtimeFolder,
-                             PARLOWEN_NOTICE_MODULE,
-                             PARLOWEN_UPNP_HELPER});
+    run.exitCode = cli::run(
+        arguments, out, err,
+        {[now] { return now; }, {}, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE, m_upnpHelper});
     m_runs << run;
     return run;
 }
@@ -249,6 +249,7 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     QFETCH(QStringList, arguments);
     QFETCH(QString, settingsLine);
     std::optional<sim::UpnpGateway> upnp;
+    m_upnpHelper = PARLOWEN_UPNP_HELPER;
     if (!gateway.isEmpty()) {
         upnp.emplace(sim::UpnpBehaviour::Address, gateway);
         QVERIFY2(upnp->start(), qPrintable(upnp->errorString()));
