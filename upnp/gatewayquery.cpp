@@ -88,8 +88,10 @@ void GatewayQuery::processFinished(int exitCode, QProcess::ExitStatus status)
 void GatewayQuery::processFailed(QProcess::ProcessError error)
 {
     // A crash is reported by finished() too, with the status that says so.
-    if (error == QProcess::FailedToStart)
-        finish({UpnpFailure::QueryFailed, m_process->errorString()});
+    if (error == QProcess::FailedToStart) {
+        finish({UpnpFailure::QueryFailed, QStringLiteral("its helper %1 could not be started: %2")
+                                              .arg(m_helperProgram, m_process->errorString())});
+    }
 }
 
 void GatewayQuery::finish(const UpnpAnswer& answer)
