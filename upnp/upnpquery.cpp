@@ -41,6 +41,16 @@ const char* const GatewayKinds[] = {
     nullptr,
 };
 
+#ifndef __has_feature
+#define __has_feature(feature) 0
+#endif
+// AddressSanitizer has reserved terabytes of address space before main().
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool LimitAddressSpace = false;
+#else
+constexpr bool LimitAddressSpace = true;
+#endif
+
 void limitThisProcess()
 {
     const rlimit noCore{0, 0};
@@ -48,7 +58,8 @@ void limitThisProcess()
     // A description or an answer is a few kilobytes; anything that needs
     // more is not a gateway worth waiting for.
     const rlimit memory{256UL << 20, 256UL << 20};
-    setrlimit(RLIMIT_AS, &memory);
+    if (LimitAddressSpace)
+        setrlimit(RLIMIT_AS, &memory);
     const rlimit processor{10, 10};
     setrlimit(RLIMIT_CPU, &processor);
 }
