@@ -6,6 +6,7 @@
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
+#include "support/cpuload.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -246,8 +247,7 @@ private slots:
         QCOMPARE(sched_getaffinity(0, sizeof all, &all), 0);
         QCOMPARE(sched_setaffinity(0, sizeof one, &one), 0);
         QProcess busy;
-        busy.start("taskset", {"-c", QString::number(sched_getcpu()), "timeout", "300", "sh", "-c",
-                               "while :; do :; done"});
+        busy.start("taskset", QStringList{"-c", QString::number(sched_getcpu())} + BusyLoop);
         QVERIFY(busy.waitForStarted());
         const bool refused = !renderPageText(body, "text/html");
         busy.terminate();
