@@ -96,9 +96,16 @@ QString quoted(const QString& text)
     return shown + u'"';
 }
 
+namespace {
+LoadedPage loadedPage(const HtmlDocument& page)
+{
+    return {page.httpStatus(), page.loadErrorWords(), page.body().innerText()};
+}
+} // namespace
+
 std::optional<QString> reasonForNoAddress(const HtmlDocument& page)
 {
-    return whyNoAddress({page.httpStatus(), page.loadErrorWords(), page.body().innerText()});
+    return whyNoAddress(loadedPage(page));
 }
 
 CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,
@@ -143,13 +150,9 @@ void CommandLineCheck::routerPageCompleted()
         m_console.step(QStringLiteral("WAN address: %1").arg(quoted(m_console.shown(*address))));
         return sendAddress(*address);
     }
-    const QString reason = reasonForNoAddress(page).value_or(QString());
-    if (!m_settings.askUpnp ||
-        !mayAskUpnp({page.httpStatus(), page.loadErrorWords(), page.body().innerText()})) {
-        m_console.failure(QStringLiteral("WAN address: none: %1").arg(reason));
-        return finish(ExitNoAddress, noAddressMessage(reason));
-    }
-    m_noAddressReason = reason;
+    m_noAddressReason = reasonForNoAddress(page).value_or(QString());
+    if (!m_settings.askUpnp || !mayAskUpnp(loadedPage(page)))
+        return finishWithoutAddress();
     const QString router = QUrl(page.url()).host();
     m_console.step(QStringLiteral("WAN address: none in the log; asking the router's UPnP service at %1")
                        .arg(m_console.shown(router)));
@@ -163,11 +166,16 @@ void CommandLineCheck::upnpAnswered(const UpnpAnswer& answer)
         return;
     if (!answer) {
         m_console.failure(QStringLiteral("UPnP: no address: %1").arg(answer.failure().message()));
-        m_console.failure(QStringLiteral("WAN address: none: %1").arg(m_noAddressReason));
-        return finish(ExitNoAddress, noAddressMessage(m_noAddressReason));
+        return finishWithoutAddress();
     }
     m_console.step(QStringLiteral("UPnP: WAN address %1").arg(quoted(m_console.shown(answer.value()))));
     sendAddress(answer.value());
+}
+
+void CommandLineCheck::finishWithoutAddress()
+{
+    m_console.failure(QStringLiteral("WAN address: none: %1").arg(m_noAddressReason));
+    finish(ExitNoAddress, noAddressMessage(m_noAddressReason));
 }
 
 void CommandLineCheck::sendAddress(const QString& address)

@@ -96,6 +96,8 @@ private:
     void upnpAnswered(const UpnpAnswer& answer);
     // The rest of a check once the address is known, wherever it came from.
     void sendAddress(const QString& address);
+    // The end of a check that found no address, in the log or over UPnP.
+    void finishWithoutAddress();
     void answerCompleted();
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
@@ -108,7 +110,7 @@ private:
     CommandEnvironment m_environment;
     BrowserEngine m_browser;
     GatewayQuery m_upnp;
-    // Why the router's log gave no address, while UPnP is asked.
+    // Why the router's log gave no address.
     QString m_noAddressReason;
     Stage m_stage = Stage::Idle;
     QString m_updateUrl;
