@@ -134,11 +134,18 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
         arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html, prepared.tokenizerWork);
     if (!tree)
         return Parsed{};
+    // The page's style sheets are part of the page: reading and matching
+    // them comes out of what is left of its work budget.
+    std::uint64_t work = arena.work();
+    const std::optional<Cascade> cascade =
+        Cascade::build(*tree, &work, GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled);
+    if (!cascade)
+        return Parsed{};
     if (prepared.runs.empty())
-        return Parsed{renderInnerText(*tree, nullptr, nullptr, cancelled), false};
+        return Parsed{renderInnerText(*tree, *cascade, nullptr, nullptr, cancelled), false};
     if (!placeholdersIntact(*tree, prepared.runs.size(), cancelled))
         return std::nullopt;
-    return Parsed{renderInnerText(*tree, utf8Html.data(), &prepared.runs, cancelled), true};
+    return Parsed{renderInnerText(*tree, *cascade, utf8Html.data(), &prepared.runs, cancelled), true};
 }
 
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the

@@ -1,0 +1,610 @@
+#include "html/cascade.h"
+
+#include "html/asciitext.h"
+#include "html/cssselector.h"
+#include "html/csssyntax.h"
+
+#include <QByteArrayView>
+#include <QHash>
+
+#include <algorithm>
+#include <utility>
+
+namespace parlowen {
+
+namespace {
+
+using Type = CssToken::Type;
+
+// A rule's prelude, or a declaration's value, this long is no real page's:
+// the rest is read past, not kept, and the rule or declaration dropped.
+constexpr size_t kMaxPreludeTokens = size_t(1) << 16;
+constexpr size_t kMaxValueTokens = 64;
+// @media inside @media this deep is read past.
+constexpr int kMaxRuleNesting = 16;
+// Work between two looks at the cancel flag and the budget.
+constexpr std::uint64_t kCheckEvery = 4096;
+
+struct Declaration {
+    CssProperty property;
+    uint8_t value;
+    bool important;
+};
+
+uint8_t globalKeyword(const QByteArray& word, bool inherited)
+{
+    if (word == "inherit")
+        return css::kInherit;
+    if (word == "unset")
+        return inherited ? css::kInherit : 0;
+    if (word == "revert" || word == "revert-layer")
+        return css::kDefault;
+    return 0;
+}
+
+uint8_t displayValue(const std::vector<QByteArray>& words)
+{
+    if (words.size() == 1) {
+        const QByteArray& w = words[0];
+        if (w == "none")
+            return css::kNone;
+        if (w == "block" || w == "list-item" || w == "flex" || w == "grid" || w == "table" ||
+            w == "flow-root" || w == "table-caption")
+            return css::kBlock;
+        if (w == "inline-block" || w == "inline-flex" || w == "inline-grid" || w == "inline-table")
+            return css::kInlineBlock;
+        if (w == "inline" || w == "initial" || w == "unset" || w == "ruby")
+            return css::kInline;
+        if (w == "contents")
+            return css::kContents;
+        // Parts of a table keep the element's own box; "inherit" is read as
+        // the default too.
+        if (w.startsWith("table-") || w == "ruby-text" || w == "ruby-base" || w == "inherit" ||
+            w == "revert" || w == "revert-layer")
+            return css::kDefault;
+        return 0;
+    }
+    if (words.size() != 2)
+        return 0;
+    const QByteArray& outer = words[0] == "block" || words[0] == "inline" ? words[0] : words[1];
+    const QByteArray& inner = &outer == &words[0] ? words[1] : words[0];
+    if ((outer != "block" && outer != "inline") ||
+        (inner != "flow" && inner != "flow-root" && inner != "flex" && inner != "grid" && inner != "table"))
+        return 0;
+    if (outer == "block")
+        return css::kBlock;
+    return inner == "flow" ? css::kInline : css::kInlineBlock;
+}
+
+// The property and value a declaration gives, if it is one of ours and
+// valid; anything else is dropped, as a browser drops it.
+std::optional<Declaration> interpret(const QByteArray& name, const std::vector<CssToken>& value)
+{
+    std::vector<QByteArray> words;
+    bool important = false;
+    size_t end = value.size();
+    if (end >= 2 && value[end - 1].isIdent("important") && value[end - 2].isDelim('!')) {
+        important = true;
+        end -= 2;
+    }
+    for (size_t i = 0; i < end; ++i) {
+        if (!value[i].is(Type::Ident))
+            return std::nullopt;
+        words.push_back(value[i].text.toLower());
+    }
+    if (words.empty())
+        return std::nullopt;
+    const QByteArray property = name.toLower();
+    if (property == "display") {
+        const uint8_t v = displayValue(words);
+        return v ? std::optional(Declaration{CssProperty::Display, v, important}) : std::nullopt;
+    }
+    if (words.size() != 1)
+        return std::nullopt;
+    const QByteArray& w = words[0];
+    uint8_t v = 0;
+    CssProperty p = CssProperty::Count;
+    if (property == "visibility") {
+        p = CssProperty::Visibility;
+        v = w == "visible" || w == "initial"   ? css::kVisible
+            : w == "hidden" || w == "collapse" ? css::kHidden
+                                               : globalKeyword(w, true);
+    } else if (property == "content-visibility") {
+        p = CssProperty::ContentVisibility;
+        v = w == "visible" || w == "auto" || w == "initial" || w == "unset" || w == "inherit" ? css::kVisible
+            : w == "hidden"                                                                   ? css::kHidden
+                            : globalKeyword(w, false);
+    } else if (property == "white-space" || property == "white-space-collapse") {
+        p = CssProperty::WhiteSpace;
+        if (property == "white-space")
+            v = w == "normal" || w == "nowrap" || w == "initial"       ? css::kCollapse
+                : w == "pre" || w == "pre-wrap" || w == "break-spaces" ? css::kPreserve
+                : w == "pre-line"                                      ? css::kPreserveBreaks
+                                                                       : globalKeyword(w, true);
+        else
+            v = w == "collapse" || w == "initial"        ? css::kCollapse
+                : w == "preserve" || w == "break-spaces" ? css::kPreserve
+                : w == "preserve-breaks"                 ? css::kPreserveBreaks
+                                                         : globalKeyword(w, true);
+    } else if (property == "text-transform") {
+        p = CssProperty::TextTransform;
+        v = w == "none" || w == "initial" ? css::kNoTransform
+            : w == "uppercase"            ? css::kUppercase
+            : w == "lowercase"            ? css::kLowercase
+            : w == "capitalize"           ? css::kCapitalize
+                                          : globalKeyword(w, true);
+    }
+    if (!v)
+        return std::nullopt;
+    return Declaration{p, v, important};
+}
+
+bool isOpener(Type t)
+{
+    return t == Type::LeftCurly || t == Type::LeftParen || t == Type::LeftSquare || t == Type::Function;
+}
+
+Type closerOf(Type t)
+{
+    return t == Type::LeftCurly    ? Type::RightCurly
+           : t == Type::LeftSquare ? Type::RightSquare
+                                   : Type::RightParen;
+}
+
+// Reads a sheet, or a style attribute, token by token.
+class SheetReader {
+public:
+    SheetReader(QByteArrayView text, std::uint64_t* work) : m_tokenizer(text, work) { advance(); }
+
+    const CssToken& current() const { return m_current; }
+    void advance() { m_current = m_tokenizer.next(); }
+    const QByteArray& text() const { return m_tokenizer.text(); }
+
+    // Consumes one component value (a block or function with all of its
+    // content), keeping at most limit tokens of it in out.
+    void component(std::vector<CssToken>* out, size_t limit)
+    {
+        std::vector<Type> closers;
+        do {
+            const Type t = m_current.type;
+            if (t == Type::End)
+                return;
+            if (isOpener(t))
+                closers.push_back(closerOf(t));
+            else if (!closers.empty() && t == closers.back())
+                closers.pop_back();
+            if (out && out->size() < limit)
+                out->push_back(m_current);
+            advance();
+        } while (!closers.empty());
+    }
+
+    // The declarations of a block, up to its closing brace (consumed), or
+    // of a whole style attribute.
+    void declarations(std::vector<Declaration>& out)
+    {
+        for (;;) {
+            const CssToken& t = m_current;
+            if (t.is(Type::End))
+                return;
+            if (t.is(Type::RightCurly)) {
+                advance();
+                return;
+            }
+            if (t.is(Type::Whitespace) || t.is(Type::Semicolon)) {
+                advance();
+                continue;
+            }
+            if (!t.is(Type::Ident)) {
+                // A nested rule or junk: read past it, to a semicolon or
+                // through the block it ends with.
+                while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
+                       !m_current.is(Type::RightCurly)) {
+                    const bool block = m_current.is(Type::LeftCurly);
+                    component(nullptr, 0);
+                    if (block)
+                        break;
+                }
+                continue;
+            }
+            const QByteArray name = t.text;
+            advance();
+            while (m_current.is(Type::Whitespace))
+                advance();
+            const bool colon = m_current.is(Type::Colon);
+            if (colon)
+                advance();
+            std::vector<CssToken> value;
+            while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
+                   !m_current.is(Type::RightCurly)) {
+                if (m_current.is(Type::Whitespace))
+                    advance();
+                else
+                    component(&value, kMaxValueTokens + 1);
+            }
+            if (colon && value.size() <= kMaxValueTokens) {
+                if (std::optional<Declaration> declaration = interpret(name, value))
+                    out.push_back(*declaration);
+            }
+        }
+    }
+
+private:
+    CssTokenizer m_tokenizer;
+    CssToken m_current;
+};
+
+struct Rule {
+    Selector selector;
+    uint32_t firstDeclaration = 0;
+    uint32_t declarationCount = 0;
+    uint32_t order = 0;
+};
+
+} // namespace
+
+struct CascadeRules {
+    std::vector<Rule> rules;
+    std::vector<Declaration> declarations;
+    QHash<QByteArray, std::vector<uint32_t>> byId;
+    QHash<QByteArray, std::vector<uint32_t>> byClass;
+    QHash<QByteArray, std::vector<uint32_t>> byType;
+    std::vector<uint32_t> universal;
+    bool quirks = false;
+
+    // The key a rule is filed under: what its subject needs most surely.
+    void file(uint32_t index)
+    {
+        const CompoundSelector& subject =
+            rules[index].selector.compounds[rules[index].selector.subjectCount - 1];
+        for (const SimpleSelector& simple : subject.simple) {
+            if (simple.kind == SimpleSelector::Kind::Id) {
+                byId[quirks ? simple.name.toLower() : simple.name].push_back(index);
+                return;
+            }
+        }
+        for (const SimpleSelector& simple : subject.simple) {
+            if (simple.kind == SimpleSelector::Kind::Class) {
+                byClass[quirks ? simple.name.toLower() : simple.name].push_back(index);
+                return;
+            }
+        }
+        if (!subject.type.isEmpty())
+            byType[subject.type].push_back(index);
+        else
+            universal.push_back(index);
+    }
+};
+
+namespace {
+
+class SheetParser {
+public:
+    SheetParser(CascadeRules& rules, std::uint64_t* work, std::uint64_t budget,
+                const std::atomic<bool>* cancelled)
+        : m_rules(rules), m_work(work), m_budget(budget), m_cancelled(cancelled)
+    {}
+
+    bool stopped() const { return m_stopped; }
+
+    void sheet(QByteArrayView text)
+    {
+        SheetReader reader(text, m_work);
+        ruleList(reader, 0, true);
+    }
+
+private:
+    bool shouldStop()
+    {
+        if (*m_work < m_nextCheck)
+            return m_stopped;
+        m_nextCheck = *m_work + kCheckEvery;
+        m_stopped =
+            m_stopped || *m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed));
+        return m_stopped;
+    }
+
+    // Rules up to the end of the sheet, or of the block (its brace consumed).
+    void ruleList(SheetReader& reader, int depth, bool topLevel)
+    {
+        while (!shouldStop()) {
+            const CssToken& t = reader.current();
+            if (t.is(Type::End))
+                return;
+            if (t.is(Type::RightCurly) && !topLevel) {
+                reader.advance();
+                return;
+            }
+            if (t.is(Type::Whitespace) || (topLevel && (t.is(Type::Cdo) || t.is(Type::Cdc)))) {
+                reader.advance();
+                continue;
+            }
+            if (t.is(Type::AtKeyword))
+                atRule(reader, depth);
+            else
+                qualifiedRule(reader);
+        }
+    }
+
+    void atRule(SheetReader& reader, int depth)
+    {
+        const QByteArray name = reader.current().text.toLower();
+        reader.advance();
+        std::vector<CssToken> prelude;
+        while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
+               !reader.current().is(Type::LeftCurly) && !reader.current().is(Type::RightCurly) &&
+               !shouldStop())
+            reader.component(&prelude, kMaxPreludeTokens);
+        if (!reader.current().is(Type::LeftCurly)) {
+            if (reader.current().is(Type::Semicolon))
+                reader.advance();
+            return;
+        }
+        if (name == "media" && depth < kMaxRuleNesting && prelude.size() < kMaxPreludeTokens &&
+            screenMatchesMedia(prelude)) {
+            reader.advance();
+            ruleList(reader, depth + 1, false);
+            return;
+        }
+        // Rules of other at-rules, and of media we are not, never apply.
+        skipBlock(reader);
+    }
+
+    void skipBlock(SheetReader& reader)
+    {
+        while (reader.current().is(Type::LeftCurly) && !shouldStop())
+            reader.component(nullptr, 0);
+    }
+
+    void qualifiedRule(SheetReader& reader)
+    {
+        std::vector<CssToken> prelude;
+        while (!reader.current().is(Type::End) && !reader.current().is(Type::LeftCurly) && !shouldStop())
+            reader.component(&prelude, kMaxPreludeTokens + 1);
+        if (!reader.current().is(Type::LeftCurly))
+            return;
+        reader.advance();
+        std::vector<Declaration> declarations;
+        reader.declarations(declarations);
+        // Rules that say nothing innerText reads are not kept at all.
+        if (declarations.empty() || prelude.size() > kMaxPreludeTokens)
+            return;
+        *m_work += prelude.size();
+        std::optional<std::vector<Selector>> selectors = parseSelectorList(prelude, reader.text());
+        if (!selectors)
+            return;
+        const auto first = uint32_t(m_rules.declarations.size());
+        m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
+        for (Selector& selector : *selectors) {
+            Rule rule;
+            rule.selector = std::move(selector);
+            rule.firstDeclaration = first;
+            rule.declarationCount = uint32_t(declarations.size());
+            rule.order = uint32_t(m_rules.rules.size());
+            m_rules.rules.push_back(std::move(rule));
+            m_rules.file(uint32_t(m_rules.rules.size() - 1));
+        }
+    }
+
+    CascadeRules& m_rules;
+    std::uint64_t* m_work;
+    std::uint64_t m_budget;
+    const std::atomic<bool>* m_cancelled;
+    std::uint64_t m_nextCheck = 0;
+    bool m_stopped = false;
+};
+
+const GumboVector& childrenOf(const GumboNode* node)
+{
+    return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+}
+
+QByteArrayView attributeValue(const GumboNode* element, const char* name)
+{
+    const GumboAttribute* attribute = gumbo_get_attribute(&element->v.element.attributes, name);
+    return attribute ? QByteArrayView(attribute->value) : QByteArrayView();
+}
+
+bool mediaAttributeMatches(const GumboNode* element)
+{
+    const GumboAttribute* media = gumbo_get_attribute(&element->v.element.attributes, "media");
+    if (!media)
+        return true;
+    std::uint64_t work = 0;
+    CssTokenizer tokenizer(QByteArrayView(media->value), &work);
+    std::vector<CssToken> tokens;
+    for (CssToken t = tokenizer.next(); !t.is(Type::End) && tokens.size() < kMaxPreludeTokens;
+         t = tokenizer.next())
+        tokens.push_back(std::move(t));
+    return screenMatchesMedia(tokens);
+}
+
+// The text of a <style> element that applies, or nullopt.
+std::optional<QByteArray> styleElementText(const GumboNode* element)
+{
+    const GumboAttribute* type = gumbo_get_attribute(&element->v.element.attributes, "type");
+    if (type && *type->value && QByteArrayView(type->value).compare("text/css", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    if (!mediaAttributeMatches(element))
+        return std::nullopt;
+    QByteArray text;
+    const GumboVector& children = element->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)
+            text.append(child->v.text.text);
+    }
+    return text;
+}
+
+// Inline style wins over the sheets unless a sheet's declaration is
+// important and its own is not.
+void putOnTop(DeclaredStyle& style, const DeclaredStyle& inlineStyle)
+{
+    for (size_t p = 0; p < size_t(CssProperty::Count); ++p) {
+        if (!inlineStyle.values[p] || (style.important[p] && !inlineStyle.important[p]))
+            continue;
+        style.values[p] = inlineStyle.values[p];
+        style.important[p] = inlineStyle.important[p];
+    }
+}
+
+DeclaredStyle inlineStyleOf(const GumboNode* element)
+{
+    DeclaredStyle style;
+    const GumboAttribute* attribute = gumbo_get_attribute(&element->v.element.attributes, "style");
+    if (!attribute || !*attribute->value)
+        return style;
+    std::uint64_t work = 0;
+    SheetReader reader(QByteArrayView(attribute->value), &work);
+    std::vector<Declaration> declarations;
+    while (!reader.current().is(Type::End))
+        reader.declarations(declarations);
+    for (const Declaration& d : declarations) {
+        const size_t p = size_t(d.property);
+        if (style.important[p] && !d.important)
+            continue;
+        style.values[p] = d.value;
+        style.important[p] = d.important;
+    }
+    return style;
+}
+
+} // namespace
+
+Cascade::Cascade() = default;
+Cascade::~Cascade() = default;
+Cascade::Cascade(Cascade&&) noexcept = default;
+Cascade& Cascade::operator=(Cascade&&) noexcept = default;
+
+std::optional<Cascade> Cascade::build(const GumboOutput& tree, std::uint64_t* work, std::uint64_t budget,
+                                      const std::atomic<bool>* cancelled)
+{
+    Cascade cascade;
+    cascade.m_rules = std::make_unique<CascadeRules>();
+    CascadeRules& rules = *cascade.m_rules;
+    rules.quirks = tree.document->v.document.doc_type_quirks_mode == GUMBO_DOCTYPE_QUIRKS;
+    SheetParser parser(rules, work, budget, cancelled);
+    // Every <style> of the document, in document order, wherever it is;
+    // none inside a template, whose content is not part of the page, nor in
+    // noscript, which a browser that runs scripts reads as text.
+    std::vector<const GumboNode*> pending{tree.document};
+    const GumboNode* body = nullptr;
+    while (!pending.empty() && !parser.stopped()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return std::nullopt;
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        ++*work;
+        if (node->type == GUMBO_NODE_ELEMENT) {
+            const GumboTag tag = node->v.element.tag;
+            if (tag == GUMBO_TAG_NOSCRIPT)
+                continue;
+            if (tag == GUMBO_TAG_BODY && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML && !body)
+                body = node;
+            if (tag == GUMBO_TAG_STYLE) {
+                if (const std::optional<QByteArray> text = styleElementText(node))
+                    parser.sheet(*text);
+                continue;
+            }
+        } else if (node->type != GUMBO_NODE_DOCUMENT) {
+            continue;
+        }
+        const GumboVector& children = childrenOf(node);
+        for (unsigned i = children.length; i-- > 0;)
+            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+    }
+    if (parser.stopped() || *work > budget)
+        return std::nullopt;
+    if (rules.rules.empty() || !body)
+        return cascade;
+
+    // Each element of the body against the rules filed under its id, its
+    // classes, its type and none.
+    SelectorMatcher matcher(rules.quirks, work, budget, cancelled);
+    std::vector<QByteArray> classes;
+    pending.assign(1, body);
+    while (!pending.empty()) {
+        if ((cancelled && cancelled->load(std::memory_order_relaxed)) || *work > budget)
+            return std::nullopt;
+        const GumboNode* element = pending.back();
+        pending.pop_back();
+        // The winner of each property: important first, then the most
+        // specific, then the last, within a rule too.
+        std::array<std::uint64_t, size_t(CssProperty::Count)> best{};
+        DeclaredStyle style;
+        bool any = false;
+        auto consider = [&](const std::vector<uint32_t>& candidates) {
+            for (const uint32_t index : candidates) {
+                const Rule& rule = rules.rules[index];
+                if (!matcher.matches(rule.selector, element))
+                    continue;
+                *work += rule.declarationCount;
+                for (uint32_t d = 0; d < rule.declarationCount; ++d) {
+                    const Declaration& declaration = rules.declarations[rule.firstDeclaration + d];
+                    const std::uint64_t rank = (std::uint64_t(declaration.important) << 63) |
+                                               (std::uint64_t(rule.selector.specificity) << 32) |
+                                               (rule.order + 1u);
+                    const size_t p = size_t(declaration.property);
+                    if (rank >= best[p]) {
+                        best[p] = rank;
+                        style.values[p] = declaration.value;
+                        style.important[p] = declaration.important;
+                        any = true;
+                    }
+                }
+            }
+        };
+        auto add = [&](const QHash<QByteArray, std::vector<uint32_t>>& index, const QByteArray& key) {
+            const auto found = index.constFind(key);
+            if (found != index.constEnd())
+                consider(*found);
+        };
+        const QByteArrayView id = attributeValue(element, "id");
+        if (!id.isEmpty())
+            add(rules.byId, rules.quirks ? id.toByteArray().toLower() : id.toByteArray());
+        classes.clear();
+        const QByteArrayView classAttribute = attributeValue(element, "class");
+        for (qsizetype i = 0; i < classAttribute.size();) {
+            while (i < classAttribute.size() && isAsciiWhitespace(classAttribute[i]))
+                ++i;
+            qsizetype end = i;
+            while (end < classAttribute.size() && !isAsciiWhitespace(classAttribute[end]))
+                ++end;
+            if (end > i) {
+                QByteArray name = classAttribute.sliced(i, end - i).toByteArray();
+                if (rules.quirks)
+                    name = name.toLower();
+                if (std::find(classes.begin(), classes.end(), name) == classes.end()) {
+                    add(rules.byClass, name);
+                    classes.push_back(std::move(name));
+                }
+            }
+            i = end;
+        }
+        *work += classes.size();
+        add(rules.byType, tagNameOf(element));
+        consider(rules.universal);
+        if (matcher.stopped())
+            return std::nullopt;
+        if (any)
+            cascade.m_styles.emplace(element, style);
+        const GumboVector& children = element->v.element.children;
+        for (unsigned i = children.length; i-- > 0;) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type == GUMBO_NODE_ELEMENT)
+                pending.push_back(child);
+        }
+    }
+    return cascade;
+}
+
+DeclaredStyle Cascade::styleOf(const GumboNode* element) const
+{
+    const auto found = m_styles.find(element);
+    DeclaredStyle style = found == m_styles.end() ? DeclaredStyle() : found->second;
+    putOnTop(style, inlineStyleOf(element));
+    return style;
+}
+
+} // namespace parlowen
