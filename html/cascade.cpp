@@ -234,6 +234,50 @@ private:
     CssToken m_current;
 };
 
+// A fetched sheet is read as UTF-8; its byte order mark is no character.
+QByteArrayView withoutByteOrderMark(QByteArrayView sheet)
+{
+    return sheet.startsWith("\xEF\xBB\xBF") ? sheet.sliced(3) : sheet;
+}
+
+// Scheme, host and port: the page's own server.
+bool sameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
+}
+
+// The address an @import names, resolved against its sheet's; i moves
+// past it.
+std::optional<QUrl> importUrl(const std::vector<CssToken>& prelude, size_t& i, const QUrl& base)
+{
+    if (i >= prelude.size())
+        return std::nullopt;
+    const CssToken& t = prelude[i];
+    QByteArray address;
+    if (t.is(Type::String) || t.is(Type::Url)) {
+        address = t.text;
+        ++i;
+    } else if (t.is(Type::Function) && t.text.compare("url", Qt::CaseInsensitive) == 0) {
+        size_t j = i + 1;
+        while (j < prelude.size() && prelude[j].is(Type::Whitespace))
+            ++j;
+        if (j >= prelude.size() || !prelude[j].is(Type::String))
+            return std::nullopt;
+        address = prelude[j].text;
+        ++j;
+        while (j < prelude.size() && prelude[j].is(Type::Whitespace))
+            ++j;
+        if (j >= prelude.size() || !prelude[j].is(Type::RightParen))
+            return std::nullopt;
+        i = j + 1;
+    } else {
+        return std::nullopt;
+    }
+    const QUrl url = base.resolved(QUrl(QString::fromUtf8(address)));
+    return url.isValid() ? std::optional(url.adjusted(QUrl::RemoveFragment)) : std::nullopt;
+}
+
 struct Rule {
     Selector selector;
     uint32_t firstDeclaration = 0;
@@ -287,11 +331,19 @@ public:
 
     bool stopped() const { return m_stopped; }
 
-    void sheet(QByteArrayView text)
+    // A sheet at url (the document's base for a <style>), the sheets it
+    // imports first.
+    void sheet(QByteArrayView text, const QUrl& url)
     {
         SheetReader reader(text, m_work);
+        m_importing.push_back(url);
+        m_importsAllowed.push_back(true);
         ruleList(reader, 0, true);
+        m_importsAllowed.pop_back();
+        m_importing.pop_back();
     }
+
+    void setSheets(const PageStyleSheets* sheets) { m_sheets = sheets; }
 
 private:
     bool shouldStop()
@@ -319,14 +371,20 @@ private:
                 reader.advance();
                 continue;
             }
+            const bool import = t.is(Type::AtKeyword) && t.text.compare("import", Qt::CaseInsensitive) == 0;
+            const bool statement =
+                t.is(Type::AtKeyword) && (t.text.compare("charset", Qt::CaseInsensitive) == 0 ||
+                                          t.text.compare("layer", Qt::CaseInsensitive) == 0);
+            if (!import && !statement && topLevel)
+                m_importsAllowed.back() = false;
             if (t.is(Type::AtKeyword))
-                atRule(reader, depth);
+                atRule(reader, depth, import && topLevel && m_importsAllowed.back());
             else
                 qualifiedRule(reader);
         }
     }
 
-    void atRule(SheetReader& reader, int depth)
+    void atRule(SheetReader& reader, int depth, bool importAllowed)
     {
         const QByteArray name = reader.current().text.toLower();
         reader.advance();
@@ -338,6 +396,8 @@ private:
         if (!reader.current().is(Type::LeftCurly)) {
             if (reader.current().is(Type::Semicolon))
                 reader.advance();
+            if (importAllowed)
+                import(prelude);
             return;
         }
         if (name == "media" && depth < kMaxRuleNesting && prelude.size() < kMaxPreludeTokens &&
@@ -348,6 +408,25 @@ private:
         }
         // Rules of other at-rules, and of media we are not, never apply.
         skipBlock(reader);
+    }
+
+    // An imported sheet we were given, from the page's origin, not already
+    // being read (a loop), for media we are.
+    void import(const std::vector<CssToken>& prelude)
+    {
+        size_t i = 0;
+        while (i < prelude.size() && prelude[i].is(Type::Whitespace))
+            ++i;
+        const std::optional<QUrl> url = importUrl(prelude, i, m_importing.back());
+        if (!url || !m_sheets || m_importing.size() > size_t(kMaxRuleNesting) ||
+            std::find(m_importing.begin(), m_importing.end(), *url) != m_importing.end() ||
+            !sameOrigin(*url, m_sheets->pageUrl))
+            return;
+        const auto found = m_sheets->sheets.constFind(*url);
+        if (found == m_sheets->sheets.constEnd() ||
+            !screenMatchesMedia(std::vector<CssToken>(prelude.begin() + qsizetype(i), prelude.end())))
+            return;
+        sheet(withoutByteOrderMark(*found), *url);
     }
 
     void skipBlock(SheetReader& reader)
@@ -392,6 +471,10 @@ private:
     const std::atomic<bool>* m_cancelled;
     std::uint64_t m_nextCheck = 0;
     bool m_stopped = false;
+    const PageStyleSheets* m_sheets = nullptr;
+    // The sheets being read, each importing the next.
+    std::vector<QUrl> m_importing;
+    std::vector<bool> m_importsAllowed;
 };
 
 const GumboVector& childrenOf(const GumboNode* node)
@@ -417,6 +500,96 @@ bool mediaAttributeMatches(const GumboNode* element)
          t = tokenizer.next())
         tokens.push_back(std::move(t));
     return screenMatchesMedia(tokens);
+}
+
+// Calls visit with every <style> and <link> of the document, in document
+// order, wherever it is; none inside a template, whose content is not part
+// of the page, nor in noscript, which a browser that runs scripts reads as
+// text. False when cancelled first.
+template <typename Visit>
+bool visitSheetElements(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled,
+                        Visit visit)
+{
+    std::vector<const GumboNode*> pending{tree.document};
+    while (!pending.empty()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return false;
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        ++*work;
+        if (node->type == GUMBO_NODE_ELEMENT) {
+            const GumboTag tag = node->v.element.tag;
+            if (tag == GUMBO_TAG_NOSCRIPT)
+                continue;
+            if (tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_LINK) {
+                if (!visit(node))
+                    return true;
+                continue;
+            }
+        } else if (node->type != GUMBO_NODE_DOCUMENT) {
+            continue;
+        }
+        const GumboVector& children = childrenOf(node);
+        for (unsigned i = children.length; i-- > 0;)
+            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+    }
+    return true;
+}
+
+const GumboNode* childElement(const GumboNode* parent, GumboTag tag)
+{
+    if (!parent)
+        return nullptr;
+    const GumboVector& children = childrenOf(parent);
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (child->type == GUMBO_NODE_ELEMENT && child->v.element.tag == tag &&
+            child->v.element.tag_namespace == GUMBO_NAMESPACE_HTML)
+            return child;
+    }
+    return nullptr;
+}
+
+// The page's address, or where its first <base href> points.
+QUrl documentBase(const GumboOutput& tree, const QUrl& pageUrl)
+{
+    const GumboNode* head = childElement(tree.root, GUMBO_TAG_HEAD);
+    const GumboNode* base = childElement(head, GUMBO_TAG_BASE);
+    const QByteArrayView href = base ? attributeValue(base, "href") : QByteArrayView();
+    if (href.isEmpty())
+        return pageUrl;
+    const QUrl resolved = pageUrl.resolved(QUrl(QString::fromUtf8(trimmedAscii(href))));
+    return resolved.isValid() ? resolved : pageUrl;
+}
+
+// Where a <link rel=stylesheet> points, when it is a sheet of the page's
+// own origin for a screen.
+std::optional<QUrl> linkedSheetUrl(const GumboNode* link, const QUrl& base, const QUrl& pageUrl)
+{
+    bool stylesheet = false;
+    bool alternate = false;
+    const QByteArrayView rel = attributeValue(link, "rel");
+    for (qsizetype i = 0; i < rel.size();) {
+        while (i < rel.size() && isAsciiWhitespace(rel[i]))
+            ++i;
+        qsizetype end = i;
+        while (end < rel.size() && !isAsciiWhitespace(rel[end]))
+            ++end;
+        const QByteArrayView word = rel.sliced(i, end - i);
+        stylesheet = stylesheet || word.compare("stylesheet", Qt::CaseInsensitive) == 0;
+        alternate = alternate || word.compare("alternate", Qt::CaseInsensitive) == 0;
+        i = end;
+    }
+    const QByteArrayView href = trimmedAscii(attributeValue(link, "href"));
+    const GumboAttribute* type = gumbo_get_attribute(&link->v.element.attributes, "type");
+    if (!stylesheet || alternate || href.isEmpty() ||
+        (type && *type->value && QByteArrayView(type->value).compare("text/css", Qt::CaseInsensitive) != 0) ||
+        !mediaAttributeMatches(link))
+        return std::nullopt;
+    const QUrl url = base.resolved(QUrl(QString::fromUtf8(href))).adjusted(QUrl::RemoveFragment);
+    if (!url.isValid() || !sameOrigin(url, pageUrl))
+        return std::nullopt;
+    return url;
 }
 
 // The text of a <style> element that applies, or nullopt.
@@ -477,7 +650,8 @@ Cascade::~Cascade() = default;
 Cascade::Cascade(Cascade&&) noexcept = default;
 Cascade& Cascade::operator=(Cascade&&) noexcept = default;
 
-std::optional<Cascade> Cascade::build(const GumboOutput& tree, std::uint64_t* work, std::uint64_t budget,
+std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSheets* sheets,
+                                      std::uint64_t* work, std::uint64_t budget,
                                       const std::atomic<bool>* cancelled)
 {
     Cascade cascade;
@@ -485,37 +659,23 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, std::uint64_t* wo
     CascadeRules& rules = *cascade.m_rules;
     rules.quirks = tree.document->v.document.doc_type_quirks_mode == GUMBO_DOCTYPE_QUIRKS;
     SheetParser parser(rules, work, budget, cancelled);
-    // Every <style> of the document, in document order, wherever it is;
-    // none inside a template, whose content is not part of the page, nor in
-    // noscript, which a browser that runs scripts reads as text.
-    std::vector<const GumboNode*> pending{tree.document};
-    const GumboNode* body = nullptr;
-    while (!pending.empty() && !parser.stopped()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
-            return std::nullopt;
-        const GumboNode* node = pending.back();
-        pending.pop_back();
-        ++*work;
-        if (node->type == GUMBO_NODE_ELEMENT) {
-            const GumboTag tag = node->v.element.tag;
-            if (tag == GUMBO_TAG_NOSCRIPT)
-                continue;
-            if (tag == GUMBO_TAG_BODY && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML && !body)
-                body = node;
-            if (tag == GUMBO_TAG_STYLE) {
-                if (const std::optional<QByteArray> text = styleElementText(node))
-                    parser.sheet(*text);
-                continue;
-            }
-        } else if (node->type != GUMBO_NODE_DOCUMENT) {
-            continue;
+    parser.setSheets(sheets);
+    const QUrl base = sheets ? documentBase(tree, sheets->pageUrl) : QUrl();
+    const bool complete = visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+        if (node->v.element.tag == GUMBO_TAG_STYLE) {
+            if (const std::optional<QByteArray> text = styleElementText(node))
+                parser.sheet(*text, base);
+        } else if (sheets) {
+            const std::optional<QUrl> url = linkedSheetUrl(node, base, sheets->pageUrl);
+            const auto found = url ? sheets->sheets.constFind(*url) : sheets->sheets.constEnd();
+            if (found != sheets->sheets.constEnd())
+                parser.sheet(withoutByteOrderMark(*found), *url);
         }
-        const GumboVector& children = childrenOf(node);
-        for (unsigned i = children.length; i-- > 0;)
-            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
-    }
-    if (parser.stopped() || *work > budget)
+        return !parser.stopped();
+    });
+    if (!complete || parser.stopped() || *work > budget)
         return std::nullopt;
+    const GumboNode* body = childElement(tree.root, GUMBO_TAG_BODY);
     if (rules.rules.empty() || !body)
         return cascade;
 
@@ -523,7 +683,7 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, std::uint64_t* wo
     // classes, its type and none.
     SelectorMatcher matcher(rules.quirks, work, budget, cancelled);
     std::vector<QByteArray> classes;
-    pending.assign(1, body);
+    std::vector<const GumboNode*> pending{body};
     while (!pending.empty()) {
         if ((cancelled && cancelled->load(std::memory_order_relaxed)) || *work > budget)
             return std::nullopt;
@@ -597,6 +757,56 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, std::uint64_t* wo
         }
     }
     return cascade;
+}
+
+std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, std::uint64_t* work,
+                                    const std::atomic<bool>* cancelled)
+{
+    std::vector<QUrl> urls;
+    const QUrl base = documentBase(tree, pageUrl);
+    visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+        const std::optional<QUrl> url =
+            node->v.element.tag == GUMBO_TAG_LINK ? linkedSheetUrl(node, base, pageUrl) : std::nullopt;
+        if (url && std::find(urls.begin(), urls.end(), *url) == urls.end())
+            urls.push_back(*url);
+        return true;
+    });
+    return urls;
+}
+
+std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl, const QUrl& pageUrl)
+{
+    std::vector<QUrl> urls;
+    std::uint64_t work = 0;
+    SheetReader reader(withoutByteOrderMark(sheet), &work);
+    // Imports come first, after at most a @charset and @layer statements.
+    for (;;) {
+        const CssToken& t = reader.current();
+        if (t.is(Type::Whitespace) || t.is(Type::Cdo) || t.is(Type::Cdc)) {
+            reader.advance();
+            continue;
+        }
+        if (!t.is(Type::AtKeyword))
+            break;
+        const QByteArray name = t.text.toLower();
+        if (name != "import" && name != "charset" && name != "layer")
+            break;
+        reader.advance();
+        std::vector<CssToken> prelude;
+        while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
+               !reader.current().is(Type::LeftCurly))
+            reader.component(&prelude, kMaxPreludeTokens);
+        if (!reader.current().is(Type::Semicolon))
+            break;
+        reader.advance();
+        size_t i = 0;
+        while (i < prelude.size() && prelude[i].is(Type::Whitespace))
+            ++i;
+        const std::optional<QUrl> url = name == "import" ? importUrl(prelude, i, sheetUrl) : std::nullopt;
+        if (url && sameOrigin(*url, pageUrl) && std::find(urls.begin(), urls.end(), *url) == urls.end())
+            urls.push_back(*url);
+    }
+    return urls;
 }
 
 DeclaredStyle Cascade::styleOf(const GumboNode* element) const

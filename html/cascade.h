@@ -6,7 +6,10 @@
 
 #include <gumbo.h>
 
+#include "html/pagetext.h"
+
 #include <QByteArray>
+#include <QUrl>
 
 #include <array>
 #include <atomic>
@@ -66,7 +69,8 @@ public:
     // The sheets of the document applied to its body. Counts its work into
     // *work and gives up, with nullopt, once that passes budget or
     // cancelled is set.
-    static std::optional<Cascade> build(const GumboOutput& tree, std::uint64_t* work, std::uint64_t budget,
+    static std::optional<Cascade> build(const GumboOutput& tree, const PageStyleSheets* sheets,
+                                        std::uint64_t* work, std::uint64_t budget,
                                         const std::atomic<bool>* cancelled);
 
     // The sheets' declarations for the element, with its style attribute's
@@ -77,5 +81,10 @@ private:
     std::unique_ptr<CascadeRules> m_rules;
     std::unordered_map<const GumboNode*, DeclaredStyle> m_styles;
 };
+
+// The sheets the page links to from its own origin (scheme, host, port),
+// each once, in document order.
+std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, std::uint64_t* work,
+                                    const std::atomic<bool>* cancelled);
 
 } // namespace parlowen

@@ -284,6 +284,31 @@ QList<GeneratedPage> hostileSheetPages()
     return pages;
 }
 
+// Sheets on the test's server, by path, for the pages that link them.
+const QList<QPair<QString, QByteArray>> kSheets = {
+    {"/css/log.css", ".l{display:block}.stale{display:none}"},
+    {"/css/imports.css", "@charset \"utf-8\";@import url(\"log.css\");@import 'print.css' print;"
+                         "@import '/css/upper.css' screen;.x{display:none}@import 'late.css';"},
+    {"/css/print.css", ".p{display:none}"},
+    {"/css/upper.css", "\xEF\xBB\xBF.u{text-transform:uppercase}"},
+    {"/css/late.css", ".late{display:none}"},
+    {"/css/loop.css", "@import 'loop2.css';.a{display:none}"},
+    {"/css/loop2.css", "@import 'loop.css';.b{display:none}"},
+};
+
+// Pages that link those sheets: as a router serves its log with its own.
+const char* const kLinkingPages[] = {
+    "<link rel=stylesheet href=/css/log.css><div><span class=l>Jan  1 00:00:01 up</span>"
+    "<span class='l stale'>WAN IP is 198.51.100.1</span><span class=l>WAN IP is 203.0.113.7</span></div>",
+    "<link rel=stylesheet href=../css/imports.css><link rel=\"alternate stylesheet\" href=/css/print.css>"
+    "<link rel=stylesheet href=/css/print.css media=print><link rel=stylesheet href=/css/none.css>"
+    "<link rel=stylesheet href=http://127.0.0.1:1/css/log.css><p class=stale>1<p class=x>2<p class=p>3"
+    "<p class=u>four<p class=late>5",
+    "<link rel=stylesheet href=/css/loop.css><p class=a>a<p class=b>b<p>c",
+    "<head><base href=/css/sub/></head><link rel=stylesheet href=../log.css><p class=stale>1<p>2"
+    "<style>.stale{display:block}</style><link rel=stylesheet href=/css/log.css>",
+};
+
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kPagesPerSeed = 50;
 
@@ -319,6 +344,8 @@ QList<GeneratedPage> corpus()
     for (const GeneratedPage& page : kCharsetPages)
         pages.append(page);
     pages.append(hostileSheetPages());
+    for (const char* page : kLinkingPages)
+        pages.append({QStringLiteral("linking: ") + QString::fromUtf8(page), "text/html", page});
     for (const char* encoding : kSingleByteEncodings)
         pages.append({QStringLiteral("every high byte in %1").arg(QLatin1String(encoding)),
                       "text/html; charset=" + QByteArray(encoding), highBytesPage()});
@@ -359,6 +386,8 @@ private slots:
                                   QByteArray::number(m_pages.size()) + ";\n" + kDeclaredDifferences +
                                   kDriver + "</script></body></html>";
         m_server.setRoute(QStringLiteral("/driver.html"), {.body = driver});
+        for (const auto& [path, sheet] : kSheets)
+            m_server.setRoute(path, {.contentType = "text/css", .body = sheet});
         QVERIFY(m_profile.isValid());
         m_browserTexts = browserTexts();
         QCOMPARE(m_browserTexts.size(), m_pages.size());
@@ -374,7 +403,11 @@ private slots:
     {
         QFETCH(int, index);
         const GeneratedPage& page = m_pages[index];
-        const Result<QString, PageTextError> text = renderPageText(page.body, page.contentType);
+        PageStyleSheets sheets{QUrl(m_server.url(QStringLiteral("/page/%1").arg(index))), {}};
+        for (const auto& [path, sheet] : kSheets)
+            sheets.sheets.insert(QUrl(m_server.url(path)), sheet);
+        const Result<QString, PageTextError> text =
+            renderPageText(page.body, page.contentType, nullptr, &sheets);
         QVERIFY2(text, "too complex");
         const QByteArray ours = text.value().toUtf8();
         const QByteArray browser = m_browserTexts[index];
