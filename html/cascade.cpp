@@ -295,6 +295,9 @@ struct CascadeRules {
     QHash<QByteArray, std::vector<uint32_t>> byType;
     std::vector<uint32_t> universal;
     bool quirks = false;
+    // What the rules take, counted as they are kept, and what they may.
+    std::size_t bytes = 0;
+    std::size_t byteBudget = 0;
 
     // The key a rule is filed under: what its subject needs most surely.
     void file(uint32_t index)
@@ -460,9 +463,28 @@ private:
             rule.firstDeclaration = first;
             rule.declarationCount = uint32_t(declarations.size());
             rule.order = uint32_t(m_rules.rules.size());
+            m_rules.bytes += footprint(rule.selector);
             m_rules.rules.push_back(std::move(rule));
             m_rules.file(uint32_t(m_rules.rules.size() - 1));
         }
+        m_rules.bytes += declarations.size() * sizeof(Declaration);
+        m_stopped = m_stopped || m_rules.bytes > m_rules.byteBudget;
+    }
+
+    // About what a kept selector takes, its rule and its place in an index
+    // included: enough to keep a sheet of a million tiny rules from taking
+    // gigabytes.
+    static std::size_t footprint(const Selector& selector)
+    {
+        std::size_t bytes = sizeof(Rule) + 96;
+        for (const CompoundSelector& compound : selector.compounds) {
+            bytes += sizeof(CompoundSelector) + std::size_t(compound.type.capacity()) + 32;
+            for (const SimpleSelector& simple : compound.simple)
+                bytes += sizeof(SimpleSelector) +
+                         std::size_t(simple.name.capacity() + simple.value.capacity()) +
+                         simple.alternatives.capacity() * sizeof(uint32_t) + 64;
+        }
+        return bytes;
     }
 
     CascadeRules& m_rules;
@@ -651,12 +673,13 @@ Cascade::Cascade(Cascade&&) noexcept = default;
 Cascade& Cascade::operator=(Cascade&&) noexcept = default;
 
 std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSheets* sheets,
-                                      std::uint64_t* work, std::uint64_t budget,
+                                      std::uint64_t* work, std::uint64_t budget, std::size_t byteBudget,
                                       const std::atomic<bool>* cancelled)
 {
     Cascade cascade;
     cascade.m_rules = std::make_unique<CascadeRules>();
     CascadeRules& rules = *cascade.m_rules;
+    rules.byteBudget = byteBudget;
     rules.quirks = tree.document->v.document.doc_type_quirks_mode == GUMBO_DOCTYPE_QUIRKS;
     SheetParser parser(rules, work, budget, cancelled);
     parser.setSheets(sheets);

@@ -67,10 +67,10 @@ public:
     Cascade& operator=(Cascade&&) noexcept;
 
     // The sheets of the document applied to its body. Counts its work into
-    // *work and gives up, with nullopt, once that passes budget or
-    // cancelled is set.
+    // *work and gives up, with nullopt, once that passes budget, its rules
+    // would take more than byteBudget, or cancelled is set.
     static std::optional<Cascade> build(const GumboOutput& tree, const PageStyleSheets* sheets,
-                                        std::uint64_t* work, std::uint64_t budget,
+                                        std::uint64_t* work, std::uint64_t budget, std::size_t byteBudget,
                                         const std::atomic<bool>* cancelled);
 
     // The sheets' declarations for the element, with its style attribute's

@@ -118,6 +118,14 @@ std::size_t treeBudget(qsizetype pageBytes)
     return std::size_t(pageBytes) * 8 + (std::size_t(32) << 20);
 }
 
+// The memory the kept rules of the page's sheets may take: a real page's
+// few hundred rules take a few hundred kilobytes, a sheet of a million tiny
+// rules would take fifteen times its size and more.
+std::size_t sheetRulesBudget(qsizetype pageBytes)
+{
+    return std::size_t(pageBytes) * 4 + (std::size_t(16) << 20);
+}
+
 struct Parsed {
     std::optional<Utf8Chunks> text; // empty when over budget
     bool placeholdersAccepted = false;
@@ -139,8 +147,8 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
     // them comes out of what is left of its work budget.
     std::uint64_t work = arena.work();
     const qsizetype bytes = utf8Html.size() + (sheets ? sheets->bytes() : 0);
-    const std::optional<Cascade> cascade =
-        Cascade::build(*tree, sheets, &work, GumboArena::workBudget(std::size_t(bytes)), cancelled);
+    const std::optional<Cascade> cascade = Cascade::build(
+        *tree, sheets, &work, GumboArena::workBudget(std::size_t(bytes)), sheetRulesBudget(bytes), cancelled);
     if (!cascade)
         return Parsed{};
     if (prepared.runs.empty())

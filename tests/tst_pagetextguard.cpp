@@ -330,6 +330,10 @@ private slots:
         row("32 MiB of paragraphs", repeatedTo("<p>", cap), "", false);
         row("32 MiB of paragraph end tags in a body", "<body>" + repeatedTo("</p>", cap), "", false);
         row("32 MiB of unknown elements closing each other", repeatedTo("<x><y></x>", cap), "", false);
+        row("a 32 MiB sheet of tiny rules",
+            "<style>" + repeatedTo(".a{display:none}", cap - 64) + "</style>END", "END", false);
+        row("a 32 MiB sheet of one rule's selector list",
+            "<style>" + repeatedTo(":not(.a),", cap - 64) + "b{display:none}</style>END", "END", false);
     }
     void largePagesStayWithinMemory()
     {
