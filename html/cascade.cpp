@@ -278,11 +278,63 @@ std::optional<QUrl> importUrl(const std::vector<CssToken>& prelude, size_t& i, c
     return url.isValid() ? std::optional(url.adjusted(QUrl::RemoveFragment)) : std::nullopt;
 }
 
+// What the names in selectors and in elements are compared by in the
+// filter of ancestors: a tag, an id and a class never share one by design,
+// rarely by chance, which only costs a full match.
+uint32_t tagKey(GumboTag tag, QByteArrayView name)
+{
+    return tag != GUMBO_TAG_UNKNOWN ? uint32_t(tag) * 2654435761u : uint32_t(qHash(name, 1));
+}
+
+uint32_t idKey(QByteArrayView id)
+{
+    return uint32_t(qHash(id, 2));
+}
+
+uint32_t classKey(QByteArrayView name)
+{
+    return uint32_t(qHash(name, 3));
+}
+
 struct Rule {
     Selector selector;
     uint32_t firstDeclaration = 0;
     uint32_t declarationCount = 0;
     uint32_t order = 0;
+    // Names some ancestor of a matching element must have.
+    std::array<uint32_t, 4> ancestorKeys{};
+    uint8_t ancestorKeyCount = 0;
+};
+
+// The names of the elements above the one being matched, counted, so that
+// a rule such as "table.log tr.stale td" is passed over at once for a cell
+// with no such row above it.
+class AncestorFilter {
+public:
+    AncestorFilter() : m_counts(kSize, 0) {}
+
+    void add(const std::vector<uint32_t>& keys)
+    {
+        for (const uint32_t key : keys)
+            ++m_counts[key & (kSize - 1)];
+    }
+    template <typename It> void remove(It begin, It end)
+    {
+        for (; begin != end; ++begin)
+            --m_counts[*begin & (kSize - 1)];
+    }
+    bool mayMatch(const Rule& rule) const
+    {
+        for (uint8_t i = 0; i < rule.ancestorKeyCount; ++i) {
+            if (m_counts[rule.ancestorKeys[i] & (kSize - 1)] == 0)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t kSize = size_t(1) << 13;
+    std::vector<uint32_t> m_counts;
 };
 
 } // namespace
@@ -293,15 +345,43 @@ struct CascadeRules {
     QHash<QByteArray, std::vector<uint32_t>> byId;
     QHash<QByteArray, std::vector<uint32_t>> byClass;
     QHash<QByteArray, std::vector<uint32_t>> byType;
+    std::array<std::vector<uint32_t>, GUMBO_TAG_LAST + 1> byKnownType;
     std::vector<uint32_t> universal;
     bool quirks = false;
     // What the rules take, counted as they are kept, and what they may.
     std::size_t bytes = 0;
     std::size_t byteBudget = 0;
 
+    // Ancestors the rule needs: every compound left of a descendant or a
+    // child combinator is an ancestor of the subject, even across siblings.
+    void noteAncestors(Rule& rule) const
+    {
+        const Selector& selector = rule.selector;
+        for (uint32_t i = selector.subjectCount - 1; i-- > 0;) {
+            const CompoundSelector::Combinator combinator = selector.compounds[i + 1].combinator;
+            if (combinator != CompoundSelector::Combinator::Descendant &&
+                combinator != CompoundSelector::Combinator::Child)
+                continue;
+            const CompoundSelector& compound = selector.compounds[i];
+            const auto note = [&rule](uint32_t key) {
+                if (rule.ancestorKeyCount < rule.ancestorKeys.size())
+                    rule.ancestorKeys[rule.ancestorKeyCount++] = key;
+            };
+            for (const SimpleSelector& simple : compound.simple) {
+                if (simple.kind == SimpleSelector::Kind::Id)
+                    note(idKey(quirks ? simple.name.toLower() : simple.name));
+                else if (simple.kind == SimpleSelector::Kind::Class)
+                    note(classKey(quirks ? simple.name.toLower() : simple.name));
+            }
+            if (!compound.type.isEmpty())
+                note(tagKey(compound.tag, compound.type));
+        }
+    }
+
     // The key a rule is filed under: what its subject needs most surely.
     void file(uint32_t index)
     {
+        noteAncestors(rules[index]);
         const CompoundSelector& subject =
             rules[index].selector.compounds[rules[index].selector.subjectCount - 1];
         for (const SimpleSelector& simple : subject.simple) {
@@ -316,7 +396,9 @@ struct CascadeRules {
                 return;
             }
         }
-        if (!subject.type.isEmpty())
+        if (subject.tag != GUMBO_TAG_UNKNOWN)
+            byKnownType[subject.tag].push_back(index);
+        else if (!subject.type.isEmpty())
             byType[subject.type].push_back(index);
         else
             universal.push_back(index);
@@ -632,6 +714,39 @@ std::optional<QByteArray> styleElementText(const GumboNode* element)
     return text;
 }
 
+// The element's names for the filter of ancestors; its classes, each once,
+// into classes when asked.
+std::vector<uint32_t> elementKeys(const GumboNode* element, bool quirks, std::vector<QByteArray>* classes)
+{
+    std::vector<QByteArray> seen;
+    if (!classes)
+        classes = &seen;
+    const GumboTag tag = element->v.element.tag;
+    std::vector<uint32_t> keys{tagKey(tag, tag == GUMBO_TAG_UNKNOWN ? tagNameOf(element) : QByteArray())};
+    const QByteArrayView id = attributeValue(element, "id");
+    if (!id.isEmpty())
+        keys.push_back(idKey(quirks ? id.toByteArray().toLower() : id.toByteArray()));
+    const QByteArrayView classAttribute = attributeValue(element, "class");
+    for (qsizetype i = 0; i < classAttribute.size();) {
+        while (i < classAttribute.size() && isAsciiWhitespace(classAttribute[i]))
+            ++i;
+        qsizetype end = i;
+        while (end < classAttribute.size() && !isAsciiWhitespace(classAttribute[end]))
+            ++end;
+        if (end > i) {
+            QByteArray name = classAttribute.sliced(i, end - i).toByteArray();
+            if (quirks)
+                name = name.toLower();
+            if (std::find(classes->begin(), classes->end(), name) == classes->end()) {
+                keys.push_back(classKey(name));
+                classes->push_back(std::move(name));
+            }
+        }
+        i = end;
+    }
+    return keys;
+}
+
 // Inline style wins over the sheets unless a sheet's declaration is
 // important and its own is not.
 void putOnTop(DeclaredStyle& style, const DeclaredStyle& inlineStyle)
@@ -703,26 +818,32 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSh
         return cascade;
 
     // Each element of the body against the rules filed under its id, its
-    // classes, its type and none.
+    // classes, its type and none, depth first, with its ancestors' names in
+    // a filter that rejects most rules whose ancestors are not there.
     SelectorMatcher matcher(rules.quirks, work, budget, cancelled);
+    AncestorFilter ancestors;
+    for (const GumboNode* up = body->parent; up && up->type == GUMBO_NODE_ELEMENT; up = up->parent)
+        ancestors.add(elementKeys(up, rules.quirks, nullptr));
+    struct Visit {
+        const GumboNode* element;
+        unsigned next;
+        size_t keys;
+    };
+    std::vector<Visit> stack;
     std::vector<QByteArray> classes;
-    std::vector<const GumboNode*> pending{body};
-    while (!pending.empty()) {
-        if ((cancelled && cancelled->load(std::memory_order_relaxed)) || *work > budget)
-            return std::nullopt;
-        const GumboNode* element = pending.back();
-        pending.pop_back();
-        // The winner of each property: important first, then the most
-        // specific, then the last, within a rule too.
+    std::vector<uint32_t> keys;
+    const auto enter = [&](const GumboNode* element) {
         std::array<std::uint64_t, size_t(CssProperty::Count)> best{};
         DeclaredStyle style;
         bool any = false;
-        auto consider = [&](const std::vector<uint32_t>& candidates) {
+        const auto consider = [&](const std::vector<uint32_t>& candidates) {
             for (const uint32_t index : candidates) {
                 const Rule& rule = rules.rules[index];
-                if (!matcher.matches(rule.selector, element))
+                if (!ancestors.mayMatch(rule) || !matcher.matches(rule.selector, element))
                     continue;
                 *work += rule.declarationCount;
+                // The winner of each property: important first, then the
+                // most specific, then the last, within a rule too.
                 for (uint32_t d = 0; d < rule.declarationCount; ++d) {
                     const Declaration& declaration = rules.declarations[rule.firstDeclaration + d];
                     const std::uint64_t rank = (std::uint64_t(declaration.important) << 63) |
@@ -738,47 +859,49 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSh
                 }
             }
         };
-        auto add = [&](const QHash<QByteArray, std::vector<uint32_t>>& index, const QByteArray& key) {
+        const auto add = [&](const QHash<QByteArray, std::vector<uint32_t>>& index, const QByteArray& key) {
             const auto found = index.constFind(key);
             if (found != index.constEnd())
                 consider(*found);
         };
+        classes.clear();
+        const std::vector<uint32_t> own = elementKeys(element, rules.quirks, &classes);
+        *work += own.size();
         const QByteArrayView id = attributeValue(element, "id");
         if (!id.isEmpty())
             add(rules.byId, rules.quirks ? id.toByteArray().toLower() : id.toByteArray());
-        classes.clear();
-        const QByteArrayView classAttribute = attributeValue(element, "class");
-        for (qsizetype i = 0; i < classAttribute.size();) {
-            while (i < classAttribute.size() && isAsciiWhitespace(classAttribute[i]))
-                ++i;
-            qsizetype end = i;
-            while (end < classAttribute.size() && !isAsciiWhitespace(classAttribute[end]))
-                ++end;
-            if (end > i) {
-                QByteArray name = classAttribute.sliced(i, end - i).toByteArray();
-                if (rules.quirks)
-                    name = name.toLower();
-                if (std::find(classes.begin(), classes.end(), name) == classes.end()) {
-                    add(rules.byClass, name);
-                    classes.push_back(std::move(name));
-                }
-            }
-            i = end;
-        }
-        *work += classes.size();
-        add(rules.byType, tagNameOf(element));
+        for (const QByteArray& name : classes)
+            add(rules.byClass, name);
+        const GumboTag tag = element->v.element.tag;
+        if (tag != GUMBO_TAG_UNKNOWN)
+            consider(rules.byKnownType[tag]);
+        else
+            add(rules.byType, tagNameOf(element));
         consider(rules.universal);
-        if (matcher.stopped())
-            return std::nullopt;
         if (any)
             cascade.m_styles.emplace(element, style);
-        const GumboVector& children = element->v.element.children;
-        for (unsigned i = children.length; i-- > 0;) {
-            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        stack.push_back({element, 0, keys.size()});
+        keys.insert(keys.end(), own.begin(), own.end());
+        ancestors.add(own);
+    };
+    enter(body);
+    while (!stack.empty()) {
+        if ((cancelled && cancelled->load(std::memory_order_relaxed)) || *work > budget || matcher.stopped())
+            return std::nullopt;
+        Visit& top = stack.back();
+        const GumboVector& children = top.element->v.element.children;
+        if (top.next < children.length) {
+            const auto* child = static_cast<const GumboNode*>(children.data[top.next++]);
             if (child->type == GUMBO_NODE_ELEMENT)
-                pending.push_back(child);
+                enter(child);
+            continue;
         }
+        ancestors.remove(keys.begin() + qsizetype(top.keys), keys.end());
+        keys.resize(top.keys);
+        stack.pop_back();
     }
+    if (matcher.stopped())
+        return std::nullopt;
     return cascade;
 }
 

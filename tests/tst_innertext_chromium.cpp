@@ -181,6 +181,11 @@ const char* const kRulePages[] = {
     "<p class=keep>p<span><b>only</b></span><span><b>x</b><b>y</b></span><p>gone"
     "<div class=keep><i>1</i><i>2</i><i>3</i><s>4</s><s>5</s><s>6</s><u class=b>7</u><u>8</u>"
     "<em class=c>9</em><q></q><q>10</q></div>",
+    "<style>.x .a + .b{display:none} .a + .b .c{display:none} div > .k ~ .m i{display:none} "
+    ".y>.z{display:none}"
+    "</style><div class=x><p class=a>1<p class=b>2</div><p class=a>3<p class=b>4<div class=a></div>"
+    "<div class=b><span class=c>5</span>7</div><div><b class=k></b><b class=m><i>6</i>8</b></div>"
+    "<div class=y><p><span class=z>9</span></div>",
     "<style>.a{display:none} p.a{display:block} #k{display:none} .b.c{display:block} p{display:none}"
     "p{display:block} .z{display:block} .z{display:none}</style>"
     "<p class=a>1<span class=a>2</span><span id=k class=\"b c\">3</span><p>4<p class=z>5",
