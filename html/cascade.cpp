@@ -154,7 +154,12 @@ Type closerOf(Type t)
 // Reads a sheet, or a style attribute, token by token.
 class SheetReader {
 public:
-    SheetReader(QByteArrayView text, std::uint64_t* work) : m_tokenizer(text, work) { advance(); }
+    SheetReader(QByteArrayView text, std::uint64_t* work, std::uint64_t budget = UINT64_MAX,
+                const std::atomic<bool>* cancelled = nullptr)
+        : m_tokenizer(text, work, budget, cancelled)
+    {
+        advance();
+    }
 
     const CssToken& current() const { return m_current; }
     void advance() { m_current = m_tokenizer.next(); }
@@ -420,7 +425,7 @@ public:
     // imports first.
     void sheet(QByteArrayView text, const QUrl& url)
     {
-        SheetReader reader(text, m_work);
+        SheetReader reader(text, m_work, m_budget, m_cancelled);
         m_importing.push_back(url);
         m_importsAllowed.push_back(true);
         ruleList(reader, 0, true);

@@ -82,8 +82,9 @@ QByteArray preprocessed(QByteArrayView sheet)
 
 } // namespace
 
-CssTokenizer::CssTokenizer(QByteArrayView sheet, std::uint64_t* work)
-    : m_text(preprocessed(sheet)), m_work(work)
+CssTokenizer::CssTokenizer(QByteArrayView sheet, std::uint64_t* work, std::uint64_t budget,
+                           const std::atomic<bool>* cancelled)
+    : m_text(preprocessed(sheet)), m_work(work), m_budget(budget), m_cancelled(cancelled)
 {}
 
 bool CssTokenizer::validEscape(qsizetype i) const
@@ -274,7 +275,9 @@ void CssTokenizer::identLike(CssToken& token)
 
 CssToken CssTokenizer::next()
 {
-    ++*m_work;
+    if ((++*m_work & 4095) == 0 &&
+        (*m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed))))
+        m_pos = m_text.size();
     // Comments are nothing at all.
     while (at(m_pos) == '/' && at(m_pos + 1) == '*') {
         const qsizetype close = m_text.indexOf("*/", m_pos + 2);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -62,8 +63,11 @@ struct CssToken {
 
 class CssTokenizer {
 public:
-    // Counts a step of work for every token into *work.
-    CssTokenizer(QByteArrayView sheet, std::uint64_t* work);
+    // Counts a step of work for every token into *work. Once that passes
+    // budget, or cancelled is set, the sheet ends where it is: a block of
+    // megabytes is not read to its end first.
+    CssTokenizer(QByteArrayView sheet, std::uint64_t* work, std::uint64_t budget = UINT64_MAX,
+                 const std::atomic<bool>* cancelled = nullptr);
 
     CssToken next();
     // The preprocessed sheet the tokens' offsets point into.
@@ -84,6 +88,8 @@ private:
     QByteArray m_text;
     qsizetype m_pos = 0;
     std::uint64_t* m_work;
+    std::uint64_t m_budget;
+    const std::atomic<bool>* m_cancelled;
 };
 
 // True when a media query list (the prelude of @media, or a media

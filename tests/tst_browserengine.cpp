@@ -610,9 +610,21 @@ private slots:
     // (large enough to be read on the engine's thread too) is read at once,
     // and the engine goes without waiting for any of them, as a program that
     // ends must.
+    void aParseNoLongerWantedHoldsUpNeitherTheNextPageNorTheEnd_data()
+    {
+        QTest::addColumn<QByteArray>("slow");
+        QTest::newRow("a 32 MiB table log") << tableLog((32 << 20) - 100);
+        // Seconds of matching, and of reading one block, after a short parse.
+        QTest::newRow("20,000 universal rules over 100,000 elements")
+            << "<style>" + QByteArray("*{display:block}").repeated(20000) + "</style>" +
+                   QByteArray("<b>x</b>").repeated(100000);
+        QTest::newRow("a 32 MiB sheet of one block")
+            << "<style>.a{" + QByteArray("b:c;").repeated((8 << 20) - 32) + "}</style><p class=a>x";
+    }
     void aParseNoLongerWantedHoldsUpNeitherTheNextPageNorTheEnd()
     {
-        m_server->setRoute("/slow", {.body = tableLog((32 << 20) - 100)});
+        QFETCH(QByteArray, slow);
+        m_server->setRoute("/slow", {.body = slow});
         m_server->setRoute("/small",
                            {.body = "<p>WAN IP is 192.0.2.7</p><!--" + QByteArray(100 << 10, '-') + "-->"});
         const CpuLoad load;
