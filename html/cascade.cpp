@@ -57,10 +57,11 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
             return css::kInline;
         if (w == "contents")
             return css::kContents;
-        // Parts of a table keep the element's own box; "inherit" is read as
-        // the default too.
-        if (w.startsWith("table-") || w == "ruby-text" || w == "ruby-base" || w == "inherit" ||
-            w == "revert" || w == "revert-layer")
+        if (w == "inherit")
+            return css::kInherit;
+        // Parts of a table keep the element's own box.
+        if (w.startsWith("table-") || w == "ruby-text" || w == "ruby-base" || w == "revert" ||
+            w == "revert-layer")
             return css::kDefault;
         return 0;
     }

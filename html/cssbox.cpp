@@ -64,8 +64,13 @@ Box svgChildBox(const GumboNode* node, Box box)
 
 // The cascade's display on the default box. A p element keeps its two
 // breaks whatever its display, as innerText asks for them by its name.
-void applyDisplay(uint8_t display, Box& box)
+void applyDisplay(uint8_t display, const Box& parent, Box& box)
 {
+    // Inherited, display is the parent's kind of box.
+    if (display == css::kInherit)
+        display = parent.breaks > 0                       ? css::kBlock
+                  : parent.kind == Box::Kind::InlineBlock ? css::kInlineBlock
+                                                          : css::kInline;
     switch (display) {
     case css::kBlock:
         box.breaks = std::max(box.breaks, 1);
@@ -90,7 +95,7 @@ void applyDisplay(uint8_t display, Box& box)
 
 void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
 {
-    applyDisplay(style[CssProperty::Display], box);
+    applyDisplay(style[CssProperty::Display], parent, box);
     switch (style[CssProperty::WhiteSpace]) {
     case css::kInherit:
         box.whiteSpace = parent.whiteSpace;

@@ -58,8 +58,9 @@ struct Specificity {
 // An+B from the text of :nth-child()'s argument.
 std::optional<std::pair<int, int>> parseNth(QByteArray text)
 {
-    text = text.toLower();
-    text.replace(' ', "").replace('\t', "").replace('\n', "");
+    // White space may stand around the argument and around the sign of B
+    // only: "2n - 1", not "2 n".
+    text = trimmedAscii(text).toByteArray().toLower();
     if (text == "odd")
         return std::pair(2, 1);
     if (text == "even")
@@ -85,11 +86,16 @@ std::optional<std::pair<int, int>> parseNth(QByteArray text)
         return ok ? std::optional(std::pair(0, b)) : std::nullopt;
     }
     const QByteArrayView left = QByteArrayView(text).first(n);
-    const QByteArrayView right = QByteArrayView(text).sliced(n + 1);
+    const QByteArrayView right = trimmedAscii(QByteArrayView(text).sliced(n + 1));
     const int a = left.isEmpty() || left == "+" ? 1 : left == "-" ? -1 : signedNumber(left);
-    const int b = right.isEmpty()                                  ? 0
-                  : (right.front() == '+' || right.front() == '-') ? signedNumber(right)
-                                                                   : (ok = false, 0);
+    int b = 0;
+    if (!right.isEmpty()) {
+        if (right.front() != '+' && right.front() != '-')
+            return std::nullopt;
+        b = number(trimmedAscii(right.sliced(1)));
+        if (right.front() == '-')
+            b = -b;
+    }
     return ok ? std::optional(std::pair(a, b)) : std::nullopt;
 }
 

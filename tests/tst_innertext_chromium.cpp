@@ -200,6 +200,55 @@ const char* const kRulePages[] = {
     "<style><!-- .a\\:b{display:none} .\\31 23{display:none} /* .c{display:none} */ .d{dis\\play:none}"
     "[title=\"x\\\"y\"]{display:none} .e{display:'none'} --></style>"
     "<p class=a:b>1<p class=123>2<p class=c>3<p class=d>4<p title='x\"y'>5<p class=e>6",
+    // The tokenizer: escapes, strings, url(), numbers and what ends a rule.
+    "<style>.a\\20 b{display:none} .\\E9t\\E9{display:none} #\\31 0{display:none} .c{display:'none'}"
+    ".d{background:url(x.png) ;display:none} .e{background:url( bad\"x );display:none} .f{display:none"
+    "</style><p class='a b'>1<p class=\xc3\xa9t\xc3\xa9>2<p id=10>3<p class=c>4<p class=d>5<p class=e>6"
+    "<p class=f>7<p>8",
+    "<style>.g{display:none;\n.h{display:none}\n.i{display:none} .j{display:\"none} .k{display:none}\n"
+    ".l{display:none} @media screen{.m{display:none} .n{display:none}</style><p class=g>1<p class=h>2"
+    "<p class=i>3<p class=j>4<p class=k>5<p class=l>6<p class=m>7<p class=n>8",
+    // An+B and position.
+    "<style>li:nth-child(-n+2){display:none} li:nth-child(+5){display:none} li:nth-last-child(odd)"
+    "{visibility:hidden} li:nth-child(0n+0){display:none} li:nth-child(2n -1){display:none}"
+    "li:nth-child(3 n){display:none} li:NTH-CHILD(EVEN):not(:last-child)::after{display:none}</style>"
+    "<ol><li>1<li>2<li>3<li>4<li>5<li>6<li>7</ol>",
+    // Attribute values: empty, quoted, case.
+    "<style>[title=\"\"]{display:none} [lang^=\"\"]{display:none} [class*=\"\"]{display:none}"
+    "[dir=RTL]{display:none} [data-x=Y]{display:none} [align=Center s]{display:none}"
+    "[data-y=z i]{display:none}</style><p title=''>1<p title=x>2<p lang=en>3<p class=x>4<p dir=rtl>5"
+    "<p data-x=y>6<p align=center>7<p data-y=Z>8",
+    // Keywords of every kind, inherited or not.
+    "<style>.ws{white-space:pre} .ws .i{white-space:inherit} .ws .u{white-space:unset} .ws "
+    ".n{white-space:initial}"
+    "pre .r{white-space:revert} .v{visibility:hidden} .v .i{visibility:inherit} .v .s{visibility:visible}"
+    ".v .u{visibility:unset} .v .n{visibility:initial} .t{text-transform:uppercase} .t "
+    ".i{text-transform:inherit}"
+    ".t .n{text-transform:initial} .t .u{text-transform:unset} div.d{display:initial} p.d{display:revert}"
+    "span.d{display:unset} b.d{display:inherit}</style>"
+    "<div class=ws>a  b<span class=i>c  d</span><span class=u>e  f</span><span class=n>g  h</span></div>"
+    "<pre>i  j<span class=r>k  l</span></pre><div class=v>m<span class=i>n</span><span class=s>o</span>"
+    "<span class=u>p</span><span class=n>q</span></div><div class=t>r<span class=i>s</span><span class=n>t"
+    "</span><span class=u>u</span></div><div class=d>v</div><p class=d>w<span class=d>x</span><b "
+    "class=d>y</b>",
+    // Specificity and order, with !important on both sides.
+    "<style>#a.b{display:none} .b.c.d{display:block} #a{display:block} p#a.b{display:none}"
+    ".x{display:none!important} #y{display:block} .z{display:block!important} .z{display:none!important}"
+    "span{display:block} *{display:inline}</style><p id=a class='b c d'>1<p class=x id=y>2<p class=z>3"
+    "<span>4</span><span>5</span>",
+    // Quirks: no doctype, so class and id ignore case.
+    "<style>.OLD{display:none}#Mid{display:none} P.X{display:none}</style><p class=old>1<p id=mid>2<p "
+    "class=x>3<p>4",
+    // Selector lists where one part is unknown, and rules of other at-rules.
+    "<style>.a, .b:unknown(x){display:none} .c,,.d{display:none} .e, {display:none} , .f{display:none}"
+    "@supports (display:grid){.g{display:none}} @layer x{.h{display:none}} @layer y; .i{display:none}"
+    "@page{.j{display:none}} @font-face{src:url(x)} .k{display:none} @media{.l{display:none}}"
+    "@media screen, {.m{display:none}} @media (unknown-feature){.n{display:none}}</style>"
+    "<p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f<p class=i>i<p class=j>j"
+    "<p class=k>k<p class=l>l<p class=m>m<p class=n>n",
+    "<style>.log{white-space:pre-line} .log b{text-transform:uppercase} .log .t:first-child{display:none}"
+    "</style><div class=log>  <span class=t>00:01</span> wan ip is <b>up</b>\n<span>x</span><span class=t>"
+    "00:02</span>   WAN IP is 203.0.113.7\n  </div>",
     "<style>.log td.old{visibility:hidden} .log tr.stale{display:none} .log .msg{text-transform:uppercase}"
     "</style><table class=log><tr><th>Time<th>Message<tr class=stale><td>00:01<td class=msg>WAN IP is "
     "198.51.100.1"
