@@ -37,6 +37,19 @@ const QString aboutBlank = QStringLiteral("about:blank");
 // about 30 ms, too soon for anyone to want to stop it.
 constexpr qsizetype InlinePageBytes = 64 * 1024;
 
+// The page in hand while the sheets it links to load, one at a time,
+// from its own server, each once.
+struct SheetLoad {
+    QByteArray page;
+    QByteArray contentType;
+    int status = 0;
+    PageStyleSheets sheets;
+    std::vector<QUrl> wanted;
+    size_t next = 0;
+    qint64 room = 0; // bytes the sheets may still take
+    bool challengeAnswered = false;
+};
+
 } // namespace
 
 struct BrowserEngine::Private {
@@ -63,18 +76,6 @@ struct BrowserEngine::Private {
     int redirects = 0;
     QByteArray body;
 
-    // The page in hand while the sheets it links to load, one at a time,
-    // from its own server, each once.
-    struct SheetLoad {
-        QByteArray page;
-        QByteArray contentType;
-        int status = 0;
-        PageStyleSheets sheets;
-        std::vector<QUrl> wanted;
-        size_t next = 0;
-        qint64 room = 0; // bytes the sheets may still take
-        bool challengeAnswered = false;
-    };
     std::optional<SheetLoad> sheetLoad;
     QPointer<QNetworkReply> sheetReply;
 
