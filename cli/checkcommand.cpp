@@ -133,6 +133,39 @@ void reportSettingsProblems(const QStringList& problems, Console& console)
         console.failure(QStringLiteral("Settings: %1").arg(problem));
 }
 
+// The sheets a saved page links to, read from files beside it or in
+// folders below: a saved page reaches neither the network nor the rest of
+// the disk. Each is read once, within the size a page may have.
+PageStyleSheets sheetsBesidePage(const QByteArray& page, const QString& path)
+{
+    PageStyleSheets sheets;
+    const QFileInfo info(path);
+    sheets.pageUrl = QUrl::fromLocalFile(info.absoluteFilePath());
+    const QString folder = info.canonicalPath() + u'/';
+    std::vector<QUrl> wanted = linkedStyleSheets(page, {}, sheets.pageUrl);
+    QList<QUrl> tried;
+    qint64 room = BrowserLimits().maxBodyBytes - page.size();
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const QUrl url = wanted[i];
+        if (tried.contains(url))
+            continue;
+        tried.append(url);
+        // Canonical, so that neither ".." nor a link leads out of the folder.
+        const QString local = QFileInfo(url.toLocalFile()).canonicalFilePath();
+        QFile file(local);
+        if (local.isEmpty() || !local.startsWith(folder) || !file.open(QIODevice::ReadOnly))
+            continue;
+        QByteArray sheet = file.read(qMax<qint64>(room, 0) + 1);
+        if (sheet.size() > room)
+            continue;
+        room -= sheet.size();
+        for (const QUrl& imported : importedStyleSheets(sheet, url, sheets.pageUrl))
+            wanted.push_back(imported);
+        sheets.sheets.insert(url, std::move(sheet));
+    }
+    return sheets;
+}
+
 int showPageTextOfFile(const QString& path, Console& console)
 {
     QFile file(path);
@@ -141,7 +174,9 @@ int showPageTextOfFile(const QString& path, Console& console)
         return ExitBadUsage;
     }
     // A saved page has no Content-Type; the browser engine treats it as HTML.
-    Result<QString, PageTextError> text = renderPageText(file.readAll(), {});
+    QByteArray bytes = file.readAll();
+    const PageStyleSheets sheets = sheetsBesidePage(bytes, path);
+    Result<QString, PageTextError> text = renderPageText(std::move(bytes), {}, nullptr, &sheets);
     if (!text) {
         console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
         return ExitNoAddress;

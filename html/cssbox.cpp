@@ -41,46 +41,6 @@ bool isUnknownNamed(const GumboNode* node, std::string_view name)
     return node->v.element.tag == GUMBO_TAG_UNKNOWN && hasName(node, name);
 }
 
-// What an inline style attribute says about display and white-space; the
-// last declaration of each wins, as in CSS.
-struct InlineStyle {
-    std::optional<QByteArray> display;
-    std::optional<WhiteSpace> whiteSpace;
-};
-
-InlineStyle parseInlineStyle(const GumboNode* node)
-{
-    InlineStyle style;
-    const GumboAttribute* attr = gumbo_get_attribute(&node->v.element.attributes, "style");
-    if (!attr)
-        return style;
-    const QByteArrayView text(attr->value);
-    for (QByteArrayView rest = text; !rest.isEmpty();) {
-        const qsizetype semi = rest.indexOf(';');
-        const QByteArrayView declaration = semi < 0 ? rest : rest.first(semi);
-        rest = semi < 0 ? QByteArrayView() : rest.sliced(semi + 1);
-        const qsizetype colon = declaration.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray property = trimmedAscii(declaration.first(colon)).toByteArray().toLower();
-        QByteArray value = trimmedAscii(declaration.sliced(colon + 1)).toByteArray().toLower();
-        const qsizetype bang = value.indexOf('!');
-        if (bang >= 0 && trimmedAscii(QByteArrayView(value).sliced(bang + 1)) == "important")
-            value = trimmedAscii(QByteArrayView(value).first(bang)).toByteArray();
-        if (property == "display") {
-            style.display = value;
-        } else if (property == "white-space") {
-            if (value == "pre" || value == "pre-wrap" || value == "break-spaces")
-                style.whiteSpace = WhiteSpace::Preserve;
-            else if (value == "pre-line")
-                style.whiteSpace = WhiteSpace::PreserveBreaks;
-            else if (value == "normal" || value == "nowrap")
-                style.whiteSpace = WhiteSpace::Collapse;
-        }
-    }
-    return style;
-}
-
 // Line breaks the default style sheet implies around an element: 1 for a
 // block-level box, 2 for a paragraph, 0 for inline content.
 int requiredBreaks(GumboTag tag)
@@ -102,29 +62,85 @@ Box svgChildBox(const GumboNode* node, Box box)
     return box;
 }
 
-void applyStyle(const InlineStyle& style, Box& box)
+// The cascade's display on the default box. A p element keeps its two
+// breaks whatever its display, as innerText asks for them by its name.
+void applyDisplay(uint8_t display, const Box& parent, Box& box)
 {
-    if (style.whiteSpace)
-        box.whiteSpace = *style.whiteSpace;
-    if (!style.display)
-        return;
-    const QByteArray& d = *style.display;
-    if (d == "block" || d == "list-item" || d == "flex" || d == "grid" || d == "table" || d == "flow-root") {
+    // Inherited, display is the parent's kind of box.
+    if (display == css::kInherit)
+        display = parent.breaks > 0                       ? css::kBlock
+                  : parent.kind == Box::Kind::InlineBlock ? css::kInlineBlock
+                                                          : css::kInline;
+    switch (display) {
+    case css::kBlock:
         box.breaks = std::max(box.breaks, 1);
         if (box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
-    } else if (d == "inline-block" || d == "inline-flex" || d == "inline-grid" || d == "inline-table") {
-        box.breaks = 0;
+        break;
+    case css::kInlineBlock:
+        box.breaks = box.breaks == 2 ? 2 : 0;
         if (box.kind == Box::Kind::Inline)
             box.kind = Box::Kind::InlineBlock;
-    } else if (d == "inline") {
-        box.breaks = 0;
+        break;
+    case css::kInline:
+    case css::kContents:
+        box.breaks = box.breaks == 2 ? 2 : 0;
+        if (display == css::kContents && box.kind == Box::Kind::InlineBlock)
+            box.kind = Box::Kind::Inline;
+        break;
+    default:
+        break;
     }
+}
+
+void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
+{
+    applyDisplay(style[CssProperty::Display], parent, box);
+    switch (style[CssProperty::WhiteSpace]) {
+    case css::kInherit:
+        box.whiteSpace = parent.whiteSpace;
+        break;
+    case css::kCollapse:
+        box.whiteSpace = WhiteSpace::Collapse;
+        break;
+    case css::kPreserve:
+        box.whiteSpace = WhiteSpace::Preserve;
+        break;
+    case css::kPreserveBreaks:
+        box.whiteSpace = WhiteSpace::PreserveBreaks;
+        break;
+    default:
+        break;
+    }
+    switch (style[CssProperty::TextTransform]) {
+    case css::kNoTransform:
+        box.transform = TextTransform::None;
+        break;
+    case css::kUppercase:
+        box.transform = TextTransform::Uppercase;
+        break;
+    case css::kLowercase:
+        box.transform = TextTransform::Lowercase;
+        break;
+    case css::kCapitalize:
+        box.transform = TextTransform::Capitalize;
+        break;
+    default:
+        break;
+    }
+    const uint8_t visibility = style[CssProperty::Visibility];
+    if (visibility == css::kHidden || visibility == css::kVisible)
+        box.visible = visibility == css::kVisible;
+    if (style[CssProperty::ContentVisibility] == css::kHidden)
+        box.contentSkipped = box.breaks > 0 || box.kind == Box::Kind::InlineBlock;
+    // Neither a hidden box nor one whose content is skipped asks for breaks.
+    if (!box.visible || box.contentSkipped)
+        box.breaks = 0;
 }
 
 } // namespace
 
-bool isRendered(const GumboNode* node)
+bool isRendered(const GumboNode* node, const DeclaredStyle& style)
 {
     if (node->type != GUMBO_NODE_ELEMENT)
         return node->type != GUMBO_NODE_TEMPLATE && node->type != GUMBO_NODE_COMMENT;
@@ -143,16 +159,21 @@ bool isRendered(const GumboNode* node)
         if (type && QByteArrayView(type->value).compare("hidden", Qt::CaseInsensitive) == 0)
             return false;
     }
-    const InlineStyle style = parseInlineStyle(node);
-    return !(style.display && *style.display == "none");
+    const uint8_t display = style[CssProperty::Display];
+    // Replaced content without a box of its own has nothing to show.
+    return display != css::kNone &&
+           !(display == css::kContents && element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+             hasTrait(element.tag, kAtomic));
 }
 
-Box boxOf(const GumboNode* node, const Box& parent)
+Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
 {
     Box box;
     box.whiteSpace = parent.whiteSpace;
     box.textShown = parent.textShown;
     box.inSvg = parent.inSvg;
+    box.visible = parent.visible;
+    box.transform = parent.transform;
     const GumboTag tag = node->v.element.tag;
     if (parent.inSvg)
         return svgChildBox(node, box);
@@ -172,7 +193,7 @@ Box boxOf(const GumboNode* node, const Box& parent)
         if (hasTrait(tag, kPreformatted))
             box.whiteSpace = WhiteSpace::Preserve;
     }
-    applyStyle(parseInlineStyle(node), box);
+    applyStyle(style, parent, box);
     return box;
 }
 

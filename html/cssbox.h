@@ -1,8 +1,9 @@
 #pragma once
-// What the default style sheet (and an element's own style attribute) says
-// about how an element is rendered: hidden or not, block or inline, its white
-// space, and whether it is an atomic inline box.
+// What the default style sheet and the page's cascade say about how an
+// element is rendered: hidden or not, block or inline, its white space and
+// text transform, and whether it is an atomic inline box.
 
+#include "html/cascade.h"
 #include "html/textcollector.h"
 
 #include <gumbo.h>
@@ -26,12 +27,20 @@ struct Box {
     // False inside an svg drawing, outside its text elements.
     bool textShown = true;
     bool inSvg = false;
+    // visibility: hidden hides the box's own text, breaks and separators,
+    // not what a visible child inside it shows.
+    bool visible = true;
+    // content-visibility: hidden on a box that is not inline: nothing
+    // inside it is shown.
+    bool contentSkipped = false;
+    TextTransform transform = TextTransform::None;
 };
 
-// False for elements neither they nor their children are rendered.
-bool isRendered(const GumboNode* element);
+// False for elements neither they nor their children are rendered; style
+// is the element's, from its cascade.
+bool isRendered(const GumboNode* element, const DeclaredStyle& style);
 
 // The box of a rendered element, inside its parent's box.
-Box boxOf(const GumboNode* element, const Box& parent);
+Box boxOf(const GumboNode* element, const DeclaredStyle& style, const Box& parent);
 
 } // namespace parlowen

@@ -26,39 +26,39 @@ bool isHtmlElementWith(const GumboNode* node, uint32_t traits)
 }
 
 // The last rendered child element with any of the traits.
-const GumboNode* lastRenderedChild(const GumboNode* parent, uint32_t traits)
+const GumboNode* lastRenderedChild(const GumboNode* parent, uint32_t traits, const Cascade& cascade)
 {
     const GumboVector& children = childrenOf(parent);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (isHtmlElementWith(child, traits) && isRendered(child))
+        if (isHtmlElementWith(child, traits) && isRendered(child, cascade.styleOf(child)))
             return child;
     }
     return nullptr;
 }
 
-const GumboNode* firstRenderedChild(const GumboNode* parent, GumboTag tag)
+const GumboNode* firstRenderedChild(const GumboNode* parent, GumboTag tag, const Cascade& cascade)
 {
     const GumboVector& children = childrenOf(parent);
     for (unsigned i = 0; i < children.length; ++i) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (isHtmlElement(child, tag) && isRendered(child))
+        if (isHtmlElement(child, tag) && isRendered(child, cascade.styleOf(child)))
             return child;
     }
     return nullptr;
 }
 
 // The last row a table renders, looking into its row groups.
-const GumboNode* lastRowOfTable(const GumboNode* table)
+const GumboNode* lastRowOfTable(const GumboNode* table, const Cascade& cascade)
 {
     const GumboVector& children = childrenOf(table);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (!isHtmlElementWith(child, kRow | kRowGroup) || !isRendered(child))
+        if (!isHtmlElementWith(child, kRow | kRowGroup) || !isRendered(child, cascade.styleOf(child)))
             continue;
         if (hasTrait(child->v.element.tag, kRow))
             return child;
-        if (const GumboNode* row = lastRenderedChild(child, kRow))
+        if (const GumboNode* row = lastRenderedChild(child, kRow, cascade))
             return row;
     }
     return nullptr;
@@ -91,7 +91,8 @@ void leave(const Frame& done, TextCollector& out)
 
 // The frame for a rendered child element, after the breaks and spaces its
 // box puts in front of it.
-Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCollector& out)
+Frame enter(const GumboNode* child, const Box& box, const Frame& parent, const Cascade& cascade,
+            TextCollector& out)
 {
     Frame frame;
     frame.node = child;
@@ -107,22 +108,22 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCol
         return frame;
     switch (child->v.element.tag) {
     case GUMBO_TAG_TABLE:
-        frame.tableLastRow = lastRowOfTable(child);
+        frame.tableLastRow = lastRowOfTable(child, cascade);
         break;
     case GUMBO_TAG_TR:
-        frame.rowLastCell = lastRenderedChild(child, kCell);
-        frame.lineBreakAfter = child != parent.tableLastRow;
+        frame.rowLastCell = lastRenderedChild(child, kCell, cascade);
+        frame.lineBreakAfter = child != parent.tableLastRow && box.visible;
         break;
     case GUMBO_TAG_TD:
     case GUMBO_TAG_TH:
         // Each cell is a block of its own on the row's line.
         out.startLine();
-        frame.tabAfter = child != parent.rowLastCell;
+        frame.tabAfter = child != parent.rowLastCell && box.visible;
         break;
     case GUMBO_TAG_DETAILS:
         if (gumbo_get_attribute(&child->v.element.attributes, "open") == nullptr) {
             frame.onlyOneChild = true;
-            frame.onlyChild = firstRenderedChild(child, GUMBO_TAG_SUMMARY);
+            frame.onlyChild = firstRenderedChild(child, GUMBO_TAG_SUMMARY, cascade);
         }
         break;
     default:
@@ -132,11 +133,14 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, TextCol
 }
 
 // Walks with an explicit stack: a page may nest elements very deeply.
-Utf8Chunks renderBody(const GumboNode* body, TextCollector out, const std::atomic<bool>* cancelled)
+Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollector out,
+                      const std::atomic<bool>* cancelled)
 {
     std::vector<Frame> stack(1);
     stack.back().node = body;
-    stack.back().box = boxOf(body, Box{});
+    stack.back().box = boxOf(body, cascade.styleOf(body), Box{});
+    if (stack.back().box.contentSkipped)
+        stack.back().next = childrenOf(body).length;
     while (!stack.empty()) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             break;
@@ -155,27 +159,30 @@ Utf8Chunks renderBody(const GumboNode* body, TextCollector out, const std::atomi
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
-            if (top.box.textShown)
-                out.textNode(child->v.text.text, top.box.whiteSpace);
+            if (top.box.textShown && top.box.visible)
+                out.textNode(child->v.text.text, top.box.whiteSpace, top.box.transform);
             continue;
         case GUMBO_NODE_ELEMENT:
             break;
         default:
             continue;
         }
-        if (!isRendered(child))
+        const DeclaredStyle style = cascade.styleOf(child);
+        if (!isRendered(child, style))
             continue;
+        const Box box = boxOf(child, style, top.box);
         if (isHtmlElement(child, GUMBO_TAG_BR)) {
-            if (top.box.textShown)
+            if (box.textShown && box.visible)
                 out.lineBreak();
             continue;
         }
-        const Box box = boxOf(child, top.box);
         if (box.kind == Box::Kind::Atomic) {
             out.atomicInline();
             continue;
         }
-        stack.push_back(enter(child, box, top, out));
+        stack.push_back(enter(child, box, top, cascade, out));
+        if (box.contentSkipped)
+            stack.back().next = childrenOf(child).length;
     }
     return out.finish();
 }
@@ -195,11 +202,11 @@ const GumboNode* findBody(const GumboOutput& output)
 
 } // namespace
 
-Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs,
-                           const std::atomic<bool>* cancelled)
+Utf8Chunks renderInnerText(const GumboOutput& tree, const Cascade& cascade, const char* source,
+                           const std::vector<TextRun>* runs, const std::atomic<bool>* cancelled)
 {
     const GumboNode* body = findBody(tree);
-    return body ? renderBody(body, TextCollector(source, runs), cancelled) : Utf8Chunks();
+    return body ? renderBody(body, cascade, TextCollector(source, runs), cancelled) : Utf8Chunks();
 }
 
 } // namespace parlowen

@@ -1,8 +1,9 @@
 #pragma once
 // The HTML standard's innerText ("rendered text collection steps") over
-// gumbo's tree, with the default style sheet's idea of what is hidden, what
-// is a block and what is an atomic inline box.
+// gumbo's tree, with the default style sheet's and the page's cascade's idea
+// of what is hidden, what is a block and what is an atomic inline box.
 
+#include "html/cascade.h"
 #include "html/htmlprepass.h"
 #include "html/textcollector.h"
 
@@ -16,7 +17,7 @@ namespace parlowen {
 // innerText of the body. With runs, text nodes may hold placeholders for
 // runs of source. Once cancelled is set the walk stops, leaving text that
 // nobody will read.
-Utf8Chunks renderInnerText(const GumboOutput& tree, const char* source, const std::vector<TextRun>* runs,
-                           const std::atomic<bool>* cancelled = nullptr);
+Utf8Chunks renderInnerText(const GumboOutput& tree, const Cascade& cascade, const char* source,
+                           const std::vector<TextRun>* runs, const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace parlowen

@@ -12,6 +12,7 @@
 #include "html/tagtraits.h"
 #include "html/textplaceholders.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -117,6 +118,14 @@ std::size_t treeBudget(qsizetype pageBytes)
     return std::size_t(pageBytes) * 8 + (std::size_t(32) << 20);
 }
 
+// The memory the kept rules of the page's sheets may take: a real page's
+// few hundred rules take a few hundred kilobytes, a sheet of a million tiny
+// rules would take fifteen times its size and more.
+std::size_t sheetRulesBudget(qsizetype pageBytes)
+{
+    return std::size_t(pageBytes) * 4 + (std::size_t(16) << 20);
+}
+
 struct Parsed {
     std::optional<Utf8Chunks> text; // empty when over budget
     bool placeholdersAccepted = false;
@@ -125,7 +134,7 @@ struct Parsed {
 // One parse of the prepared page; with the placeholders in it, nullopt
 // when gumbo put one where the original run would not have been text.
 std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml& prepared,
-                                     const std::atomic<bool>* cancelled)
+                                     const PageStyleSheets* sheets, const std::atomic<bool>* cancelled)
 {
     if (prepared.overBudget)
         return Parsed{};
@@ -134,17 +143,26 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
         arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : utf8Html, prepared.tokenizerWork);
     if (!tree)
         return Parsed{};
+    // The page's style sheets are part of the page: reading and matching
+    // them comes out of what is left of its work budget.
+    std::uint64_t work = arena.work();
+    const qsizetype bytes = utf8Html.size() + (sheets ? sheets->bytes() : 0);
+    const std::optional<Cascade> cascade = Cascade::build(
+        *tree, sheets, &work, GumboArena::workBudget(std::size_t(bytes)), sheetRulesBudget(bytes), cancelled);
+    if (!cascade)
+        return Parsed{};
     if (prepared.runs.empty())
-        return Parsed{renderInnerText(*tree, nullptr, nullptr, cancelled), false};
+        return Parsed{renderInnerText(*tree, *cascade, nullptr, nullptr, cancelled), false};
     if (!placeholdersIntact(*tree, prepared.runs.size(), cancelled))
         return std::nullopt;
-    return Parsed{renderInnerText(*tree, utf8Html.data(), &prepared.runs, cancelled), true};
+    return Parsed{renderInnerText(*tree, *cascade, utf8Html.data(), &prepared.runs, cancelled), true};
 }
 
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the
 // time the caller widens the text to a QString.
 std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders,
-                                        InnerTextTrace* trace, const std::atomic<bool>* cancelled = nullptr)
+                                        InnerTextTrace* trace, const std::atomic<bool>* cancelled = nullptr,
+                                        const PageStyleSheets* sheets = nullptr)
 {
     // Placeholders hold original bytes; gumbo would have replaced invalid
     // UTF-8 in them, so they are only used on valid input.
@@ -154,7 +172,7 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
             utf8Html, TextPlaceholders::On, GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled);
         if (trace)
             trace->placeholders = qsizetype(prepared.runs.size());
-        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, cancelled)) {
+        if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, sheets, cancelled)) {
             if (trace)
                 trace->placeholdersAccepted = parsed->placeholdersAccepted;
             return std::move(parsed->text);
@@ -164,8 +182,20 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
         parseAndRender(utf8Html,
                        prepareHtml(utf8Html, TextPlaceholders::Off,
                                    GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
-                       cancelled)
+                       sheets, cancelled)
             ->text);
+}
+
+// Whether the page could link a sheet at all: a byte search, so that a
+// page without one is never parsed twice.
+bool mentionsStylesheet(QByteArrayView page)
+{
+    static constexpr QByteArrayView word = "stylesheet";
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    };
+    return std::search(page.begin(), page.end(), word.begin(), word.end(),
+                       [&](char a, char b) { return lower(a) == b; }) != page.end();
 }
 
 } // namespace
@@ -196,8 +226,38 @@ Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html)
     return innerTextOfHtml(utf8Html, TextPlaceholders::On, nullptr);
 }
 
+qsizetype PageStyleSheets::bytes() const
+{
+    qsizetype total = 0;
+    for (const QByteArray& sheet : sheets)
+        total += sheet.size();
+    return total;
+}
+
+std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
+                                    const std::atomic<bool>* cancelled)
+{
+    const bool plainText = mediaType(contentType) == "text/plain";
+    if (plainText || !mentionsStylesheet(body))
+        return {};
+    const Charset charset = sniffCharset(body, contentType, false);
+    const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
+    const PreparedHtml prepared =
+        prepareHtml(utf8, TextPlaceholders::Off, GumboArena::workBudget(std::size_t(utf8.size())), cancelled);
+    if (prepared.overBudget)
+        return {};
+    GumboArena arena(treeBudget(utf8.size()), std::size_t(utf8.size()), cancelled);
+    const GumboOutput* tree = arena.parse(
+        prepared.changed ? QByteArrayView(prepared.rewritten) : QByteArrayView(utf8), prepared.tokenizerWork);
+    if (!tree)
+        return {};
+    std::uint64_t work = 0;
+    return linkedStyleSheets(*tree, pageUrl, &work, cancelled);
+}
+
 Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
-                                              const std::atomic<bool>* cancelled)
+                                              const std::atomic<bool>* cancelled,
+                                              const PageStyleSheets* sheets)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
     const Charset charset = sniffCharset(body, contentType, plainText);
@@ -206,7 +266,7 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
         const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
         if (plainText)
             return normalisedPlainText(utf8);
-        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr, cancelled);
+        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr, cancelled, sheets);
     }
     if (cancelled && cancelled->load())
         return PageTextError::Cancelled;

@@ -10,9 +10,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QString>
+#include <QUrl>
 
 #include <atomic>
+#include <vector>
 
 namespace parlowen {
 
@@ -26,12 +29,34 @@ enum class PageTextError {
 
 QString toString(PageTextError error);
 
+// The style sheets a page links to, as fetched: the page's address, and
+// each sheet's bytes by its address. A sheet that is not there was not
+// loaded, and is skipped. Only sheets from the page's own origin (scheme,
+// host and port) are ever read.
+struct PageStyleSheets {
+    QUrl pageUrl;
+    QHash<QUrl, QByteArray> sheets;
+
+    qsizetype bytes() const;
+};
+
 // contentType is the raw Content-Type header value, possibly empty.
-// text/plain is shown as preformatted text; anything else is parsed as HTML.
-// The body is taken by value so that a large page is not kept twice.
-// Setting cancelled, from any thread, ends a long parse within milliseconds.
+// text/plain is shown as preformatted text; anything else is parsed as HTML,
+// with its <style> elements and the linked sheets in sheets. The body is
+// taken by value so that a large page is not kept twice. Setting cancelled,
+// from any thread, ends a long parse within milliseconds.
 Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
-                                              const std::atomic<bool>* cancelled = nullptr);
+                                              const std::atomic<bool>* cancelled = nullptr,
+                                              const PageStyleSheets* sheets = nullptr);
+
+// The sheets an HTML page at pageUrl links to with <link rel=stylesheet>
+// from its own origin, each once, in document order. A page that never
+// says "stylesheet" is not parsed for them.
+std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
+                                    const std::atomic<bool>* cancelled = nullptr);
+
+// The sheets a sheet at sheetUrl imports from the page's origin.
+std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl, const QUrl& pageUrl);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);

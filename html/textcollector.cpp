@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <utility>
 
@@ -62,6 +63,7 @@ void TextCollector::startLine()
 {
     m_pendingSpace = false;
     m_atLineStart = true;
+    m_inWord = false;
 }
 
 void TextCollector::atomicInline()
@@ -82,9 +84,66 @@ void TextCollector::endInlineBlock()
     m_atLineStart = false;
 }
 
-void TextCollector::textNode(const char* text, WhiteSpace mode)
+namespace {
+
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'\'' || c == u'\u2019' || c.isMark();
+}
+
+QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWord)
+{
+    QString text = QString::fromUtf8(utf8);
+    switch (transform) {
+    case TextTransform::Uppercase:
+        text = std::move(text).toUpper();
+        break;
+    case TextTransform::Lowercase:
+        text = std::move(text).toLower();
+        break;
+    case TextTransform::Capitalize: {
+        QString out;
+        out.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (!inWord && c.isLetter() && !c.isSurrogate())
+                out += QChar(QChar::toTitleCase(c.unicode()));
+            else
+                out += c;
+            inWord = isWordCharacter(c);
+        }
+        return out;
+    }
+    case TextTransform::None:
+        break;
+    }
+    if (!text.isEmpty())
+        inWord = isWordCharacter(text.back());
+    return text;
+}
+
+} // namespace
+
+void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform transform)
 {
     const char* end = text + std::strlen(text);
+    if (transform == TextTransform::None) {
+        pieces(text, end, mode);
+        m_inWord = text < end && (uchar(end[-1]) >= 0x80 || std::isalnum(uchar(end[-1])) || end[-1] == '\'');
+        return;
+    }
+    // The whole node at once: a case mapping may change a character's
+    // length, and capitalize reads across the pieces.
+    QByteArray gathered;
+    m_gathered = &gathered;
+    pieces(text, end, mode);
+    m_gathered = nullptr;
+    const QByteArray utf8 = transformed(gathered, transform, m_inWord).toUtf8();
+    append(utf8.constData(), utf8.constData() + utf8.size(), mode);
+}
+
+void TextCollector::pieces(const char* text, const char* end, WhiteSpace mode)
+{
     if (!m_runs) {
         append(text, end, mode);
         return;
@@ -145,6 +204,10 @@ void TextCollector::beginContent()
 
 void TextCollector::append(const char* p, const char* end, WhiteSpace mode)
 {
+    if (m_gathered) {
+        m_gathered->append(p, end - p);
+        return;
+    }
     switch (mode) {
     case WhiteSpace::Collapse:
         appendCollapsed(p, end);

@@ -14,6 +14,7 @@
 namespace parlowen {
 
 enum class WhiteSpace { Collapse, Preserve, PreserveBreaks };
+enum class TextTransform { None, Uppercase, Lowercase, Capitalize };
 
 // UTF-8 (half the size of UTF-16 while the page and its tree are still
 // alive), in pieces of about a mebibyte, so that widening it to a QString
@@ -48,12 +49,13 @@ public:
     void atomicInline();
     // The end of an inline block's content: spaces before it are not rendered.
     void endInlineBlock();
-    void textNode(const char* text, WhiteSpace mode);
+    void textNode(const char* text, WhiteSpace mode, TextTransform transform = TextTransform::None);
 
     Utf8Chunks finish() { return std::move(m_out); }
 
 private:
     void beginContent();
+    void pieces(const char* text, const char* end, WhiteSpace mode);
     void appendRun(const char* p, const char* end, WhiteSpace mode);
     void append(const char* p, const char* end, WhiteSpace mode);
     void appendCollapsed(const char* p, const char* end);
@@ -66,6 +68,10 @@ private:
     bool m_hasContent = false;
     bool m_pendingSpace = false;
     bool m_atLineStart = true;
+    // A transformed text node is gathered here first, as a whole.
+    QByteArray* m_gathered = nullptr;
+    // Whether the last text ended inside a word, for capitalize.
+    bool m_inWord = false;
 };
 
 } // namespace parlowen

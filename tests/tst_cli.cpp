@@ -464,6 +464,13 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
         "<pre>" + wide + "\nWAN IP is 203.0.113.7\n</pre>", 0, wide + "\r\nWAN IP is 203.0.113.7\r\n",
         "WAN address \"203.0.113.7\"");
     row("an empty file has no text at all", file, {}, 0, {}, "no WAN address");
+    // log/log.css hides ".old"; linked.css, a link to a sheet out of the
+    // folder, would hide ".new".
+    row("a saved page's sheet beside it counts, one linked from elsewhere does not", file,
+        "<link rel=stylesheet href=log/log.css><link rel=stylesheet href=linked.css>"
+        "<link rel=stylesheet href=../log.css><p class=old>WAN IP is 198.51.100.1<p class=new>WAN IP is "
+        "203.0.113.7<p>end",
+        0, "WAN IP is 203.0.113.7\r\n\r\nend", "WAN address \"203.0.113.7\"");
     row("--page-text=FILE still names the file", {"--page-text={file}"},
         "<textarea>WAN IP is 203.0.113.7\n</textarea>", 0, "WAN IP is 203.0.113.7\r\n",
         "WAN address \"203.0.113.7\"");
@@ -498,10 +505,19 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads()
     QFETCH(QString, found);
     const bool fromFile = !arguments.filter("{file}").isEmpty();
     const QString source = m_dir->filePath("syslog.htm");
+    QTemporaryDir elsewhere;
     if (fromFile) {
         QFile file(source);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(page), page.size());
+        QVERIFY(QDir(m_dir->path()).mkpath("log"));
+        for (const auto& [path, sheet] : {std::pair(m_dir->filePath("log/log.css"), ".old{display:none}"),
+                                          std::pair(elsewhere.filePath("log.css"), ".new{display:none}")}) {
+            QFile css(path);
+            QVERIFY(css.open(QIODevice::WriteOnly));
+            css.write(sheet);
+        }
+        QVERIFY(QFile::link(elsewhere.filePath("log.css"), m_dir->filePath("linked.css")));
     } else if (page == "401") {
         m_router->requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, "admin", "another");
     } else if (!page.isEmpty()) {

@@ -73,6 +73,8 @@ const declaredDifferences = [
 const char kDriver[] = R"js(
 const out = [];
 const frame = document.createElement("iframe");
+// The screen media queries are read for.
+frame.style.cssText = "width:1024px;height:768px;border:0";
 document.body.appendChild(frame);
 function utf8Base64(text) {
   let binary = "";
@@ -118,6 +120,139 @@ const char* const kRulePages[] = {
     "<table><tr><td> a </td><td>b</td></tr><tr><td>c</td><td hidden>d</td></tr></table>x",
     "<ul><li>one<li>two</ul><h1>t</h1><dl><dt>k<dd>v</dl><p>a</p><p>b</p>",
     "<div style=\"white-space:pre-line\">a   b\n  c</div><span style=\"display:block\">d</span>",
+    // The page's style sheets: a stale line hidden by a rule of each kind.
+    "<style>.old{display:none}</style><p class=old>WAN IP is 198.51.100.1</p><p>WAN IP is 203.0.113.7</p>",
+    "<style>#stale{display:none}</style><p id=stale>WAN IP is 198.51.100.1<p id=Stale>WAN IP is 203.0.113.7",
+    "<!DOCTYPE html><style>.Old{display:none}#A{display:none}</style><p class=old>a<p id=a>b<p class=Old>c",
+    "<style>[data-state=stale]{display:none}[title~=old]{display:none}[lang|=en]{display:none}"
+    "[class^=x]{display:none}[class$=y]{display:none}[class*=mid]{display:none}[name=\"A\" i]{display:none}"
+    "[hidden-not]{display:none}[type=hidden]{display:none}[type=Q s]{display:none}</style>"
+    "<p data-state=stale>1<p data-state=Stale>2<p title=\"new old\">3<p title=older>4<p lang=en-GB>5<p "
+    "lang=e>6"
+    "<p class=xa>7<p class=ay>8<p class=amidb>9<p name=a>10<p name=b>11<p hidden-not=''>12"
+    "<p type=HIDDEN>13<p type=q>14<p>15",
+    "<style>div .log p{display:none} ul>li{display:none} h1+p{display:none} h2~p{display:none}</style>"
+    "<div class=log><section><p>gone</section></div><p>kept<ul><li>a<li><b>b</b></ul><ol><li>c</ol>"
+    "<h1>t</h1><p>x<p>y<h2>u</h2><span>s</span><p>z<p>w",
+    "<style>.v{visibility:hidden}.s{visibility:visible}.cv{content-visibility:hidden}</style>"
+    "<div class=v>a<p>b</p>c<span class=s>V</span></div>x<br><b class=v>d</b><p class=cv>e</p>"
+    "<span class=cv>f</span><table><tr><td class=v>1<td>2<tr class=v><td>3<td>4<tr><td>5</table>",
+    "<p class=old>WAN IP is 198.51.100.1</p><p>WAN IP is 203.0.113.7</p><style>.old{display:none}</style>",
+    "<style>p.imp{display:none!important} .keep{display:block !important} #i{display:none}</style>"
+    "<p class=imp style=\"display:block\">a<p>b<span id=i class=keep style=\"display:none\">c</span>"
+    "<span id=i style=\"display:inline!important\">d</span>",
+    "<style>@media print{.scr{display:none}} @media screen and (min-width:800px){.w{display:none}}"
+    "@media (max-width:600px){.n{display:none}} @media not print{.np{display:none}}"
+    "@media (width >= 1000px) and (height < 800px){.r{display:none}} @media (hover:hover){.h{display:none}}"
+    "@media print, (orientation:landscape){.o{display:none}} @media tv{.t{display:none}}"
+    "@media only screen and (min-width:40em){.e{display:none}} @media (400px <= width <= "
+    "700px){.b{display:none}}"
+    "@media screen and (color), print{.c{display:none}} @media (min-width:600px) or "
+    "(max-width:400px){.or{display:none}}"
+    "@media not (max-width:2000px){.nn{display:none}}</style>"
+    "<p class=scr>1<p class=w>2<p class=n>3<p class=np>4<p class=r>5<p class=h>6<p class=o>7<p class=t>8"
+    "<p class=e>9<p class=b>10<p class=c>11<p class=or>12<p class=nn>13",
+    "<style media=print>.a{display:none}</style><style media=\"screen and "
+    "(max-width:2000px)\">.b{display:none}"
+    "</style><style type=text/plain>.c{display:none}</style><style type=TEXT/CSS>.d{display:none}</style>"
+    "<template><style>.e{display:none}</style></template><noscript><style>.f{display:none}</style></noscript>"
+    "<p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f",
+    "<style>.l{display:block}</style><div id=log><span class=l>Jan  1 00:00:01 pppd: link up</span>"
+    "<span class=l>Jan  1 00:00:02 pppd: WAN IP is 203.0.113.7</span> <span class=l> x </span></div>",
+    "<style>div.c{display:inline} .ib{display:inline-block} .ct{display:contents} p.i{display:inline}"
+    "img.ct{display:contents} .two{display:inline flow-root} .bf{display:block flow}</style>"
+    "<div class=c>a</div><div class=c>b</div><div>c</div><div class=ib> d </div>e<div class=ct>f</div>g"
+    "<p class=i>h</p>i<img class=ct>j<div class=two>k</div>l<span class=bf>m</span>n",
+    "<style>.p{white-space:pre}.pl{white-space:pre-line}.n{white-space:normal}.pw{white-space-collapse:"
+    "preserve}"
+    "</style><div class=p>a   b\n c</div><div class=pl>d   e\n f</div><pre class=n>g   h\n i</pre>"
+    "<div class=pw>j   k</div><div class=p><span class=n>l   m</span> n  o</div>",
+    "<style>.u{text-transform:uppercase}.l{text-transform:lowercase}.c{text-transform:capitalize}"
+    ".n{text-transform:none}</style><p class=u>stra\xc3\x9f"
+    "e \xc3\xa9t\xc3\xa9 <b class=n>not</b> x"
+    "<p class=l>LOUD \xc3\x89T\xc3\x89<p class=c>hello wo<b>rld</b> x-y 3d don't \xc3\xa9"
+    "cole"
+    "<p>ab<span class=c>cd</span> <span class=c>ef</span>",
+    "<style>li:first-child{display:none} li:last-child{display:none} tr:nth-child(2n+1){display:none}"
+    "td:nth-last-child(2){display:none} p:not(.keep){display:none} b:only-child{display:none}"
+    "i:nth-child(odd):not(:first-child){display:none} s:nth-child(-n+2){display:none}"
+    "u:is(.a,.b){display:none} em:where(.c){display:none} :root body q:empty{display:none}</style>"
+    "<ul><li>1<li>2<li>3</ul><table><tr><td>a<td>b<td>c<tr><td>d<td>e<td>f<tr><td>g</table>"
+    "<p class=keep>p<span><b>only</b></span><span><b>x</b><b>y</b></span><p>gone"
+    "<div class=keep><i>1</i><i>2</i><i>3</i><s>4</s><s>5</s><s>6</s><u class=b>7</u><u>8</u>"
+    "<em class=c>9</em><q></q><q>10</q></div>",
+    "<style>.x .a + .b{display:none} .a + .b .c{display:none} div > .k ~ .m i{display:none} "
+    ".y>.z{display:none}"
+    "</style><div class=x><p class=a>1<p class=b>2</div><p class=a>3<p class=b>4<div class=a></div>"
+    "<div class=b><span class=c>5</span>7</div><div><b class=k></b><b class=m><i>6</i>8</b></div>"
+    "<div class=y><p><span class=z>9</span></div>",
+    "<style>.a{display:none} p.a{display:block} #k{display:none} .b.c{display:block} p{display:none}"
+    "p{display:block} .z{display:block} .z{display:none}</style>"
+    "<p class=a>1<span class=a>2</span><span id=k class=\"b c\">3</span><p>4<p class=z>5",
+    "<style>.x, p:hover, .y{display:none} .m, p::before{display:none} .q, p:nosuch{display:none}"
+    ".r, a|b{display:none} @font-face{font-family:x} @unknown junk{.s{display:none}} "
+    ".t{colour:red;display:none}"
+    ".u{display:bogus} .u{display:nonsense;visibility:hidden} .w{display:none;display:flex}"
+    ".v{nested: stuff; .inner{x:y} display:none}</style>"
+    "<p class=x>1<p class=y>2<p class=m>3<p class=q>4<p class=r>5<p class=s>6<p class=t>7<p class=u>8<p "
+    "class=w>9"
+    "<p class=v>10<p>11",
+    "<style><!-- .a\\:b{display:none} .\\31 23{display:none} /* .c{display:none} */ .d{dis\\play:none}"
+    "[title=\"x\\\"y\"]{display:none} .e{display:'none'} --></style>"
+    "<p class=a:b>1<p class=123>2<p class=c>3<p class=d>4<p title='x\"y'>5<p class=e>6",
+    // The tokenizer: escapes, strings, url(), numbers and what ends a rule.
+    "<style>.a\\20 b{display:none} .\\E9t\\E9{display:none} #\\31 0{display:none} .c{display:'none'}"
+    ".d{background:url(x.png) ;display:none} .e{background:url( bad\"x );display:none} .f{display:none"
+    "</style><p class='a b'>1<p class=\xc3\xa9t\xc3\xa9>2<p id=10>3<p class=c>4<p class=d>5<p class=e>6"
+    "<p class=f>7<p>8",
+    "<style>.g{display:none;\n.h{display:none}\n.i{display:none} .j{display:\"none} .k{display:none}\n"
+    ".l{display:none} @media screen{.m{display:none} .n{display:none}</style><p class=g>1<p class=h>2"
+    "<p class=i>3<p class=j>4<p class=k>5<p class=l>6<p class=m>7<p class=n>8",
+    // An+B and position.
+    "<style>li:nth-child(-n+2){display:none} li:nth-child(+5){display:none} li:nth-last-child(odd)"
+    "{visibility:hidden} li:nth-child(0n+0){display:none} li:nth-child(2n -1){display:none}"
+    "li:nth-child(3 n){display:none} li:NTH-CHILD(EVEN):not(:last-child)::after{display:none}</style>"
+    "<ol><li>1<li>2<li>3<li>4<li>5<li>6<li>7</ol>",
+    // Attribute values: empty, quoted, case.
+    "<style>[title=\"\"]{display:none} [lang^=\"\"]{display:none} [class*=\"\"]{display:none}"
+    "[dir=RTL]{display:none} [data-x=Y]{display:none} [align=Center s]{display:none}"
+    "[data-y=z i]{display:none}</style><p title=''>1<p title=x>2<p lang=en>3<p class=x>4<p dir=rtl>5"
+    "<p data-x=y>6<p align=center>7<p data-y=Z>8",
+    // Keywords of every kind, inherited or not.
+    "<style>.ws{white-space:pre} .ws .i{white-space:inherit} .ws .u{white-space:unset} .ws "
+    ".n{white-space:initial}"
+    "pre .r{white-space:revert} .v{visibility:hidden} .v .i{visibility:inherit} .v .s{visibility:visible}"
+    ".v .u{visibility:unset} .v .n{visibility:initial} .t{text-transform:uppercase} .t "
+    ".i{text-transform:inherit}"
+    ".t .n{text-transform:initial} .t .u{text-transform:unset} div.d{display:initial} p.d{display:revert}"
+    "span.d{display:unset} b.d{display:inherit}</style>"
+    "<div class=ws>a  b<span class=i>c  d</span><span class=u>e  f</span><span class=n>g  h</span></div>"
+    "<pre>i  j<span class=r>k  l</span></pre><div class=v>m<span class=i>n</span><span class=s>o</span>"
+    "<span class=u>p</span><span class=n>q</span></div><div class=t>r<span class=i>s</span><span class=n>t"
+    "</span><span class=u>u</span></div><div class=d>v</div><p class=d>w<span class=d>x</span><b "
+    "class=d>y</b>",
+    // Specificity and order, with !important on both sides.
+    "<style>#a.b{display:none} .b.c.d{display:block} #a{display:block} p#a.b{display:none}"
+    ".x{display:none!important} #y{display:block} .z{display:block!important} .z{display:none!important}"
+    "span{display:block} *{display:inline}</style><p id=a class='b c d'>1<p class=x id=y>2<p class=z>3"
+    "<span>4</span><span>5</span>",
+    // Quirks: no doctype, so class and id ignore case.
+    "<style>.OLD{display:none}#Mid{display:none} P.X{display:none}</style><p class=old>1<p id=mid>2<p "
+    "class=x>3<p>4",
+    // Selector lists where one part is unknown, and rules of other at-rules.
+    "<style>.a, .b:unknown(x){display:none} .c,,.d{display:none} .e, {display:none} , .f{display:none}"
+    "@supports (display:grid){.g{display:none}} @layer x{.h{display:none}} @layer y; .i{display:none}"
+    "@page{.j{display:none}} @font-face{src:url(x)} .k{display:none} @media{.l{display:none}}"
+    "@media screen, {.m{display:none}} @media (unknown-feature){.n{display:none}}</style>"
+    "<p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f<p class=i>i<p class=j>j"
+    "<p class=k>k<p class=l>l<p class=m>m<p class=n>n",
+    "<style>.log{white-space:pre-line} .log b{text-transform:uppercase} .log .t:first-child{display:none}"
+    "</style><div class=log>  <span class=t>00:01</span> wan ip is <b>up</b>\n<span>x</span><span class=t>"
+    "00:02</span>   WAN IP is 203.0.113.7\n  </div>",
+    "<style>.log td.old{visibility:hidden} .log tr.stale{display:none} .log .msg{text-transform:uppercase}"
+    "</style><table class=log><tr><th>Time<th>Message<tr class=stale><td>00:01<td class=msg>WAN IP is "
+    "198.51.100.1"
+    "<tr><td>00:02<td class=msg>wan ip is now up<tr><td class=old>00:03<td>WAN IP is 203.0.113.7</table>",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
@@ -167,6 +302,67 @@ const char* const kSingleByteEncodings[] = {
     "windows-1256", "windows-1257", "windows-1258", "x-mac-cyrillic", "x-user-defined",
 };
 
+// Sheets built to cost: many rules, long chains of descendant selectors
+// over a deep tree, a long selector list, blocks left open. Their text
+// must still be the browser's.
+QList<GeneratedPage> hostileSheetPages()
+{
+    QList<GeneratedPage> pages;
+    QByteArray manyRules = "<style>";
+    for (int i = 0; i < 100'000; ++i)
+        manyRules += ".c" + QByteArray::number(i) + (i % 3 ? "{color:red}" : "{display:none}");
+    manyRules += "</style><p class=c99999>kept<p class=c99998>hidden<p class=c0>hidden<p class=c1>kept";
+    pages.append({QStringLiteral("100,000 rules"), "text/html", manyRules});
+
+    QByteArray chain = "<style>";
+    for (int i = 0; i < 40; ++i)
+        chain += "div ";
+    chain += "span{display:none} ";
+    for (int i = 0; i < 20; ++i)
+        chain += "div > ";
+    chain += "b{display:none}</style>" + QByteArray("<div>").repeated(1000) + "<i>deep</i><b>bold</b>" +
+             QByteArray("</div>").repeated(1000) + QByteArray("<div>").repeated(30) + "<span>s</span>" +
+             QByteArray("</div>").repeated(30);
+    pages.append({QStringLiteral("descendant chains over 1000 nested divs"), "text/html", chain});
+
+    QByteArray list = "<style>";
+    for (int i = 0; i < 20'000; ++i)
+        list += (i ? ",.a" : ".a") + QByteArray::number(i) + (i % 2 ? ":nth-child(2n+1)" : " > b");
+    list += "{display:none}</style><p class=a19999>odd<p class=a19999>even<p class=a19998><b>b</b>c";
+    pages.append({QStringLiteral("a list of 20,000 selectors"), "text/html", list});
+
+    QByteArray nested = "<style>" + QByteArray("@media screen{").repeated(12) + ".m{display:none}" +
+                        QByteArray("}").repeated(12) + ".n{display:none}" + QByteArray("(").repeated(10'000) +
+                        "}.o{display:none}</style><p class=m>m<p class=n>n<p class=o>o";
+    pages.append({QStringLiteral("nested media and an unclosed block"), "text/html", nested});
+    return pages;
+}
+
+// Sheets on the test's server, by path, for the pages that link them.
+const QList<QPair<QString, QByteArray>> kSheets = {
+    {"/css/log.css", ".l{display:block}.stale{display:none}"},
+    {"/css/imports.css", "@charset \"utf-8\";@import url(\"log.css\");@import 'print.css' print;"
+                         "@import '/css/upper.css' screen;.x{display:none}@import 'late.css';"},
+    {"/css/print.css", ".p{display:none}"},
+    {"/css/upper.css", "\xEF\xBB\xBF.u{text-transform:uppercase}"},
+    {"/css/late.css", ".late{display:none}"},
+    {"/css/loop.css", "@import 'loop2.css';.a{display:none}"},
+    {"/css/loop2.css", "@import 'loop.css';.b{display:none}"},
+};
+
+// Pages that link those sheets: as a router serves its log with its own.
+const char* const kLinkingPages[] = {
+    "<link rel=stylesheet href=/css/log.css><div><span class=l>Jan  1 00:00:01 up</span>"
+    "<span class='l stale'>WAN IP is 198.51.100.1</span><span class=l>WAN IP is 203.0.113.7</span></div>",
+    "<link rel=stylesheet href=../css/imports.css><link rel=\"alternate stylesheet\" href=/css/print.css>"
+    "<link rel=stylesheet href=/css/print.css media=print><link rel=stylesheet href=/css/none.css>"
+    "<link rel=stylesheet href=http://127.0.0.1:1/css/log.css><p class=stale>1<p class=x>2<p class=p>3"
+    "<p class=u>four<p class=late>5",
+    "<link rel=stylesheet href=/css/loop.css><p class=a>a<p class=b>b<p>c",
+    "<head><base href=/css/sub/></head><link rel=stylesheet href=../log.css><p class=stale>1<p>2"
+    "<style>.stale{display:block}</style><link rel=stylesheet href=/css/log.css>",
+};
+
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kPagesPerSeed = 50;
 
@@ -201,6 +397,9 @@ QList<GeneratedPage> corpus()
     }
     for (const GeneratedPage& page : kCharsetPages)
         pages.append(page);
+    pages.append(hostileSheetPages());
+    for (const char* page : kLinkingPages)
+        pages.append({QStringLiteral("linking: ") + QString::fromUtf8(page), "text/html", page});
     for (const char* encoding : kSingleByteEncodings)
         pages.append({QStringLiteral("every high byte in %1").arg(QLatin1String(encoding)),
                       "text/html; charset=" + QByteArray(encoding), highBytesPage()});
@@ -241,6 +440,8 @@ private slots:
                                   QByteArray::number(m_pages.size()) + ";\n" + kDeclaredDifferences +
                                   kDriver + "</script></body></html>";
         m_server.setRoute(QStringLiteral("/driver.html"), {.body = driver});
+        for (const auto& [path, sheet] : kSheets)
+            m_server.setRoute(path, {.contentType = "text/css", .body = sheet});
         QVERIFY(m_profile.isValid());
         m_browserTexts = browserTexts();
         QCOMPARE(m_browserTexts.size(), m_pages.size());
@@ -256,7 +457,11 @@ private slots:
     {
         QFETCH(int, index);
         const GeneratedPage& page = m_pages[index];
-        const Result<QString, PageTextError> text = renderPageText(page.body, page.contentType);
+        PageStyleSheets sheets{QUrl(m_server.url(QStringLiteral("/page/%1").arg(index))), {}};
+        for (const auto& [path, sheet] : kSheets)
+            sheets.sheets.insert(QUrl(m_server.url(path)), sheet);
+        const Result<QString, PageTextError> text =
+            renderPageText(page.body, page.contentType, nullptr, &sheets);
         QVERIFY2(text, "too complex");
         const QByteArray ours = text.value().toUtf8();
         const QByteArray browser = m_browserTexts[index];

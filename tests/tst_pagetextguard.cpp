@@ -221,6 +221,27 @@ private slots:
         row("an unterminated comment", "<p>START</p><!-- never closed <p>x", "START", false);
         row("an unterminated attribute quote", "<p>START</p><a href='x>text", "START", false);
         row("an unterminated script", "<p>START</p><script>if (a < b) {", "START", false);
+        // Style sheets are read within the same budgets.
+        row("100,000 nested @media blocks",
+            "<style>" + QByteArray("@media screen{").repeated(100000) +
+                ".a{display:none}</style><p class=a>deep",
+            "deep", false);
+        row("a selector of 100,000 nested :not()",
+            "<style>" + QByteArray(":not(").repeated(100000) + "p" + QByteArray(")").repeated(100000) +
+                "{display:none}</style><p>deep",
+            "deep", false);
+        row("100,000 open parentheses in a rule",
+            "<style>.a{display:" + QByteArray("(").repeated(100000) + "</style><p class=a>deep", "deep",
+            false);
+        row("a chain of 2,000 descendant selectors over 20,000 nested elements",
+            "<style>" + QByteArray("div ").repeated(2000) + "span{display:none}</style>" +
+                QByteArray("<div>").repeated(20000) + "<i>deep</i>",
+            "deep", false);
+        QByteArray siblings = "<style>" + QByteArray("p ~ ").repeated(500) +
+                              "b{display:none} li:nth-child(2n)"
+                              "{display:none}</style><ul>" +
+                              QByteArray("<li>x").repeated(50000) + "</ul>";
+        row("sibling chains over 50,000 list items", siblings + "<p>deep", "deep", false);
     }
     void hostileInput()
     {
@@ -309,6 +330,10 @@ private slots:
         row("32 MiB of paragraphs", repeatedTo("<p>", cap), "", false);
         row("32 MiB of paragraph end tags in a body", "<body>" + repeatedTo("</p>", cap), "", false);
         row("32 MiB of unknown elements closing each other", repeatedTo("<x><y></x>", cap), "", false);
+        row("a 32 MiB sheet of tiny rules",
+            "<style>" + repeatedTo(".a{display:none}", cap - 64) + "</style>END", "END", false);
+        row("a 32 MiB sheet of one rule's selector list",
+            "<style>" + repeatedTo(":not(.a),", cap - 64) + "b{display:none}</style>END", "END", false);
     }
     void largePagesStayWithinMemory()
     {

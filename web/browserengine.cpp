@@ -19,8 +19,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace parlowen {
 
@@ -33,6 +36,19 @@ const QString aboutBlank = QStringLiteral("about:blank");
 // the worst page of this size (reopened formatting elements) is read in
 // about 30 ms, too soon for anyone to want to stop it.
 constexpr qsizetype InlinePageBytes = 64 * 1024;
+
+// The page in hand while the sheets it links to load, one at a time,
+// from its own server, each once.
+struct SheetLoad {
+    QByteArray page;
+    QByteArray contentType;
+    int status = 0;
+    PageStyleSheets sheets;
+    std::vector<QUrl> wanted;
+    size_t next = 0;
+    qint64 room = 0; // bytes the sheets may still take
+    bool challengeAnswered = false;
+};
 
 } // namespace
 
@@ -60,6 +76,9 @@ struct BrowserEngine::Private {
     int redirects = 0;
     QByteArray body;
 
+    std::optional<SheetLoad> sheetLoad;
+    QPointer<QNetworkReply> sheetReply;
+
     // Last, so that it goes first: its thread may still post to the engine.
     PageTextWorker pageText;
 
@@ -73,7 +92,11 @@ struct BrowserEngine::Private {
     void onReadyRead();
     bool answerChallenge();
     void onFinished();
-    void render(QByteArray page, QByteArray contentType, int status);
+    void loadSheets(QByteArray page, QByteArray contentType, int status);
+    void nextSheet();
+    void requestSheet(const QByteArray& authorization);
+    void onSheetFinished();
+    void render(QByteArray page, QByteArray contentType, int status, PageStyleSheets sheets = {});
     void rendered(Result<QString, PageTextError> text, int status);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
@@ -92,6 +115,14 @@ void BrowserEngine::Private::cancel()
         old->abort();
         old->deleteLater();
     }
+    if (sheetReply) {
+        QNetworkReply* old = sheetReply;
+        sheetReply = nullptr;
+        QObject::disconnect(old, nullptr, q, nullptr);
+        old->abort();
+        old->deleteLater();
+    }
+    sheetLoad.reset();
     credentials = {};
     body.clear();
     body.squeeze();
@@ -136,10 +167,10 @@ void BrowserEngine::Private::navigate(const QString& url)
     later([this] { emit q->StatusTextChange(QStringLiteral("Connecting to %1...").arg(original.host())); });
 }
 
-void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authorization)
+namespace {
+
+QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization)
 {
-    currentUrl = url;
-    challengeAnswered = !authorization.isEmpty();
     // No user-info in the request: Qt would answer a challenge with it on its
     // own, in Latin-1. Credentials go out only from answerChallenge.
     QNetworkRequest request(url);
@@ -157,8 +188,16 @@ void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authoriz
     // Redirects are followed here, not by Qt: Qt 6.4 mixes up the next answer
     // on a kept-alive connection when it follows one itself.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    return request;
+}
 
-    reply = manager->get(request);
+} // namespace
+
+void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authorization)
+{
+    currentUrl = url;
+    challengeAnswered = !authorization.isEmpty();
+    reply = manager->get(newRequest(url, authorization));
     QNetworkReply* r = reply;
     QObject::connect(r, &QNetworkReply::metaDataChanged, q, [this] { onMetaDataChanged(); });
     QObject::connect(r, &QNetworkReply::readyRead, q, [this] { onReadyRead(); });
@@ -276,21 +315,103 @@ void BrowserEngine::Private::onFinished()
     reply = nullptr;
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
-    render(std::move(unpacked).value(), contentType, status.toInt());
+    loadSheets(std::move(unpacked).value(), contentType, status.toInt());
+}
+
+// The page's sheets load like the page: through the same network manager,
+// with its cookies and credentials, within its deadline, and with the page
+// within its size limit. A sheet that fails to load is skipped; one that
+// redirects is too, so that none comes from another server.
+void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType, int status)
+{
+    std::vector<QUrl> wanted = linkedStyleSheets(page, contentType, currentUrl);
+    if (wanted.empty())
+        return render(std::move(page), std::move(contentType), status);
+    sheetLoad.emplace();
+    sheetLoad->room = limits.maxBodyBytes - page.size();
+    sheetLoad->page = std::move(page);
+    sheetLoad->contentType = std::move(contentType);
+    sheetLoad->status = status;
+    sheetLoad->sheets.pageUrl = currentUrl;
+    sheetLoad->wanted = std::move(wanted);
+    nextSheet();
+}
+
+void BrowserEngine::Private::nextSheet()
+{
+    SheetLoad& load = *sheetLoad;
+    // Each sheet once, however often it is linked or imported.
+    while (load.next < load.wanted.size() &&
+           std::find(load.wanted.begin(), load.wanted.begin() + qsizetype(load.next),
+                     load.wanted[load.next]) != load.wanted.begin() + qsizetype(load.next))
+        ++load.next;
+    if (load.next < load.wanted.size())
+        return requestSheet({});
+    SheetLoad done = std::move(load);
+    sheetLoad.reset();
+    render(std::move(done.page), std::move(done.contentType), done.status, std::move(done.sheets));
+}
+
+void BrowserEngine::Private::requestSheet(const QByteArray& authorization)
+{
+    sheetLoad->challengeAnswered = !authorization.isEmpty();
+    sheetReply = manager->get(newRequest(sheetLoad->wanted[sheetLoad->next], authorization));
+    QNetworkReply* r = sheetReply;
+    QObject::connect(r, &QNetworkReply::readyRead, q, [this, r] {
+        if (r->bytesAvailable() > sheetLoad->room)
+            r->abort();
+    });
+    QObject::connect(r, &QNetworkReply::finished, q, [this] { onSheetFinished(); });
+}
+
+void BrowserEngine::Private::onSheetFinished()
+{
+    QNetworkReply* r = sheetReply;
+    sheetReply = nullptr;
+    QObject::disconnect(r, nullptr, q, nullptr);
+    r->deleteLater();
+    SheetLoad& load = *sheetLoad;
+    const QUrl url = load.wanted[load.next];
+    const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // The router's password, once, as for the page.
+    if (status == 401 && r->hasRawHeader("WWW-Authenticate") && !load.challengeAnswered &&
+        !credentials.isEmpty() && credentialsMayGoTo(url, original)) {
+        const Result<SignIn, LoadError> signIn = chooseSignIn(r->rawHeader("WWW-Authenticate"));
+        if (signIn) {
+            const QByteArray cnonce = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+            return requestSheet(
+                authorization(signIn.value(), credentials, "GET", requestTarget(url), cnonce));
+        }
+    }
+    if (status == 200 && r->error() == QNetworkReply::NoError) {
+        const QByteArray bytes = r->readAll();
+        Result<QByteArray, LoadError> sheet =
+            bytes.size() <= load.room ? unpackedBody(bytes, r->rawHeader("Content-Encoding"), load.room)
+                                      : Result<QByteArray, LoadError>(LoadError::TooLarge);
+        if (sheet) {
+            load.room -= sheet.value().size();
+            for (const QUrl& imported : importedStyleSheets(sheet.value(), url, load.sheets.pageUrl))
+                load.wanted.push_back(imported);
+            load.sheets.sheets.insert(url, std::move(sheet).value());
+        }
+    }
+    ++load.next;
+    nextSheet();
 }
 
 // A page of many megabytes takes a while to parse: that happens on the
 // engine's own thread, so a window stays responsive and can be closed
 // meanwhile. The network's deadline is over once the body is in; the parse
 // has a budget of its own, and a navigation in the meantime stops it.
-void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status)
+void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status,
+                                    PageStyleSheets sheets)
 {
     deadline.stop();
-    if (page.size() < InlinePageBytes)
-        return rendered(renderPageText(std::move(page), contentType), status);
+    if (page.size() + sheets.bytes() < InlinePageBytes)
+        return rendered(renderPageText(std::move(page), contentType, nullptr, &sheets), status);
     // cancel() stops the worker too, so whatever arrives here is still wanted.
     pageText.render(
-        std::move(page), std::move(contentType), q,
+        std::move(page), std::move(contentType), std::move(sheets), q,
         [this, status](Result<QString, PageTextError> text) { rendered(std::move(text), status); });
 }
 

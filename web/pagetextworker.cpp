@@ -17,10 +17,12 @@ PageTextWorker::~PageTextWorker()
         m_thread.join();
 }
 
-void PageTextWorker::render(QByteArray page, QByteArray contentType, QObject* receiver, Done done)
+void PageTextWorker::render(QByteArray page, QByteArray contentType, PageStyleSheets sheets,
+                            QObject* receiver, Done done)
 {
     const std::lock_guard lock(m_mutex);
-    m_jobs.push_back({std::move(page), std::move(contentType), receiver, std::move(done), m_cancelled});
+    m_jobs.push_back(
+        {std::move(page), std::move(contentType), std::move(sheets), receiver, std::move(done), m_cancelled});
     if (!m_thread.joinable())
         m_thread = std::thread(&PageTextWorker::run, this);
     m_wake.notify_one();
@@ -48,7 +50,7 @@ void PageTextWorker::run()
             m_jobs.pop_front();
         }
         Result<QString, PageTextError> text =
-            renderPageText(std::move(job.page), job.contentType, job.cancelled.get());
+            renderPageText(std::move(job.page), job.contentType, job.cancelled.get(), &job.sheets);
         if (job.cancelled->load())
             continue;
         // Queued to the receiver's thread; a cancel in the meantime still counts.

@@ -34,7 +34,8 @@ public:
     // Reads the page on the worker thread; done then runs on receiver's
     // thread, unless cancel() came first. The receiver must outlive this
     // worker, as an owner does.
-    void render(QByteArray page, QByteArray contentType, QObject* receiver, Done done);
+    void render(QByteArray page, QByteArray contentType, PageStyleSheets sheets, QObject* receiver,
+                Done done);
     // Drops every page given so far: done is called for none of them.
     void cancel();
 
@@ -42,6 +43,7 @@ private:
     struct Job {
         QByteArray page;
         QByteArray contentType;
+        PageStyleSheets sheets;
         QObject* receiver;
         Done done;
         std::shared_ptr<std::atomic<bool>> cancelled;
