@@ -1,5 +1,6 @@
-// gumbo's list functions, put in front of gumbo's own so that a parse's
-// work can be counted where it is done. gumbo calls each of them through its
+// gumbo's list functions, and the call its parser makes once for every
+// token, put in front of gumbo's own so that a parse's work can be counted
+// where it is done. gumbo calls each of them through its
 // procedure linkage table, so a definition in the program takes their place
 // for every call gumbo makes; each one here counts the entries it visits or
 // moves for the arena parsing on this thread, then calls gumbo's own.
@@ -114,6 +115,15 @@ void* gumbo_vector_remove_at(void* parser, unsigned int index, GumboVector* vect
     static const auto own = gumbosOwn<void* (*)(void*, unsigned int, GumboVector*)>("gumbo_vector_remove_at");
     count(vector->length - index);
     return own(parser, index, vector);
+}
+
+// Once a token: the step that bounds text which allocates nothing, such as
+// a long style sheet or script, which gumbo reads a character at a time.
+void gumbo_tokenizer_set_is_current_node_foreign(void* parser, bool isForeign)
+{
+    static const auto own = gumbosOwn<void (*)(void*, bool)>("gumbo_tokenizer_set_is_current_node_foreign");
+    count(1);
+    own(parser, isForeign);
 }
 
 } // extern "C"

@@ -1,6 +1,6 @@
 #pragma once
-// Lets gumbo's list functions count their steps for the arena whose parse
-// runs on this thread (see gumbohooks.cpp).
+// Lets gumbo's list functions and its token loop count their steps for the
+// arena whose parse runs on this thread (see gumbohooks.cpp).
 
 namespace parlowen {
 
