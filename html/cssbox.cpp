@@ -93,7 +93,7 @@ void applyDisplay(uint8_t display, const Box& parent, Box& box)
     }
 }
 
-void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
+void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool tableBox, Box& box)
 {
     applyDisplay(style[CssProperty::Display], parent, box);
     switch (style[CssProperty::WhiteSpace]) {
@@ -131,11 +131,16 @@ void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
     const uint8_t visibility = style[CssProperty::Visibility];
     if (visibility == css::kHidden || visibility == css::kVisible)
         box.visible = visibility == css::kVisible;
+    // A table cell is no inline box either, so its content is skipped too
+    // (with the tab after it); a row's is not, as it cannot be contained,
+    // and browsers skip neither a table's nor its caption's.
     if (style[CssProperty::ContentVisibility] == css::kHidden)
-        box.contentSkipped = box.breaks > 0 || box.kind == Box::Kind::InlineBlock;
+        box.contentSkipped = !tableBox && (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || cell);
     // Neither a hidden box nor one whose content is skipped asks for breaks.
-    if (!box.visible || box.contentSkipped)
+    if (!box.visible || box.contentSkipped) {
+        box.endsLine = box.breaks > 0;
         box.breaks = 0;
+    }
 }
 
 } // namespace
@@ -192,8 +197,15 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
         box.breaks = isUnknownNamed(node, "dialog") ? 1 : requiredBreaks(tag);
         if (hasTrait(tag, kPreformatted))
             box.whiteSpace = WhiteSpace::Preserve;
+        // Browsers' own sheet gives controls "text-transform: none", so the
+        // page's transform does not reach their labels and options.
+        if (tag == GUMBO_TAG_BUTTON || tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_TEXTAREA ||
+            tag == GUMBO_TAG_INPUT)
+            box.transform = TextTransform::None;
     }
-    applyStyle(style, parent, box);
+    const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+    applyStyle(style, parent, html && hasTrait(tag, kCell),
+               html && (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_CAPTION), box);
     return box;
 }
 

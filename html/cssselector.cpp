@@ -648,14 +648,16 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
         }
         return false;
     }
+    // The root element counts too, as the only element child of its
+    // document: browsers match ":first-child body" through it.
     case Kind::FirstChild:
-        return parentElement(element) && !elementSibling(element, -1) &&
+        return element->parent && !elementSibling(element, -1) &&
                (simple.b == 0 || !elementSibling(element, 1));
     case Kind::LastChild:
-        return parentElement(element) && !elementSibling(element, 1);
+        return element->parent && !elementSibling(element, 1);
     case Kind::NthChild:
     case Kind::NthLastChild: {
-        if (!parentElement(element))
+        if (!element->parent)
             return false;
         const auto [index, count] = positionOf(element);
         const long position = simple.kind == Kind::NthChild ? long(index) + 1 : long(count - index);

@@ -64,6 +64,15 @@ const GumboNode* lastRowOfTable(const GumboNode* table, const Cascade& cascade)
     return nullptr;
 }
 
+bool hasVisibleCharacter(const char* text)
+{
+    for (; *text; ++text) {
+        if (!isAsciiWhitespace(*text))
+            return true;
+    }
+    return false;
+}
+
 struct Frame {
     const GumboNode* node = nullptr;
     unsigned next = 0;
@@ -81,6 +90,8 @@ void leave(const Frame& done, TextCollector& out)
 {
     if (done.box.kind == Box::Kind::InlineBlock)
         out.endInlineBlock();
+    if (done.box.endsLine)
+        out.startLine();
     if (done.tabAfter)
         out.cellSeparator();
     if (done.lineBreakAfter)
@@ -100,6 +111,8 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, const C
     frame.tableLastRow = parent.tableLastRow;
     if (frame.box.breaks > 0)
         out.requireBreaks(frame.box.breaks);
+    if (frame.box.endsLine)
+        out.startLine();
     if (frame.box.kind == Box::Kind::InlineBlock) {
         out.atomicInline();
         out.startLine();
@@ -118,7 +131,7 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, const C
     case GUMBO_TAG_TH:
         // Each cell is a block of its own on the row's line.
         out.startLine();
-        frame.tabAfter = child != parent.rowLastCell && box.visible;
+        frame.tabAfter = child != parent.rowLastCell && box.visible && !box.contentSkipped;
         break;
     case GUMBO_TAG_DETAILS:
         if (gumbo_get_attribute(&child->v.element.attributes, "open") == nullptr) {
@@ -161,6 +174,10 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
         case GUMBO_NODE_CDATA:
             if (top.box.textShown && top.box.visible)
                 out.textNode(child->v.text.text, top.box.whiteSpace, top.box.transform);
+            else if (top.box.textShown && hasVisibleCharacter(child->v.text.text))
+                // Hidden text still takes its place on the line, so the
+                // spaces on both sides of it are not collapsed away.
+                out.atomicInline();
             continue;
         case GUMBO_NODE_ELEMENT:
             break;

@@ -15,7 +15,8 @@ struct GeneratedPage {
     QByteArray body;        // in the encoding the page declares
 };
 
-// Page number index of the corpus for seed.
-GeneratedPage generateLogPage(uint32_t seed, int index);
+// Page number index of the corpus for seed; a styled page carries style
+// sheets of random rules over its own markup.
+GeneratedPage generateLogPage(uint32_t seed, int index, bool styled = false);
 
 } // namespace parlowen::testing

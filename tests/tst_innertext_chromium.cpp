@@ -63,6 +63,8 @@ const declaredDifferences = [
         pre.textContent = area.defaultValue;
         for (const name of ["hidden", "style"])
           if (area.hasAttribute(name)) pre.setAttribute(name, area.getAttribute(name));
+        // As the text area shows it: browsers transform no control's text.
+        pre.style.textTransform = getComputedStyle(area).textTransform;
         area.replaceWith(pre);
       }
     },
@@ -213,6 +215,19 @@ const char* const kRulePages[] = {
     "{visibility:hidden} li:nth-child(0n+0){display:none} li:nth-child(2n -1){display:none}"
     "li:nth-child(3 n){display:none} li:NTH-CHILD(EVEN):not(:last-child)::after{display:none}</style>"
     "<ol><li>1<li>2<li>3<li>4<li>5<li>6<li>7</ol>",
+    // The root element is its document's only child.
+    "<style>:first-child > body .a{display:none} :only-child .b{display:none} :nth-last-child(1) > * > .c"
+    "{display:none} :nth-child(odd) > * > .d{display:none} :nth-child(2) > .e{display:none}</style>"
+    "<p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p>f",
+    // Hidden text still holds its place on the line, a hidden block still
+    // ends it, and a cell whose content is skipped loses its tab; a table's
+    // content and its caption's are never skipped.
+    "<style>.v{visibility:hidden}.cv{content-visibility:hidden}</style><div>a <span class=v>b</span> c <div "
+    "class=v>d</div> e <p class=cv>f</p> g</div><table><tr><td class=cv>1<td>2<td class=cv>3<tr><td>4<td>5"
+    "</table><table class=cv><caption class=cv>6</caption><tr><td>7<td>8</table>",
+    // A control's label, options and text are never transformed.
+    "<div style=\"text-transform:uppercase\">wan <button>go on</button> <select><option>dhcp</select> "
+    "<textarea>log</textarea> <b>ip</b></div>",
     // Attribute values: empty, quoted, case.
     "<style>[title=\"\"]{display:none} [lang^=\"\"]{display:none} [class*=\"\"]{display:none}"
     "[dir=RTL]{display:none} [data-x=Y]{display:none} [align=Center s]{display:none}"
@@ -365,6 +380,8 @@ const char* const kLinkingPages[] = {
 
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kPagesPerSeed = 50;
+// Pages with style sheets of random rules over their own log lines.
+constexpr int kStyledSeeds[] = {7, 8, 9};
 
 QString browserPath()
 {
@@ -406,6 +423,10 @@ QList<GeneratedPage> corpus()
     for (const int seed : kSeeds) {
         for (int i = 0; i < kPagesPerSeed; ++i)
             pages.append(testing::generateLogPage(uint32_t(seed), i));
+    }
+    for (const int seed : kStyledSeeds) {
+        for (int i = 0; i < kPagesPerSeed; ++i)
+            pages.append(testing::generateLogPage(uint32_t(seed), i, true));
     }
     return pages;
 }
