@@ -93,6 +93,7 @@ struct BrowserEngine::Private {
     bool answerChallenge();
     void onFinished();
     void loadSheets(QByteArray page, QByteArray contentType, int status);
+    void loadSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
     void nextSheet();
     void requestSheet(const QByteArray& authorization);
     void onSheetFinished();
@@ -324,7 +325,25 @@ void BrowserEngine::Private::onFinished()
 // redirects is too, so that none comes from another server.
 void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType, int status)
 {
-    std::vector<QUrl> wanted = linkedStyleSheets(page, contentType, currentUrl);
+    if (page.size() < InlinePageBytes) {
+        std::vector<QUrl> wanted = linkedStyleSheets(page, contentType, currentUrl);
+        return loadSheets(std::move(page), std::move(contentType), status, std::move(wanted));
+    }
+    // Finding the links parses the page, which is ours to do, not the
+    // device's: the deadline waits, and goes on if there are sheets to load.
+    const int left = deadline.remainingTime();
+    deadline.stop();
+    pageText.findLinkedSheets(page, contentType, currentUrl, q,
+                              [this, page, contentType, status, left](std::vector<QUrl> wanted) {
+                                  if (left >= 0)
+                                      deadline.start(left);
+                                  loadSheets(page, contentType, status, std::move(wanted));
+                              });
+}
+
+void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType, int status,
+                                        std::vector<QUrl> wanted)
+{
     if (wanted.empty())
         return render(std::move(page), std::move(contentType), status);
     sheetLoad.emplace();

@@ -20,9 +20,36 @@ PageTextWorker::~PageTextWorker()
 void PageTextWorker::render(QByteArray page, QByteArray contentType, PageStyleSheets sheets,
                             QObject* receiver, Done done)
 {
+    post(
+        [page = std::move(page), contentType = std::move(contentType), sheets = std::move(sheets),
+         done = std::move(done)](const std::atomic<bool>* cancelled) mutable -> std::function<void()> {
+            Result<QString, PageTextError> text =
+                renderPageText(std::move(page), contentType, cancelled, &sheets);
+            return [done = std::move(done), text = std::move(text)]() mutable {
+                done(std::move(text));
+            };
+        },
+        receiver);
+}
+
+void PageTextWorker::findLinkedSheets(QByteArray page, QByteArray contentType, QUrl pageUrl,
+                                      QObject* receiver, Links done)
+{
+    post(
+        [page = std::move(page), contentType = std::move(contentType), pageUrl = std::move(pageUrl),
+         done = std::move(done)](const std::atomic<bool>* cancelled) mutable -> std::function<void()> {
+            std::vector<QUrl> links = linkedStyleSheets(std::move(page), contentType, pageUrl, cancelled);
+            return [done = std::move(done), links = std::move(links)]() mutable {
+                done(std::move(links));
+            };
+        },
+        receiver);
+}
+
+void PageTextWorker::post(Work work, QObject* receiver)
+{
     const std::lock_guard lock(m_mutex);
-    m_jobs.push_back(
-        {std::move(page), std::move(contentType), std::move(sheets), receiver, std::move(done), m_cancelled});
+    m_jobs.push_back({std::move(work), receiver, m_cancelled});
     if (!m_thread.joinable())
         m_thread = std::thread(&PageTextWorker::run, this);
     m_wake.notify_one();
@@ -49,16 +76,15 @@ void PageTextWorker::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        Result<QString, PageTextError> text =
-            renderPageText(std::move(job.page), job.contentType, job.cancelled.get(), &job.sheets);
+        std::function<void()> then = job.work(job.cancelled.get());
         if (job.cancelled->load())
             continue;
         // Queued to the receiver's thread; a cancel in the meantime still counts.
         QMetaObject::invokeMethod(
             job.receiver,
-            [done = std::move(job.done), cancelled = job.cancelled, text = std::move(text)]() mutable {
+            [then = std::move(then), cancelled = job.cancelled]() {
                 if (!cancelled->load())
-                    done(std::move(text));
+                    then();
             },
             Qt::QueuedConnection);
     }

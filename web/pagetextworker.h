@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <atomic>
 #include <condition_variable>
@@ -18,12 +19,14 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace parlowen {
 
 class PageTextWorker {
 public:
     using Done = std::function<void(Result<QString, PageTextError>)>;
+    using Links = std::function<void(std::vector<QUrl>)>;
 
     PageTextWorker() = default;
     // Stops the page in hand and waits for the thread, which takes milliseconds.
@@ -36,18 +39,24 @@ public:
     // worker, as an owner does.
     void render(QByteArray page, QByteArray contentType, PageStyleSheets sheets, QObject* receiver,
                 Done done);
+    // Finds the sheets the page at pageUrl links to on the worker thread, as
+    // render() reads a page: a page that links one is parsed for it.
+    void findLinkedSheets(QByteArray page, QByteArray contentType, QUrl pageUrl, QObject* receiver,
+                          Links done);
     // Drops every page given so far: done is called for none of them.
     void cancel();
 
 private:
+    // What a job does on the worker thread, given its cancel flag; what it
+    // returns runs on the receiver's thread, unless the job was cancelled.
+    using Work = std::function<std::function<void()>(const std::atomic<bool>* cancelled)>;
     struct Job {
-        QByteArray page;
-        QByteArray contentType;
-        PageStyleSheets sheets;
+        Work work;
         QObject* receiver;
-        Done done;
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
+
+    void post(Work work, QObject* receiver);
 
     void run();
 
