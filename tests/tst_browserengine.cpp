@@ -318,6 +318,81 @@ private slots:
         }
     }
 
+    // The router's sheets load like its page: from its own server only,
+    // each once, within the page's deadline and size limit; a sheet that
+    // cannot be had is skipped, as a browser skips it.
+    void linkedSheetsLoadLikeThePage_data()
+    {
+        QTest::addColumn<QByteArray>("links");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("sheetRequests");
+        QTest::addColumn<int>("error"); // a LoadError
+        const QString applied = "WAN IP is 203.0.113.7",
+                      skipped = "WAN IP is 198.51.100.1\r\n\r\nWAN IP is 203.0.113.7";
+        const auto row = [](const char* name, const QByteArray& links, const QString& text,
+                            const QStringList& requests, LoadError error = LoadError::None) {
+            QTest::newRow(name) << links << text << requests << int(error);
+        };
+        row("a sheet of the router's", "<link rel=stylesheet href=hide.css>", applied, {"/doc/hide.css"});
+        row("linked twice and imported, loaded once",
+            "<link rel=stylesheet href=/doc/hide.css><link rel=stylesheet href=imports.css>"
+            "<link rel=stylesheet href=hide.css>",
+            applied, {"/doc/hide.css", "/doc/imports.css"});
+        row("imports that import each other", "<link rel=stylesheet href=loop.css>", applied,
+            {"/doc/loop.css", "/doc/loop2.css"});
+        row("a sheet the router does not have", "<link rel=stylesheet href=none.css>", skipped,
+            {"/doc/none.css"});
+        row("a sheet that redirects, even to the router's own", "<link rel=stylesheet href=moved.css>",
+            skipped, {"/doc/moved.css"});
+        row("a sheet on another port", "<link rel=stylesheet href=ELSEWHERE>", skipped, {});
+        row("a sheet past the page's size limit", "<link rel=stylesheet href=big.css>", skipped,
+            {"/doc/big.css"});
+        row("a gzip sheet", "<link rel=stylesheet href=packed.css>", applied, {"/doc/packed.css"});
+        row("a sheet that never comes ends the load on time", "<link rel=stylesheet href=silent.css>", "",
+            {"/doc/silent.css"}, LoadError::TimedOut);
+        row("not a style sheet", "<link rel=alternate href=hide.css><link rel=icon href=hide.css>", skipped,
+            {});
+    }
+    void linkedSheetsLoadLikeThePage()
+    {
+        QFETCH(QByteArray, links);
+        QFETCH(QString, text);
+        QFETCH(QStringList, sheetRequests);
+        QFETCH(int, error);
+        FakeHttpServer elsewhere;
+        QVERIFY(elsewhere.listen());
+        elsewhere.setRoute("/hide.css", {.contentType = "text/css", .body = ".old{display:none}"});
+        links.replace("ELSEWHERE", elsewhere.url("/hide.css").toUtf8());
+        const QByteArray hide = ".old{display:none}";
+        m_server->setRoute("/doc/syslog.htm", {.body = links + "<p class=old>WAN IP is 198.51.100.1</p>"
+                                                               "<p>WAN IP is 203.0.113.7</p>"});
+        m_server->setRoute("/doc/hide.css", {.contentType = "text/css", .body = hide});
+        m_server->setRoute("/doc/imports.css", {.contentType = "text/css", .body = "@import 'hide.css';"});
+        m_server->setRoute("/doc/loop.css",
+                           {.contentType = "text/css", .body = "@import 'loop2.css';" + hide});
+        m_server->setRoute("/doc/loop2.css", {.contentType = "text/css", .body = "@import url(loop.css);"});
+        m_server->setRoute("/doc/none.css", {.status = 404, .body = hide});
+        m_server->setRoute("/doc/moved.css",
+                           {.status = 302, .body = hide, .headers = {{"Location", "/doc/hide.css"}}});
+        m_server->setRoute("/doc/big.css", {.contentType = "text/css", .body = hide + QByteArray(900, ' ')});
+        m_server->setRoute("/doc/packed.css", {.contentType = "text/css",
+                                               .body = qCompress(hide).mid(4),
+                                               .headers = {{"Content-Encoding", "deflate"}}});
+        m_server->setRoute("/doc/silent.css", {.neverAnswer = true});
+        m_engine->setLimits({.timeout = 500ms, .maxBodyBytes = 1000});
+
+        m_engine->Navigate(m_server->url("/doc/syslog.htm"));
+        QTRY_COMPARE(done(), 1);
+        COMPARE_ERROR(document().loadError(), LoadError(error));
+        if (error == int(LoadError::None))
+            QCOMPARE(document().body().innerText(), text);
+        QStringList requested;
+        for (const RecordedRequest& request : m_server->requests())
+            requested << QString::fromUtf8(request.target);
+        QCOMPARE(requested.mid(1), sheetRequests);
+        QVERIFY(elsewhere.requests().isEmpty());
+    }
+
     void eachNavigationSendsOnlyItsOwnCredentials()
     {
         m_server->setRoute("/doc/syslog.htm", {.body = "WAN IP is 192.0.2.7"});
