@@ -86,9 +86,27 @@ void TextCollector::endInlineBlock()
 
 namespace {
 
-bool isWordCharacter(QChar c)
+bool isWordCharacter(char32_t c)
 {
-    return c.isLetterOrNumber() || c == u'\'' || c == u'\u2019' || c.isMark();
+    return QChar::isLetterOrNumber(c) || c == U'\'' || c == U'\u2019' || QChar::isMark(c);
+}
+
+// Whether UTF-8 text ends in a word character; once a text node, so
+// without a decoder.
+bool endsInWord(const char* text, const char* end)
+{
+    if (text == end)
+        return false;
+    if (uchar(end[-1]) < 0x80)
+        return std::isalnum(uchar(end[-1])) || end[-1] == '\'';
+    const char* lead = end - 1;
+    while (lead > text && (uchar(*lead) & 0xC0) == 0x80)
+        --lead;
+    const uchar first = uchar(*lead);
+    char32_t c = first & (first >= 0xF0 ? 0x07 : first >= 0xE0 ? 0x0F : 0x1F);
+    for (const char* p = lead + 1; p < end; ++p)
+        c = (c << 6) | (uchar(*p) & 0x3F);
+    return isWordCharacter(c);
 }
 
 QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWord)
@@ -110,7 +128,7 @@ QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWor
                 out += QChar(QChar::toTitleCase(c.unicode()));
             else
                 out += c;
-            inWord = isWordCharacter(c);
+            inWord = isWordCharacter(c.unicode());
         }
         return out;
     }
@@ -118,7 +136,7 @@ QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWor
         break;
     }
     if (!text.isEmpty())
-        inWord = isWordCharacter(text.back());
+        inWord = isWordCharacter(text.back().unicode());
     return text;
 }
 
@@ -129,7 +147,15 @@ void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform tr
     const char* end = text + std::strlen(text);
     if (transform == TextTransform::None) {
         pieces(text, end, mode);
-        m_inWord = text < end && (uchar(end[-1]) >= 0x80 || std::isalnum(uchar(end[-1])) || end[-1] == '\'');
+        // What the node ends in is what its last placeholder stands for.
+        const qsizetype last =
+            m_runs && end - text >= kPlaceholderBytes ? decodePlaceholder(end - kPlaceholderBytes, end) : -1;
+        if (last >= 0) {
+            const TextRun& run = (*m_runs)[size_t(last)];
+            m_inWord = endsInWord(m_source + run.offset, m_source + run.offset + run.length);
+        } else {
+            m_inWord = endsInWord(text, end);
+        }
         return;
     }
     // The whole node at once: a case mapping may change a character's

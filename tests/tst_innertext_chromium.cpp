@@ -122,6 +122,9 @@ const char* const kRulePages[] = {
     "<table><tr><td> a </td><td>b</td></tr><tr><td>c</td><td hidden>d</td></tr></table>x",
     "<ul><li>one<li>two</ul><h1>t</h1><dl><dt>k<dd>v</dl><p>a</p><p>b</p>",
     "<div style=\"white-space:pre-line\">a   b\n  c</div><span style=\"display:block\">d</span>",
+    // Capitalize starts a word after whatever ended the text before it.
+    "<p>abcd&gt;<span style=text-transform:capitalize>jan up</span> 2x<b style=text-transform:capitalize>"
+    "y</b> \xc3\xa9t\xc3\xa9\xc2\xa0<i style=text-transform:capitalize>jan</i>",
     // The page's style sheets: a stale line hidden by a rule of each kind.
     "<style>.old{display:none}</style><p class=old>WAN IP is 198.51.100.1</p><p>WAN IP is 203.0.113.7</p>",
     "<style>#stale{display:none}</style><p id=stale>WAN IP is 198.51.100.1<p id=Stale>WAN IP is 203.0.113.7",
