@@ -266,6 +266,8 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
                 path, {.status = status, .body = body, .neverAnswer = peer == test::Peer::NeverAnswers});
     };
     serve(m_router, RouterLogPath, check.router, check.routerStatus, check.page);
+    if (!check.sheet.isEmpty())
+        m_router->setRoute("/doc/syslog.css", {.contentType = "text/css", .body = check.sheet});
     serve(m_provider, UpdatePath, check.provider, check.providerStatus, check.answer);
     std::optional<sim::UpnpGateway> gateway;
     if (check.gateway != test::Gateway::None) {

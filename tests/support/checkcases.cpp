@@ -117,6 +117,36 @@ QList<CheckCase> makeCheckCases()
          documentation, Gateway::Address, "198.51.100.20"},
         {"a refused password leaves UPnP unasked", Peer::WrongPassword, 200, log, ok, 200, yes,
          Verdict::NoAddress, "the router refused the password (HTTP 401)", Gateway::Address, "198.51.100.20"},
+        // The log's own style sheets decide its text, as in a browser: the
+        // stale line is not read, the line ends where its block does.
+        {"a stale line hidden by the log's linked sheet",
+         ok,
+         200,
+         "<link rel=stylesheet href=syslog.css><p class=old>WAN IP is 198.51.100.1</p>" + log,
+         ok,
+         200,
+         yes,
+         Verdict::Accepted,
+         documentation,
+         Gateway::None,
+         {},
+         ".old{display:none}"},
+        {"a stale line hidden by a rule at the end of the log", ok, 200,
+         "<p class=old>WAN IP is 198.51.100.1</p>" + log + "<style>p.old{visibility:hidden}</style>", ok, 200,
+         yes, Verdict::Accepted, documentation},
+        {"log lines made blocks by the log's linked sheet",
+         ok,
+         200,
+         "<link rel=stylesheet href=syslog.css><span class=l>Jan  1 pppd: WAN IP is 203.0.113.7</span>"
+         "<span class=l>Jan  1 ntp: time set</span>",
+         ok,
+         200,
+         yes,
+         Verdict::Accepted,
+         documentation,
+         Gateway::None,
+         {},
+         ".l{display:block}"},
     };
 }
 } // namespace

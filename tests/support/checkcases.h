@@ -42,6 +42,8 @@ struct CheckCase {
     QString reason;
     Gateway gateway = Gateway::None;
     QByteArray gatewayAddress{};
+    // The router's style sheet beside its log page, syslog.css, if any.
+    QByteArray sheet{};
 };
 
 const QList<CheckCase>& checkCases();
