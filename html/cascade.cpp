@@ -636,12 +636,14 @@ bool visitSheetElements(const GumboOutput& tree, std::uint64_t* work, const std:
                     return true;
                 continue;
             }
-        } else if (node->type != GUMBO_NODE_DOCUMENT) {
-            continue;
         }
+        // Only elements hold sheets: text, the most of a log's nodes, is never looked at.
         const GumboVector& children = childrenOf(node);
-        for (unsigned i = children.length; i-- > 0;)
-            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+        for (unsigned i = children.length; i-- > 0;) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type == GUMBO_NODE_ELEMENT)
+                pending.push_back(child);
+        }
     }
     return true;
 }
@@ -963,7 +965,8 @@ std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl
 
 DeclaredStyle Cascade::styleOf(const GumboNode* element) const
 {
-    const auto found = m_styles.find(element);
+    // A page's sheets seldom style anything, and every element is asked.
+    const auto found = m_styles.empty() ? m_styles.end() : m_styles.find(element);
     DeclaredStyle style = found == m_styles.end() ? DeclaredStyle() : found->second;
     putOnTop(style, inlineStyleOf(element));
     return style;
