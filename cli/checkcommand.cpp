@@ -150,10 +150,11 @@ PageStyleSheets sheetsBesidePage(const QByteArray& page, const QString& path)
         if (tried.contains(url))
             continue;
         tried.append(url);
-        // Canonical, so that neither ".." nor a link leads out of the folder.
-        const QString local = QFileInfo(url.toLocalFile()).canonicalFilePath();
-        QFile file(local);
-        if (local.isEmpty() || !local.startsWith(folder) || !file.open(QIODevice::ReadOnly))
+        // Canonical, so that neither ".." nor a link leads out of the folder;
+        // a plain file, since opening a pipe would wait for a writer.
+        const QFileInfo found(QFileInfo(url.toLocalFile()).canonicalFilePath());
+        QFile file(found.filePath());
+        if (!found.isFile() || !found.filePath().startsWith(folder) || !file.open(QIODevice::ReadOnly))
             continue;
         QByteArray sheet = file.read(qMax<qint64>(room, 0) + 1);
         if (sheet.size() > room)

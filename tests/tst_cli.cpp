@@ -20,6 +20,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 using namespace parlowen;
 using sim::FakeHttpServer;
 using namespace parlowen::test;
@@ -465,10 +467,11 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
         "WAN address \"203.0.113.7\"");
     row("an empty file has no text at all", file, {}, 0, {}, "no WAN address");
     // log/log.css hides ".old"; linked.css, a link to a sheet out of the
-    // folder, would hide ".new".
+    // folder, would hide ".new"; log/pipe.css is a pipe nobody writes to.
     row("a saved page's sheet beside it counts, one linked from elsewhere does not", file,
-        "<link rel=stylesheet href=log/log.css><link rel=stylesheet href=linked.css>"
-        "<link rel=stylesheet href=../log.css><p class=old>WAN IP is 198.51.100.1<p class=new>WAN IP is "
+        "<link rel=stylesheet href=log/pipe.css><link rel=stylesheet href=log/log.css>"
+        "<link rel=stylesheet href=linked.css><link rel=stylesheet href=../log.css><p class=old>WAN IP is "
+        "198.51.100.1<p class=new>WAN IP is "
         "203.0.113.7<p>end",
         0, "WAN IP is 203.0.113.7\r\n\r\nend", "WAN address \"203.0.113.7\"");
     row("--page-text=FILE still names the file", {"--page-text={file}"},
@@ -518,6 +521,7 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads()
             css.write(sheet);
         }
         QVERIFY(QFile::link(elsewhere.filePath("log.css"), m_dir->filePath("linked.css")));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("log/pipe.css")).constData(), 0600), 0);
     } else if (page == "401") {
         m_router->requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, "admin", "another");
     } else if (!page.isEmpty()) {
