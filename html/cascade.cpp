@@ -694,7 +694,9 @@ std::optional<QUrl> linkedSheetUrl(const GumboNode* link, const QUrl& base, cons
     }
     const QByteArrayView href = trimmedAscii(attributeValue(link, "href"));
     const GumboAttribute* type = gumbo_get_attribute(&link->v.element.attributes, "type");
+    // A disabled link is a sheet the page has turned off.
     if (!stylesheet || alternate || href.isEmpty() ||
+        gumbo_get_attribute(&link->v.element.attributes, "disabled") ||
         (type && *type->value && QByteArrayView(type->value).compare("text/css", Qt::CaseInsensitive) != 0) ||
         !mediaAttributeMatches(link))
         return std::nullopt;
