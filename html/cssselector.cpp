@@ -238,6 +238,9 @@ private:
             return std::nullopt;
         CompoundSelector compound;
         bool any = false;
+        // Any namespace: what a sheet without @namespace means anyway.
+        if (at(m_pos).isDelim('*') && at(m_pos + 1).isDelim('|'))
+            m_pos += 2;
         if (at(m_pos).is(Type::Ident)) {
             compound.type = at(m_pos++).text.toLower();
             compound.tag = gumbo_tag_enum(compound.type.constData());
@@ -409,13 +412,25 @@ private:
         }
         if (name != "nth-child" && name != "nth-last-child")
             return false;
-        if (open == close)
+        // "An+B of S" counts only the siblings that match S.
+        size_t of = open;
+        while (of < close && !m_tokens[of].isIdent("of"))
+            ++of;
+        if (open == of)
             return false;
         const QByteArray argument =
-            m_text.mid(m_tokens[open].begin, m_tokens[close - 1].end - m_tokens[open].begin);
+            m_text.mid(m_tokens[open].begin, m_tokens[of - 1].end - m_tokens[open].begin);
         const std::optional<std::pair<int, int>> ab = parseNth(argument);
         if (!ab)
             return false;
+        if (of < close) {
+            Specificity most;
+            std::optional<std::vector<uint32_t>> list = compoundList(of + 1, close, depth, most);
+            if (!list)
+                return false;
+            simple.alternatives = std::move(*list);
+            specificity += most;
+        }
         simple.kind =
             name == "nth-child" ? SimpleSelector::Kind::NthChild : SimpleSelector::Kind::NthLastChild;
         simple.a = ab->first;
@@ -508,6 +523,16 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::positionOf(const GumboNode* eleme
     }
     *m_work += siblings.length;
     return m_positions.at(element);
+}
+
+bool SelectorMatcher::matchesAny(const Selector& selector, const std::vector<uint32_t>& alternatives,
+                                 const GumboNode* element)
+{
+    for (const uint32_t alternative : alternatives) {
+        if (compoundMatches(selector, selector.compounds[selector.subjectCount + alternative], element))
+            return true;
+    }
+    return false;
 }
 
 bool SelectorMatcher::matches(const Selector& selector, const GumboNode* element)
@@ -659,8 +684,19 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
     case Kind::NthLastChild: {
         if (!element->parent)
             return false;
-        const auto [index, count] = positionOf(element);
-        const long position = simple.kind == Kind::NthChild ? long(index) + 1 : long(count - index);
+        long position = 0;
+        if (simple.alternatives.empty()) {
+            const auto [index, count] = positionOf(element);
+            position = simple.kind == Kind::NthChild ? long(index) + 1 : long(count - index);
+        } else {
+            if (!matchesAny(selector, simple.alternatives, element))
+                return false;
+            const int step = simple.kind == Kind::NthChild ? -1 : 1;
+            position = 1;
+            for (const GumboNode* other = elementSibling(element, step); other && !m_stopped;
+                 other = elementSibling(other, step))
+                position += matchesAny(selector, simple.alternatives, other) ? 1 : 0;
+        }
         // position = a*n + b for some n >= 0
         const long a = simple.a;
         const long diff = position - simple.b;
@@ -685,16 +721,9 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
     case Kind::Never:
         return false;
     case Kind::Not:
-    case Kind::Is: {
-        bool any = false;
-        for (const uint32_t alternative : simple.alternatives) {
-            if (compoundMatches(selector, selector.compounds[selector.subjectCount + alternative], element)) {
-                any = true;
-                break;
-            }
-        }
-        return simple.kind == Kind::Is ? any : !any;
-    }
+        return !matchesAny(selector, simple.alternatives, element);
+    case Kind::Is:
+        return matchesAny(selector, simple.alternatives, element);
     }
     return false;
 }

@@ -45,8 +45,9 @@ struct SimpleSelector {
     // An+B.
     int a = 0;
     int b = 0;
-    // The argument of :not(), :is() or :where(): indexes into the selector's compounds
-    // (each one a compound selector of its own).
+    // The argument of :not(), :is() or :where(), or the S of :nth-child(An+B
+    // of S): indexes into the selector's compounds (each one a compound
+    // selector of its own).
     std::vector<uint32_t> alternatives;
 };
 
@@ -97,6 +98,8 @@ private:
     bool simpleMatches(const Selector& selector, const SimpleSelector& simple, const GumboNode* element);
     // The element's index among its parent's element children, and their count.
     std::pair<uint32_t, uint32_t> positionOf(const GumboNode* element);
+    bool matchesAny(const Selector& selector, const std::vector<uint32_t>& alternatives,
+                    const GumboNode* element);
 
     bool m_quirks;
     std::uint64_t* m_work;
