@@ -504,6 +504,10 @@ private:
             return token.number * 96 / 72;
         if (unit == "pc")
             return token.number * 16;
+        if (unit == "vw" || unit == "vmax")
+            return token.number * kScreenWidth / 100;
+        if (unit == "vh" || unit == "vmin")
+            return token.number * kScreenHeight / 100;
         return std::nullopt;
     }
 
@@ -520,6 +524,30 @@ private:
         if (op == ">=")
             return a >= b;
         return a == b;
+    }
+
+    // "[min-|max-]aspect-ratio: W / H" at m_pos, against the screen's.
+    bool aspectRatioMatches(const QByteArray& name)
+    {
+        const CssToken& width = peek();
+        ++m_pos;
+        skipSpace();
+        double height = 1;
+        if (peek().isDelim('/')) {
+            ++m_pos;
+            skipSpace();
+            if (!peek().is(Type::Number))
+                return false;
+            height = peek().number;
+            ++m_pos;
+        }
+        if (!width.is(Type::Number) || width.number <= 0 || height <= 0)
+            return false;
+        // Screen width / height against W / H, without dividing.
+        const double screen = kScreenWidth * height, wanted = width.number * kScreenHeight;
+        return name.startsWith("min-")   ? screen >= wanted
+               : name.startsWith("max-") ? screen <= wanted
+                                         : screen == wanted;
     }
 
     // A comparison operator, as one or two delimiters.
@@ -554,6 +582,10 @@ private:
                 ++m_pos;
                 if (name == "orientation")
                     return value.isIdent("landscape");
+                if (name.endsWith("aspect-ratio")) {
+                    --m_pos;
+                    return aspectRatioMatches(name);
+                }
                 const std::optional<double> px = length(value);
                 const QByteArray base =
                     name.startsWith("min-") || name.startsWith("max-") ? name.mid(4) : name;
