@@ -271,6 +271,34 @@ const char* const kRulePages[] = {
     "</style><table class=log><tr><th>Time<th>Message<tr class=stale><td>00:01<td class=msg>WAN IP is "
     "198.51.100.1"
     "<tr><td>00:02<td class=msg>wan ip is now up<tr><td class=old>00:03<td>WAN IP is 203.0.113.7</table>",
+    // How a sheet is read: case, comments, escapes and CDO/CDC where they may stand.
+    "<style>.a{DISPLAY:NONE} .b{display:/**/none} .c/**/{display:none} .d{display:none ! important}"
+    ".e{display:none!IMPORTANT} .f{display:none !/**/important} .g{display:none}!x .h{display:none}"
+    "<!-- .i{display:none} --> .j{-webkit-display:none} .k{display:none;;;} .l{;display:none}"
+    ".m{display:\\6eone} .n{dis\\70lay:none} .o{display:no\\\nne} .\\70 {display:none}"
+    "</style><p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f<p class=g>g<p class=h>h"
+    "<p class=i>i<p class=j>j<p class=k>k<p class=l>l<p class=m>m<p class=n>n<p class=o>o<p class=p>p",
+    "<style>.a{display:none}} .b{display:none} .c{display:none]} .d{display:none} .e{x:[;display:none]}"
+    ".f{display:none} .g{x:\"a;display:none} .h{display:none} .i{x:url(a;b);display:none} .j{display:none}"
+    "</style><p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f<p class=g>g<p class=h>h"
+    "<p class=i>i<p class=j>j",
+    // Media queries: units, calc, case and the ones a screen never meets.
+    "<style>@media (min-width:60em){.a{display:none}} @media (max-width:48em){.b{display:none}}"
+    "@media SCREEN AND "
+    "(MIN-WIDTH:1px){.d{display:none}}"
+    "@media (min-aspect-ratio:4/3){.e{display:none}} @media (max-aspect-ratio:1/1){.f{display:none}}"
+    "@media (prefers-color-scheme:dark){.g{display:none}} @media (min-resolution:2dppx){.h{display:none}}"
+    "@media (pointer:fine){.i{display:none}} @media (width:1024px){.j{display:none}}"
+    "@media (1023px < width){.k{display:none}} @media (min-width:1025px){.l{display:none}}"
+    "@media (min-width:100vw){.m{display:none}} @media speech{.n{display:none}} @media all{.o{display:none}}"
+    "</style><p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f<p class=g>g<p class=h>h"
+    "<p class=i>i<p class=j>j<p class=k>k<p class=l>l<p class=m>m<p class=n>n<p class=o>o<p>p",
+    // Selectors a log's markup meets: numbers, case of type and attribute names, namespaces.
+    "<style>TD.x{display:none} [DATA-A]{display:none} [data-b=\"1\"]{display:none} *|p.c{display:none}"
+    "|p.d{display:none} p:FIRST-CHILD{color:red} .e:not(p, span){display:none} .f:not(){display:none}"
+    ".g:nth-child(n+2 of .g){display:none} :is(){display:none} .h:is(p){display:none}</style>"
+    "<table><tr><td class=x>1<td>2</table><p data-a>3<p data-b=1>4<p class=c>5<p class=d>6<p class=e>7"
+    "<div class=e>8</div><p class=f>9<p class=g>10<p class=g>11<p class=h>12",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
@@ -366,6 +394,10 @@ const QList<QPair<QString, QByteArray>> kSheets = {
     {"/css/late.css", ".late{display:none}"},
     {"/css/loop.css", "@import 'loop2.css';.a{display:none}"},
     {"/css/loop2.css", "@import 'loop.css';.b{display:none}"},
+    {"/css/sub/deep.css",
+     "@import 'inner.css';@import url(/css/log.css) (min-width:2000px);.d{display:none}"},
+    {"/css/sub/inner.css", ".inner{display:none}"},
+    {"/css/latin1.css", "@charset \"iso-8859-1\";.x{display:none}.caf\xe9{display:none}"},
 };
 
 // Pages that link those sheets: as a router serves its log with its own.
@@ -379,6 +411,14 @@ const char* const kLinkingPages[] = {
     "<link rel=stylesheet href=/css/loop.css><p class=a>a<p class=b>b<p>c",
     "<head><base href=/css/sub/></head><link rel=stylesheet href=../log.css><p class=stale>1<p>2"
     "<style>.stale{display:block}</style><link rel=stylesheet href=/css/log.css>",
+    // Imports resolve against their own sheet, and an import's media count.
+    "<link rel=stylesheet href=css/sub/deep.css><p class=inner>1<p class=d>2<p class=stale>3<p>4",
+    "<link rel=stylesheet href=/css/latin1.css><link rel=\"STYLESHEET\" href=/css/log.css>"
+    "<link rel=\" stylesheet preload\" href=/css/late.css><link rel=stylesheet href=/css/print.css "
+    "media=screen>"
+    "<link rel=stylesheet href=/css/upper.css disabled><p class=x>1<p class=stale>2<p class=late>3<p "
+    "class=p>4"
+    "<p class=u>five",
 };
 
 constexpr int kSeeds[] = {1, 2, 3, 4, 5, 6};
