@@ -16,6 +16,9 @@ using Type = CssToken::Type;
 
 // :not(:not(...)) this deep is no real page's.
 constexpr int kMaxNesting = 32;
+// Nor a selector of more compounds than this: matching one goes a call
+// deeper for each, and 30,000 of them overflowed a thread's stack.
+constexpr size_t kMaxCompounds = 1024;
 
 // HTML attributes whose values a selector compares without case, as
 // browsers do for compatibility.
@@ -165,6 +168,8 @@ private:
             if (!compound)
                 return std::nullopt;
             compound->combinator = combinator;
+            if (selector.compounds.size() == kMaxCompounds)
+                return std::nullopt;
             selector.compounds.push_back(std::move(*compound));
             total += specificity;
             const bool spaced = m_pos < m_end && at(m_pos).is(Type::Whitespace);

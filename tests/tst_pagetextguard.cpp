@@ -242,6 +242,10 @@ private slots:
                               "{display:none}</style><ul>" +
                               QByteArray("<li>x").repeated(50000) + "</ul>";
         row("sibling chains over 50,000 list items", siblings + "<p>deep", "deep", false);
+        row("a selector of 30,000 compounds over 40,000 siblings",
+            "<style>" + QByteArray("i+").repeated(30000) + "i{display:none}</style><div>" +
+                QByteArray("<i>x</i>").repeated(40000) + "</div><p>deep",
+            "deep", false);
     }
     void hostileInput()
     {
