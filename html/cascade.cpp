@@ -920,11 +920,19 @@ std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl
 {
     std::vector<QUrl> urls;
     const QUrl base = documentBase(tree, pageUrl);
+    const auto add = [&urls](const QUrl& url) {
+        if (std::find(urls.begin(), urls.end(), url) == urls.end())
+            urls.push_back(url);
+    };
     visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
-        const std::optional<QUrl> url =
-            node->v.element.tag == GUMBO_TAG_LINK ? linkedSheetUrl(node, base, pageUrl) : std::nullopt;
-        if (url && std::find(urls.begin(), urls.end(), *url) == urls.end())
-            urls.push_back(*url);
+        if (node->v.element.tag == GUMBO_TAG_LINK) {
+            if (const std::optional<QUrl> url = linkedSheetUrl(node, base, pageUrl))
+                add(*url);
+        } else if (const std::optional<QByteArray> text = styleElementText(node)) {
+            // A <style> element's own @imports are the page's sheets too.
+            for (const QUrl& url : importedStyleSheets(*text, base, pageUrl))
+                add(url);
+        }
         return true;
     });
     return urls;

@@ -82,8 +82,8 @@ private:
     std::unordered_map<const GumboNode*, DeclaredStyle> m_styles;
 };
 
-// The sheets the page links to from its own origin (scheme, host, port),
-// each once, in document order.
+// The sheets the page links to, or imports from a <style> element, from its
+// own origin (scheme, host, port), each once, in document order.
 std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, std::uint64_t* work,
                                     const std::atomic<bool>* cancelled);
 

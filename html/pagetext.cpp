@@ -194,16 +194,18 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
             ->text);
 }
 
-// Whether the page could link a sheet at all: a byte search, so that a
-// page without one is never parsed twice.
-bool mentionsStylesheet(QByteArrayView page)
+// Whether the page could link or import a sheet at all: a byte search, so
+// that a page without one is never parsed twice.
+bool mayLinkSheets(QByteArrayView page)
 {
-    static constexpr QByteArrayView word = "stylesheet";
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    const auto mentions = [page](QByteArrayView word) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        };
+        return std::search(page.begin(), page.end(), word.begin(), word.end(),
+                           [&](char a, char b) { return lower(a) == b; }) != page.end();
     };
-    return std::search(page.begin(), page.end(), word.begin(), word.end(),
-                       [&](char a, char b) { return lower(a) == b; }) != page.end();
+    return mentions("stylesheet") || mentions("@import");
 }
 
 } // namespace
@@ -246,7 +248,7 @@ std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType,
                                     const std::atomic<bool>* cancelled)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
-    if (plainText || !mentionsStylesheet(body))
+    if (plainText || !mayLinkSheets(body))
         return {};
     const Charset charset = sniffCharset(body, contentType, false);
     const QByteArray utf8 = decodeToUtf8(std::move(body), charset);

@@ -49,9 +49,10 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
                                               const std::atomic<bool>* cancelled = nullptr,
                                               const PageStyleSheets* sheets = nullptr);
 
-// The sheets an HTML page at pageUrl links to with <link rel=stylesheet>
-// from its own origin, each once, in document order. A page that never
-// says "stylesheet" is not parsed for them.
+// The sheets an HTML page at pageUrl links to with <link rel=stylesheet>,
+// or imports from a <style> element, from its own origin, each once, in
+// document order. A page that says neither "stylesheet" nor "@import" is
+// not parsed for them.
 std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
                                     const std::atomic<bool>* cancelled = nullptr);
 

@@ -334,6 +334,7 @@ private slots:
             QTest::newRow(name) << links << text << requests << int(error);
         };
         row("a sheet of the router's", "<link rel=stylesheet href=hide.css>", applied, {"/doc/hide.css"});
+        row("imported by a style element", "<style>@import 'hide.css';</style>", applied, {"/doc/hide.css"});
         row("linked twice and imported, loaded once",
             "<link rel=stylesheet href=/doc/hide.css><link rel=stylesheet href=imports.css>"
             "<link rel=stylesheet href=hide.css>",

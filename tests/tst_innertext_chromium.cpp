@@ -411,6 +411,9 @@ const char* const kLinkingPages[] = {
     "<link rel=stylesheet href=/css/loop.css><p class=a>a<p class=b>b<p>c",
     "<head><base href=/css/sub/></head><link rel=stylesheet href=../log.css><p class=stale>1<p>2"
     "<style>.stale{display:block}</style><link rel=stylesheet href=/css/log.css>",
+    // A <style> element's imports are the page's sheets as well.
+    "<base href=/css/><style>@import url(/css/log.css);@IMPORT 'sub/inner.css' screen;.x{display:none}"
+    "</style><p class=stale>1<p class=inner>2<p class=x>3<p>4",
     // Imports resolve against their own sheet, and an import's media count.
     "<link rel=stylesheet href=css/sub/deep.css><p class=inner>1<p class=d>2<p class=stale>3<p>4",
     "<link rel=stylesheet href=/css/latin1.css><link rel=\"STYLESHEET\" href=/css/log.css>"
@@ -521,9 +524,19 @@ private slots:
     {
         QFETCH(int, index);
         const GeneratedPage& page = m_pages[index];
+        // The sheets the engine would load: those the page links or
+        // imports, and theirs, each once.
         PageStyleSheets sheets{QUrl(m_server.url(QStringLiteral("/page/%1").arg(index))), {}};
-        for (const auto& [path, sheet] : kSheets)
-            sheets.sheets.insert(QUrl(m_server.url(path)), sheet);
+        std::vector<QUrl> wanted = linkedStyleSheets(page.body, page.contentType, sheets.pageUrl);
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            for (const auto& [path, sheet] : kSheets) {
+                if (QUrl(m_server.url(path)) != wanted[i] || sheets.sheets.contains(wanted[i]))
+                    continue;
+                sheets.sheets.insert(wanted[i], sheet);
+                for (const QUrl& imported : importedStyleSheets(sheet, wanted[i], sheets.pageUrl))
+                    wanted.push_back(imported);
+            }
+        }
         const Result<QString, PageTextError> text =
             renderPageText(page.body, page.contentType, nullptr, &sheets);
         QVERIFY2(text, "too complex");
