@@ -513,8 +513,8 @@ private:
             std::find(m_importing.begin(), m_importing.end(), *url) != m_importing.end() ||
             !sameOrigin(*url, m_sheets->pageUrl))
             return;
-        const auto found = m_sheets->sheets.constFind(*url);
-        if (found == m_sheets->sheets.constEnd() ||
+        const QByteArray* found = m_sheets->sheetFor(*url, m_rules.quirks);
+        if (!found ||
             !screenMatchesMedia(std::vector<CssToken>(prelude.begin() + qsizetype(i), prelude.end())))
             return;
         sheet(withoutByteOrderMark(*found), *url);
@@ -815,8 +815,7 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSh
                 parser.sheet(*text, base);
         } else if (sheets) {
             const std::optional<QUrl> url = linkedSheetUrl(node, base, sheets->pageUrl);
-            const auto found = url ? sheets->sheets.constFind(*url) : sheets->sheets.constEnd();
-            if (found != sheets->sheets.constEnd())
+            if (const QByteArray* found = url ? sheets->sheetFor(*url, rules.quirks) : nullptr)
                 parser.sheet(withoutByteOrderMark(*found), *url);
         }
         return !parser.stopped();

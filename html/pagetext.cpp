@@ -244,6 +244,19 @@ qsizetype PageStyleSheets::bytes() const
     return total;
 }
 
+const QByteArray* PageStyleSheets::sheetFor(const QUrl& url, bool quirks) const
+{
+    const auto found = sheets.constFind(url);
+    if (found == sheets.constEnd() || (!quirks && otherTypes.contains(url)))
+        return nullptr;
+    return &*found;
+}
+
+bool isStyleSheetType(QByteArrayView contentType)
+{
+    return contentType.isEmpty() || mediaType(contentType) == "text/css";
+}
+
 std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
                                     const std::atomic<bool>* cancelled)
 {

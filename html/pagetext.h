@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -36,9 +37,18 @@ QString toString(PageTextError error);
 struct PageStyleSheets {
     QUrl pageUrl;
     QHash<QUrl, QByteArray> sheets;
+    // Those served as another type than text/css, which only a page in
+    // quirks mode reads, as browsers do.
+    QSet<QUrl> otherTypes;
 
     qsizetype bytes() const;
+    // The sheet at url as a page in this mode reads it, or null.
+    const QByteArray* sheetFor(const QUrl& url, bool quirks) const;
 };
+
+// Whether a sheet served with this Content-Type is one for a page in any
+// mode: none, or text/css.
+bool isStyleSheetType(QByteArrayView contentType);
 
 // contentType is the raw Content-Type header value, possibly empty.
 // text/plain is shown as preformatted text; anything else is parsed as HTML,

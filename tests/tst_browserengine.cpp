@@ -349,6 +349,10 @@ private slots:
         row("a sheet past the page's size limit", "<link rel=stylesheet href=big.css>", skipped,
             {"/doc/big.css"});
         row("a gzip sheet", "<link rel=stylesheet href=packed.css>", applied, {"/doc/packed.css"});
+        row("served as text, in standards mode", "<!DOCTYPE html><link rel=stylesheet href=text.css>",
+            skipped, {"/doc/text.css"});
+        row("served as text, in quirks mode", "<link rel=stylesheet href=text.css>", applied,
+            {"/doc/text.css"});
         row("a sheet that never comes ends the load on time", "<link rel=stylesheet href=silent.css>", "",
             {"/doc/silent.css"}, LoadError::TimedOut);
         row("not a style sheet", "<link rel=alternate href=hide.css><link rel=icon href=hide.css>", skipped,
@@ -380,6 +384,7 @@ private slots:
                                                .body = qCompress(hide).mid(4),
                                                .headers = {{"Content-Encoding", "deflate"}}});
         m_server->setRoute("/doc/silent.css", {.neverAnswer = true});
+        m_server->setRoute("/doc/text.css", {.contentType = "text/plain", .body = hide});
         m_engine->setLimits({.timeout = 500ms, .maxBodyBytes = 1000});
 
         m_engine->Navigate(m_server->url("/doc/syslog.htm"));

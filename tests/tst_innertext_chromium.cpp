@@ -398,7 +398,26 @@ const QList<QPair<QString, QByteArray>> kSheets = {
      "@import 'inner.css';@import url(/css/log.css) (min-width:2000px);.d{display:none}"},
     {"/css/sub/inner.css", ".inner{display:none}"},
     {"/css/latin1.css", "@charset \"iso-8859-1\";.x{display:none}.caf\xe9{display:none}"},
+    // Served as another type, or as none.
+    {"/css/plain.css", ".plain{display:none}"},
+    {"/css/untyped.css", ".untyped{display:none}"},
+    {"/css/with-charset.css", ".charset{display:none}"},
+    {"/css/html.css", ".html{display:none}"},
 };
+
+// The Content-Type each sheet is served with.
+QByteArray sheetType(const QString& path)
+{
+    if (path.endsWith("/plain.css"))
+        return "text/plain";
+    if (path.endsWith("/untyped.css"))
+        return {};
+    if (path.endsWith("/with-charset.css"))
+        return "TEXT/CSS; charset=utf-8";
+    if (path.endsWith("/html.css"))
+        return "text/html";
+    return "text/css";
+}
 
 // Pages that link those sheets: as a router serves its log with its own.
 const char* const kLinkingPages[] = {
@@ -414,6 +433,13 @@ const char* const kLinkingPages[] = {
     // A <style> element's imports are the page's sheets as well.
     "<base href=/css/><style>@import url(/css/log.css);@IMPORT 'sub/inner.css' screen;.x{display:none}"
     "</style><p class=stale>1<p class=inner>2<p class=x>3<p>4",
+    // Sheets served as another type count only in quirks mode.
+    "<!DOCTYPE html><link rel=stylesheet href=/css/plain.css><link rel=stylesheet href=/css/untyped.css>"
+    "<link rel=stylesheet href=/css/with-charset.css><link rel=stylesheet href=/css/html.css>"
+    "<p class=plain>1<p class=untyped>2<p class=charset>3<p class=html>4<p>5",
+    "<link rel=stylesheet href=/css/plain.css><link rel=stylesheet href=/css/untyped.css>"
+    "<link rel=stylesheet href=/css/with-charset.css><link rel=stylesheet href=/css/html.css>"
+    "<p class=plain>1<p class=untyped>2<p class=charset>3<p class=html>4<p>5",
     // Imports resolve against their own sheet, and an import's media count.
     "<link rel=stylesheet href=css/sub/deep.css><p class=inner>1<p class=d>2<p class=stale>3<p>4",
     "<link rel=stylesheet href=/css/latin1.css><link rel=\"STYLESHEET\" href=/css/log.css>"
@@ -508,7 +534,7 @@ private slots:
                                   kDriver + "</script></body></html>";
         m_server.setRoute(QStringLiteral("/driver.html"), {.body = driver});
         for (const auto& [path, sheet] : kSheets)
-            m_server.setRoute(path, {.contentType = "text/css", .body = sheet});
+            m_server.setRoute(path, {.contentType = sheetType(path), .body = sheet});
         QVERIFY(m_profile.isValid());
         m_browserTexts = browserTexts();
         QCOMPARE(m_browserTexts.size(), m_pages.size());
@@ -526,13 +552,16 @@ private slots:
         const GeneratedPage& page = m_pages[index];
         // The sheets the engine would load: those the page links or
         // imports, and theirs, each once.
-        PageStyleSheets sheets{QUrl(m_server.url(QStringLiteral("/page/%1").arg(index))), {}};
+        PageStyleSheets sheets;
+        sheets.pageUrl = QUrl(m_server.url(QStringLiteral("/page/%1").arg(index)));
         std::vector<QUrl> wanted = linkedStyleSheets(page.body, page.contentType, sheets.pageUrl);
         for (size_t i = 0; i < wanted.size(); ++i) {
             for (const auto& [path, sheet] : kSheets) {
                 if (QUrl(m_server.url(path)) != wanted[i] || sheets.sheets.contains(wanted[i]))
                     continue;
                 sheets.sheets.insert(wanted[i], sheet);
+                if (!isStyleSheetType(sheetType(path)))
+                    sheets.otherTypes.insert(wanted[i]);
                 for (const QUrl& imported : importedStyleSheets(sheet, wanted[i], sheets.pageUrl))
                     wanted.push_back(imported);
             }

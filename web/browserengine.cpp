@@ -409,6 +409,8 @@ void BrowserEngine::Private::onSheetFinished()
                                       : Result<QByteArray, LoadError>(LoadError::TooLarge);
         if (sheet) {
             load.room -= sheet.value().size();
+            if (!isStyleSheetType(r->rawHeader("Content-Type")))
+                load.sheets.otherTypes.insert(url);
             for (const QUrl& imported : importedStyleSheets(sheet.value(), url, load.sheets.pageUrl))
                 load.wanted.push_back(imported);
             load.sheets.sheets.insert(url, std::move(sheet).value());
