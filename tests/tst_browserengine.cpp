@@ -353,6 +353,15 @@ private slots:
             skipped, {"/doc/text.css"});
         row("served as text, in quirks mode", "<link rel=stylesheet href=text.css>", applied,
             {"/doc/text.css"});
+        // Behind a sign-in the engine cannot answer, or that refuses the
+        // router's password: asked once, or answered once, then skipped.
+        row("a sheet behind NTLM", "<link rel=stylesheet href=ntlm.css>", skipped, {"/doc/ntlm.css"});
+        row("a sheet that refuses the password", "<link rel=stylesheet href=refused.css>", skipped,
+            {"/doc/refused.css", "/doc/refused.css"});
+        row("a packed sheet that unpacks past the size limit", "<link rel=stylesheet href=bomb.css>", skipped,
+            {"/doc/bomb.css"});
+        row("a sheet cut off before its length", "<link rel=stylesheet href=cut.css>", skipped,
+            {"/doc/cut.css"});
         row("a sheet that never comes ends the load on time", "<link rel=stylesheet href=silent.css>", "",
             {"/doc/silent.css"}, LoadError::TimedOut);
         row("not a style sheet", "<link rel=alternate href=hide.css><link rel=icon href=hide.css>", skipped,
@@ -385,9 +394,17 @@ private slots:
                                                .headers = {{"Content-Encoding", "deflate"}}});
         m_server->setRoute("/doc/silent.css", {.neverAnswer = true});
         m_server->setRoute("/doc/text.css", {.contentType = "text/plain", .body = hide});
+        m_server->setRoute("/doc/ntlm.css",
+                           {.status = 401, .body = hide, .headers = {{"WWW-Authenticate", "NTLM"}}});
+        m_server->setRoute("/doc/refused.css", {.contentType = "text/css", .body = hide});
+        m_server->requireAuth("/doc/refused.css", FakeHttpServer::Auth::Basic, "admin", "another");
+        m_server->setRoute("/doc/bomb.css", {.contentType = "text/css",
+                                             .body = qCompress(hide + QByteArray(5000, ' ')).mid(4),
+                                             .headers = {{"Content-Encoding", "deflate"}}});
+        m_server->setRoute("/doc/cut.css", {.raw = rawAnswer("Content-Length: 100\r\n", hide)});
         m_engine->setLimits({.timeout = 500ms, .maxBodyBytes = 1000});
 
-        m_engine->Navigate(m_server->url("/doc/syslog.htm"));
+        m_engine->Navigate(withCredentials(m_server->url("/doc/syslog.htm"), "admin", "s3cr@t"));
         QTRY_COMPARE(done(), 1);
         COMPARE_ERROR(document().loadError(), LoadError(error));
         if (error == int(LoadError::None))
