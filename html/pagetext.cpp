@@ -194,18 +194,31 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
             ->text);
 }
 
-// Whether the page could link or import a sheet at all: a byte search, so
-// that a page without one is never parsed twice.
-bool mayLinkSheets(QByteArrayView page)
+// Whether the page could link or import a sheet at all: one pass over its
+// bytes, so that a page with neither word is never parsed twice; nullopt
+// once cancelled, as a page of many megabytes takes a while even so.
+std::optional<bool> mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
 {
-    const auto mentions = [page](QByteArrayView word) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-        };
-        return std::search(page.begin(), page.end(), word.begin(), word.end(),
-                           [&](char a, char b) { return lower(a) == b; }) != page.end();
+    const auto startsWith = [page](qsizetype at, QByteArrayView lowerWord) {
+        if (page.size() - at < lowerWord.size())
+            return false;
+        for (qsizetype i = 0; i < lowerWord.size(); ++i) {
+            const char c = page[at + i];
+            if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != lowerWord[i])
+                return false;
+        }
+        return true;
     };
-    return mentions("stylesheet") || mentions("@import");
+    constexpr qsizetype kBytesBetweenLooks = qsizetype(1) << 20;
+    for (qsizetype at = 0; at < page.size(); ++at) {
+        if (at % kBytesBetweenLooks == 0 && cancelled && cancelled->load(std::memory_order_relaxed))
+            return std::nullopt;
+        const char c = page[at];
+        if (((c == 's' || c == 'S') && startsWith(at, "stylesheet")) ||
+            (c == '@' && startsWith(at, "@import")))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -261,7 +274,7 @@ std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType,
                                     const std::atomic<bool>* cancelled)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
-    if (plainText || !mayLinkSheets(body))
+    if (plainText || !mayLinkSheets(body, cancelled).value_or(false))
         return {};
     const Charset charset = sniffCharset(body, contentType, false);
     const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
