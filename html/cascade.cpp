@@ -3,6 +3,7 @@
 #include "html/asciitext.h"
 #include "html/cssselector.h"
 #include "html/csssyntax.h"
+#include "html/quirksmode.h"
 
 #include <QByteArrayView>
 #include <QHash>
@@ -805,7 +806,7 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, const PageStyleSh
     cascade.m_rules = std::make_unique<CascadeRules>();
     CascadeRules& rules = *cascade.m_rules;
     rules.byteBudget = byteBudget;
-    rules.quirks = tree.document->v.document.doc_type_quirks_mode == GUMBO_DOCTYPE_QUIRKS;
+    rules.quirks = inQuirksMode(tree.document->v.document);
     SheetParser parser(rules, work, budget, cancelled);
     parser.setSheets(sheets);
     const QUrl base = sheets ? documentBase(tree, sheets->pageUrl) : QUrl();
