@@ -405,6 +405,24 @@ const QList<QPair<QString, QByteArray>> kSheets = {
     {"/css/html.css", ".html{display:none}"},
 };
 
+// Doctypes that old routers' pages carry, each deciding whether the page is
+// in quirks mode: whether its class selectors ignore case and it reads a
+// sheet served as text/plain.
+const char* const kDoctypes[] = {
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">",
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+    "\"http://www.w3.org/TR/html4/loose.dtd\">",
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Frameset//EN\">",
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">",
+    "<!doctype html public \"-//w3c//dtd html 3.2 final//en\">",
+    "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN\">",
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">",
+    "<!DOCTYPE html SYSTEM \"about:legacy-compat\">",
+    "<!DOCTYPE svg>",
+};
+
 // The Content-Type each sheet is served with.
 QByteArray sheetType(const QString& path)
 {
@@ -489,6 +507,11 @@ QList<GeneratedPage> corpus()
     pages.append(hostileSheetPages());
     for (const char* page : kLinkingPages)
         pages.append({QStringLiteral("linking: ") + QString::fromUtf8(page), "text/html", page});
+    for (const char* doctype : kDoctypes)
+        pages.append(
+            {QStringLiteral("doctype: ") + QString::fromUtf8(doctype), "text/html",
+             doctype + QByteArray("<link rel=stylesheet href=/css/plain.css><style>.OLD{display:none}"
+                                  "</style><p class=plain>1<p class=old>2<p>3")});
     for (const char* encoding : kSingleByteEncodings)
         pages.append({QStringLiteral("every high byte in %1").arg(QLatin1String(encoding)),
                       "text/html; charset=" + QByteArray(encoding), highBytesPage()});
