@@ -20,4 +20,11 @@ inline QByteArrayView trimmedAscii(QByteArrayView s)
     return s;
 }
 
+// Whether text starts with prefix, ASCII letters in either case.
+inline bool startsWithIgnoringCase(QByteArrayView text, QByteArrayView prefix)
+{
+    return text.size() >= prefix.size() &&
+           text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
 } // namespace parlowen

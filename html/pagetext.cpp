@@ -199,23 +199,13 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
 // once cancelled, as a page of many megabytes takes a while even so.
 std::optional<bool> mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
 {
-    const auto startsWith = [page](qsizetype at, QByteArrayView lowerWord) {
-        if (page.size() - at < lowerWord.size())
-            return false;
-        for (qsizetype i = 0; i < lowerWord.size(); ++i) {
-            const char c = page[at + i];
-            if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != lowerWord[i])
-                return false;
-        }
-        return true;
-    };
     constexpr qsizetype kBytesBetweenLooks = qsizetype(1) << 20;
     for (qsizetype at = 0; at < page.size(); ++at) {
         if (at % kBytesBetweenLooks == 0 && cancelled && cancelled->load(std::memory_order_relaxed))
             return std::nullopt;
         const char c = page[at];
-        if (((c == 's' || c == 'S') && startsWith(at, "stylesheet")) ||
-            (c == '@' && startsWith(at, "@import")))
+        if (((c == 's' || c == 'S') && startsWithIgnoringCase(page.sliced(at), "stylesheet")) ||
+            (c == '@' && startsWithIgnoringCase(page.sliced(at), "@import")))
             return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #include "html/quirksmode.h"
 
+#include "html/asciitext.h"
+
 #include <QByteArrayView>
 
 #include <algorithm>
@@ -75,18 +77,11 @@ constexpr std::string_view kQuirkyWithoutSystemPrefixes[] = {
     "-//W3C//DTD HTML 4.01 Transitional//",
 };
 
-bool startsWithIgnoringCase(QByteArrayView text, std::string_view prefix)
-{
-    return text.size() >= qsizetype(prefix.size()) &&
-           text.first(qsizetype(prefix.size()))
-                   .compare(QByteArrayView(prefix.data(), qsizetype(prefix.size())), Qt::CaseInsensitive) ==
-               0;
-}
-
 bool startsAny(QByteArrayView text, const auto& prefixes)
 {
-    return std::any_of(std::begin(prefixes), std::end(prefixes),
-                       [text](std::string_view prefix) { return startsWithIgnoringCase(text, prefix); });
+    return std::any_of(std::begin(prefixes), std::end(prefixes), [text](std::string_view prefix) {
+        return startsWithIgnoringCase(text, QByteArrayView(prefix.data(), qsizetype(prefix.size())));
+    });
 }
 
 } // namespace

@@ -93,7 +93,7 @@ struct BrowserEngine::Private {
     bool answerChallenge();
     void onFinished();
     void loadSheets(QByteArray page, QByteArray contentType, int status);
-    void loadSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
+    void fetchSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
     void nextSheet();
     void requestSheet(const QByteArray& authorization);
     void onSheetFinished();
@@ -327,7 +327,7 @@ void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType,
 {
     if (page.size() < InlinePageBytes) {
         std::vector<QUrl> wanted = linkedStyleSheets(page, contentType, currentUrl);
-        return loadSheets(std::move(page), std::move(contentType), status, std::move(wanted));
+        return fetchSheets(std::move(page), std::move(contentType), status, std::move(wanted));
     }
     // Finding the links parses the page, which is ours to do, not the
     // device's: the deadline waits, and goes on if there are sheets to load.
@@ -337,12 +337,12 @@ void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType,
                               [this, page, contentType, status, left](std::vector<QUrl> wanted) {
                                   if (left >= 0)
                                       deadline.start(left);
-                                  loadSheets(page, contentType, status, std::move(wanted));
+                                  fetchSheets(page, contentType, status, std::move(wanted));
                               });
 }
 
-void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType, int status,
-                                        std::vector<QUrl> wanted)
+void BrowserEngine::Private::fetchSheets(QByteArray page, QByteArray contentType, int status,
+                                         std::vector<QUrl> wanted)
 {
     if (wanted.empty())
         return render(std::move(page), std::move(contentType), status);
