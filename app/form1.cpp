@@ -5,19 +5,10 @@
 #include "app/captionfont.h"
 #include "app/twips.h"
 #include "app/webbrowser.h"
-#include "check/addressscope.h"
 #include "check/fieldproblem.h"
-#include "check/outcome.h"
-#include "check/redaction.h"
-#include "check/routerpage.h"
-#include "check/routerurl.h"
-#include "check/updateurl.h"
-#include "check/upnpanswer.h"
-#include "check/wanaddress.h"
 #include "common/companionfile.h"
 #include "settings/saveadvice.h"
 #include "settings/settingslocation.h"
-#include "upnp/gatewayquery.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -100,13 +91,10 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &Form1::GoClicked);
     connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &Form1::PageCompleted);
     connect(WebBrowser1, &WebBrowser::StatusTextChange, this, &Form1::StatusTextChanged);
-    m_upnp = new GatewayQuery(companionFile(QStringLiteral("parlowen-upnp"), m_programDirectory), this);
-    connect(m_upnp, &GatewayQuery::answered, this, [this](const UpnpAnswer& answer) {
-        if (answer)
-            UpnpFoundAddress(answer.value());
-        else
-            UpnpFoundNone(upnpFailureNote(answer.failure()));
-    });
+    m_check = new CheckRun(*WebBrowser1->engine(),
+                           companionFile(QStringLiteral("parlowen-upnp"), m_programDirectory), this);
+    connect(m_check, &CheckRun::addressFound, this, &Form1::WanAddressFound);
+    connect(m_check, &CheckRun::finished, this, &Form1::CheckFinished);
 
     LoadWindow();
 }
@@ -312,9 +300,8 @@ void Form1::OpenRouterLog()
         }
         return;
     }
-    m_upnp->cancel();
-    setStage(Stage::RouterPage);
-    WebBrowser1->Navigate(routerLogUrl(txtRouterPass->text(), txtRouterIP->text()));
+    showBusy(true);
+    m_check->start(settingsInFields());
 }
 
 std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
@@ -331,24 +318,24 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
     return std::nullopt;
 }
 
-void Form1::cancelCheck()
+CheckSettings Form1::settingsInFields() const
 {
-    if (m_stage == Stage::Idle)
-        return;
-    setStage(Stage::Idle);
-    m_upnp->cancel();
-    // A new load cancels the one in flight, and nothing of that is reported.
-    WebBrowser1->Navigate2(AboutBlank);
+    return {txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
+            txtServicePass->text(), txtHost->text(),     m_askUpnp};
 }
 
-void Form1::setStage(Stage stage)
+void Form1::cancelCheck()
 {
-    m_stage = stage;
-    // Busy, not waiting: Go still works and starts the check afresh.
-    if (stage == Stage::Idle)
-        unsetCursor();
-    else
+    m_check->cancel();
+    showBusy(false);
+}
+
+void Form1::showBusy(bool busy)
+{
+    if (busy)
         setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 bool Form1::report(const QString& text, MessageIcon icon, const QString& detail)
@@ -360,98 +347,41 @@ bool Form1::report(const QString& text, MessageIcon icon, const QString& detail)
 
 void Form1::PageCompleted(const QString& url)
 {
-    if (m_stage != Stage::RouterPage || url.isEmpty() || !isRouterLogUrl(url))
-        return;
-    const HtmlDocument& page = WebBrowser1->Document();
-    const QString pageText = page.body().innerText();
-    const std::optional<QString> address = extractWanAddress(pageText);
-    if (address) {
-        m_addressFromUpnp = false;
-        return sendAddress(*address);
-    }
-    const LoadedPage loaded{page.httpStatus(), page.loadErrorWords(), pageText};
-    const QString reason = whyNoAddress(loaded).value_or(QString());
-    if (m_askUpnp && mayAskUpnp(loaded)) {
-        m_noAddressReason = reason;
-        setStage(Stage::Upnp);
-        m_upnp->start(QUrl(page.url()).host());
-        return;
-    }
-    setStage(Stage::Idle);
-    report(noAddressMessage(reason), MessageIcon::Critical);
-}
-
-void Form1::UpnpFoundAddress(const QString& address)
-{
-    if (m_stage != Stage::Upnp)
-        return;
-    m_addressFromUpnp = true;
-    sendAddress(address);
-}
-
-void Form1::UpnpFoundNone(const QString& why)
-{
-    if (m_stage != Stage::Upnp)
-        return;
-    setStage(Stage::Idle);
-    report(noAddressMessage(m_noAddressReason), MessageIcon::Critical, why);
-}
-
-void Form1::sendAddress(const QString& address)
-{
-    txtWANIP->setText(address);
-
-    BuildUpdateURL();
-    // Without a service URL there is nowhere to send the address, and the
-    // provider's answer could never be told apart from any other page.
-    if (txtService->text().trimmed().isEmpty()) {
-        setStage(Stage::Idle);
-        const QString source = m_addressFromUpnp ? upnpSourceNote() + QStringLiteral("\n\n") : QString();
-        report(outcomeMessage(UpdateOutcome::NotAccepted), MessageIcon::Critical,
-               source + noServiceUrlReason());
-        return;
-    }
-    setStage(Stage::Answer);
-    WebBrowser1->Navigate2(txtURL->text());
-}
-
-void Form1::BuildUpdateURL()
-{
-    txtURL->setText(buildUpdateUrl({txtService->text(), txtUserName->text(), txtServicePass->text(),
-                                    txtHost->text(), txtWANIP->text()}));
+    m_check->PageCompleted(url);
 }
 
 void Form1::StatusTextChanged(const QString& text)
 {
-    if (m_stage != Stage::Answer || !isPageDoneStatus(text))
-        return;
-    const HtmlDocument& document = WebBrowser1->Document();
-    const QString pageText = document.body().innerText();
-    const QString url = document.url();
-    if (!isServiceAnswer(url, txtService->text()))
-        return;
-    setStage(Stage::Idle);
+    m_check->StatusTextChanged(text);
+}
 
-    const AnswerJudgement judgement =
-        judgeAnswer({document.httpStatus(), document.loadErrorWords(), pageText});
-    // Where the address came from comes first, when it was not the log.
-    QStringList detail{m_addressFromUpnp ? upnpSourceNote() : QString(), judgement.reason};
-    if (judgement.outcome == UpdateOutcome::Accepted) {
-        // The address came from the router's page, which may echo a password.
-        Redactor shown;
-        shown.addSecret(txtRouterPass->text(), RouterUser);
-        shown.addSecret(txtServicePass->text(), txtUserName->text());
-        const QString address = txtWANIP->text();
-        detail = QStringList{m_addressFromUpnp ? upnpSourceNote() : QString(),
-                             addressWarning(address, shown(address)).value_or(QString()),
-                             recordAcceptance().value_or(QString())};
+void Form1::WanAddressFound(const QString& address)
+{
+    txtWANIP->setText(address);
+    BuildUpdateURL();
+    m_check->sendUpdate();
+}
+
+void Form1::BuildUpdateURL()
+{
+    txtURL->setText(m_check->updateUrl());
+}
+
+void Form1::CheckFinished(const CheckVerdict& verdict)
+{
+    showBusy(false);
+    QStringList detail = verdict.details;
+    if (verdict.kind == CheckVerdict::Kind::Accepted) {
+        if (const std::optional<QString> warning = recordAcceptance())
+            detail << *warning;
     }
-    detail.removeAll(QString());
-    const bool stillOurs = report(outcomeMessage(judgement.outcome),
-                                  judgement.outcome == UpdateOutcome::Accepted ? MessageIcon::Information
+    const bool stillOurs = report(verdict.message,
+                                  verdict.kind == CheckVerdict::Kind::Accepted ? MessageIcon::Information
                                                                                : MessageIcon::Critical,
                                   detail.join(QStringLiteral("\n\n")));
-    if (stillOurs)
+    // The empty page ends a check that reached the provider, unless a newer
+    // press has taken over the browser meanwhile.
+    if (stillOurs && verdict.kind != CheckVerdict::Kind::NoAddress)
         WebBrowser1->Navigate2(AboutBlank);
 }
 

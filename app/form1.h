@@ -5,6 +5,8 @@
 
 #include "app/messagebox.h"
 #include "app/twips.h"
+#include "check/checksettings.h"
+#include "flow/checkrun.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
@@ -20,7 +22,6 @@ class QPushButton;
 
 namespace parlowen {
 
-class GatewayQuery;
 class WebBrowser;
 
 class Form1 : public QWidget {
@@ -52,12 +53,14 @@ private:
     // False when the user chose to keep the window open after a failed save.
     bool WindowClosing();
     void GoClicked();
+    // The browser's notifications, which carry the check along.
     void PageCompleted(const QString& url);
     void StatusTextChanged(const QString& text);
-    // The router's UPnP service answered, when its log gave no address:
-    // the address, or the sentence that says why there is none.
-    void UpnpFoundAddress(const QString& address);
-    void UpnpFoundNone(const QString& why);
+    // The check found the router's address: it goes into txtWANIP, and the
+    // update is sent.
+    void WanAddressFound(const QString& address);
+    // The check's verdict, in a box.
+    void CheckFinished(const CheckVerdict& verdict);
 
     QLineEdit* fieldFor(Setting setting) const;
 
@@ -70,12 +73,11 @@ private:
         QLineEdit* field;
     };
     std::optional<FieldRefusal> fieldProblem() const;
+    CheckSettings settingsInFields() const;
     // Ends the check in flight, if any, so that nothing of it is reported.
     void cancelCheck();
     // Puts the provider's update address into txtURL.
     void BuildUpdateURL();
-    // The rest of a check once the address is known: txtWANIP, then the update.
-    void sendAddress(const QString& address);
     // Records an accepted update where parlowen-check --if-changed looks;
     // the words of a warning when that fails.
     std::optional<QString> recordAcceptance();
@@ -85,7 +87,7 @@ private:
     bool report(const QString& text, MessageIcon icon, const QString& detail = {});
 
     WebBrowser* WebBrowser1 = nullptr;
-    GatewayQuery* m_upnp = nullptr;
+    CheckRun* m_check = nullptr; // child of the window; loads through WebBrowser1
     QLabel* Label1 = nullptr;
     QLineEdit* txtRouterPass = nullptr;
     QLabel* Label3 = nullptr;
@@ -115,10 +117,6 @@ private:
     // UPnP=no in the settings file turns the router's UPnP service off as
     // a source; read with the six.
     bool m_askUpnp = true;
-    // Why the router's log gave no address, while UPnP is asked; and
-    // whether the address in txtWANIP came from UPnP.
-    QString m_noAddressReason;
-    bool m_addressFromUpnp = false;
     // A settings file that exists but cannot be read, told once shown.
     QString m_readProblem;
     QString m_readProblemDetail;
@@ -126,13 +124,8 @@ private:
     // learns that a newer check has taken over.
     quint64 m_checkNumber = 0;
 
-    // Where the check in flight stands. Each handler acts only on the page
-    // its stage waits for, so that a page that says "Done" twice (while its
-    // message is still open, say), the empty page that ends a check, and a
-    // load cancelled by closing the window are never judged.
-    enum class Stage { Idle, RouterPage, Upnp, Answer };
-    void setStage(Stage stage);
-    Stage m_stage = Stage::Idle;
+    // Busy, not waiting: Go still works and starts the check afresh.
+    void showBusy(bool busy);
 };
 
 } // namespace parlowen

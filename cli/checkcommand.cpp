@@ -2,6 +2,7 @@
 // carries a check or a page dump to its end.
 #include "cli/checkcommand.h"
 
+#include "check/excerpt.h"
 #include "check/fieldproblem.h"
 #include "check/routerurl.h"
 #include "check/wanaddress.h"
@@ -88,8 +89,7 @@ std::optional<CheckSettings> readSettingsFile(const QString& path, Console& cons
                            values[Setting::Host],
                            values.askUpnp};
     // Known before anything is printed about them.
-    console.redactor().addSecret(settings.routerPassword, RouterUser);
-    console.redactor().addSecret(settings.servicePassword, settings.userName);
+    console.redactor() = redactorFor(settings);
     return settings;
 }
 

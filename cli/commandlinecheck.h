@@ -1,12 +1,13 @@
 #pragma once
-// One check driven by the browser engine's signals: the router's page, the
-// address in it, the update, the provider's answer; each step reported as a
-// line, the outcome as the exit code.
+// The command's side of one check: each step the check tells of as a line,
+// --if-changed and --dry-run before anything is sent, the outcome as the
+// exit code.
 
+#include "check/checksettings.h"
 #include "check/redaction.h"
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
-#include "upnp/gatewayquery.h"
+#include "flow/checkrun.h"
 #include "web/browserengine.h"
 
 #include <QObject>
@@ -16,17 +17,6 @@
 #include <optional>
 
 namespace parlowen::cli {
-
-// The six settings as the window has them.
-struct CheckSettings {
-    QString routerPassword;
-    QString routerAddress;
-    QString serviceUrl;
-    QString userName;
-    QString servicePassword;
-    QString host;
-    bool askUpnp = true; // when the log has no address
-};
 
 struct CheckOptions {
     bool dryRun = false;
@@ -70,10 +60,6 @@ private:
 // nothing when it does yield one.
 std::optional<QString> reasonForNoAddress(const HtmlDocument& page);
 
-// A text as it stands, quoted, with control characters made visible, so a
-// stray space or line break in what the router wrote can be seen.
-QString quoted(const QString& text);
-
 class CommandLineCheck : public QObject {
     Q_OBJECT
 public:
@@ -89,16 +75,9 @@ signals:
     void finished(int exitCode);
 
 private:
-    enum class Stage { Idle, RouterPage, Upnp, Answer, Done };
-
-    void PageCompleted(const QString& url);
-    void routerPageCompleted();
-    void upnpAnswered(const UpnpAnswer& answer);
-    // The rest of a check once the address is known, wherever it came from.
-    void sendAddress(const QString& address);
-    // The end of a check that found no address, in the log or over UPnP.
-    void finishWithoutAddress();
-    void answerCompleted();
+    void showStep(const CheckStep& step);
+    void addressFound(const QString& address);
+    void checkFinished(const CheckVerdict& verdict);
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
     void rememberAcceptance(const QString& address);
@@ -109,11 +88,7 @@ private:
     Console& m_console;
     CommandEnvironment m_environment;
     BrowserEngine m_browser;
-    GatewayQuery m_upnp;
-    // Why the router's log gave no address.
-    QString m_noAddressReason;
-    Stage m_stage = Stage::Idle;
-    QString m_updateUrl;
+    CheckRun m_check;
     QString m_address;
     QString m_failureReason;
 };

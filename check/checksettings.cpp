@@ -1,0 +1,16 @@
+// The secrets a check's settings hold.
+#include "check/checksettings.h"
+
+#include "check/routerurl.h"
+
+namespace parlowen {
+
+Redactor redactorFor(const CheckSettings& settings)
+{
+    Redactor redactor;
+    redactor.addSecret(settings.routerPassword, RouterUser);
+    redactor.addSecret(settings.servicePassword, settings.userName);
+    return redactor;
+}
+
+} // namespace parlowen

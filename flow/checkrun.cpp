@@ -1,0 +1,210 @@
+// One check, from the router's page to the provider's verdict.
+#include "flow/checkrun.h"
+
+#include "check/addressscope.h"
+#include "check/excerpt.h"
+#include "check/outcome.h"
+#include "check/routerpage.h"
+#include "check/routerurl.h"
+#include "check/updateurl.h"
+#include "check/upnpanswer.h"
+#include "check/wanaddress.h"
+#include "web/browserengine.h"
+
+#include <QUrl>
+
+namespace parlowen {
+
+namespace {
+
+const QString AboutBlank = QStringLiteral("about:blank");
+
+QString statusText(const HtmlDocument& page)
+{
+    return QStringLiteral("HTTP %1").arg(page.httpStatus());
+}
+
+} // namespace
+
+LoadedPage loadedPage(const HtmlDocument& page)
+{
+    return {page.httpStatus(), page.loadErrorWords(), page.body().innerText()};
+}
+
+CheckRun::CheckRun(BrowserEngine& browser, const QString& upnpHelper, QObject* parent)
+    : QObject(parent), m_browser(browser), m_upnp(upnpHelper)
+{
+    connect(&m_upnp, &GatewayQuery::answered, this, &CheckRun::upnpAnswered);
+}
+
+void CheckRun::start(const CheckSettings& settings)
+{
+    cancel();
+    m_settings = settings;
+    m_redactor = redactorFor(settings);
+    m_noAddressReason.clear();
+    m_address.clear();
+    m_updateUrl.clear();
+    m_routerUrl = routerLogUrl(settings.routerPassword, settings.routerAddress);
+    tell(CheckStep::Kind::Progress,
+         QStringLiteral("Router page: loading %1").arg(m_redactor.url(m_routerUrl)));
+    m_stage = Stage::RouterPage;
+    m_browser.Navigate(m_routerUrl);
+}
+
+void CheckRun::cancel()
+{
+    const bool loading = m_stage == Stage::RouterPage || m_stage == Stage::Answer;
+    m_stage = Stage::Idle;
+    m_upnp.cancel();
+    // A new load ends the one in flight, and nothing of that is reported.
+    if (loading)
+        m_browser.Navigate2(AboutBlank);
+}
+
+void CheckRun::PageCompleted(const QString& url)
+{
+    // Each stage waits for its own page: an update address that happens to
+    // hold "syslog" is never taken for the router's.
+    if (m_stage == Stage::RouterPage && url == m_routerUrl && isRouterLogUrl(url))
+        routerPageCompleted();
+}
+
+void CheckRun::StatusTextChanged(const QString& text)
+{
+    // The answer is the very address the update was sent to, and it holds
+    // the service URL: neither the router's page nor the empty page that
+    // ends a check is ever judged.
+    if (m_stage != Stage::Answer || !isPageDoneStatus(text))
+        return;
+    const QString url = m_browser.Document().url();
+    if (url == m_updateUrl && isServiceAnswer(url, m_settings.serviceUrl))
+        answerCompleted();
+}
+
+void CheckRun::routerPageCompleted()
+{
+    const HtmlDocument& page = m_browser.Document();
+    const LoadedPage loaded = loadedPage(page);
+    m_noAddressReason = whyNoAddress(loaded).value_or(QString());
+    if (page.loadError() != LoadError::None) {
+        tell(CheckStep::Kind::Failure,
+             QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
+        return finish(
+            {CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, {}});
+    }
+    tell(CheckStep::Kind::Progress, QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
+    if (const std::optional<QString> address = extractWanAddress(loaded.text)) {
+        tell(CheckStep::Kind::Progress, QStringLiteral("WAN address: %1").arg(quoted(shown(*address))));
+        return addressKnown(*address, AddressSource::RouterLog);
+    }
+    if (!m_settings.askUpnp || !mayAskUpnp(loaded))
+        return finishWithoutAddress();
+    const QString router = QUrl(page.url()).host();
+    tell(CheckStep::Kind::Progress,
+         QStringLiteral("WAN address: none in the log; asking the router's UPnP service at %1")
+             .arg(shown(router)));
+    m_stage = Stage::Upnp;
+    m_upnp.start(router);
+}
+
+void CheckRun::upnpAnswered(const UpnpAnswer& answer)
+{
+    if (m_stage != Stage::Upnp)
+        return;
+    if (!answer) {
+        tell(CheckStep::Kind::Failure,
+             QStringLiteral("UPnP: no address: %1").arg(answer.failure().message()));
+        return finishWithoutAddress(upnpFailureNote(answer.failure()));
+    }
+    tell(CheckStep::Kind::Progress,
+         QStringLiteral("UPnP: WAN address %1").arg(quoted(shown(answer.value()))));
+    addressKnown(answer.value(), AddressSource::Upnp);
+}
+
+void CheckRun::finishWithoutAddress(const QString& upnpNote)
+{
+    tell(CheckStep::Kind::Failure, QStringLiteral("WAN address: none: %1").arg(m_noAddressReason));
+    QStringList details;
+    if (!upnpNote.isEmpty())
+        details << upnpNote;
+    finish({CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, details});
+}
+
+void CheckRun::addressKnown(const QString& address, AddressSource source)
+{
+    m_address = address;
+    m_source = source;
+    m_stage = Stage::AddressKnown;
+    if (const std::optional<QString> warning = addressWarning(address, shown(address)))
+        tell(CheckStep::Kind::Warning, QStringLiteral("Warning: ") + *warning);
+    emit addressFound(address, source);
+}
+
+QString CheckRun::updateUrl() const
+{
+    return buildUpdateUrl(
+        {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host, m_address});
+}
+
+void CheckRun::sendUpdate()
+{
+    if (m_stage != Stage::AddressKnown)
+        return;
+    // Without a service URL there is nowhere to send the address, and the
+    // provider's answer could never be told apart from any other page.
+    if (m_settings.serviceUrl.trimmed().isEmpty()) {
+        const QString reason = noServiceUrlReason();
+        return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(UpdateOutcome::NotAccepted), reason,
+                       sourceNote() << reason});
+    }
+    m_updateUrl = updateUrl();
+    tell(CheckStep::Kind::Progress, QStringLiteral("Update: sending %1").arg(m_redactor.url(m_updateUrl)));
+    m_stage = Stage::Answer;
+    m_browser.Navigate2(m_updateUrl);
+}
+
+void CheckRun::answerCompleted()
+{
+    const HtmlDocument& answer = m_browser.Document();
+    const LoadedPage loaded = loadedPage(answer);
+    if (answer.loadError() == LoadError::None) {
+        // Masked before it is cut short or its white space collapsed, so that
+        // neither can leave part of a password standing.
+        tell(CheckStep::Kind::Progress,
+             QStringLiteral("Answer: %1: %2").arg(statusText(answer), answerExcerpt(shown(loaded.text))));
+    }
+    // An error page is judged like any other answer: it never says
+    // "updated successfully".
+    const AnswerJudgement judgement = judgeAnswer(loaded);
+    if (!judgement.reason.isEmpty())
+        tell(CheckStep::Kind::Failure, QStringLiteral("Reason: %1").arg(judgement.reason));
+    if (judgement.outcome != UpdateOutcome::Accepted) {
+        return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(judgement.outcome), judgement.reason,
+                       sourceNote() << judgement.reason});
+    }
+    QStringList details = sourceNote();
+    if (const std::optional<QString> warning = addressWarning(m_address, shown(m_address)))
+        details << *warning;
+    finish({CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details});
+}
+
+QStringList CheckRun::sourceNote() const
+{
+    return m_source == AddressSource::Upnp ? QStringList{upnpSourceNote()} : QStringList{};
+}
+
+void CheckRun::finish(CheckVerdict verdict)
+{
+    m_stage = Stage::Idle;
+    // The receiver may start the next check from here, in a box's own event
+    // loop: nothing of this one is touched afterwards.
+    emit finished(verdict);
+}
+
+void CheckRun::tell(CheckStep::Kind kind, const QString& line)
+{
+    emit stepTaken({kind, line});
+}
+
+} // namespace parlowen

@@ -1,0 +1,105 @@
+#pragma once
+// One check, from the router's page to the provider's verdict. The window and
+// parlowen-check both drive this object; each keeps only its own way of
+// showing the steps and the verdict it tells of.
+
+#include "check/checksettings.h"
+#include "check/loadedpage.h"
+#include "check/redaction.h"
+#include "upnp/gatewayquery.h"
+#include "web/htmldocument.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace parlowen {
+
+class BrowserEngine;
+
+// What the check's steps see of a finished document.
+LoadedPage loadedPage(const HtmlDocument& page);
+
+enum class AddressSource { RouterLog, Upnp };
+
+// A line for each step, in the words both programs show. Whatever in it came
+// from outside is masked already.
+struct CheckStep {
+    enum class Kind { Progress, Warning, Failure };
+    Kind kind = Kind::Progress;
+    QString line;
+};
+
+struct CheckVerdict {
+    enum class Kind { Accepted, NotAccepted, NoAddress };
+    Kind kind = Kind::NotAccepted;
+    // "The IP has been received", "Error in sending IP", "No WAN IP was found: ...".
+    QString message;
+    // Why the update was not accepted, or why no address was found; empty
+    // when accepted.
+    QString reason;
+    // The paragraphs that go with the message, in order: where the address
+    // came from, a warning about it, the reason.
+    QStringList details;
+};
+
+class CheckRun : public QObject {
+    Q_OBJECT
+public:
+    // Loads through browser, whose owner forwards its notifications to
+    // PageCompleted and StatusTextChanged; asks the router's UPnP service
+    // with upnpHelper (empty: this program's own).
+    CheckRun(BrowserEngine& browser, const QString& upnpHelper, QObject* parent = nullptr);
+
+    // Starts a check afresh: one in flight is dropped without a word.
+    void start(const CheckSettings& settings);
+    // Drops the check in flight, if any: it tells nothing more.
+    void cancel();
+    bool isRunning() const { return m_stage != Stage::Idle; }
+
+    // Masks what came from outside, knowing every secret of the settings the
+    // check started with.
+    const Redactor& redactor() const { return m_redactor; }
+
+    // The browser's notifications.
+    void PageCompleted(const QString& url);
+    void StatusTextChanged(const QString& text);
+
+    // Once addressFound() has been told: the update that would carry the
+    // address, and sending it. Nothing is sent unless asked.
+    QString updateUrl() const;
+    void sendUpdate();
+
+signals:
+    void stepTaken(const parlowen::CheckStep& step);
+    void addressFound(const QString& address, parlowen::AddressSource source);
+    // The end of the check; it is no longer running by then.
+    void finished(const parlowen::CheckVerdict& verdict);
+
+private:
+    enum class Stage { Idle, RouterPage, Upnp, AddressKnown, Answer };
+
+    void routerPageCompleted();
+    void upnpAnswered(const UpnpAnswer& answer);
+    void addressKnown(const QString& address, AddressSource source);
+    void answerCompleted();
+    void finishWithoutAddress(const QString& upnpNote = {});
+    void finish(CheckVerdict verdict);
+    // Where the address came from, when not from the log: a paragraph of its own.
+    QStringList sourceNote() const;
+    void tell(CheckStep::Kind kind, const QString& line);
+    QString shown(const QString& outside) const { return m_redactor(outside); }
+
+    BrowserEngine& m_browser;
+    GatewayQuery m_upnp;
+    CheckSettings m_settings;
+    Redactor m_redactor;
+    Stage m_stage = Stage::Idle;
+    QString m_routerUrl;
+    QString m_noAddressReason; // why the router's log gave none
+    QString m_address;
+    AddressSource m_source = AddressSource::RouterLog;
+    QString m_updateUrl;
+};
+
+} // namespace parlowen
