@@ -310,10 +310,12 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
         return FieldRefusal{tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem)),
                             txtRouterIP};
     }
-    if (hasFragment(txtService->text())) {
-        return FieldRefusal{tr("The service URL \"%1\" %2.")
-                                .arg(txtService->text(), toString(FieldProblem::ServiceUrlHasFragment)),
-                            txtService};
+    for (const auto& [refused, problem] :
+         {std::pair{hasFragment(txtService->text()), FieldProblem::ServiceUrlHasFragment},
+          std::pair{isClosedProvider(txtService->text()), FieldProblem::ServiceUrlOfClosedProvider}}) {
+        if (refused)
+            return FieldRefusal{tr("The service URL \"%1\" %2.").arg(txtService->text(), toString(problem)),
+                                txtService};
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 // The secrets a check's settings hold.
 #include "check/checksettings.h"
 
+#include "check/providers.h"
 #include "check/routerurl.h"
 
 namespace parlowen {
@@ -10,6 +11,8 @@ Redactor redactorFor(const CheckSettings& settings)
     Redactor redactor;
     redactor.addSecret(settings.routerPassword, RouterUser);
     redactor.addSecret(settings.servicePassword, settings.userName);
+    for (const QString& secret : providerSecrets(settings.serviceUrl, settings.userName))
+        redactor.addSecret(secret);
     return redactor;
 }
 

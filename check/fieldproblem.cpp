@@ -1,6 +1,8 @@
 // Settings that cannot make a check.
 #include "check/fieldproblem.h"
 
+#include "check/providers.h"
+
 #include <QHostAddress>
 #include <QUrl>
 
@@ -82,6 +84,11 @@ QString toString(FieldProblem problem)
     case FieldProblem::ServiceUrlHasFragment:
         return QStringLiteral("holds a \"#\", and a browser sends nothing after it, so the provider "
                               "would get none of the update's details; remove the \"#\" and what follows");
+    case FieldProblem::ServiceUrlOfClosedProvider:
+        return QStringLiteral(
+            "belongs to a provider that has closed: Google Domains gave its names to "
+            "Squarespace, which keeps no dynamic DNS. Move the name to another provider and "
+            "give its update address");
     }
     return {};
 }
@@ -103,12 +110,20 @@ std::optional<FieldProblem> serviceUrlProblem(const QString& serviceUrl)
         return FieldProblem::ServiceUrlHasFragment;
     if (!isWebAddress(serviceUrl))
         return FieldProblem::ServiceUrlNotWebAddress;
+    if (isClosedProvider(serviceUrl))
+        return FieldProblem::ServiceUrlOfClosedProvider;
     return std::nullopt;
 }
 
 bool hasFragment(const QString& serviceUrl)
 {
     return serviceUrl.contains(u'#');
+}
+
+bool isClosedProvider(const QString& serviceUrl)
+{
+    const Provider* provider = providerFor(serviceUrl);
+    return provider && provider->protocol == UpdateProtocol::Closed;
 }
 
 } // namespace parlowen

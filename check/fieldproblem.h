@@ -13,6 +13,7 @@ enum class FieldProblem {
     ServiceUrlEmpty,
     ServiceUrlNotWebAddress,
     ServiceUrlHasFragment,
+    ServiceUrlOfClosedProvider,
 };
 
 // What is wrong, as a phrase to follow the setting's name: "is empty".
@@ -30,5 +31,8 @@ std::optional<FieldProblem> serviceUrlProblem(const QString& serviceUrl);
 
 // Only the fragment: the window loads any service URL but this one.
 bool hasFragment(const QString& serviceUrl);
+
+// A provider that has closed takes no update, whatever the window sends.
+bool isClosedProvider(const QString& serviceUrl);
 
 } // namespace parlowen

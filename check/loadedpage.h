@@ -10,6 +10,7 @@ struct LoadedPage {
     int httpStatus = 0;     // 0 when no HTTP answer came
     QString loadErrorWords; // why the load failed, for the user; empty when a page arrived
     QString text;           // the page text
+    QByteArray body{};      // the bytes as they came, where a verdict reads its markup
 };
 
 } // namespace parlowen

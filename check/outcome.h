@@ -4,6 +4,9 @@
 #include "check/loadedpage.h"
 
 #include <QString>
+#include <QStringView>
+
+#include <optional>
 
 namespace parlowen {
 
@@ -32,6 +35,10 @@ struct AnswerJudgement {
 // code and its meaning, an error page's HTTP status, or an answer that just
 // does not say yes.
 AnswerJudgement judgeAnswer(const LoadedPage& answer);
+
+// The verdict a dyndns2 return code at the start of an answer stands for;
+// nothing when the answer starts with none.
+std::optional<AnswerJudgement> dyndns2Code(QStringView text);
 
 // The reason when the service URL is blank: the address had nowhere to go.
 QString noServiceUrlReason();

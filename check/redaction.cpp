@@ -80,14 +80,37 @@ bool standsAlone(const QString& text, qsizetype from, qsizetype length)
     return !continues(text, from - 1, from - 2, text[from]) && !continues(text, end, end + 1, text[end - 1]);
 }
 
-// maskedUrl(), with each other query value passed through other.
-QString maskedUrlWith(const QString& url, const std::function<QString(const QString&)>& other)
+// The path with each of its segments passed through other: a token may
+// stand there ("/u/TOKEN/").
+QString maskedPath(const QString& url, qsizetype pathStart, qsizetype pathEnd,
+                   const std::function<QString(const QString&)>& other)
+{
+    QStringList segments = url.sliced(pathStart, pathEnd - pathStart).split(u'/');
+    for (QString& segment : segments)
+        segment = other(segment);
+    return url.left(pathStart) + segments.join(u'/') + url.sliced(pathEnd);
+}
+
+// maskedUrl(), with each other query value, each bare query item and, when
+// asked, each path segment passed through other.
+QString maskedUrlWith(const QString& url, const std::function<QString(const QString&)>& other,
+                      const std::function<QString(const QString&)>& inPath = {})
 {
     QString masked = withMaskedUserInfo(url);
+    const qsizetype query = masked.indexOf(u'?');
+    if (inPath) {
+        const qsizetype schemeEnd = masked.indexOf(QLatin1String("://"));
+        const qsizetype pathStart = schemeEnd < 0 ? -1 : masked.indexOf(u'/', schemeEnd + 3);
+        qsizetype pathEnd = query < 0 ? masked.indexOf(u'#') : query;
+        if (pathEnd < 0)
+            pathEnd = masked.size();
+        if (pathStart >= 0 && pathStart < pathEnd)
+            masked = maskedPath(masked, pathStart, pathEnd, inPath);
+        return maskedUrlWith(masked, other);
+    }
     // Every "name=value" after the first "?", up to a "#". A service URL
     // with a query of its own makes the update address hold a second "?",
     // so that separates parameters too.
-    const qsizetype query = masked.indexOf(u'?');
     if (query < 0)
         return masked;
     qsizetype end = masked.indexOf(u'#', query);
@@ -99,12 +122,15 @@ QString maskedUrlWith(const QString& url, const std::function<QString(const QStr
         while (next < end && masked[next] != u'&' && masked[next] != u'?')
             ++next;
         const qsizetype eq = masked.indexOf(u'=', start);
-        if (eq >= 0 && eq + 1 < next) {
-            const qsizetype valueLength = next - eq - 1;
-            const QString shown = isSecretParameter(QStringView(masked).sliced(start, eq - start))
+        const bool bare = eq < 0 || eq >= next;
+        // A bare item is a value of its own: the whole query of some update URLs is a token.
+        const qsizetype valueStart = bare ? start : eq + 1;
+        if (valueStart < next) {
+            const qsizetype valueLength = next - valueStart;
+            const QString shown = !bare && isSecretParameter(QStringView(masked).sliced(start, eq - start))
                                       ? Mask
-                                      : other(masked.sliced(eq + 1, valueLength));
-            masked.replace(eq + 1, valueLength, shown);
+                                      : other(masked.sliced(valueStart, valueLength));
+            masked.replace(valueStart, valueLength, shown);
             next += shown.size() - valueLength;
             end += shown.size() - valueLength;
         }
@@ -122,13 +148,18 @@ QString maskedUrl(const QString& url)
 
 QString Redactor::url(const QString& url) const
 {
-    return maskedUrlWith(url, [this](const QString& value) {
-        // A value is percent-encoded into the URL, and so are the escapes of
-        // an echo in it: it is searched as it was before it went in.
+    // A value is percent-encoded into the URL, and so are the escapes of an
+    // echo in it: it is searched as it was before it went in.
+    const auto searched = [this](const QString& value, bool shortOnesToo) {
         const QString decoded = QUrl::fromPercentEncoding(value.toUtf8());
-        const QString masked = (*this)(decoded);
+        const QString masked = this->masked(decoded, shortOnesToo);
         return masked == decoded ? value : QString::fromLatin1(QUrl::toPercentEncoding(masked, "*"));
-    });
+    };
+    // A path is the program's own or the provider's, where a token stands
+    // but a short password is sure to be a name of the path's own ("doc").
+    return maskedUrlWith(
+        url, [&](const QString& value) { return searched(value, true); },
+        [&](const QString& segment) { return searched(segment, false); });
 }
 
 void Redactor::addSecret(const QString& secret, const QString& user)
@@ -158,7 +189,14 @@ void Redactor::add(const QString& text, bool anywhere, Qt::CaseSensitivity cs)
 
 QString Redactor::operator()(QString text) const
 {
+    return masked(std::move(text), true);
+}
+
+QString Redactor::masked(QString text, bool shortOnesToo) const
+{
     for (const Form& form : m_forms) {
+        if (!form.anywhere && !shortOnesToo)
+            continue;
         const qsizetype length = form.matcher.pattern().size();
         // Copied in one pass: replacing in place would move the rest of a
         // large page once for every match.

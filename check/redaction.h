@@ -30,9 +30,11 @@ class Redactor {
 public:
     void addSecret(const QString& secret, const QString& user = {});
     QString operator()(QString text) const;
-    // A URL this program shows: maskedUrl(), and then the values of its
-    // other query parameters searched, since they come from the settings
-    // and the router's page. Scheme, host and path are left as they are.
+    // A URL this program shows: maskedUrl(), and then the segments of its
+    // path, the values of its other query parameters and its bare query
+    // items searched, since they come from the settings and the router's
+    // page, and may hold a provider's token. Scheme and host are left as
+    // they are.
     QString url(const QString& url) const;
 
 private:
@@ -41,6 +43,8 @@ private:
         bool anywhere; // else only where it stands alone
     };
     void add(const QString& text, bool anywhere, Qt::CaseSensitivity cs);
+    // shortOnesToo: also the secrets too short to be masked inside a word.
+    QString masked(QString text, bool shortOnesToo) const;
 
     QList<Form> m_forms; // longest first, so a form is never half replaced
 };

@@ -8,12 +8,6 @@
 namespace parlowen {
 
 namespace {
-QString queryValue(const QString& text)
-{
-    // Only RFC 3986 unreserved characters stay as they are.
-    return QString::fromLatin1(QUrl::toPercentEncoding(text));
-}
-
 // What joins the service URL to the update's parameters: "?" starts the
 // query, unless the service URL has one of its own ("...update?token=abc"),
 // which the parameters then continue.
@@ -54,6 +48,11 @@ QString buildUpdateUrl(const UpdateFields& fields)
             url += source[i++];
     }
     return url;
+}
+
+QString queryValue(const QString& text)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
 } // namespace parlowen

@@ -24,4 +24,8 @@ struct UpdateFields {
 // them reach the provider as typed instead of adding or breaking parameters.
 QString buildUpdateUrl(const UpdateFields& fields);
 
+// A value as it goes into a query: only RFC 3986's unreserved characters
+// stay as they are.
+QString queryValue(const QString& text);
+
 } // namespace parlowen

@@ -4,6 +4,7 @@
 
 #include "check/excerpt.h"
 #include "check/fieldproblem.h"
+#include "check/providers.h"
 #include "check/routerurl.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
@@ -119,7 +120,10 @@ QStringList settingsProblems(const QString& path, const CheckSettings& settings,
                         .arg(path, quoted(console.shownUrl(settings.serviceUrl)),
                              settingName(Setting::ServiceUrl), toString(*problem));
     }
-    if (settings.host.trimmed().isEmpty()) {
+    // A provider whose account or token names the record needs no host name.
+    const Provider* provider = providerFor(settings.serviceUrl);
+    const bool hostNeeded = !provider || provider->hostForm != HostForm::NotSent;
+    if (hostNeeded && settings.host.trimmed().isEmpty()) {
         problems << QStringLiteral("in %1, the host name (%2) is empty, so the provider would not know "
                                    "which name to update.")
                         .arg(path, settingName(Setting::Host));

@@ -4,6 +4,7 @@
 #include "check/addressscope.h"
 #include "check/excerpt.h"
 #include "check/outcome.h"
+#include "check/providers.h"
 #include "check/routerpage.h"
 #include "check/routerurl.h"
 #include "check/updateurl.h"
@@ -24,6 +25,21 @@ QString statusText(const HtmlDocument& page)
     return QStringLiteral("HTTP %1").arg(page.httpStatus());
 }
 
+// The request as the browser engine sends it, with this program's name.
+NavigationRequest navigationFor(const ProviderRequest& request)
+{
+    NavigationRequest navigation;
+    navigation.method = request.method;
+    navigation.headers = request.headers;
+    navigation.body = request.body;
+    if (request.signIn != ProviderRequest::SignIn::None)
+        navigation.credentials = {request.user, request.password};
+    navigation.signInAtOnce = request.signIn == ProviderRequest::SignIn::WithRequest;
+    navigation.userAgent = updateClientAgent();
+    navigation.keepBody = request.keepBody;
+    return navigation;
+}
+
 } // namespace
 
 LoadedPage loadedPage(const HtmlDocument& page)
@@ -35,6 +51,8 @@ CheckRun::CheckRun(BrowserEngine& browser, const QString& upnpHelper, QObject* p
     : QObject(parent), m_browser(browser), m_upnp(upnpHelper)
 {
     connect(&m_upnp, &GatewayQuery::answered, this, &CheckRun::upnpAnswered);
+    m_updateDeadline.setSingleShot(true);
+    connect(&m_updateDeadline, &QTimer::timeout, this, &CheckRun::updateTookTooLong);
 }
 
 void CheckRun::start(const CheckSettings& settings)
@@ -57,6 +75,8 @@ void CheckRun::cancel()
     const bool loading = m_stage == Stage::RouterPage || m_stage == Stage::Answer;
     m_stage = Stage::Idle;
     m_upnp.cancel();
+    m_updateDeadline.stop();
+    m_exchange.reset();
     // A new load ends the one in flight, and nothing of that is reported.
     if (loading)
         m_browser.Navigate2(AboutBlank);
@@ -78,7 +98,7 @@ void CheckRun::StatusTextChanged(const QString& text)
     if (m_stage != Stage::Answer || !isPageDoneStatus(text))
         return;
     const QString url = m_browser.Document().url();
-    if (url == m_updateUrl && isServiceAnswer(url, m_settings.serviceUrl))
+    if (url == m_updateUrl && (m_knownProvider || isServiceAnswer(url, m_settings.serviceUrl)))
         answerCompleted();
 }
 
@@ -135,16 +155,30 @@ void CheckRun::addressKnown(const QString& address, AddressSource source)
 {
     m_address = address;
     m_source = source;
+    // An empty address tells most providers to take the address the request
+    // comes from, and some to delete the record: it is never sent.
+    if (address.trimmed().isEmpty()) {
+        m_noAddressReason =
+            QStringLiteral("the router gave an empty address, and one is never sent, since a "
+                           "provider takes an empty one for the address the request comes from, "
+                           "or deletes the name's record.");
+        return finishWithoutAddress();
+    }
     m_stage = Stage::AddressKnown;
     if (const std::optional<QString> warning = addressWarning(address, shown(address)))
         tell(CheckStep::Kind::Warning, QStringLiteral("Warning: ") + *warning);
     emit addressFound(address, source);
 }
 
+UpdateFields CheckRun::updateFields() const
+{
+    return {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host,
+            m_address};
+}
+
 QString CheckRun::updateUrl() const
 {
-    return buildUpdateUrl(
-        {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host, m_address});
+    return exchangeFor(updateFields())->first().url;
 }
 
 void CheckRun::sendUpdate()
@@ -158,25 +192,55 @@ void CheckRun::sendUpdate()
         return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(UpdateOutcome::NotAccepted), reason,
                        sourceNote() << reason});
     }
-    m_updateUrl = updateUrl();
-    tell(CheckStep::Kind::Progress, QStringLiteral("Update: sending %1").arg(m_redactor.url(m_updateUrl)));
+    m_knownProvider = providerFor(m_settings.serviceUrl) != nullptr;
+    m_exchange = exchangeFor(updateFields());
     m_stage = Stage::Answer;
-    m_browser.Navigate2(m_updateUrl);
+    // The few requests of an API take no longer together than one load may.
+    m_updateDeadline.start(m_browser.limits().timeout);
+    send(m_exchange->first());
+}
+
+void CheckRun::send(const ProviderRequest& request)
+{
+    m_updateUrl = request.url;
+    const QString url = m_redactor.url(request.url);
+    tell(CheckStep::Kind::Progress,
+         request.purpose.isEmpty() ? QStringLiteral("Update: sending %1").arg(url)
+                                   : QStringLiteral("Update: %1: %2 %3")
+                                         .arg(request.purpose, QString::fromLatin1(request.method), url));
+    m_browser.Navigate2(request.url, navigationFor(request));
 }
 
 void CheckRun::answerCompleted()
 {
     const HtmlDocument& answer = m_browser.Document();
-    const LoadedPage loaded = loadedPage(answer);
+    LoadedPage loaded = loadedPage(answer);
+    loaded.body = answer.rawBody();
     if (answer.loadError() == LoadError::None) {
         // Masked before it is cut short or its white space collapsed, so that
         // neither can leave part of a password standing.
         tell(CheckStep::Kind::Progress,
              QStringLiteral("Answer: %1: %2").arg(statusText(answer), answerExcerpt(shown(loaded.text))));
     }
+    auto next = m_exchange->next(loaded, m_redactor);
+    if (const auto* request = std::get_if<ProviderRequest>(&next))
+        return send(*request);
+    m_updateDeadline.stop();
+    judged(std::get<AnswerJudgement>(next));
+}
+
+void CheckRun::updateTookTooLong()
+{
+    if (m_stage != Stage::Answer)
+        return;
+    m_browser.Navigate2(AboutBlank);
+    judged(judgeAnswer({0, toString(LoadError::TimedOut), {}}));
+}
+
+void CheckRun::judged(const AnswerJudgement& judgement)
+{
     // An error page is judged like any other answer: it never says
     // "updated successfully".
-    const AnswerJudgement judgement = judgeAnswer(loaded);
     if (!judgement.reason.isEmpty())
         tell(CheckStep::Kind::Failure, QStringLiteral("Reason: %1").arg(judgement.reason));
     if (judgement.outcome != UpdateOutcome::Accepted) {
@@ -197,6 +261,8 @@ QStringList CheckRun::sourceNote() const
 void CheckRun::finish(CheckVerdict verdict)
 {
     m_stage = Stage::Idle;
+    m_updateDeadline.stop();
+    m_exchange.reset();
     // The receiver may start the next check from here, in a box's own event
     // loop: nothing of this one is touched afterwards.
     emit finished(verdict);

@@ -5,6 +5,7 @@
 
 #include "check/checksettings.h"
 #include "check/loadedpage.h"
+#include "check/providerexchange.h"
 #include "check/redaction.h"
 #include "upnp/gatewayquery.h"
 #include "web/htmldocument.h"
@@ -12,6 +13,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <memory>
 
 namespace parlowen {
 
@@ -82,7 +86,11 @@ private:
     void routerPageCompleted();
     void upnpAnswered(const UpnpAnswer& answer);
     void addressKnown(const QString& address, AddressSource source);
+    UpdateFields updateFields() const;
+    void send(const ProviderRequest& request);
     void answerCompleted();
+    void updateTookTooLong();
+    void judged(const AnswerJudgement& judgement);
     void finishWithoutAddress(const QString& upnpNote = {});
     void finish(CheckVerdict verdict);
     // Where the address came from, when not from the log: a paragraph of its own.
@@ -99,7 +107,12 @@ private:
     QString m_noAddressReason; // why the router's log gave none
     QString m_address;
     AddressSource m_source = AddressSource::RouterLog;
+    // The update in flight: its requests, the one sent last, and the one
+    // deadline they all share.
+    std::unique_ptr<ProviderExchange> m_exchange;
     QString m_updateUrl;
+    bool m_knownProvider = false;
+    QTimer m_updateDeadline;
 };
 
 } // namespace parlowen

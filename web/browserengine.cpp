@@ -69,12 +69,15 @@ struct BrowserEngine::Private {
     QPointer<QNetworkReply> reply;
     QTimer deadline;
     QString requestedUrl;           // as passed to Navigate, reported as is
+    NavigationRequest sent;         // what goes with the address
     QUrl original;                  // as navigated, without user-info
-    Credentials credentials;        // typed into the navigated address
+    Credentials credentials;        // typed into the navigated address, or given with it
     QUrl currentUrl;                // where redirects have led so far
     bool challengeAnswered = false; // the request in flight is the answer to one
+    bool signedInAtOnce = false;    // the request in flight carries the account unasked
     int redirects = 0;
     QByteArray body;
+    QByteArray keptBody; // the answer's bytes, when the navigation asked to keep them
 
     std::optional<SheetLoad> sheetLoad;
     QPointer<QNetworkReply> sheetReply;
@@ -82,10 +85,11 @@ struct BrowserEngine::Private {
     // Last, so that it goes first: its thread may still post to the engine.
     PageTextWorker pageText;
 
-    void navigate(const QString& url);
+    void navigate(const QString& url, const NavigationRequest& request);
     void cancel();
     void later(std::function<void()> work);
-    void request(const QUrl& url, const QByteArray& authorization = {});
+    void request(const QUrl& url, QByteArray authorization = {});
+    bool followsRedirects() const { return sent.method == "GET" && sent.body.isEmpty(); }
     bool isRedirect() const;
     void followRedirect();
     void onMetaDataChanged();
@@ -127,6 +131,7 @@ void BrowserEngine::Private::cancel()
     credentials = {};
     body.clear();
     body.squeeze();
+    keptBody.clear();
 }
 
 void BrowserEngine::Private::later(std::function<void()> work)
@@ -137,10 +142,11 @@ void BrowserEngine::Private::later(std::function<void()> work)
     });
 }
 
-void BrowserEngine::Private::navigate(const QString& url)
+void BrowserEngine::Private::navigate(const QString& url, const NavigationRequest& request)
 {
     cancel();
     requestedUrl = url;
+    sent = request;
 
     // Reported asynchronously like any other page, so a handler that
     // navigates from DocumentComplete is never re-entered.
@@ -159,18 +165,18 @@ void BrowserEngine::Private::navigate(const QString& url)
 
     redirects = 0;
     original = parsed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
-    credentials = Credentials::of(parsed);
+    credentials = sent.credentials.isEmpty() ? Credentials::of(parsed) : sent.credentials;
     if (!manager)
         manager = new NetworkManager(q);
     manager->startNavigation();
     deadline.start(limits.timeout);
-    request(original);
+    this->request(original);
     later([this] { emit q->StatusTextChange(QStringLiteral("Connecting to %1...").arg(original.host())); });
 }
 
 namespace {
 
-QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization)
+QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization, const QByteArray& userAgent = {})
 {
     // No user-info in the request: Qt would answer a challenge with it on its
     // own, in Latin-1. Credentials go out only from answerChallenge.
@@ -182,7 +188,9 @@ QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization)
     if (!authorization.isEmpty())
         request.setRawHeader("Authorization", authorization);
     request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Mozilla/5.0 (compatible; Parlowen/" PARLOWEN_VERSION ")"));
+                      userAgent.isEmpty()
+                          ? QByteArray("Mozilla/5.0 (compatible; Parlowen/" PARLOWEN_VERSION ")")
+                          : userAgent);
     // Asking for the encodings ourselves keeps Qt from unpacking them: it
     // passes a damaged or cut-off stream on as a whole page.
     request.setRawHeader("Accept-Encoding", acceptedEncodings.toByteArray());
@@ -194,11 +202,24 @@ QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization)
 
 } // namespace
 
-void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authorization)
+void BrowserEngine::Private::request(const QUrl& url, QByteArray authorization)
 {
     currentUrl = url;
+    // What was given with the address goes to its own host and port alone,
+    // and the account unasked only where nobody on the way can read it.
+    const bool ownOrigin = credentialsMayGoTo(url, original);
+    signedInAtOnce = authorization.isEmpty() && sent.signInAtOnce && ownOrigin &&
+                     url.scheme() == QLatin1String("https") && !credentials.isEmpty();
+    if (signedInAtOnce)
+        authorization = parlowen::authorization(SignIn{}, credentials, sent.method, {}, {});
     challengeAnswered = !authorization.isEmpty();
-    reply = manager->get(newRequest(url, authorization));
+    QNetworkRequest asked = newRequest(url, authorization, sent.userAgent);
+    if (ownOrigin) {
+        for (const auto& [name, value] : sent.headers)
+            asked.setRawHeader(name, value);
+    }
+    reply =
+        followsRedirects() ? manager->get(asked) : manager->sendCustomRequest(asked, sent.method, sent.body);
     QNetworkReply* r = reply;
     QObject::connect(r, &QNetworkReply::metaDataChanged, q, [this] { onMetaDataChanged(); });
     QObject::connect(r, &QNetworkReply::readyRead, q, [this] { onReadyRead(); });
@@ -210,6 +231,9 @@ void BrowserEngine::Private::request(const QUrl& url, const QByteArray& authoriz
 // would only lock the account sooner. False when the 401 page is the answer.
 bool BrowserEngine::Private::answerChallenge()
 {
+    // The account went with the request: this is the server's answer to it.
+    if (signedInAtOnce)
+        return false;
     const Result<SignIn, LoadError> signIn = chooseSignIn(reply->rawHeader("WWW-Authenticate"));
     if (!signIn) {
         fail(signIn.error());
@@ -225,14 +249,14 @@ bool BrowserEngine::Private::answerChallenge()
     QObject::disconnect(old, nullptr, q, nullptr);
     old->deleteLater();
     body.clear();
-    request(currentUrl, authorization(signIn.value(), credentials, "GET", uri, cnonce));
+    request(currentUrl, authorization(signIn.value(), credentials, sent.method, uri, cnonce));
     return true;
 }
 
 bool BrowserEngine::Private::isRedirect() const
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    return status >= 300 && status < 400 && reply->hasRawHeader("Location");
+    return followsRedirects() && status >= 300 && status < 400 && reply->hasRawHeader("Location");
 }
 
 void BrowserEngine::Private::followRedirect()
@@ -313,6 +337,8 @@ void BrowserEngine::Private::onFinished()
     if (!unpacked)
         return fail(unpacked.error());
     const QByteArray contentType = r->rawHeader("Content-Type");
+    if (sent.keepBody)
+        keptBody = unpacked.value();
     reply = nullptr;
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
@@ -440,7 +466,8 @@ void BrowserEngine::Private::rendered(Result<QString, PageTextError> text, int s
 {
     if (!text)
         return fail(LoadError::PageTooComplex);
-    complete(HtmlDocument(requestedUrl, std::move(text).value(), status));
+    complete(HtmlDocument(requestedUrl, std::move(text).value(), status, LoadError::None,
+                          std::exchange(keptBody, {})));
 }
 
 void BrowserEngine::Private::fail(LoadError error)
@@ -498,12 +525,17 @@ const BrowserLimits& BrowserEngine::limits() const
 
 void BrowserEngine::Navigate(const QString& url)
 {
-    d->navigate(url);
+    d->navigate(url, {});
 }
 
 void BrowserEngine::Navigate2(const QString& url)
 {
-    d->navigate(url);
+    d->navigate(url, {});
+}
+
+void BrowserEngine::Navigate2(const QString& url, const NavigationRequest& request)
+{
+    d->navigate(url, request);
 }
 
 const HtmlDocument& BrowserEngine::Document() const

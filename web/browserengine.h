@@ -2,9 +2,13 @@
 // A headless browser: loads one top-level page at a time over HTTP(S) and
 // reports it the way the window's handlers expect of a browser control.
 
+#include "web/credentials.h"
 #include "web/htmldocument.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <chrono>
@@ -18,6 +22,23 @@ struct BrowserLimits {
     std::chrono::milliseconds timeout{30'000}; // for a whole load, redirects included
     qint64 maxBodyBytes = 32 * 1024 * 1024;
     int maxRedirects = 10;
+};
+
+// What a navigation sends beside its address, as a browser's Navigate2
+// takes post data and headers with it.
+struct NavigationRequest {
+    QByteArray method = "GET";
+    // Go only to the address's own host and port; a navigation that sends a
+    // body or another method than GET takes a redirect for its answer.
+    QList<QPair<QByteArray, QByteArray>> headers{};
+    QByteArray body{};
+    // The account to sign in with, in place of any typed into the address.
+    Credentials credentials{};
+    // Basic with the request itself, over https to the address's own host
+    // and port only; otherwise the account answers one challenge.
+    bool signInAtOnce = false;
+    QByteArray userAgent{}; // empty: the browser's own
+    bool keepBody = false;  // the document keeps the answer's bytes (HtmlDocument::rawBody)
 };
 
 class BrowserEngine : public QObject {
@@ -34,6 +55,7 @@ public:
     // "about:blank" gives an empty document.
     void Navigate(const QString& url);
     void Navigate2(const QString& url);
+    void Navigate2(const QString& url, const NavigationRequest& request);
 
     // The current top-level document: empty before the first load finishes.
     const HtmlDocument& Document() const;

@@ -23,13 +23,19 @@ private:
 class HtmlDocument {
 public:
     HtmlDocument() = default;
-    HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None)
-        : m_url(std::move(url)), m_body(std::move(bodyText)), m_httpStatus(httpStatus), m_error(error)
+    HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None,
+                 QByteArray rawBody = {})
+        : m_url(std::move(url)), m_body(std::move(bodyText)), m_rawBody(std::move(rawBody)),
+          m_httpStatus(httpStatus), m_error(error)
     {}
 
     const HtmlElement& body() const { return m_body; }
     // The address exactly as it was passed to Navigate/Navigate2, query included.
     const QString& url() const { return m_url; }
+
+    // The answer's bytes as they came, unpacked, when the navigation asked
+    // to keep them: an answer whose markup is its meaning (XML, JSON).
+    const QByteArray& rawBody() const { return m_rawBody; }
 
     // How the load went, for diagnostics; the handlers only read the text.
     int httpStatus() const { return m_httpStatus; } // 0 when no HTTP answer came
@@ -40,6 +46,7 @@ public:
 private:
     QString m_url;
     HtmlElement m_body;
+    QByteArray m_rawBody;
     int m_httpStatus = 0;
     LoadError m_error = LoadError::None;
 };

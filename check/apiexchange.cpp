@@ -1,0 +1,146 @@
+// The steps the JSON APIs share: the zone, the record, the change.
+#include "check/apiexchange.h"
+
+#include "check/verdictwords.h"
+#include "check/zones.h"
+
+namespace parlowen {
+
+ApiExchange::ApiExchange(UpdateFields fields, QString where)
+    : m_fields(std::move(fields)), m_where(std::move(where)), m_candidates(zoneCandidates(m_fields.host))
+{}
+
+ProviderRequest ApiExchange::asked(ProviderRequest request, const QString& purpose) const
+{
+    request.purpose = purpose;
+    return request;
+}
+
+ProviderRequest ApiExchange::first()
+{
+    if (const std::optional<ApiZone> zone = typedZone()) {
+        m_zone = *zone;
+        m_step = Step::Record;
+        return asked(recordRequest(m_zone),
+                     QStringLiteral("reading the A record of %1").arg(plainHost(m_fields.host)));
+    }
+    // A host name of one label has no zone to look for; the API is asked
+    // for it as it stands and says so itself.
+    const QString candidate = m_candidates.isEmpty() ? plainHost(m_fields.host) : m_candidates.first();
+    return asked(zoneRequest(candidate),
+                 QStringLiteral("finding the zone of %1").arg(plainHost(m_fields.host)));
+}
+
+std::variant<ProviderRequest, AnswerJudgement> ApiExchange::next(const LoadedPage& answer,
+                                                                 const Redactor& shown)
+{
+    if (!answer.loadErrorWords.isEmpty())
+        return notArrived(answer.loadErrorWords);
+    switch (m_step) {
+    case Step::Zone:
+        return zoneAnswered(answer, shown);
+    case Step::Record:
+        return recordsAnswered(answer, shown);
+    case Step::Change:
+        return changed(answer, shown);
+    }
+    return unclearAnswer();
+}
+
+std::variant<ProviderRequest, AnswerJudgement> ApiExchange::zoneAnswered(const LoadedPage& answer,
+                                                                         const Redactor& shown)
+{
+    const QString candidate = m_candidates.value(m_candidate, plainHost(m_fields.host));
+    auto zone = zoneIn(answer, candidate, shown);
+    if (auto* verdict = std::get_if<AnswerJudgement>(&zone))
+        return *verdict;
+    if (auto* found = std::get_if<ApiZone>(&zone)) {
+        m_zone = *found;
+        m_step = Step::Record;
+        return asked(recordRequest(m_zone),
+                     QStringLiteral("reading the A record of %1").arg(plainHost(m_fields.host)));
+    }
+    if (++m_candidate < m_candidates.size())
+        return asked(zoneRequest(m_candidates[m_candidate]),
+                     QStringLiteral("finding the zone of %1").arg(plainHost(m_fields.host)));
+    return noZone();
+}
+
+AnswerJudgement ApiExchange::noZone() const
+{
+    return {UpdateOutcome::NotAccepted,
+            QStringLiteral(
+                "None of the zones this account may change holds %1. Check the host name under Service "
+                "details, and that the key or token may read its zone.")
+                .arg(plainHost(m_fields.host))};
+}
+
+std::variant<ProviderRequest, AnswerJudgement> ApiExchange::recordsAnswered(const LoadedPage& answer,
+                                                                            const Redactor& shown)
+{
+    auto read = recordsIn(answer, shown);
+    if (auto* verdict = std::get_if<AnswerJudgement>(&read))
+        return *verdict;
+    const std::vector<ApiRecord>& records = std::get<std::vector<ApiRecord>>(read);
+    if (records.empty())
+        return noSuchRecord(m_fields.host, m_zone.name, m_where);
+    // Several addresses under one name share its load; which one is the
+    // home's is not Parlowen's to guess.
+    if (records.size() > 1) {
+        return AnswerJudgement{
+            UpdateOutcome::NotAccepted,
+            QStringLiteral("%1 has %2 A records, and Parlowen keeps a name of one address up to "
+                           "date. Remove the others %3.")
+                .arg(plainHost(m_fields.host))
+                .arg(records.size())
+                .arg(m_where)};
+    }
+    // Unchanged: no change is sent, as providers ask.
+    if (records.front().address == m_fields.wanAddress)
+        return accepted();
+    m_step = Step::Change;
+    return asked(changeRequest(m_zone, records.front()),
+                 QStringLiteral("changing the A record of %1 to %2")
+                     .arg(plainHost(m_fields.host), m_fields.wanAddress));
+}
+
+ProviderRequest ApiExchange::jsonRequest(QByteArray method, QString url,
+                                         QList<QPair<QByteArray, QByteArray>> headers,
+                                         const QJsonDocument& body)
+{
+    ProviderRequest request;
+    request.method = std::move(method);
+    request.url = std::move(url);
+    request.headers = std::move(headers);
+    request.headers.append(qMakePair(QByteArray("Accept"), QByteArray("application/json")));
+    if (!body.isNull()) {
+        request.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
+        request.body = body.toJson(QJsonDocument::Compact);
+    }
+    request.keepBody = true;
+    return request;
+}
+
+QJsonDocument jsonOf(const LoadedPage& answer)
+{
+    return QJsonDocument::fromJson(answer.body);
+}
+
+AnswerJudgement apiRefusal(const LoadedPage& answer, const QString& message, const Redactor& shown)
+{
+    if (answer.httpStatus == 429) {
+        return refusedWith(u"HTTP 429", u"too many requests",
+                           u"Wait a few minutes before trying again, and check less often.");
+    }
+    if (!message.isEmpty())
+        return refusedSaying(message, {{}, shown},
+                             u"Check the key or token and the host name under Service "
+                             u"details.");
+    if (answer.httpStatus == 401 || answer.httpStatus == 403)
+        return signInRefused(answer.httpStatus);
+    if (answer.httpStatus < 200 || answer.httpStatus > 299)
+        return errorPage(answer.httpStatus);
+    return unclearAnswer();
+}
+
+} // namespace parlowen

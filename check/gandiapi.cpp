@@ -1,0 +1,103 @@
+// Gandi's LiveDNS API: a personal access token under Password.
+#include "check/apiexchange.h"
+#include "check/verdictwords.h"
+#include "check/zones.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace parlowen {
+
+namespace {
+
+const QString Api = QStringLiteral("https://api.gandi.net/v5/livedns/domains/");
+
+class GandiApi final : public ApiExchange {
+public:
+    explicit GandiApi(const UpdateFields& fields)
+        : ApiExchange(fields, QStringLiteral("on the domain's DNS records page at Gandi"))
+    {}
+
+protected:
+    ProviderRequest zoneRequest(const QString& candidate) const override
+    {
+        return get(Api + queryValue(candidate));
+    }
+
+    std::variant<ApiZone, NotThisZone, AnswerJudgement>
+    zoneIn(const LoadedPage& answer, const QString& candidate, const Redactor& shown) const override
+    {
+        if (answer.httpStatus == 200)
+            return ApiZone{candidate, {}};
+        if (answer.httpStatus == 404)
+            return NotThisZone{};
+        return refusal(answer, shown);
+    }
+
+    ProviderRequest recordRequest(const ApiZone& zone) const override { return get(recordUrl(zone)); }
+
+    std::variant<std::vector<ApiRecord>, AnswerJudgement> recordsIn(const LoadedPage& answer,
+                                                                    const Redactor& shown) const override
+    {
+        if (answer.httpStatus == 404)
+            return std::vector<ApiRecord>{};
+        if (answer.httpStatus != 200)
+            return refusal(answer, shown);
+        const QJsonObject rrset = jsonOf(answer).object();
+        std::vector<ApiRecord> records;
+        for (const QJsonValue& value : rrset.value(u"rrset_values").toArray())
+            records.push_back({{}, value.toString(), rrset.value(u"rrset_ttl")});
+        return records;
+    }
+
+    ProviderRequest changeRequest(const ApiZone& zone, const ApiRecord& record) const override
+    {
+        QJsonObject change{{QStringLiteral("rrset_values"), QJsonArray{fields().wanAddress}}};
+        if (!record.ttl.isUndefined())
+            change.insert(QStringLiteral("rrset_ttl"), record.ttl);
+        return jsonRequest("PUT", recordUrl(zone), account(), QJsonDocument(change));
+    }
+
+    AnswerJudgement changed(const LoadedPage& answer, const Redactor& shown) const override
+    {
+        return answer.httpStatus == 200 || answer.httpStatus == 201 ? accepted() : refusal(answer, shown);
+    }
+
+private:
+    QString recordUrl(const ApiZone& zone) const
+    {
+        return Api + queryValue(zone.name) + QStringLiteral("/records/") +
+               queryValue(nameInZone(fields().host, zone.name)) + QStringLiteral("/A");
+    }
+
+    QList<QPair<QByteArray, QByteArray>> account() const
+    {
+        return {{"Authorization", "Bearer " + fields().password.trimmed().toUtf8()}};
+    }
+
+    ProviderRequest get(const QString& url) const { return jsonRequest("GET", url, account()); }
+
+    static AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown)
+    {
+        if (answer.httpStatus == 401) {
+            return refusedWith(u"HTTP 401", u"the personal access token is not valid, or has expired",
+                               u"Create a new one in Gandi's admin pages, allowed to manage the domain's "
+                               u"technical configuration, and put it under Password.");
+        }
+        if (answer.httpStatus == 403) {
+            return refusedWith(u"HTTP 403", u"the personal access token may not change this domain",
+                               u"Allow it to manage the domain's technical configuration in Gandi's admin "
+                               u"pages.");
+        }
+        return apiRefusal(answer, jsonOf(answer).object().value(u"message").toString(), shown);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<ProviderExchange> gandiExchange(const UpdateFields& fields)
+{
+    return std::make_unique<GandiApi>(fields);
+}
+
+} // namespace parlowen

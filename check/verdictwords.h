@@ -1,0 +1,31 @@
+#pragma once
+// The sentences of a verdict on a provider's answer, shared by every
+// dialect: each names what happened and what the user can do about it.
+
+#include "check/outcome.h"
+#include "check/redaction.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace parlowen {
+
+// What a judge knows beside the answer: the address that was sent, and the
+// masker that quoting the provider's own words goes through.
+struct Judging {
+    QString address;
+    const Redactor& shown;
+};
+
+AnswerJudgement accepted();
+AnswerJudgement notArrived(const QString& loadErrorWords);
+// "The provider refused the update: badauth (wrong user name or password). Check both ..."
+AnswerJudgement refusedWith(QStringView code, QStringView meaning, QStringView advice);
+// The provider's own words, quoted and masked, then what to do.
+AnswerJudgement refusedSaying(const QString& words, const Judging& judging, QStringView advice);
+// A 401 or 403 to an account sent with the request.
+AnswerJudgement signInRefused(int status);
+AnswerJudgement errorPage(int status);
+AnswerJudgement unclearAnswer();
+
+} // namespace parlowen
