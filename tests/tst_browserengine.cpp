@@ -534,6 +534,92 @@ private slots:
             QCOMPARE(logins[1].basicCredentials(), qMakePair(QString("admin"), QString("secret")));
     }
 
+    // An account given with a navigation, as the check gives a provider's:
+    // Basic with the request itself only over https, else only to a
+    // challenge; and a 401 to an account sent unasked is the answer.
+    void anAccountGivenWithTheNavigation_data()
+    {
+        QTest::addColumn<bool>("overTls");
+        QTest::addColumn<bool>("atOnce");
+        QTest::addColumn<QString>("password"); // the one the server wants
+        QTest::addColumn<QByteArray>("challenge");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("status");
+        const auto row = [](const char* name, bool overTls, bool atOnce, const char* password,
+                            const QByteArray& challenge, int requests, int status) {
+            QTest::newRow(name) << overTls << atOnce << QString(password) << challenge << requests << status;
+        };
+        row("over https it goes with the first request", true, true, "pw", {}, 1, 200);
+        row("over https a refusal is the answer, whatever it asks for", true, true, "other",
+            "Token realm=\"api\"", 1, 401);
+        row("over http it waits for the challenge", false, true, "pw", {}, 2, 200);
+        row("asked only to answer a challenge, it does so once", true, false, "other", {}, 2, 401);
+    }
+    void anAccountGivenWithTheNavigation()
+    {
+        QFETCH(bool, overTls);
+        QFETCH(bool, atOnce);
+        QFETCH(QString, password);
+        QFETCH(QByteArray, challenge);
+        const TrustedTestCertificate trusted;
+        FakeHttpServer server;
+        if (overTls)
+            server.useTls(serverTls());
+        QVERIFY(server.listen());
+        if (challenge.isEmpty()) {
+            server.setRoute("/nic/update", {.body = "good"});
+            server.requireAuth("/nic/update", Auth::Basic, "me", password);
+        } else {
+            server.setRoute("/nic/update",
+                            {.status = 401, .body = "badauth", .headers = {{"WWW-Authenticate", challenge}}});
+        }
+        NavigationRequest request{.credentials = {"me", "pw"}, .signInAtOnce = atOnce};
+        m_engine->Navigate2(server.url("/nic/update"), request);
+        QTRY_COMPARE(done(), 1);
+        COMPARE_ERROR(document().loadError(), LoadError::None);
+        QTEST(document().httpStatus(), "status");
+        QTEST(int(server.requests().size()), "requests");
+        QCOMPARE(server.requests().first().authorization().isEmpty(), !(atOnce && overTls));
+    }
+
+    // A provider's API: its method, body and headers, to its own host only,
+    // a redirect taken for the answer, the answer's bytes kept.
+    void aRequestOfAnApiIsSentAsGiven()
+    {
+        FakeHttpServer other;
+        QVERIFY(other.listen(0, QHostAddress("127.0.0.2")));
+        m_server->setRoute("/records/1", {.contentType = "application/json", .body = R"({"success":true})"});
+        m_server->setRoute("/moved",
+                           {.status = 307, .headers = {{"Location", other.url("/records/1").toUtf8()}}});
+        m_server->setRoute("/fetch",
+                           {.status = 302, .headers = {{"Location", other.url("/records/1").toUtf8()}}});
+        const NavigationRequest patch{.method = "PATCH",
+                                      .headers = {{"Authorization", "Bearer t0ken"}},
+                                      .body = R"({"content":"203.0.113.7"})",
+                                      .userAgent = "Test Client/1 contact@example.net",
+                                      .keepBody = true};
+        m_engine->Navigate2(m_server->url("/records/1"), patch);
+        QTRY_COMPARE(done(), 1);
+        const RecordedRequest sent = m_server->requests().constLast();
+        QCOMPARE(sent.method, QByteArray("PATCH"));
+        QCOMPARE(sent.body, patch.body);
+        QCOMPARE(sent.authorization(), QByteArray("Bearer t0ken"));
+        QCOMPARE(sent.header("User-Agent"), patch.userAgent);
+        QCOMPARE(document().rawBody(), QByteArray(R"({"success":true})"));
+
+        m_engine->Navigate2(m_server->url("/moved"), patch);
+        QTRY_COMPARE(done(), 2);
+        QCOMPARE(document().httpStatus(), 307);
+        QVERIFY(other.requests().isEmpty());
+
+        // A GET follows, but its header stays with its own host.
+        m_engine->Navigate2(m_server->url("/fetch"), {.headers = patch.headers});
+        QTRY_COMPARE(done(), 3);
+        QCOMPARE(other.requests().size(), 1);
+        QVERIFY(other.requests().constFirst().authorization().isEmpty());
+        QVERIFY(document().rawBody().isEmpty());
+    }
+
     void keepsCredentialsFromAnotherHostAfterRedirect()
     {
         FakeHttpServer other;
