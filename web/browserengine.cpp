@@ -1,29 +1,15 @@
 // A headless browser over Qt Network: one top-level load at a time, reported
 // as a finished document whatever happened, the way a browser control does.
-#include "web/browserengine.h"
+#include "web/browserengine_p.h"
 
 #include "web/answerbody.h"
-#include "web/credentials.h"
-#include "web/networkmanager.h"
-#include "web/pagetextworker.h"
 #include "web/plainhttpreply.h"
 #include "web/replyerror.h"
 #include "web/signin.h"
 
-#include "html/pagetext.h"
-
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QRandomGenerator>
-#include <QTimer>
-#include <QUrl>
 
-#include <algorithm>
-#include <functional>
-#include <optional>
 #include <utility>
-#include <vector>
 
 namespace parlowen {
 
@@ -31,82 +17,7 @@ namespace {
 
 const QString aboutBlank = QStringLiteral("about:blank");
 
-// A page this small is read on the caller's thread: a hand-off to the page
-// text thread and back costs more than a router's page takes to read, and
-// the worst page of this size (reopened formatting elements) is read in
-// about 30 ms, too soon for anyone to want to stop it.
-constexpr qsizetype InlinePageBytes = 64 * 1024;
-
-// The page in hand while the sheets it links to load, one at a time,
-// from its own server, each once.
-struct SheetLoad {
-    QByteArray page;
-    QByteArray contentType;
-    int status = 0;
-    PageStyleSheets sheets;
-    std::vector<QUrl> wanted;
-    size_t next = 0;
-    qint64 room = 0; // bytes the sheets may still take
-    bool challengeAnswered = false;
-};
-
 } // namespace
-
-struct BrowserEngine::Private {
-    explicit Private(BrowserEngine* engine) : q(engine) {}
-
-    BrowserEngine* q;
-    // Made with the first load, kept for the engine's life.
-    NetworkManager* manager = nullptr;
-    BrowserLimits limits;
-    HtmlDocument document;
-
-    // Bumped by every navigation; queued work of an older one sees a
-    // different number and does nothing.
-    quint64 generation = 0;
-
-    // The load in flight.
-    QPointer<QNetworkReply> reply;
-    QTimer deadline;
-    QString requestedUrl;           // as passed to Navigate, reported as is
-    NavigationRequest sent;         // what goes with the address
-    QUrl original;                  // as navigated, without user-info
-    Credentials credentials;        // typed into the navigated address, or given with it
-    QUrl currentUrl;                // where redirects have led so far
-    bool challengeAnswered = false; // the request in flight is the answer to one
-    bool signedInAtOnce = false;    // the request in flight carries the account unasked
-    int redirects = 0;
-    QByteArray body;
-    QByteArray keptBody; // the answer's bytes, when the navigation asked to keep them
-
-    std::optional<SheetLoad> sheetLoad;
-    QPointer<QNetworkReply> sheetReply;
-
-    // Last, so that it goes first: its thread may still post to the engine.
-    PageTextWorker pageText;
-
-    void navigate(const QString& url, const NavigationRequest& request);
-    void cancel();
-    void later(std::function<void()> work);
-    void request(const QUrl& url, QByteArray authorization = {});
-    bool followsRedirects() const { return sent.method == "GET" && sent.body.isEmpty(); }
-    bool isRedirect() const;
-    void followRedirect();
-    void onMetaDataChanged();
-    void onReadyRead();
-    bool answerChallenge();
-    void onFinished();
-    void loadSheets(QByteArray page, QByteArray contentType, int status);
-    void fetchSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
-    void nextSheet();
-    void requestSheet(const QByteArray& authorization);
-    void onSheetFinished();
-    void render(QByteArray page, QByteArray contentType, int status, PageStyleSheets sheets = {});
-    void rendered(Result<QString, PageTextError> text, int status);
-    void fail(LoadError error);
-    void complete(HtmlDocument finished);
-    HtmlDocument errorDocument(const QString& url, LoadError error) const;
-};
 
 void BrowserEngine::Private::cancel()
 {
@@ -174,9 +85,7 @@ void BrowserEngine::Private::navigate(const QString& url, const NavigationReques
     later([this] { emit q->StatusTextChange(QStringLiteral("Connecting to %1...").arg(original.host())); });
 }
 
-namespace {
-
-QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization, const QByteArray& userAgent = {})
+QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization, const QByteArray& userAgent)
 {
     // No user-info in the request: Qt would answer a challenge with it on its
     // own, in Latin-1. Credentials go out only from answerChallenge.
@@ -199,8 +108,6 @@ QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization, con
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     return request;
 }
-
-} // namespace
 
 void BrowserEngine::Private::request(const QUrl& url, QByteArray authorization)
 {
@@ -343,107 +250,6 @@ void BrowserEngine::Private::onFinished()
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
     loadSheets(std::move(unpacked).value(), contentType, status.toInt());
-}
-
-// The page's sheets load like the page: through the same network manager,
-// with its cookies and credentials, within its deadline, and with the page
-// within its size limit. A sheet that fails to load is skipped; one that
-// redirects is too, so that none comes from another server.
-void BrowserEngine::Private::loadSheets(QByteArray page, QByteArray contentType, int status)
-{
-    if (page.size() < InlinePageBytes) {
-        std::vector<QUrl> wanted = linkedStyleSheets(page, contentType, currentUrl);
-        return fetchSheets(std::move(page), std::move(contentType), status, std::move(wanted));
-    }
-    // Finding the links parses the page, which is ours to do, not the
-    // device's: the deadline waits, and goes on if there are sheets to load.
-    const int left = deadline.remainingTime();
-    deadline.stop();
-    pageText.findLinkedSheets(page, contentType, currentUrl, q,
-                              [this, page, contentType, status, left](std::vector<QUrl> wanted) {
-                                  if (left >= 0)
-                                      deadline.start(left);
-                                  fetchSheets(page, contentType, status, std::move(wanted));
-                              });
-}
-
-void BrowserEngine::Private::fetchSheets(QByteArray page, QByteArray contentType, int status,
-                                         std::vector<QUrl> wanted)
-{
-    if (wanted.empty())
-        return render(std::move(page), std::move(contentType), status);
-    sheetLoad.emplace();
-    sheetLoad->room = limits.maxBodyBytes - page.size();
-    sheetLoad->page = std::move(page);
-    sheetLoad->contentType = std::move(contentType);
-    sheetLoad->status = status;
-    sheetLoad->sheets.pageUrl = currentUrl;
-    sheetLoad->wanted = std::move(wanted);
-    nextSheet();
-}
-
-void BrowserEngine::Private::nextSheet()
-{
-    SheetLoad& load = *sheetLoad;
-    // Each sheet once, however often it is linked or imported.
-    while (load.next < load.wanted.size() &&
-           std::find(load.wanted.begin(), load.wanted.begin() + qsizetype(load.next),
-                     load.wanted[load.next]) != load.wanted.begin() + qsizetype(load.next))
-        ++load.next;
-    if (load.next < load.wanted.size())
-        return requestSheet({});
-    SheetLoad done = std::move(load);
-    sheetLoad.reset();
-    render(std::move(done.page), std::move(done.contentType), done.status, std::move(done.sheets));
-}
-
-void BrowserEngine::Private::requestSheet(const QByteArray& authorization)
-{
-    sheetLoad->challengeAnswered = !authorization.isEmpty();
-    sheetReply = manager->get(newRequest(sheetLoad->wanted[sheetLoad->next], authorization));
-    QNetworkReply* r = sheetReply;
-    QObject::connect(r, &QNetworkReply::readyRead, q, [this, r] {
-        if (r->bytesAvailable() > sheetLoad->room)
-            r->abort();
-    });
-    QObject::connect(r, &QNetworkReply::finished, q, [this] { onSheetFinished(); });
-}
-
-void BrowserEngine::Private::onSheetFinished()
-{
-    QNetworkReply* r = sheetReply;
-    sheetReply = nullptr;
-    QObject::disconnect(r, nullptr, q, nullptr);
-    r->deleteLater();
-    SheetLoad& load = *sheetLoad;
-    const QUrl url = load.wanted[load.next];
-    const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    // The router's password, once, as for the page.
-    if (status == 401 && r->hasRawHeader("WWW-Authenticate") && !load.challengeAnswered &&
-        !credentials.isEmpty() && credentialsMayGoTo(url, original)) {
-        const Result<SignIn, LoadError> signIn = chooseSignIn(r->rawHeader("WWW-Authenticate"));
-        if (signIn) {
-            const QByteArray cnonce = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-            return requestSheet(
-                authorization(signIn.value(), credentials, "GET", requestTarget(url), cnonce));
-        }
-    }
-    if (status == 200 && r->error() == QNetworkReply::NoError) {
-        const QByteArray bytes = r->readAll();
-        Result<QByteArray, LoadError> sheet =
-            bytes.size() <= load.room ? unpackedBody(bytes, r->rawHeader("Content-Encoding"), load.room)
-                                      : Result<QByteArray, LoadError>(LoadError::TooLarge);
-        if (sheet) {
-            load.room -= sheet.value().size();
-            if (!isStyleSheetType(r->rawHeader("Content-Type")))
-                load.sheets.otherTypes.insert(url);
-            for (const QUrl& imported : importedStyleSheets(sheet.value(), url, load.sheets.pageUrl))
-                load.wanted.push_back(imported);
-            load.sheets.sheets.insert(url, std::move(sheet).value());
-        }
-    }
-    ++load.next;
-    nextSheet();
 }
 
 // A page of many megabytes takes a while to parse: that happens on the

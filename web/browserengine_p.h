@@ -1,0 +1,104 @@
+#pragma once
+// The browser engine's inside, shared by the files that carry a load: the
+// page itself (browserengine.cpp) and the sheets it links to (pagesheets.cpp).
+
+#include "web/browserengine.h"
+#include "web/credentials.h"
+#include "web/networkmanager.h"
+#include "web/pagetextworker.h"
+
+#include "html/pagetext.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace parlowen {
+
+// A page this small is read on the caller's thread: a hand-off to the page
+// text thread and back costs more than a router's page takes to read, and
+// the worst page of this size (reopened formatting elements) is read in
+// about 30 ms, too soon for anyone to want to stop it.
+inline constexpr qsizetype InlinePageBytes = 64 * 1024;
+
+// The page in hand while the sheets it links to load, one at a time,
+// from its own server, each once.
+struct SheetLoad {
+    QByteArray page;
+    QByteArray contentType;
+    int status = 0;
+    PageStyleSheets sheets;
+    std::vector<QUrl> wanted;
+    size_t next = 0;
+    qint64 room = 0; // bytes the sheets may still take
+    bool challengeAnswered = false;
+};
+
+// A request of the engine's: never answered by Qt, never redirected by it,
+// its encodings unpacked by the engine itself.
+QNetworkRequest newRequest(const QUrl& url, const QByteArray& authorization,
+                           const QByteArray& userAgent = {});
+
+struct BrowserEngine::Private {
+    explicit Private(BrowserEngine* engine) : q(engine) {}
+
+    BrowserEngine* q;
+    // Made with the first load, kept for the engine's life.
+    NetworkManager* manager = nullptr;
+    BrowserLimits limits;
+    HtmlDocument document;
+
+    // Bumped by every navigation; queued work of an older one sees a
+    // different number and does nothing.
+    quint64 generation = 0;
+
+    // The load in flight.
+    QPointer<QNetworkReply> reply;
+    QTimer deadline;
+    QString requestedUrl;           // as passed to Navigate, reported as is
+    NavigationRequest sent;         // what goes with the address
+    QUrl original;                  // as navigated, without user-info
+    Credentials credentials;        // typed into the navigated address, or given with it
+    QUrl currentUrl;                // where redirects have led so far
+    bool challengeAnswered = false; // the request in flight is the answer to one
+    bool signedInAtOnce = false;    // the request in flight carries the account unasked
+    int redirects = 0;
+    QByteArray body;
+    QByteArray keptBody; // the answer's bytes, when the navigation asked to keep them
+
+    std::optional<SheetLoad> sheetLoad;
+    QPointer<QNetworkReply> sheetReply;
+
+    // Last, so that it goes first: its thread may still post to the engine.
+    PageTextWorker pageText;
+
+    void navigate(const QString& url, const NavigationRequest& request);
+    void cancel();
+    void later(std::function<void()> work);
+    void request(const QUrl& url, QByteArray authorization = {});
+    bool followsRedirects() const { return sent.method == "GET" && sent.body.isEmpty(); }
+    bool isRedirect() const;
+    void followRedirect();
+    void onMetaDataChanged();
+    void onReadyRead();
+    bool answerChallenge();
+    void onFinished();
+    void loadSheets(QByteArray page, QByteArray contentType, int status);
+    void fetchSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
+    void nextSheet();
+    void requestSheet(const QByteArray& authorization);
+    void onSheetFinished();
+    void render(QByteArray page, QByteArray contentType, int status, PageStyleSheets sheets = {});
+    void rendered(Result<QString, PageTextError> text, int status);
+    void fail(LoadError error);
+    void complete(HtmlDocument finished);
+    HtmlDocument errorDocument(const QString& url, LoadError error) const;
+};
+
+} // namespace parlowen
