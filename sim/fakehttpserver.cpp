@@ -267,7 +267,7 @@ void FakeHttpServer::answer(QTcpSocket* socket, const RecordedRequest& request)
         handler != m_handlers.cend() ? (*handler)(request)
         : route != m_routes.cend()   ? *route
         : m_fallback                 ? m_fallback(request)
-                                     : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
+                     : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
     if (response.neverAnswer)
         return;
     if (response.delay.count() > 0) {

@@ -63,7 +63,7 @@ struct RecordedRequest {
     QString path;       // percent-decoded
     QUrlQuery query;
     HeaderList headers;
-    QByteArray body; // as many bytes as Content-Length said
+    QByteArray body;   // as many bytes as Content-Length said
     QHostAddress peer; // where the request came from, as a provider sees its client
 
     QByteArray header(QByteArrayView name) const; // case-insensitive; empty when absent
