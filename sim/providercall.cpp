@@ -102,7 +102,9 @@ QString relativeName(const ProviderRecord& record)
     const QString zone = zoneOf(record);
     if (record.host.compare(zone, Qt::CaseInsensitive) == 0)
         return QStringLiteral("@");
-    return record.host.left(record.host.size() - zone.size() - 1);
+    if (!record.host.endsWith(u'.' + zone, Qt::CaseInsensitive))
+        return record.host;
+    return record.host.chopped(zone.size() + 1);
 }
 
 QString* recordOfType(ProviderRecord& record, QStringView type)

@@ -35,7 +35,7 @@ QByteArray maskedItems(const QByteArray& items, const ProviderEntry* entry)
 QByteArray maskedTarget(const QByteArray& target, const ProviderEntry* entry)
 {
     const qsizetype question = target.indexOf('?');
-    QByteArray path = target.left(question);
+    QByteArray path = question < 0 ? target : target.left(question);
     if (entry && entry->pathSecret) {
         const QRegularExpressionMatch match =
             QRegularExpression(QString::fromLatin1(entry->pathSecret)).match(QString::fromLatin1(path));
@@ -54,8 +54,7 @@ QString credentials(const RecordedRequest& request, const ProviderEntry* entry)
                          .arg(entry && entry->userIsSecret ? QStringLiteral("***")
                                                            : request.basicCredentials().first));
     else if (!authorization.isEmpty())
-        shown.append(QString::fromLatin1(authorization.left(authorization.indexOf(' '))) +
-                     QStringLiteral(" ***"));
+        shown.append(QString::fromLatin1(authorization.split(' ').value(0)) + QStringLiteral(" ***"));
     for (const char* header : {"X-API-Key", "X-Secret-API-Key", "X-Auth-Key"}) {
         if (!request.header(header).isEmpty())
             shown.append(QString::fromLatin1(header) + QStringLiteral(" ***"));

@@ -16,7 +16,7 @@ QString hostName(const QByteArray& header)
     QString host = QString::fromLatin1(header).trimmed().toLower();
     if (host.startsWith(u'['))
         return host.mid(1, host.indexOf(u']') - 1);
-    host = host.left(host.indexOf(u':'));
+    host = host.section(u':', 0, 0);
     return host.endsWith(u'.') ? host.chopped(1) : host;
 }
 
