@@ -142,14 +142,19 @@ struct Addresses {
 };
 
 // The address parameter as sent: one address, or one of each family where
-// the provider takes a list. An empty or absent one means the source address.
-Addresses sentAddresses(const ProviderCall& call, const Dyndns2Rules& rules, const QHostAddress& source)
+// the provider takes a list. An empty or absent one means the source
+// address, unless an IPv6 address came on its own: No-IP documents that such
+// an update is of the IPv6 address alone.
+Addresses sentAddresses(const ProviderCall& call, const Dyndns2Rules& rules, const QHostAddress& source,
+                        bool ipv6Sent)
 {
     Addresses sent;
     const auto fromSource = [&source] {
         return isIpv6(source) ? Addresses{{}, {}, source} : Addresses{{}, source, {}};
     };
     const std::optional<QString> value = firstParameter(call.request, rules.addressKeys);
+    if (!value && ipv6Sent)
+        return sent;
     if (!value || value->isEmpty() || (rules.sourceValue && *value == QLatin1StringView(rules.sourceValue)))
         return fromSource();
     if (rules.keepValue && *value == QLatin1StringView(rules.keepValue))
@@ -170,15 +175,15 @@ Addresses sentAddresses(const ProviderCall& call, const Dyndns2Rules& rules, con
 Addresses requestedAddresses(const ProviderCall& call, const Dyndns2Rules& rules)
 {
     const QHostAddress source = sourceAddress(call.request);
-    Addresses asked = sentAddresses(call, rules, source);
+    const std::optional<QString> v6 = firstParameter(call.request, rules.v6Keys);
+    const bool keepsIpv6 = rules.keepValue && v6 == QLatin1StringView(rules.keepValue);
+    Addresses asked = sentAddresses(call, rules, source, v6 && !v6->isEmpty() && !keepsIpv6);
     if (asked.v4 && isPrivateIpv4(*asked.v4) && !isIpv6(source) && rules.privateIpv4 != OnAddress::Keep) {
         if (rules.privateIpv4 == OnAddress::Refuse)
             return {rules.privateRefusal, {}, {}};
         asked.v4 = source;
     }
-    const std::optional<QString> v6 = firstParameter(call.request, rules.v6Keys);
-    if (!asked.refusal && v6 && !v6->isEmpty() &&
-        !(rules.keepValue && *v6 == QLatin1StringView(rules.keepValue))) {
+    if (!asked.refusal && v6 && !v6->isEmpty() && !keepsIpv6) {
         const std::optional<QHostAddress> address = parseAddress(*v6);
         if (!address || !isIpv6(*address))
             return {rules.malformedRefusal, {}, {}};

@@ -125,12 +125,16 @@ FakeResponse textAnswer(int status, const QByteArray& body)
 
 FakeResponse jsonAnswer(int status, const QJsonObject& body)
 {
-    return {.status = status, .contentType = "application/json", .body = QJsonDocument(body).toJson()};
+    return {.status = status,
+            .contentType = "application/json",
+            .body = QJsonDocument(body).toJson(QJsonDocument::Compact)};
 }
 
 FakeResponse jsonAnswer(int status, const QJsonArray& body)
 {
-    return {.status = status, .contentType = "application/json", .body = QJsonDocument(body).toJson()};
+    return {.status = status,
+            .contentType = "application/json",
+            .body = QJsonDocument(body).toJson(QJsonDocument::Compact)};
 }
 
 FakeResponse challengeAnswer(const QByteArray& challenge, const QByteArray& body)
