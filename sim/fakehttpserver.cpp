@@ -20,6 +20,10 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200:
         return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
     case 301:
         return "Moved Permanently";
     case 302:
@@ -32,8 +36,24 @@ QByteArray reasonPhrase(int status)
         return "Forbidden";
     case 404:
         return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 409:
+        return "Conflict";
+    case 411:
+        return "Length Required";
+    case 412:
+        return "Precondition Failed";
+    case 421:
+        return "Misdirected Request";
+    case 422:
+        return "Unprocessable Entity";
+    case 429:
+        return "Too Many Requests";
     case 500:
         return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Status";
     }
@@ -158,6 +178,11 @@ void FakeHttpServer::setHandler(const QString& path, Handler handler)
     m_handlers.insert(path, std::move(handler));
 }
 
+void FakeHttpServer::setFallbackHandler(Handler handler)
+{
+    m_fallback = std::move(handler);
+}
+
 void FakeHttpServer::requireAuth(const QString& path, Auth scheme, const QString& user,
                                  const QString& password, const QList<QByteArray>& alsoOffered)
 {
@@ -209,6 +234,7 @@ void FakeHttpServer::onReadyRead(QTcpSocket* socket)
                                 : QUrl::fromEncoded(request.target);
         request.path = target.path(QUrl::FullyDecoded);
         request.query = QUrlQuery(target);
+        request.peer = socket->peerAddress();
 
         m_requests.append(request);
         emit requestReceived(request);
@@ -239,9 +265,9 @@ void FakeHttpServer::answer(QTcpSocket* socket, const RecordedRequest& request)
     const auto route = m_routes.constFind(request.path);
     const FakeResponse response =
         handler != m_handlers.cend() ? (*handler)(request)
-        : route != m_routes.cend()
-            ? *route
-            : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
+        : route != m_routes.cend()   ? *route
+        : m_fallback                 ? m_fallback(request)
+                     : FakeResponse{.status = 404, .body = "<html><body>Not Found</body></html>"};
     if (response.neverAnswer)
         return;
     if (response.delay.count() > 0) {
@@ -299,14 +325,18 @@ void FakeHttpServer::send(QTcpSocket* socket, const FakeResponse& response, bool
         "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
-    head += response.chunked ? QByteArray("Transfer-Encoding: chunked\r\n")
-                             : "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    // A 204 carries neither a body nor a length (RFC 9110, 15.3.5).
+    const bool noContent = response.status == 204;
+    if (response.chunked && !noContent)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (!noContent)
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     for (const auto& [name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     head += "\r\n";
 
-    if (!response.chunked) {
-        socket->write(head + response.body);
+    if (!response.chunked || noContent) {
+        socket->write(noContent ? head : head + response.body);
         if (close)
             socket->disconnectFromHost();
         return;

@@ -63,7 +63,8 @@ struct RecordedRequest {
     QString path;       // percent-decoded
     QUrlQuery query;
     HeaderList headers;
-    QByteArray body; // as many bytes as Content-Length said
+    QByteArray body;   // as many bytes as Content-Length said
+    QHostAddress peer; // where the request came from, as a provider sees its client
 
     QByteArray header(QByteArrayView name) const; // case-insensitive; empty when absent
     QByteArray authorization() const { return header("Authorization"); }
@@ -96,6 +97,9 @@ public:
     // POST body; a handler wins over a route for the same path.
     using Handler = std::function<FakeResponse(const RecordedRequest&)>;
     void setHandler(const QString& path, Handler handler);
+    // Answers every path that has neither a route nor a handler of its own,
+    // in place of the 404: for servers that read the path themselves.
+    void setFallbackHandler(Handler handler);
     // Until the right credentials come, the path answers 401 with a
     // WWW-Authenticate challenge and a page saying so. `alsoOffered` are
     // challenges sent before it, each in a header of its own, e.g. "NTLM".
@@ -125,6 +129,7 @@ private:
     std::unique_ptr<QTcpServer> m_server;
     QHash<QString, FakeResponse> m_routes;
     QHash<QString, Handler> m_handlers;
+    Handler m_fallback;
     QHash<QString, Credentials> m_auth;
     QHash<QTcpSocket*, QByteArray> m_buffers; // bytes of a request not yet complete
     QList<RecordedRequest> m_requests;

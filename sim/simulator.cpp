@@ -2,14 +2,21 @@
 // demo and the benchmarks. The router serves its system-log page behind Basic
 // authentication; the provider answers updates the way most providers do.
 // With --upnp the router is a UPnP gateway too, for clients that ask it for
-// the address when its log has none.
+// the address when its log has none. With --provider the provider is one of
+// the real ones, played under its own name over TLS (sim/providersim.h).
 #include "sim/fakehttpserver.h"
+#include "sim/providersim.h"
 #include "sim/routersim.h"
 #include "sim/upnpgateway.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
 #include <QSocketNotifier>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTextStream>
 
 #include <csignal>
@@ -80,6 +87,10 @@ struct Settings {
     bool logging = true;
     std::optional<sim::UpnpBehaviour> upnp; // nothing: no UPnP at all
     QString upnpAddress;
+    QString provider; // empty: the plain provider of /dyn.asp
+    sim::ProviderRecord record;
+    QString tlsCertificate;
+    QString tlsKey;
 };
 
 std::optional<quint16> portNumber(const QString& text)
@@ -87,6 +98,73 @@ std::optional<quint16> portNumber(const QString& text)
     bool ok = false;
     const uint value = text.toUInt(&ok);
     return ok && value > 0 && value < 65536 ? std::optional<quint16>(quint16(value)) : std::nullopt;
+}
+
+struct OptionRow {
+    const char* name;
+    const char* description;
+    const char* valueName; // nullptr: a flag
+    const char* defaultValue;
+};
+
+const OptionRow optionTable[] = {
+    {"router-port", "Port of the router's web pages (default 80).", "port", "80"},
+    {"provider-port",
+     "Port of the provider: its /dyn.asp (default 8080), or with --provider its TLS port (default 443).",
+     "port", nullptr},
+    {"router-password", "Password of the router's user admin (default admin).", "password", "admin"},
+    {"wan-address", "Address in the log's WAN line (default 203.0.113.7).", "address", "203.0.113.7"},
+    {"page-size", "Size of the log page: bytes, or with K, M (default 4K).", "size", "4K"},
+    {"refuse",
+     "The provider refuses every update: abuse, or with --provider its refusal of a blocked client.", nullptr,
+     nullptr},
+    {"user", "User name the provider wants (default: any).", "name", nullptr},
+    {"password", "Password (or token, or key) the provider wants (default: any).", "password", nullptr},
+    {"hostname", "Host name the provider keeps (default: any; with --provider home.example.com).", "name",
+     nullptr},
+    {"quiet", "Log no requests (for benchmarks that send thousands).", nullptr, nullptr},
+    {"no-wan-line", "The log page has no \"WAN IP is\" line.", nullptr, nullptr},
+    {"upnp",
+     "Be a UPnP gateway too: address (answers --upnp-address), error (its GetExternalIPAddress fails), "
+     "silent "
+     "(never answers a search), not-gateway (a media server), elsewhere (address, described from 127.0.0.2). "
+     "Default: no UPnP. Only in a private network namespace whose loopback carries multicast.",
+     "behaviour", nullptr},
+    {"upnp-address", "Text UPnP gives as the external address, any text (default 203.0.113.7).", "text",
+     "203.0.113.7"},
+    {"provider", nullptr, "name", nullptr}, // described with the list of providers
+    {"zone", "With --provider: the registered domain of --hostname (default: without its first label).",
+     "domain", nullptr},
+    {"record-address", "With --provider: what the A record holds before any update (default 198.51.100.4).",
+     "address", "198.51.100.4"},
+    {"record-address-v6", "With --provider: what the AAAA record holds (default 2001:db8::4; empty: none).",
+     "address", "2001:db8::4"},
+    {"tls-cert", "With --provider: its certificate (default tests/data/tls/providers-cert.pem).", "file",
+     PARLOWEN_PROVIDER_TLS_DIR "/providers-cert.pem"},
+    {"tls-key", "With --provider: its private key (default tests/data/tls/providers-key.pem).", "file",
+     PARLOWEN_PROVIDER_TLS_DIR "/providers-key.pem"},
+};
+
+QString providerDescription()
+{
+    return QStringLiteral(
+               "Play this dynamic DNS provider under its real host name, over TLS, instead of "
+               "/dyn.asp: %1. Only in a private network whose /etc/hosts maps its name to 127.0.0.1 "
+               "(tests/support/in-private-network-as-providers).")
+        .arg(sim::simulatedProviders().join(QStringLiteral(", ")));
+}
+
+sim::ProviderRecord providerRecord(const QCommandLineParser& parser)
+{
+    const QString name = parser.value(QStringLiteral("provider"));
+    const QString example =
+        name == u"duckdns" ? QStringLiteral("myhome.duckdns.org") : QStringLiteral("home.example.com");
+    return {parser.value(QStringLiteral("user")),
+            parser.value(QStringLiteral("password")),
+            parser.isSet(QStringLiteral("hostname")) ? parser.value(QStringLiteral("hostname")) : example,
+            parser.value(QStringLiteral("zone")),
+            parser.value(QStringLiteral("record-address")),
+            parser.value(QStringLiteral("record-address-v6"))};
 }
 
 // Exits with the usage for --help, --version and unknown options.
@@ -98,69 +176,47 @@ std::optional<Settings> parseCommandLine(const QCoreApplication& app)
                        "Runs until interrupted. Port 80 needs root or a private network namespace."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption routerPort(QStringLiteral("router-port"),
-                                        QStringLiteral("Port of the router's web pages (default 80)."),
-                                        QStringLiteral("port"), QStringLiteral("80"));
-    const QCommandLineOption providerPort(QStringLiteral("provider-port"),
-                                          QStringLiteral("Port of the provider's /dyn.asp (default 8080)."),
-                                          QStringLiteral("port"), QStringLiteral("8080"));
-    const QCommandLineOption routerPassword(
-        QStringLiteral("router-password"),
-        QStringLiteral("Password of the router's user admin (default admin)."), QStringLiteral("password"),
-        QStringLiteral("admin"));
-    const QCommandLineOption wanAddress(
-        QStringLiteral("wan-address"), QStringLiteral("Address in the log's WAN line (default 203.0.113.7)."),
-        QStringLiteral("address"), QStringLiteral("203.0.113.7"));
-    const QCommandLineOption pageSize(
-        QStringLiteral("page-size"),
-        QStringLiteral("Size of the log page: bytes, or with K, M (default 4K)."), QStringLiteral("size"),
-        QStringLiteral("4K"));
-    const QCommandLineOption refuse(QStringLiteral("refuse"),
-                                    QStringLiteral("The provider refuses every update (answers abuse)."));
-    const QCommandLineOption user(QStringLiteral("user"),
-                                  QStringLiteral("User name the provider wants (default: any)."),
-                                  QStringLiteral("name"));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("Password the provider wants (default: any)."),
-                                      QStringLiteral("password"));
-    const QCommandLineOption hostname(QStringLiteral("hostname"),
-                                      QStringLiteral("Host name the provider keeps (default: any)."),
-                                      QStringLiteral("name"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"),
-                                   QStringLiteral("Log no requests (for benchmarks that send thousands)."));
-    const QCommandLineOption noWanLine(QStringLiteral("no-wan-line"),
-                                       QStringLiteral("The log page has no \"WAN IP is\" line."));
-    const QCommandLineOption upnp(
-        QStringLiteral("upnp"),
-        QStringLiteral("Be a UPnP gateway too: address (answers --upnp-address), error (its "
-                       "GetExternalIPAddress fails), silent (never answers a search), not-gateway (a "
-                       "media server), elsewhere (address, described from 127.0.0.2). Default: no UPnP. "
-                       "Only in a private network namespace whose loopback carries multicast."),
-        QStringLiteral("behaviour"));
-    const QCommandLineOption upnpAddress(
-        QStringLiteral("upnp-address"),
-        QStringLiteral("Text UPnP gives as the external address, any text (default 203.0.113.7)."),
-        QStringLiteral("text"), QStringLiteral("203.0.113.7"));
-    parser.addOptions({routerPort, providerPort, routerPassword, wanAddress, pageSize, refuse, user, password,
-                       hostname, quiet, noWanLine, upnp, upnpAddress});
+    for (const OptionRow& row : optionTable) {
+        const QString description =
+            row.description ? QString::fromUtf8(row.description) : providerDescription();
+        parser.addOption(row.valueName ? QCommandLineOption(QString::fromLatin1(row.name), description,
+                                                            QString::fromLatin1(row.valueName),
+                                                            QString::fromUtf8(row.defaultValue))
+                                       : QCommandLineOption(QString::fromLatin1(row.name), description));
+    }
     parser.process(app);
+    const auto value = [&parser](const char* name) {
+        return parser.value(QString::fromLatin1(name));
+    };
+    const auto isSet = [&parser](const char* name) {
+        return parser.isSet(QString::fromLatin1(name));
+    };
 
-    const std::optional<quint16> routerPortValue = portNumber(parser.value(routerPort));
-    const std::optional<quint16> providerPortValue = portNumber(parser.value(providerPort));
-    const std::optional<qsizetype> size = sim::parseByteSize(parser.value(pageSize));
-    const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(parser.value(upnp));
-    if (!routerPortValue || !providerPortValue || !size || (parser.isSet(upnp) && !behaviour))
+    const QString provider = value("provider");
+    const std::optional<quint16> routerPortValue = portNumber(value("router-port"));
+    const std::optional<quint16> providerPortValue =
+        portNumber(isSet("provider-port") ? value("provider-port")
+                   : provider.isEmpty()   ? QStringLiteral("8080")
+                                          : QStringLiteral("443"));
+    const std::optional<qsizetype> size = sim::parseByteSize(value("page-size"));
+    const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(value("upnp"));
+    if (!routerPortValue || !providerPortValue || !size || (isSet("upnp") && !behaviour) ||
+        (!provider.isEmpty() && !sim::simulatedProviders().contains(provider)))
         return std::nullopt;
     return Settings{*routerPortValue,
                     *providerPortValue,
-                    parser.value(routerPassword),
-                    parser.isSet(noWanLine) ? std::nullopt : std::optional(parser.value(wanAddress)),
+                    value("router-password"),
+                    isSet("no-wan-line") ? std::nullopt : std::optional(value("wan-address")),
                     *size,
-                    {parser.value(user), parser.value(password), parser.value(hostname)},
-                    !parser.isSet(refuse),
-                    !parser.isSet(quiet),
+                    {value("user"), value("password"), value("hostname")},
+                    !isSet("refuse"),
+                    !isSet("quiet"),
                     behaviour,
-                    parser.value(upnpAddress)};
+                    value("upnp-address"),
+                    provider,
+                    providerRecord(parser),
+                    value("tls-cert"),
+                    value("tls-key")};
 }
 
 void logRouterRequest(const RecordedRequest& request, const Settings& settings, qsizetype pageSize)
@@ -212,6 +268,100 @@ void logUpnp(sim::UpnpGateway& gateway)
                      });
 }
 
+// The answer in a line: its status and the start of its body.
+QString answerForLog(int status, const QByteArray& body)
+{
+    const QByteArray firstLine = body.trimmed().split('\n').value(0);
+    const QString shown =
+        QString::fromUtf8(QJsonDocument::fromJson(body).isNull()
+                              ? firstLine
+                              : QJsonDocument::fromJson(body).toJson(QJsonDocument::Compact));
+    return QString::number(status) + (shown.isEmpty() ? QString() : u' ' + shown.left(160));
+}
+
+bool loadTls(QSslConfiguration& tls, const Settings& settings)
+{
+    QFile certificateFile(settings.tlsCertificate);
+    QFile keyFile(settings.tlsKey);
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
+        return false;
+    const QSslCertificate certificate(certificateFile.readAll());
+    const QByteArray keyData = keyFile.readAll();
+    QSslKey key(keyData, QSsl::Ec);
+    if (key.isNull())
+        key = QSslKey(keyData, QSsl::Rsa);
+    if (certificate.isNull() || key.isNull())
+        return false;
+    tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(certificate);
+    tls.setPrivateKey(key);
+    return true;
+}
+
+// The provider of --provider over TLS, under its real name: "" when it serves.
+QString servePlayedProvider(FakeHttpServer& server, const Settings& settings, QObject* owner)
+{
+    QSslConfiguration tls;
+    if (!loadTls(tls, settings))
+        return QStringLiteral("cannot read the certificate %1 and its key %2")
+            .arg(settings.tlsCertificate, settings.tlsKey);
+    server.useTls(tls);
+    if (!server.listen(settings.providerPort))
+        return QStringLiteral("cannot serve %1 on 127.0.0.1:%2; port 443 needs root or a private network")
+            .arg(settings.provider)
+            .arg(settings.providerPort);
+    auto* provider = new sim::ProviderSim(settings.provider, settings.record, owner);
+    provider->setBlocked(!settings.accepting);
+    provider->serveOn(server);
+    if (settings.logging)
+        QObject::connect(
+            provider, &sim::ProviderSim::answered, owner,
+            [name = settings.provider](const RecordedRequest& request, int status, const QByteArray& body) {
+                err() << "provider: " << sim::maskedProviderRequest(name, request) << " -> "
+                      << answerForLog(status, body) << Qt::endl;
+            });
+    return {};
+}
+
+// /dyn.asp on plain HTTP, or with --provider a real provider: "" when it serves.
+QString serveProvider(FakeHttpServer& server, const Settings& settings, QObject* owner)
+{
+    if (!settings.provider.isEmpty())
+        return servePlayedProvider(server, settings, owner);
+    if (!server.listen(settings.providerPort))
+        return QStringLiteral("cannot serve the provider on 127.0.0.1:%1; is another simulator running? "
+                              "Choose --provider-port")
+            .arg(settings.providerPort);
+    QObject::connect(
+        &server, &FakeHttpServer::requestReceived, owner,
+        [&server, &settings](const RecordedRequest& request) { answerUpdate(server, request, settings); });
+    return {};
+}
+
+QString providerForLog(const FakeHttpServer& server, const Settings& settings)
+{
+    const QString mode = settings.accepting ? QStringLiteral("accepting") : QStringLiteral("refusing");
+    if (settings.provider.isEmpty())
+        return QStringLiteral("provider on %1 (%2 updates)").arg(server.url(UpdatePath), mode);
+    const sim::ProviderRecord& record = settings.record;
+    return QStringLiteral("%1 on https://%2:%3 (127.0.0.1), keeping %4 at %5, %6 updates")
+        .arg(settings.provider, sim::providerHost(settings.provider))
+        .arg(server.port())
+        .arg(record.host, record.address.isEmpty() ? QStringLiteral("no address") : record.address, mode);
+}
+
+sim::UpnpGateway* startGateway(const Settings& settings, QObject* owner)
+{
+    auto* gateway = new sim::UpnpGateway(*settings.upnp, settings.upnpAddress, owner);
+    if (!gateway->start()) {
+        err() << "parlowen-simulator: cannot be a UPnP gateway: " << gateway->errorString() << ".\n";
+        return nullptr;
+    }
+    if (settings.logging)
+        logUpnp(*gateway);
+    return gateway;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -222,8 +372,9 @@ int main(int argc, char* argv[])
     const std::optional<Settings> settings = parseCommandLine(app);
     if (!settings) {
         err() << "parlowen-simulator: ports are numbers from 1 to 65535, the page size is bytes, "
-                 "or a number with K or M, as in 4K or 8M, and --upnp is one of address, error, silent, "
-                 "not-gateway or elsewhere.\n";
+                 "or a number with K or M, as in 4K or 8M, --upnp is one of address, error, silent, "
+                 "not-gateway or elsewhere, and --provider one of "
+              << sim::simulatedProviders().join(QStringLiteral(", ")) << ".\n";
         return 2;
     }
 
@@ -235,21 +386,13 @@ int main(int argc, char* argv[])
                  "or choose --router-port.\n";
         return 1;
     }
-    if (!provider.listen(settings->providerPort)) {
-        err() << "parlowen-simulator: cannot serve the provider on 127.0.0.1:" << settings->providerPort
-              << "; is another simulator running? Choose --provider-port.\n";
+    if (const QString problem = serveProvider(provider, *settings, &app); !problem.isEmpty()) {
+        err() << "parlowen-simulator: " << problem << ".\n";
         return 1;
     }
-    sim::UpnpGateway* gateway = nullptr;
-    if (settings->upnp) {
-        gateway = new sim::UpnpGateway(*settings->upnp, settings->upnpAddress, &app);
-        if (!gateway->start()) {
-            err() << "parlowen-simulator: cannot be a UPnP gateway: " << gateway->errorString() << ".\n";
-            return 1;
-        }
-        if (settings->logging)
-            logUpnp(*gateway);
-    }
+    sim::UpnpGateway* gateway = settings->upnp ? startGateway(*settings, &app) : nullptr;
+    if (settings->upnp && !gateway)
+        return 1;
     if (!quitOnSignals(app)) {
         err() << "parlowen-simulator: cannot catch SIGTERM and SIGINT\n";
         return 1;
@@ -263,12 +406,9 @@ int main(int argc, char* argv[])
         if (settings->logging)
             logRouterRequest(request, *settings, page.size());
     });
-    QObject::connect(&provider, &FakeHttpServer::requestReceived, &app,
-                     [&](const RecordedRequest& request) { answerUpdate(provider, request, *settings); });
 
     err() << "parlowen-simulator: router on " << router.url(RouterLogPath) << " (user admin, log page "
-          << page.size() << " bytes), provider on " << provider.url(UpdatePath) << " ("
-          << (settings->accepting ? "accepting" : "refusing") << " updates)" << Qt::endl;
+          << page.size() << " bytes), " << providerForLog(provider, *settings) << Qt::endl;
     if (!settings->wanAddress)
         err() << "parlowen-simulator: the log page has no WAN line" << Qt::endl;
     if (gateway)
