@@ -166,7 +166,7 @@ void CheckRun::addressKnown(const QString& address, AddressSource source)
     }
     m_stage = Stage::AddressKnown;
     if (const std::optional<QString> warning = addressWarning(address, shown(address)))
-        tell(CheckStep::Kind::Warning, QStringLiteral("Warning: ") + *warning);
+        tell(CheckStep::Kind::Warning, *warning);
     emit addressFound(address, source);
 }
 

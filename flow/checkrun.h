@@ -27,7 +27,8 @@ LoadedPage loadedPage(const HtmlDocument& page);
 enum class AddressSource { RouterLog, Upnp };
 
 // A line for each step, in the words both programs show. Whatever in it came
-// from outside is masked already.
+// from outside is masked already; how a warning or a failure is marked is
+// each program's own.
 struct CheckStep {
     enum class Kind { Progress, Warning, Failure };
     Kind kind = Kind::Progress;

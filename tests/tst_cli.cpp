@@ -280,6 +280,7 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     // public; the other warnings appear only where a row expects them.
     QCOMPARE(run.err.contains("is a private address") || run.err.contains("is not an IP address"),
              step.startsWith("Warning:"));
+    QVERIFY2(!run.err.contains("Warning: Warning"), run.err.constData());
     QCOMPARE(updates(), exitCode == cli::ExitNoAddress || provider == 0 ? 0 : 1);
     if (updates() == 0)
         return;

@@ -21,6 +21,16 @@ inline QSslConfiguration serverTls()
     return tls;
 }
 
+// The certificate of every provider's real host name, signed by the test CA
+// that tests/support/in-private-network-as-providers alone trusts.
+inline QSslConfiguration providerTls()
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(tlsFile("providers-cert.pem")));
+    tls.setPrivateKey(QSslKey(tlsFile("providers-key.pem"), QSsl::Ec));
+    return tls;
+}
+
 // While it lives, the test certificate is trusted as a browser's own would be.
 class TrustedTestCertificate {
 public:
