@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 build_dir=${PARLOWEN_BUILD_DIR:-build}
 packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev libminiupnpc-dev fonts-dejavu-core)
-test_packages=(iproute2 util-linux chromium-headless-shell dbus-daemon miniupnpc)
+test_packages=(iproute2 util-linux openssl chromium-headless-shell dbus-daemon miniupnpc)
 sanitize_packages=(clang libclang-rt-dev)
 
 usage() {
