@@ -71,10 +71,10 @@ Account basicAccount(const ProviderCall& call, const Dyndns2Rules& rules, bool a
                       secretMatches(rules, call.record.secret, password)};
 }
 
-Account tokenAccount(const ProviderCall& call)
+Account tokenAccount(const ProviderCall& call, const Dyndns2Rules& rules)
 {
     QStringList tokens;
-    for (const char* key : dyndns2Rules(call.name)->accountKeys) {
+    for (const char* key : rules.accountKeys) {
         if (key)
             tokens.append(parameter(call.request, QString::fromLatin1(key)).value_or(QString()));
     }
@@ -88,24 +88,37 @@ Account tokenAccount(const ProviderCall& call)
     return {!tokens.isEmpty(), std::any_of(tokens.cbegin(), tokens.cend(), right)};
 }
 
-Account accountOf(const ProviderCall& call, const Dyndns2Rules& rules)
+// Without Basic: the query's user and password keys, or a key parameter alone.
+Account queryAccount(const ProviderCall& call, const Dyndns2Rules& rules)
 {
-    const Account basic = basicAccount(call, rules, rules.signIn == SignIn::BasicPasswordOnly);
-    if (rules.signIn == SignIn::TokenAnywhere)
-        return tokenAccount(call);
-    if (basic.given || rules.signIn == SignIn::Basic || rules.signIn == SignIn::BasicPasswordOnly)
-        return basic;
-    const std::optional<QString> user =
-        rules.signIn == SignIn::BasicOrQuery
-            ? parameter(call.request, QString::fromLatin1(rules.accountKeys[0]))
-            : std::nullopt;
-    const std::optional<QString> password = parameter(
-        call.request, QString::fromLatin1(rules.accountKeys[rules.signIn == SignIn::BasicOrQuery ? 1 : 0]));
+    const bool withUser = rules.signIn == SignIn::BasicOrQuery;
+    const auto value = [&call, &rules](int index) {
+        return parameter(call.request, QString::fromLatin1(rules.accountKeys[index]));
+    };
+    const std::optional<QString> user = withUser ? value(0) : std::nullopt;
+    const std::optional<QString> password = value(withUser ? 1 : 0);
     if (!user && !password)
         return {};
-    return {true, (rules.signIn == SignIn::BasicOrKey ||
-                   userMatches(rules, call.record, user.value_or(QString()))) &&
+    return {true, (!withUser || userMatches(rules, call.record, user.value_or(QString()))) &&
                       secretMatches(rules, call.record.secret, password.value_or(QString()))};
+}
+
+Account accountOf(const ProviderCall& call, const Dyndns2Rules& rules)
+{
+    switch (rules.signIn) {
+    case SignIn::Basic:
+        return basicAccount(call, rules, false);
+    case SignIn::BasicPasswordOnly:
+        return basicAccount(call, rules, true);
+    case SignIn::TokenAnywhere:
+        return tokenAccount(call, rules);
+    case SignIn::BasicOrQuery:
+    case SignIn::BasicOrKey:
+        break;
+    }
+    // Basic wins where both come, as Spdyn documents.
+    const Account basic = basicAccount(call, rules, false);
+    return basic.given ? basic : queryAccount(call, rules);
 }
 
 struct Hosts {
