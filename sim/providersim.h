@@ -27,12 +27,12 @@ namespace parlowen::sim {
 
 // What the provider knows: the account and the record it keeps.
 struct ProviderRecord {
-    QString user;      // account name, key or domain, as this provider names it; empty: any
-    QString secret;    // password, token, key or secret key; empty: any
-    QString host;      // the record's full name, e.g. home.example.com
-    QString zone;      // the registered domain; empty: the host without its first label
-    QString address;   // what the A record holds now; empty: none (APIs: the record does not exist)
-    QString addressV6; // the AAAA record; empty: none. deSEC deletes it unless told to preserve it
+    QString user{};      // account name, key or domain, as this provider names it; empty: any
+    QString secret{};    // password, token, key or secret key; empty: any
+    QString host{};      // the record's full name, e.g. home.example.com
+    QString zone{};      // the registered domain; empty: the host without its first label
+    QString address{};   // what the A record holds now; empty: none (APIs: the record does not exist)
+    QString addressV6{}; // the AAAA record; empty: none. deSEC deletes it unless told to preserve it
 };
 
 // The names --provider takes, e.g. "noip", "duckdns", "cloudflare".
