@@ -128,10 +128,9 @@ QJsonDocument jsonOf(const LoadedPage& answer)
 
 AnswerJudgement apiRefusal(const LoadedPage& answer, const QString& message, const Redactor& shown)
 {
-    if (answer.httpStatus == 429) {
-        return refusedWith(u"HTTP 429", u"too many requests",
-                           u"Wait a few minutes before trying again, and check less often.");
-    }
+    // Its own words say less than the status what to do.
+    if (answer.httpStatus == 429)
+        return errorPage(429);
     if (!message.isEmpty())
         return refusedSaying(message, {{}, shown},
                              u"Check the key or token and the host name under Service "

@@ -89,7 +89,7 @@ private:
         }
         if (code == QLatin1String("ACCESS_DENIED")) {
             return refusedWith(
-                u"ACCESS_DENIED", u"GoDaddy lets this account not use its API",
+                u"ACCESS_DENIED", u"GoDaddy keeps this account from its API",
                 u"GoDaddy opens its DNS API only to accounts with ten domains or more, or with "
                 u"its Discount Domain Club; another provider may serve the name instead.");
         }

@@ -41,6 +41,16 @@ AnswerJudgement signInRefused(int status)
 
 AnswerJudgement errorPage(int status)
 {
+    // Statuses that say what to do, unlike an error page's own.
+    if (status == 429) {
+        return {UpdateOutcome::NotAccepted,
+                QStringLiteral("The provider refused the update for now: too many requests in a short time "
+                               "(HTTP 429). Wait a while before trying again, and check less often.")};
+    }
+    if (status == 503) {
+        return {UpdateOutcome::NotAccepted,
+                QStringLiteral("The provider is busy or out of service (HTTP 503). Try again later.")};
+    }
     return {UpdateOutcome::NotAccepted,
             QStringLiteral("The provider answered with an error page (HTTP %1). Check the service URL under "
                            "Service details.")

@@ -127,6 +127,8 @@ void TestCheckSteps::providersAnswersAreJudged_data()
     row("a refusal code inside a longer word is no refusal", "badauthority", false, noYes);
     row("the success phrase wins over a code", "badauth, then updated successfully", true);
     row("an error page", "<h1>Internal error</h1>", false, "an error page (HTTP 500)", 500);
+    row("too many requests says to wait", "<h1>Slow down</h1>", false, "(HTTP 429). Wait a while", 429);
+    row("a busy provider says to try later", "", false, "(HTTP 503). Try again later", 503);
     row("an error page that names a code says the code", "badauth", false, "badauth (wrong", 401);
     row("an error page that says yes is taken at its word", "updated successfully", true, {}, 500);
     row("a redirect that was not followed", "", false, "an error page (HTTP 302)", 302);

@@ -112,12 +112,19 @@ QList<ProviderCase> makeProviderCases()
     staleToken.record.secret = QStringLiteral("AnotherToken");
     staleToken.accepted = false;
     staleToken.reason = QStringLiteral("is not, or no longer, FreeDNS's");
-    ProviderCase blocked = named("noip");
-    blocked.name = "No-IP: a blocked name";
-    blocked.blocked = true;
-    blocked.accepted = false;
-    blocked.reason = QStringLiteral("abuse (the host name is blocked");
-    cases << staleToken << blocked;
+    cases << staleToken;
+    // Each provider's own refusal of a blocked or throttled client.
+    for (qsizetype i = 0, accepted = cases.size(); i < accepted; ++i) {
+        if (!cases[i].accepted || cases[i].name.contains(':'))
+            continue;
+        ProviderCase blocked = cases[i];
+        blocked.name += ": blocked";
+        blocked.blocked = true;
+        blocked.accepted = false;
+        if (blocked.provider == QLatin1String("noip"))
+            blocked.reason = QStringLiteral("abuse (the host name is blocked");
+        cases << blocked;
+    }
     // Unchanged is accepted too, and no change is sent for it.
     for (const char* provider : {"selfhost", "freedns-v2", "cloudflare", "dynv6"}) {
         ProviderCase unchanged = named(provider);
