@@ -141,10 +141,7 @@ void TestProviderSim::initTestCase()
 {
     if (!inProviderNetwork())
         return;
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(tlsFile("providers-cert.pem")));
-    tls.setPrivateKey(QSslKey(tlsFile("providers-key.pem"), QSsl::Ec));
-    m_server.useTls(tls);
+    m_server.useTls(providerTls());
     QVERIFY(m_server.listen(443));
 }
 
