@@ -121,6 +121,27 @@ ProviderRequest ApiExchange::jsonRequest(QByteArray method, QString url,
     return request;
 }
 
+DomainProbingApi::DomainProbingApi(UpdateFields fields, QString where, QString domains,
+                                   QList<int> alsoNotFound)
+    : ApiExchange(std::move(fields), std::move(where)), m_domains(std::move(domains)),
+      m_notFound(std::move(alsoNotFound) << 404)
+{}
+
+ProviderRequest DomainProbingApi::zoneRequest(const QString& candidate) const
+{
+    return get(m_domains + queryValue(candidate));
+}
+
+std::variant<ApiZone, NotThisZone, AnswerJudgement>
+DomainProbingApi::zoneIn(const LoadedPage& answer, const QString& candidate, const Redactor& shown) const
+{
+    if (answer.httpStatus == 200)
+        return ApiZone{candidate, {}};
+    if (m_notFound.contains(answer.httpStatus))
+        return NotThisZone{};
+    return refusal(answer, shown);
+}
+
 QJsonDocument jsonOf(const LoadedPage& answer)
 {
     return QJsonDocument::fromJson(answer.body);

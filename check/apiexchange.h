@@ -73,6 +73,28 @@ private:
     ApiZone m_zone;
 };
 
+// An API that answers a domain of the account with 200 at the domain's own
+// address, and any other name with "not found" (or one of alsoNotFound);
+// every request carries the account in its headers.
+class DomainProbingApi : public ApiExchange {
+protected:
+    DomainProbingApi(UpdateFields fields, QString where, QString domains, QList<int> alsoNotFound = {});
+
+    virtual QList<QPair<QByteArray, QByteArray>> account() const = 0;
+    virtual AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown) const = 0;
+
+    ProviderRequest zoneRequest(const QString& candidate) const final;
+    std::variant<ApiZone, NotThisZone, AnswerJudgement>
+    zoneIn(const LoadedPage& answer, const QString& candidate, const Redactor& shown) const final;
+    ProviderRequest get(const QString& url) const { return jsonRequest("GET", url, account()); }
+    // The address of a domain's own resources.
+    QString domainUrl(const ApiZone& zone) const { return m_domains + queryValue(zone.name); }
+
+private:
+    QString m_domains;
+    QList<int> m_notFound;
+};
+
 // The answer's JSON; an empty object for an answer that is none.
 QJsonDocument jsonOf(const LoadedPage& answer);
 

@@ -12,28 +12,13 @@ namespace {
 
 const QString Api = QStringLiteral("https://api.gandi.net/v5/livedns/domains/");
 
-class GandiApi final : public ApiExchange {
+class GandiApi final : public DomainProbingApi {
 public:
     explicit GandiApi(const UpdateFields& fields)
-        : ApiExchange(fields, QStringLiteral("on the domain's DNS records page at Gandi"))
+        : DomainProbingApi(fields, QStringLiteral("on the domain's DNS records page at Gandi"), Api)
     {}
 
 protected:
-    ProviderRequest zoneRequest(const QString& candidate) const override
-    {
-        return get(Api + queryValue(candidate));
-    }
-
-    std::variant<ApiZone, NotThisZone, AnswerJudgement>
-    zoneIn(const LoadedPage& answer, const QString& candidate, const Redactor& shown) const override
-    {
-        if (answer.httpStatus == 200)
-            return ApiZone{candidate, {}};
-        if (answer.httpStatus == 404)
-            return NotThisZone{};
-        return refusal(answer, shown);
-    }
-
     ProviderRequest recordRequest(const ApiZone& zone) const override { return get(recordUrl(zone)); }
 
     std::variant<std::vector<ApiRecord>, AnswerJudgement> recordsIn(const LoadedPage& answer,
@@ -66,18 +51,16 @@ protected:
 private:
     QString recordUrl(const ApiZone& zone) const
     {
-        return Api + queryValue(zone.name) + QStringLiteral("/records/") +
+        return domainUrl(zone) + QStringLiteral("/records/") +
                queryValue(nameInZone(fields().host, zone.name)) + QStringLiteral("/A");
     }
 
-    QList<QPair<QByteArray, QByteArray>> account() const
+    QList<QPair<QByteArray, QByteArray>> account() const override
     {
         return {{"Authorization", "Bearer " + fields().password.trimmed().toUtf8()}};
     }
 
-    ProviderRequest get(const QString& url) const { return jsonRequest("GET", url, account()); }
-
-    static AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown)
+    AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown) const override
     {
         if (answer.httpStatus == 401) {
             return refusedWith(u"HTTP 401", u"the personal access token is not valid, or has expired",

@@ -12,30 +12,14 @@ namespace {
 
 const QString Api = QStringLiteral("https://api.godaddy.com/v1/domains/");
 
-class GoDaddyApi final : public ApiExchange {
+class GoDaddyApi final : public DomainProbingApi {
 public:
+    // A name below a domain is answered "not a domain" (422), not "not found".
     explicit GoDaddyApi(const UpdateFields& fields)
-        : ApiExchange(fields, QStringLiteral("on the domain's DNS page at GoDaddy"))
+        : DomainProbingApi(fields, QStringLiteral("on the domain's DNS page at GoDaddy"), Api, {422})
     {}
 
 protected:
-    ProviderRequest zoneRequest(const QString& candidate) const override
-    {
-        return get(Api + queryValue(candidate));
-    }
-
-    // A name that is no domain of the account is answered "not found", or
-    // "not a domain" for a name below one.
-    std::variant<ApiZone, NotThisZone, AnswerJudgement>
-    zoneIn(const LoadedPage& answer, const QString& candidate, const Redactor& shown) const override
-    {
-        if (answer.httpStatus == 200)
-            return ApiZone{candidate, {}};
-        if (answer.httpStatus == 404 || answer.httpStatus == 422)
-            return NotThisZone{};
-        return refusal(answer, shown);
-    }
-
     ProviderRequest recordRequest(const ApiZone& zone) const override { return get(recordUrl(zone)); }
 
     std::variant<std::vector<ApiRecord>, AnswerJudgement> recordsIn(const LoadedPage& answer,
@@ -67,19 +51,17 @@ protected:
 private:
     QString recordUrl(const ApiZone& zone) const
     {
-        return Api + queryValue(zone.name) + QStringLiteral("/records/A/") +
+        return domainUrl(zone) + QStringLiteral("/records/A/") +
                queryValue(nameInZone(fields().host, zone.name));
     }
 
-    QList<QPair<QByteArray, QByteArray>> account() const
+    QList<QPair<QByteArray, QByteArray>> account() const override
     {
         return {{"Authorization", "sso-key " + fields().userName.trimmed().toUtf8() + ':' +
                                       fields().password.trimmed().toUtf8()}};
     }
 
-    ProviderRequest get(const QString& url) const { return jsonRequest("GET", url, account()); }
-
-    static AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown)
+    AnswerJudgement refusal(const LoadedPage& answer, const Redactor& shown) const override
     {
         const QJsonObject error = jsonOf(answer).object();
         const QString code = error.value(u"code").toString();
