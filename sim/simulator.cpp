@@ -77,6 +77,7 @@ QString credentialsForLog(const RecordedRequest& request)
 
 // What the command line asks for.
 struct Settings {
+    QHostAddress address{QHostAddress::LocalHost}; // of the router and the provider
     quint16 routerPort = 80;
     quint16 providerPort = 8080;
     QString routerPassword;
@@ -108,6 +109,10 @@ struct OptionRow {
 };
 
 const OptionRow optionTable[] = {
+    {"listen",
+     "Address the router and the provider serve on (default 127.0.0.1), such as the router's LAN address "
+     "in tests/support/in-router-network.",
+     "address", "127.0.0.1"},
     {"router-port", "Port of the router's web pages (default 80).", "port", "80"},
     {"provider-port",
      "Port of the provider: its /dyn.asp (default 8080), or with --provider its TLS port (default 443).",
@@ -200,10 +205,13 @@ std::optional<Settings> parseCommandLine(const QCoreApplication& app)
                                           : QStringLiteral("443"));
     const std::optional<qsizetype> size = sim::parseByteSize(value("page-size"));
     const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(value("upnp"));
-    if (!routerPortValue || !providerPortValue || !size || (isSet("upnp") && !behaviour) ||
+    const QHostAddress address(value("listen"));
+    if (address.isNull() || !routerPortValue || !providerPortValue || !size ||
+        (isSet("upnp") && !behaviour) ||
         (!provider.isEmpty() && !sim::simulatedProviders().contains(provider)))
         return std::nullopt;
-    return Settings{*routerPortValue,
+    return Settings{address,
+                    *routerPortValue,
                     *providerPortValue,
                     value("router-password"),
                     isSet("no-wan-line") ? std::nullopt : std::optional(value("wan-address")),
@@ -306,9 +314,9 @@ QString servePlayedProvider(FakeHttpServer& server, const Settings& settings, QO
         return QStringLiteral("cannot read the certificate %1 and its key %2")
             .arg(settings.tlsCertificate, settings.tlsKey);
     server.useTls(tls);
-    if (!server.listen(settings.providerPort))
-        return QStringLiteral("cannot serve %1 on 127.0.0.1:%2; port 443 needs root or a private network")
-            .arg(settings.provider)
+    if (!server.listen(settings.providerPort, settings.address))
+        return QStringLiteral("cannot serve %1 on %2:%3; port 443 needs root or a private network")
+            .arg(settings.provider, settings.address.toString())
             .arg(settings.providerPort);
     auto* provider = new sim::ProviderSim(settings.provider, settings.record, owner);
     provider->setBlocked(!settings.accepting);
@@ -328,9 +336,10 @@ QString serveProvider(FakeHttpServer& server, const Settings& settings, QObject*
 {
     if (!settings.provider.isEmpty())
         return servePlayedProvider(server, settings, owner);
-    if (!server.listen(settings.providerPort))
-        return QStringLiteral("cannot serve the provider on 127.0.0.1:%1; is another simulator running? "
+    if (!server.listen(settings.providerPort, settings.address))
+        return QStringLiteral("cannot serve the provider on %1:%2; is another simulator running? "
                               "Choose --provider-port")
+            .arg(settings.address.toString())
             .arg(settings.providerPort);
     QObject::connect(
         &server, &FakeHttpServer::requestReceived, owner,
@@ -344,9 +353,10 @@ QString providerForLog(const FakeHttpServer& server, const Settings& settings)
     if (settings.provider.isEmpty())
         return QStringLiteral("provider on %1 (%2 updates)").arg(server.url(UpdatePath), mode);
     const sim::ProviderRecord& record = settings.record;
-    return QStringLiteral("%1 on https://%2:%3 (127.0.0.1), keeping %4 at %5, %6 updates")
+    return QStringLiteral("%1 on https://%2:%3 (%4), keeping %5 at %6, %7 updates")
         .arg(settings.provider, sim::providerHost(settings.provider))
         .arg(server.port())
+        .arg(settings.address.toString())
         .arg(record.host, record.address.isEmpty() ? QStringLiteral("no address") : record.address, mode);
 }
 
@@ -371,7 +381,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
     const std::optional<Settings> settings = parseCommandLine(app);
     if (!settings) {
-        err() << "parlowen-simulator: ports are numbers from 1 to 65535, the page size is bytes, "
+        err() << "parlowen-simulator: --listen takes a numeric address, ports are numbers from 1 to 65535, "
+                 "the page size is bytes, "
                  "or a number with K or M, as in 4K or 8M, --upnp is one of address, error, silent, "
                  "not-gateway or elsewhere, and --provider one of "
               << sim::simulatedProviders().join(QStringLiteral(", ")) << ".\n";
@@ -380,8 +391,9 @@ int main(int argc, char* argv[])
 
     FakeHttpServer router;
     FakeHttpServer provider;
-    if (!router.listen(settings->routerPort)) {
-        err() << "parlowen-simulator: cannot serve the router on 127.0.0.1:" << settings->routerPort
+    if (!router.listen(settings->routerPort, settings->address)) {
+        err() << "parlowen-simulator: cannot serve the router on " << settings->address.toString() << ':'
+              << settings->routerPort
               << ". Port 80 needs root; run inside a private network namespace (see sim/run-demo) "
                  "or choose --router-port.\n";
         return 1;
