@@ -21,21 +21,27 @@ const QString PublicWan = QStringLiteral("203.0.113.7");
 
 // The step lines parlowen-check prints (flow/checkrun.cpp) that the rows
 // match, all in one place. An expected line matches a printed line that
-// begins with it, and a row's lines must come in their order. A service
+// begins with it (or, ending in a line break, the whole line), and a row's
+// lines must come in their order. A service
 // the helper asks names itself at the start of its line: "UPnP: ...".
 namespace Step {
 QString askingTheRouter()
 {
-    return QStringLiteral("WAN address: none in the log; asking the router's UPnP service at %1")
+    return QStringLiteral("WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
         .arg(RouterLan);
 }
+QString natPmpAddress(const QString& address)
+{
+    return QStringLiteral("NAT-PMP: WAN address \"%1\"").arg(address);
+}
+// A line that ends here: the address found by a search.
 QString upnpAddress(const QString& address)
 {
-    return QStringLiteral("UPnP: WAN address \"%1\"").arg(address);
+    return QStringLiteral("UPnP: WAN address \"%1\"\n").arg(address);
 }
-QString upnpNoAddress(const QString& why)
+QString rememberedUpnpAddress(const QString& address)
 {
-    return QStringLiteral("UPnP: no address: %1").arg(why);
+    return QStringLiteral("UPnP: WAN address \"%1\", from the gateway of last time").arg(address);
 }
 QString noAddress(const QString& why)
 {
@@ -112,7 +118,7 @@ std::optional<QString> missingLine(const QString& text, const QStringList& expec
     const QStringList lines = text.split(u'\n');
     qsizetype at = 0;
     for (const QString& line : expected) {
-        while (at < lines.size() && !lines[at].startsWith(line))
+        while (at < lines.size() && !(lines[at] + u'\n').startsWith(line))
             ++at;
         if (at == lines.size())
             return line;
@@ -189,28 +195,42 @@ void TestRealRouter::theCheckAsksTheRouter_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QList<CheckExpectation>>("checks"); // the runs, in turn, against one router
     QTest::addColumn<QString>("routerLogLine");
-    // Today's words for an empty address; carrier-grade NAT will be named here.
-    const QString emptyAddress = QStringLiteral("the router gave an empty address");
-    const CheckExpectation sentByUpnp{
-        0,
-        {Step::askingTheRouter(), Step::upnpAddress(PublicWan), Step::sending(), Step::Received},
-        PublicWan};
-    const CheckExpectation emptyByUpnp{
-        2, {Step::askingTheRouter(), Step::upnpAddress({}), Step::noAddress(emptyAddress)}, {}};
-    QTest::newRow("a public WAN address, IGD v2")
-        << routerOptions("--wan public --igd v2") << QList{sentByUpnp}
+    const auto sent = [](const QString& found) {
+        return CheckExpectation{0, {Step::askingTheRouter(), found, Step::sending(), Step::Received}, PublicWan};
+    };
+    const CheckExpectation byNatPmp = sent(Step::natPmpAddress(PublicWan));
+    const CheckExpectation bySearch = sent(Step::upnpAddress(PublicWan));
+    const CheckExpectation byRememberedGateway = sent(Step::rememberedUpnpAddress(PublicWan));
+    // miniupnpd tells no address it takes for a private or reserved one: the
+    // router sits behind another NAT, and the words must say so.
+    const auto noPublicAddress = [](const QString& found, const char* service) {
+        return CheckExpectation{
+            2,
+            {Step::askingTheRouter(), found,
+             Step::noAddress(QStringLiteral("the router's %1 service answered with no address: the router has "
+                                            "no public address of its own")
+                                 .arg(QLatin1String(service)))},
+            {}};
+    };
+    QTest::newRow("NAT-PMP answers first") << routerOptions("--wan public") << QList{byNatPmp, byNatPmp}
+                                           << QStringLiteral("NAT-PMP request received from 192.168.77.2");
+    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{byNatPmp} << QString();
+    // The second check asks the gateway the first one found, without a search.
+    QTest::newRow("UPnP alone, IGD v2")
+        << routerOptions("--no-natpmp --igd v2") << QList{bySearch, byRememberedGateway}
         << QStringLiteral("WANIPConnection:2#GetExternalIPAddress");
-    QTest::newRow("a public WAN address, IGD v1")
-        << routerOptions("--wan public --igd v1") << QList{sentByUpnp}
+    QTest::newRow("UPnP alone, IGD v1")
+        << routerOptions("--no-natpmp --igd v1") << QList{bySearch, byRememberedGateway}
         << QStringLiteral("WANIPConnection:1#GetExternalIPAddress");
-    QTest::newRow("a reserved WAN address") << routerOptions("--wan reserved") << QList{emptyByUpnp}
-                                            << QStringLiteral("WANIPConnection:2#GetExternalIPAddress");
-    QTest::newRow("a public WAN address the router was never told")
-        << routerOptions("--wan public --no-stun") << QList{emptyByUpnp}
+    QTest::newRow("a reserved WAN address, by NAT-PMP")
+        << routerOptions("--wan reserved") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2");
+    QTest::newRow("a reserved WAN address, by UPnP")
+        << routerOptions("--wan reserved --no-natpmp") << QList{noPublicAddress(Step::upnpAddress({}), "UPnP")}
         << QStringLiteral("WANIPConnection:2#GetExternalIPAddress");
-    const CheckExpectation noGateway{
-        2, {Step::askingTheRouter(), Step::upnpNoAddress(QStringLiteral("no UPnP gateway answered"))}, {}};
-    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{noGateway} << QString();
+    QTest::newRow("a public WAN address the router was never told")
+        << routerOptions("--wan public --no-stun") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2");
 }
 
 void TestRealRouter::theCheckAsksTheRouter()
