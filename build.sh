@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 build_dir=${PARLOWEN_BUILD_DIR:-build}
-packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev libminiupnpc-dev fonts-dejavu-core)
+packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev libminiupnpc-dev libnatpmp-dev fonts-dejavu-core)
 test_packages=(iproute2 util-linux openssl chromium-headless-shell dbus-daemon miniupnpc natpmpc miniupnpd)
 sanitize_packages=(clang libclang-rt-dev)
 
