@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace parlowen::test;
 
@@ -195,6 +196,7 @@ void TestRealRouter::theCheckAsksTheRouter_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QList<CheckExpectation>>("checks"); // the runs, in turn, against one router
     QTest::addColumn<QString>("routerLogLine");
+    QTest::addColumn<QString>("remembered"); // the gateway the state file names before the first run
     const auto sent = [](const QString& found) {
         return CheckExpectation{0, {Step::askingTheRouter(), found, Step::sending(), Step::Received}, PublicWan};
     };
@@ -213,24 +215,30 @@ void TestRealRouter::theCheckAsksTheRouter_data()
             {}};
     };
     QTest::newRow("NAT-PMP answers first") << routerOptions("--wan public") << QList{byNatPmp, byNatPmp}
-                                           << QStringLiteral("NAT-PMP request received from 192.168.77.2");
-    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{byNatPmp} << QString();
+                                           << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
+    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{byNatPmp} << QString() << QString();
     // The second check asks the gateway the first one found, without a search.
     QTest::newRow("UPnP alone, IGD v2")
         << routerOptions("--no-natpmp --igd v2") << QList{bySearch, byRememberedGateway}
-        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress");
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString();
     QTest::newRow("UPnP alone, IGD v1")
         << routerOptions("--no-natpmp --igd v1") << QList{bySearch, byRememberedGateway}
-        << QStringLiteral("WANIPConnection:1#GetExternalIPAddress");
+        << QStringLiteral("WANIPConnection:1#GetExternalIPAddress") << QString();
     QTest::newRow("a reserved WAN address, by NAT-PMP")
         << routerOptions("--wan reserved") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
-        << QStringLiteral("NAT-PMP request received from 192.168.77.2");
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
     QTest::newRow("a reserved WAN address, by UPnP")
         << routerOptions("--wan reserved --no-natpmp") << QList{noPublicAddress(Step::upnpAddress({}), "UPnP")}
-        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress");
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString();
     QTest::newRow("a public WAN address the router was never told")
         << routerOptions("--wan public --no-stun") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
-        << QStringLiteral("NAT-PMP request received from 192.168.77.2");
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
+    // A gateway of last time that no longer answers leaves the search to
+    // find the router's.
+    QTest::newRow("the gateway of last time is gone")
+        << routerOptions("--no-natpmp") << QList{bySearch, byRememberedGateway}
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress")
+        << QStringLiteral("http://%1:5999/ctl/IPConn").arg(RouterLan);
 }
 
 void TestRealRouter::theCheckAsksTheRouter()
@@ -243,6 +251,11 @@ void TestRealRouter::theCheckAsksTheRouter()
     writeBytes(settings, "[Router settings]\nPassword=admin\nIP=" + RouterLan.toUtf8() +
                              "\n[DNS settings]\nService URL=http://" + RouterLan.toUtf8() +
                              ":8080/dyn.asp\nUser=u\nPassword=p\nHost=home.example.net\n");
+    QFETCH(QString, remembered);
+    if (!remembered.isEmpty())
+        writeBytes(folder.filePath(QStringLiteral("parlowen-check.state")),
+                   "gateway=" + QUrl::toPercentEncoding(remembered, ".:") +
+                       "\ngateway-service=urn%3Aschemas-upnp-org%3Aservice%3AWANIPConnection%3A2\n");
     // Each run of parlowen-check begins with a line of its own and ends with
     // its exit status, so that the router's and provider's lines fall in the
     // run they belong to.
