@@ -6,7 +6,8 @@
 # router of its own:
 #
 #   the log has the WAN line   the helper is never run
-#   NAT-PMP answers            no WAN line; the helper's first question
+#   NAT-PMP answers            no WAN line, no gateway remembered: the
+#                              helper's first question
 #   the remembered gateway     no WAN line, NAT-PMP off; the state file
 #                              holds the gateway of a first, untimed run
 #   the search                 no WAN line, NAT-PMP off, the state file

@@ -1,7 +1,7 @@
 // parlowen-upnp ROUTER [CONTROL_URL SERVICE_TYPE]: asks the router at ROUTER
 // for its external address and writes one reply to standard output (see
-// upnp/helperreply.h): first its NAT-PMP service, then the UPnP gateway it
-// had last time, if named, then any UPnP gateway a search finds at ROUTER.
+// upnp/helperreply.h): the UPnP gateway it had last time, if named, then
+// its NAT-PMP service, then any UPnP gateway a search finds at ROUTER.
 //
 // miniupnpc blocks, with timeouts of its own of up to several seconds a
 // read, so a gateway that trickles its answer could hold a thread of ours
@@ -162,16 +162,18 @@ int main(int argc, char* argv[])
     const std::set<std::string> router = addressesOf(argv[1]);
     if (router.empty())
         return writeReply(stdout, {HelperReply::Kind::Unresolved, {}});
-    const std::optional<in_addr> ipv4 = ipv4Of(router);
-    if (ipv4) {
-        if (const std::optional<HelperReply> reply = parlowen::upnp::askNatPmp(*ipv4, NatPmpMilliseconds))
-            return writeReply(stdout, *reply);
-    }
     // The gateway of last time, asked directly; only where it is the router.
+    // It comes before NAT-PMP because it was remembered when NAT-PMP did not
+    // answer: a router that ignores NAT-PMP would cost its whole wait each time.
     if (argc == 4 && router.count(parlowen::upnp::canonicalAddress(parlowen::upnp::hostOfUrl(argv[2])))) {
         const HelperReply reply = parlowen::upnp::askGateway({argv[2], argv[3]});
         if (reply.kind == HelperReply::Kind::Address)
             return writeReply(stdout, reply);
+    }
+    const std::optional<in_addr> ipv4 = ipv4Of(router);
+    if (ipv4) {
+        if (const std::optional<HelperReply> reply = parlowen::upnp::askNatPmp(*ipv4, NatPmpMilliseconds))
+            return writeReply(stdout, *reply);
     }
     return writeReply(stdout, search(router, ipv4));
 }
