@@ -27,7 +27,7 @@ QByteArray header(quint8 opcode, quint16 result, quint32 seconds)
 QByteArray natPmpAnswer(const QByteArray& request, const QString& externalAddress, quint32 secondsSinceStart)
 {
     // An opcode with the top bit set is an answer, perhaps our own.
-    if (request.size() < 2 || quint8(request[1]) & 0x80)
+    if (request.size() < 2 || (quint8(request[1]) & 0x80))
         return {};
     const quint8 opcode = quint8(request[1]);
     if (request[0] != 0)

@@ -156,7 +156,7 @@ const OptionRow optionTable[] = {
     {"chatty-device",
      "A media server at this address that answers every SSDP search and repeats its answer every 1.5 s: "
      "in 127.0.0.0/8, on a loopback that carries multicast, or in 192.168.77.0/24 inside a private network "
-     "namespace (as tests/support/in-router-network makes).",
+     "namespace that holds test addresses alone (as tests/support/in-router-network makes).",
      "address", nullptr},
     {"provider", nullptr, "name", nullptr}, // described with the list of providers
     {"zone", "With --provider: the registered domain of --hostname (default: without its first label).",

@@ -4,11 +4,12 @@
 #include "sim/fakehttpserver.h"
 #include "sim/upnpdevice.h"
 
-#include <QFileInfo>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <chrono>
 
 namespace parlowen::sim {
@@ -21,14 +22,31 @@ constexpr std::chrono::milliseconds repeatEvery{1500};
 const QString descriptionPath = QStringLiteral("/description.xml");
 const QByteArray udn = "uuid:5061726c-6f77-656e-8000-00000000c4a7";
 const QHostAddress testLan(QStringLiteral("192.168.77.0"));
+// Enough for every client a test runs at once; a demo left running would
+// otherwise repeat itself to every closed port of every check since.
+constexpr qsizetype searchersKept = 16;
 
-// Whether this process has a network namespace of its own: the system's
-// is init's. Where init's cannot be read, it is taken to be this one.
-bool inPrivateNetworkNamespace()
+// Whether every address here is one of a test network, as in the namespaces
+// of tests/support/in-router-network, so that no real network is in reach.
+// (The system's namespace cannot be told apart by its inode where init's
+// is hidden, as it is in containers, even from root.)
+bool onlyTestNetworksHere()
 {
-    const QString ours = QFileInfo(QStringLiteral("/proc/self/ns/net")).symLinkTarget();
-    const QString systems = QFileInfo(QStringLiteral("/proc/1/ns/net")).symLinkTarget();
-    return !ours.isEmpty() && !systems.isEmpty() && ours != systems;
+    const QList<QPair<QHostAddress, int>> testNetworks{
+        {testLan, 24},
+        QHostAddress::parseSubnet(QStringLiteral("192.0.2.0/24")),
+        QHostAddress::parseSubnet(QStringLiteral("198.51.100.0/24")),
+        QHostAddress::parseSubnet(QStringLiteral("203.0.113.0/24")),
+        QHostAddress::parseSubnet(QStringLiteral("fe80::/10")),
+    };
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        const auto holds = [&address](const QPair<QHostAddress, int>& network) {
+            return address.isInSubnet(network);
+        };
+        if (!address.isLoopback() && std::none_of(testNetworks.cbegin(), testNetworks.cend(), holds))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -54,9 +72,9 @@ bool SsdpChatter::mayUse(const QHostAddress& address)
                       .arg(address.toString());
         return false;
     }
-    if (!inPrivateNetworkNamespace()) {
-        m_error = QStringLiteral("%1 is used only inside a private network namespace, and this is not one "
-                                 "(or, without root, cannot be told from the system's)")
+    if (!onlyTestNetworksHere()) {
+        m_error = QStringLiteral("%1 is used only inside a private network namespace that holds test "
+                                 "addresses alone, and this one has others")
                       .arg(address.toString());
         return false;
     }
@@ -112,6 +130,8 @@ void SsdpChatter::readDatagrams(QUdpSocket* socket)
         };
         m_searchers.removeIf(same);
         m_searchers.append(searcher);
+        if (m_searchers.size() > searchersKept)
+            m_searchers.removeFirst();
     }
 }
 

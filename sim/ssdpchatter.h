@@ -1,13 +1,15 @@
 #pragma once
 // A chatty device on the LAN: a media server that answers every SSDP search,
 // whatever it asks for, and then repeats its answer to the searcher every
-// 1.5 s until it is destroyed, as some devices do. A client that waits for
-// the search to fall silent waits for ever beside it.
+// 1.5 s (to its last 16 searchers) until it is destroyed, as some devices
+// do. A client that waits for the search to fall silent waits for ever
+// beside it, as upnpc does.
 //
 // Its address must be one no real network can carry: in 127.0.0.0/8 (on a
 // loopback made to carry multicast), or 192.168.77.0/24, the LAN of
-// tests/support/in-router-network, and then only inside a network namespace
-// other than the system's.
+// tests/support/in-router-network, and then only where every address is a
+// test one (loopback, that LAN, documentation addresses, IPv6 link-local),
+// as inside that script's namespaces.
 //
 //     SsdpChatter chatter(QHostAddress(QStringLiteral("127.0.0.3")));
 //     if (!chatter.start())
