@@ -10,6 +10,7 @@
 #include "cli/journalstream.h"
 #include "sim/fakehttpserver.h"
 #include "sim/routersim.h"
+#include "sim/ssdpchatter.h"
 #include "sim/upnpgateway.h"
 #include "support/checkcases.h"
 #include "support/messageboxwatcher.h"
@@ -279,8 +280,14 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
             {test::Gateway::NotGateway, sim::UpnpBehaviour::NotGateway},
             {test::Gateway::Elsewhere, sim::UpnpBehaviour::Elsewhere},
         };
-        gateway.emplace(behaviours.at(check.gateway), QString::fromUtf8(check.gatewayAddress));
+        gateway.emplace(behaviours.at(check.gateway), QString::fromUtf8(check.gatewayAddress),
+                        sim::GatewayFeatures{check.shape, check.natPmp});
         QVERIFY2(gateway->start(), qPrintable(gateway->errorString()));
+    }
+    std::optional<sim::SsdpChatter> chatty;
+    if (check.chattyDevice) {
+        chatty.emplace(QHostAddress("127.0.0.3"));
+        QVERIFY2(chatty->start(), qPrintable(chatty->errorString()));
     }
     BrowserLimits limits;
     if (check.router == test::Peer::NeverAnswers || check.provider == test::Peer::NeverAnswers)
@@ -323,7 +330,9 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     const bool fromUpnp =
         check.gateway == test::Gateway::Address && sentByTheWindow == 1 &&
         m_provider->requests().constFirst().query.queryItemValue("myip") == check.gatewayAddress;
-    QCOMPARE(message.detail.contains(upnpSourceNote(AddressSource::Upnp)), fromUpnp);
+    QCOMPARE(
+        message.detail.contains(upnpSourceNote(check.natPmp ? AddressSource::NatPmp : AddressSource::Upnp)),
+        fromUpnp);
     const bool upnpAnswered = check.gateway == test::Gateway::Address && shown.contains("UPnP");
     if (check.gateway == test::Gateway::Address && !upnpAnswered)
         QCOMPARE(gateway->searchCount(), 0);
@@ -346,6 +355,10 @@ void TestEndToEnd::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     static const QRegularExpression remembered(
         "\n<6>UPnP: WAN address \"[^\n]*\", from the gateway of last time\n");
     QCOMPARE(printed.contains(remembered), upnpAnswered);
+    if (fromUpnp)
+        QVERIFY2(printed.contains(QStringLiteral("\n<6>%1: WAN address \"%2\"")
+                                      .arg(check.natPmp ? "NAT-PMP" : "UPnP", check.gatewayAddress)),
+                 qPrintable(printed));
     if (check.gateway == test::Gateway::Address && !upnpAnswered)
         QCOMPARE(gateway->searchCount(), 0);
     const qsizetype reasonAt = printed.indexOf(check.reason);

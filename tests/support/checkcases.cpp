@@ -23,6 +23,15 @@ QList<CheckCase> makeCheckCases()
     for (int i = 0; i < 100000; ++i)
         bolds += "<div><b class=" + QByteArray::number(i) + ">WAN IP is 192.0.2.7</div>";
     const auto ok = Peer::Answers;
+    using Shape = sim::DescriptionShape;
+    const QByteArray noLine = routerLogPage("WAN IP: 192.0.2.1");
+    // A log without the line, and the router's own service gives the address.
+    const auto fromTheRouter = [&](const char* name, Shape shape, bool natPmp = false,
+                                   bool chattyDevice = false) {
+        return CheckCase{name, ok, 200, noLine, ok, 200, yes, Verdict::Accepted,
+                         "198.51.100.20 is an address reserved for documentation", Gateway::Address,
+                         "198.51.100.20", {}, shape, natPmp, chattyDevice};
+    };
     return {
         {"the success phrase", ok, 200, log, ok, 200, yes, Verdict::Accepted, documentation},
         {"the success phrase in capitals", ok, 200, log, ok, 200, "UPDATED SUCCESSFULLY", Verdict::Accepted,
@@ -145,6 +154,22 @@ QList<CheckCase> makeCheckCases()
         {"a UPnP gateway at another address", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
          Verdict::NoAddress, "only a UPnP gateway at another address than the router's answered",
          Gateway::Elsewhere, "198.51.100.20"},
+        // NAT-PMP is asked first, and what it gives is judged the same way.
+        fromTheRouter("no line in the log: the address from NAT-PMP", Shape::Standard, true),
+        {"NAT-PMP has no public address: network failure", ok, 200, noLine, ok, 200, yes, Verdict::NoAddress,
+         "NAT-PMP service answered with no address: the router has no public address of its own",
+         Gateway::Address, "", {}, Shape::Standard, true},
+        // Descriptions as real routers lay them out.
+        fromTheRouter("the address from UPnP, in a second WAN device", Shape::SecondWanDevice),
+        fromTheRouter("the address from UPnP, over PPP alone", Shape::PppOnly),
+        fromTheRouter("the address from UPnP, from a version 2 gateway", Shape::IgdV2),
+        fromTheRouter("the address from UPnP, controlled on the port its URLBase names",
+                      Shape::UrlBaseOtherPort),
+        // A device that answers every search over and over holds no check.
+        fromTheRouter("a chatty device beside the gateway", Shape::Standard, false, true),
+        {"a chatty device and no gateway", ok, 200, noLine, ok, 200, yes, Verdict::NoAddress,
+         "only a UPnP gateway at another address than the router's answered", Gateway::None, {}, {},
+         Shape::Standard, false, true},
         // Asked for nothing: the log has the line, or the router refused.
         {"a log with the line leaves UPnP unasked", ok, 200, log, ok, 200, yes, Verdict::Accepted,
          documentation, Gateway::Address, "198.51.100.20"},
