@@ -128,6 +128,28 @@ std::optional<QString> missingLine(const QString& text, const QStringList& expec
     return std::nullopt;
 }
 
+// The shell command that runs parlowen-check so many times in the client
+// namespace. Each run begins with a line of its own and ends with its exit
+// status, so that the router's and provider's lines fall in the run they
+// belong to. A chatty neighbour, at 192.168.77.3 beside the client, answers
+// every search from then on.
+QStringList checkRuns(int runs, const QString& settings, bool chattyNeighbour)
+{
+    return {QStringLiteral("sh"),
+            QStringLiteral("-c"),
+            QStringLiteral("if [ -n \"$4\" ]; then ip addr add 192.168.77.3/24 dev eth0; "
+                           "\"$4\" --listen 127.0.0.1 --router-port 18080 --provider-port 18081 "
+                           "--chatty-device 192.168.77.3 2>&1 & "
+                           "until ss -Hlnu 'sport = :1900' | grep -q .; do sleep 0.1; done; fi; "
+                           "for n in $(seq \"$1\"); do echo \"=== check $n\"; \"$2\" --settings \"$3\" 2>&1; "
+                           "echo \"=== exit $?\"; done"),
+            QStringLiteral("sh"),
+            QString::number(runs),
+            QStringLiteral(PARLOWEN_CHECK_PROGRAM),
+            settings,
+            chattyNeighbour ? QStringLiteral(PARLOWEN_SIMULATOR_PROGRAM) : QString()};
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(CheckExpectation)
@@ -197,6 +219,7 @@ void TestRealRouter::theCheckAsksTheRouter_data()
     QTest::addColumn<QList<CheckExpectation>>("checks"); // the runs, in turn, against one router
     QTest::addColumn<QString>("routerLogLine");
     QTest::addColumn<QString>("remembered"); // the gateway the state file names before the first run
+    QTest::addColumn<bool>("chattyNeighbour"); // a LAN device that repeats its SSDP answer for ever
     const auto sent = [](const QString& found) {
         return CheckExpectation{0, {Step::askingTheRouter(), found, Step::sending(), Step::Received}, PublicWan};
     };
@@ -215,30 +238,35 @@ void TestRealRouter::theCheckAsksTheRouter_data()
             {}};
     };
     QTest::newRow("NAT-PMP answers first") << routerOptions("--wan public") << QList{byNatPmp, byNatPmp}
-                                           << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
-    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{byNatPmp} << QString() << QString();
+                                           << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString() << false;
+    QTest::newRow("NAT-PMP alone") << routerOptions("--no-upnp") << QList{byNatPmp} << QString() << QString() << false;
     // The second check asks the gateway the first one found, without a search.
     QTest::newRow("UPnP alone, IGD v2")
         << routerOptions("--no-natpmp --igd v2") << QList{bySearch, byRememberedGateway}
-        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString();
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString() << false;
     QTest::newRow("UPnP alone, IGD v1")
         << routerOptions("--no-natpmp --igd v1") << QList{bySearch, byRememberedGateway}
-        << QStringLiteral("WANIPConnection:1#GetExternalIPAddress") << QString();
+        << QStringLiteral("WANIPConnection:1#GetExternalIPAddress") << QString() << false;
     QTest::newRow("a reserved WAN address, by NAT-PMP")
         << routerOptions("--wan reserved") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
-        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString() << false;
     QTest::newRow("a reserved WAN address, by UPnP")
         << routerOptions("--wan reserved --no-natpmp") << QList{noPublicAddress(Step::upnpAddress({}), "UPnP")}
-        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString();
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString() << false;
     QTest::newRow("a public WAN address the router was never told")
         << routerOptions("--wan public --no-stun") << QList{noPublicAddress(Step::natPmpAddress({}), "NAT-PMP")}
-        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString();
+        << QStringLiteral("NAT-PMP request received from 192.168.77.2") << QString() << false;
     // A gateway of last time that no longer answers leaves the search to
     // find the router's.
     QTest::newRow("the gateway of last time is gone")
         << routerOptions("--no-natpmp") << QList{bySearch, byRememberedGateway}
         << QStringLiteral("WANIPConnection:2#GetExternalIPAddress")
-        << QStringLiteral("http://%1:5999/ctl/IPConn").arg(RouterLan);
+        << QStringLiteral("http://%1:5999/ctl/IPConn").arg(RouterLan) << false;
+    // The search ends at the router's answer, however long another device
+    // goes on answering.
+    QTest::newRow("a LAN device that never stops answering the search")
+        << routerOptions("--no-natpmp") << QList{bySearch, byRememberedGateway}
+        << QStringLiteral("WANIPConnection:2#GetExternalIPAddress") << QString() << true;
 }
 
 void TestRealRouter::theCheckAsksTheRouter()
@@ -256,18 +284,8 @@ void TestRealRouter::theCheckAsksTheRouter()
         writeBytes(folder.filePath(QStringLiteral("parlowen-check.state")),
                    "gateway=" + QUrl::toPercentEncoding(remembered, ".:") +
                        "\ngateway-service=urn%3Aschemas-upnp-org%3Aservice%3AWANIPConnection%3A2\n");
-    // Each run of parlowen-check begins with a line of its own and ends with
-    // its exit status, so that the router's and provider's lines fall in the
-    // run they belong to.
-    const QStringList command{
-        QStringLiteral("sh"),
-        QStringLiteral("-c"),
-        QStringLiteral("for n in $(seq \"$1\"); do echo \"=== check $n\"; \"$2\" --settings \"$3\" 2>&1; "
-                       "echo \"=== exit $?\"; done"),
-        QStringLiteral("sh"),
-        QString::number(checks.size()),
-        QStringLiteral(PARLOWEN_CHECK_PROGRAM),
-        settings};
+    QFETCH(bool, chattyNeighbour);
+    const QStringList command = checkRuns(int(checks.size()), settings, chattyNeighbour);
     const QString simulator = QStringLiteral("exec '%1' --listen %2 --router-port 80 --no-wan-line")
                                   .arg(QStringLiteral(PARLOWEN_SIMULATOR_PROGRAM), RouterLan);
     const Output output =
@@ -290,6 +308,7 @@ void TestRealRouter::theCheckAsksTheRouter()
         QCOMPARE(match.captured(1), expected.sentAddress);
     }
     QVERIFY2(output.routerLog.contains(routerLogLine), qPrintable(routerLogLine + u'\n' + output.routerLog));
+    QVERIFY2(output.text.contains(QStringLiteral("chatty:   M-SEARCH")) == chattyNeighbour, qPrintable(output.text));
 }
 
 QTEST_GUILESS_MAIN(TestRealRouter)
