@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 build_dir=${PARLOWEN_BUILD_DIR:-build}
-packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev libminiupnpc-dev fonts-dejavu-core)
-test_packages=(iproute2 util-linux openssl chromium-headless-shell dbus-daemon miniupnpc)
+packages=(build-essential cmake pkg-config qt6-base-dev libgumbo-dev libminiupnpc-dev libnatpmp-dev fonts-dejavu-core)
+test_packages=(iproute2 util-linux openssl chromium-headless-shell dbus-daemon miniupnpc natpmpc miniupnpd)
 sanitize_packages=(clang libclang-rt-dev)
 
 usage() {
@@ -27,12 +27,33 @@ install_missing() {
     if [ "$(id -u)" -eq 0 ]; then
         echo "Installing: ${missing[*]}"
         apt-get update -q
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+        without_services env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
     else
         echo "These Debian packages are missing. Install them, then run this again:" >&2
         echo "  sudo apt-get install ${missing[*]}" >&2
         exit 1
     fi
+}
+
+# Runs an install with no service started: miniupnpd would answer SSDP and
+# NAT-PMP on the machine's real network, and the tests run it only inside
+# network namespaces of their own (tests/support/in-router-network). A
+# policy-rc.d that refuses every start stands in for the machine's own, if
+# any, during the install; debconf says no to miniupnpd's own question; and
+# under systemd the unit is disabled and stopped all the same.
+without_services() {
+    local policy=/usr/sbin/policy-rc.d saved=/usr/sbin/policy-rc.d.parlowen-saved status=0
+    [ ! -e "$policy" ] || mv "$policy" "$saved"
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod 755 "$policy"
+    echo 'miniupnpd miniupnpd/start_daemon boolean false' | debconf-set-selections
+    "$@" || status=$?
+    rm -f "$policy"
+    [ ! -e "$saved" ] || mv "$saved" "$policy"
+    if [ -d /run/systemd/system ] && systemctl cat miniupnpd.service >/dev/null 2>&1; then
+        systemctl disable --now miniupnpd.service
+    fi
+    return "$status"
 }
 
 # build [TARGET...]: everything, or only the targets named.

@@ -95,6 +95,11 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
                            companionFile(QStringLiteral("parlowen-upnp"), m_programDirectory), this);
     connect(m_check, &CheckRun::addressFound, this, &Form1::WanAddressFound);
     connect(m_check, &CheckRun::finished, this, &Form1::CheckFinished);
+    // Only ever saves a moment of the next check's time: a failure to keep
+    // it is not worth a word.
+    connect(m_check, &CheckRun::gatewayAnswered, this, [this](const GatewayControl& gateway) {
+        (void)rememberGateway(stateFileBeside(IniFile), IniFile, gateway.controlUrl, gateway.serviceType);
+    });
 
     LoadWindow();
 }
@@ -170,7 +175,8 @@ void Form1::LoadWindow()
     // Whoever wonders where their settings went finds out by pointing at the window.
     setToolTip(tr("Settings file: %1").arg(QDir::toNativeSeparators(IniFile)));
     removeAbandonedSavesOf(IniFile, stateFileBeside(IniFile));
-    if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
+    if (const auto last = readLastAcceptance(stateFileBeside(IniFile));
+        last && last.value() && last.value()->hasAcceptance())
         showLastAcceptance(*last.value());
     // One read for all six: a save landing in between cannot mix two files.
     const auto read = m_settings.ReadSettings();
@@ -322,8 +328,13 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
 
 CheckSettings Form1::settingsInFields() const
 {
-    return {txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
-            txtServicePass->text(), txtHost->text(),     m_askUpnp};
+    CheckSettings settings{
+        txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
+        txtServicePass->text(), txtHost->text(),     m_askUpnp};
+    // Read afresh for each check: parlowen-check may have met another gateway since.
+    if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
+        settings.rememberedGateway = {last.value()->gatewayControlUrl, last.value()->gatewayServiceType};
+    return settings;
 }
 
 void Form1::cancelCheck()

@@ -9,6 +9,8 @@
 #   bench/upnp-fallback.sh [--build-dir DIR] [--runs N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/lib/runs.sh
+. bench/lib/runs.sh
 build_dir=build
 runs=10
 while [ $# -gt 0 ]; do
@@ -35,27 +37,20 @@ trap 'kill "${simulator:-}" 2>/dev/null; rm -rf "$folder"' EXIT
 printf '[Router settings]\nPassword=admin\nIP=127.0.0.1\n[DNS settings]\nService URL=http://127.0.0.1:8080/dyn.asp\nUser=u\nPassword=p\nHost=h.example.net\n' \
     >"$folder/Settings.ini"
 
-# median of the numbers on standard input
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
 echo "| router | exit | wall (s) | peak RSS (MB) |"
 echo "|---|---|---|---|"
 for scenario in "a log with the WAN line|" "no WAN line, a gateway answers|--no-wan-line --upnp address" \
     "no WAN line, nothing answers|--no-wan-line"; do
     name=${scenario%%|*}
+    # A gateway remembered from the row before would be asked before any search.
+    rm -f "$folder/parlowen-check.state"
     # shellcheck disable=SC2086
     "$build_dir/bin/parlowen-simulator" --quiet ${scenario#*|} 2>/dev/null &
     simulator=$!
     sleep 1
-    walls=() rsses=() status=0
-    for _ in $(seq "$runs"); do
-        /usr/bin/time -o "$folder/time" -f '%e %M' "$build_dir/bin/parlowen-check" \
-            --settings "$folder/Settings.ini" >/dev/null 2>&1 || status=$?
-        read -r wall rss < <(tail -n 1 "$folder/time") # after any "Command exited with ..." line
-        walls+=("$wall") rsses+=("$rss")
-    done
+    time_runs "$runs" /dev/null true "$build_dir/bin/parlowen-check" --settings "$folder/Settings.ini"
     kill "$simulator"
     wait "$simulator" 2>/dev/null || true
-    printf '| %s | %s | %s | %.1f |\n' "$name" "$status" \
-        "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${rsses[@]}" | median | awk '{ print $1 / 1024 }')"
+    read -r wall rss < <(medians)
+    printf '| %s | %s | %.3f | %s |\n' "$name" "$(statuses_seen)" "$wall" "$rss"
 done

@@ -1,8 +1,10 @@
 #pragma once
 // What a check is made of: the six settings as the window's fields or the
-// settings file hold them, and whether the router's UPnP service may be asked.
+// settings file hold them, whether the router's own services may be asked,
+// and which of its gateways answered last time.
 
 #include "check/redaction.h"
+#include "check/upnpanswer.h"
 
 #include <QString>
 
@@ -16,6 +18,8 @@ struct CheckSettings {
     QString servicePassword;
     QString host;
     bool askUpnp = true; // when the log has no address
+    // The router's UPnP gateway that answered last time, asked directly.
+    GatewayControl rememberedGateway{};
 };
 
 // A masker that knows every secret these settings hold, so that nothing a

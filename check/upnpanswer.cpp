@@ -17,8 +17,8 @@ QString toString(UpnpFailure failure)
 {
     switch (failure) {
     case UpnpFailure::NoGateway:
-        return QStringLiteral("no UPnP gateway answered. If the router can do UPnP, turn it on in the "
-                              "router's settings");
+        return QStringLiteral("neither its NAT-PMP service nor a UPnP gateway answered. If the router can do "
+                              "UPnP or NAT-PMP, turn it on in the router's settings");
     case UpnpFailure::GatewayElsewhere:
         return QStringLiteral("only a UPnP gateway at another address than the router's answered, and only "
                               "the router is believed");
@@ -37,15 +37,16 @@ QString toString(UpnpFailure failure)
     return {};
 }
 
-QString upnpSourceNote()
+QString upnpSourceNote(AddressSource source)
 {
-    return QStringLiteral("The address came from the router's UPnP service, because its log has no "
-                          "\"WAN IP is \" line.");
+    return QStringLiteral("The address came from %1, because its log has no \"WAN IP is \" line.")
+        .arg(toString(source));
 }
 
 QString upnpFailureNote(const Failure<UpnpFailure>& failure)
 {
-    return QStringLiteral("The router's UPnP service was asked too: %1.").arg(failure.message());
+    return QStringLiteral("The router's NAT-PMP and UPnP services were asked too: %1.")
+        .arg(failure.message());
 }
 
 } // namespace parlowen

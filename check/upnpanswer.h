@@ -3,6 +3,7 @@
 // is asked, and the words for what it answered.
 
 #include "check/loadedpage.h"
+#include "check/sendableaddress.h"
 #include "common/result.h"
 
 #include <QString>
@@ -11,7 +12,8 @@
 
 namespace parlowen {
 
-// Asked only when the router's log page arrived but gave no address: a
+// The router's NAT-PMP service, then its UPnP gateway, asked only when the
+// router's log page arrived but gave no address: a
 // page that exists without the line (its ring buffer may have dropped it),
 // or no such page at all (HTTP 404). A refused password, an unreachable
 // router or a page too complex to read are answered as without UPnP.
@@ -33,10 +35,28 @@ enum class UpnpFailure {
 // The sentence for the user; Failure::message() adds the detail.
 QString toString(UpnpFailure failure);
 
-using UpnpAnswer = Result<QString, UpnpFailure>;
+// A UPnP gateway to ask directly, without a search: the one that answered
+// last time. Never a secret.
+struct GatewayControl {
+    QString controlUrl;
+    QString serviceType;
+    bool isEmpty() const { return controlUrl.isEmpty() || serviceType.isEmpty(); }
+    friend bool operator==(const GatewayControl&, const GatewayControl&) = default;
+};
 
-// The second line of the final box when the address came from UPnP.
-QString upnpSourceNote();
+// What the router's own services said: the value as it came, and which
+// service said it; for UPnP, where that gateway is asked.
+struct RouterAnswer {
+    QString value;
+    AddressSource source = AddressSource::Upnp;
+    GatewayControl gateway{};
+};
+
+using UpnpAnswer = Result<RouterAnswer, UpnpFailure>;
+
+// The second line of the final box when the address came from a service
+// of the router's.
+QString upnpSourceNote(AddressSource source);
 
 // A line of the window's box, or a clause of the command's, when the
 // query gave no address.

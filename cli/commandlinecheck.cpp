@@ -63,11 +63,23 @@ CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options,
     connect(&m_check, &CheckRun::stepTaken, this, &CommandLineCheck::showStep);
     connect(&m_check, &CheckRun::addressFound, this, &CommandLineCheck::addressFound);
     connect(&m_check, &CheckRun::finished, this, &CommandLineCheck::checkFinished);
+    connect(&m_check, &CheckRun::gatewayAnswered, this, &CommandLineCheck::rememberGatewayOf);
 }
 
 void CommandLineCheck::start()
 {
+    if (const auto last = readLastAcceptance(m_options.statePath); last && last.value())
+        m_settings.rememberedGateway = {last.value()->gatewayControlUrl, last.value()->gatewayServiceType};
     m_check.start(m_settings);
+}
+
+void CommandLineCheck::rememberGatewayOf(const GatewayControl& gateway)
+{
+    const auto written =
+        rememberGateway(m_options.statePath, m_options.settingsPath, gateway.controlUrl, gateway.serviceType);
+    if (!written)
+        m_console.step(QStringLiteral("UPnP: the gateway is not remembered for next time: %1")
+                           .arg(written.failure().message()));
 }
 
 void CommandLineCheck::showStep(const CheckStep& step)
@@ -118,7 +130,7 @@ void CommandLineCheck::checkFinished(const CheckVerdict& verdict)
 bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
 {
     const auto read = readLastAcceptance(m_options.statePath);
-    if (!read || !read.value()) {
+    if (!read || !read.value() || !read.value()->hasAcceptance()) {
         m_console.step(read ? QStringLiteral("Last update: none remembered; sending")
                             : QStringLiteral("Last update: %1; sending").arg(read.failure().message()));
         return false;

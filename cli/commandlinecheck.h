@@ -78,6 +78,7 @@ private:
     void showStep(const CheckStep& step);
     void addressFound(const QString& address);
     void checkFinished(const CheckVerdict& verdict);
+    void rememberGatewayOf(const GatewayControl& gateway);
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
     void rememberAcceptance(const QString& address);

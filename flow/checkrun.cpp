@@ -122,10 +122,10 @@ void CheckRun::routerPageCompleted()
         return finishWithoutAddress();
     const QString router = QUrl(page.url()).host();
     tell(CheckStep::Kind::Progress,
-         QStringLiteral("WAN address: none in the log; asking the router's UPnP service at %1")
+         QStringLiteral("WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
              .arg(shown(router)));
     m_stage = Stage::Upnp;
-    m_upnp.start(router);
+    m_upnp.start(router, m_settings.rememberedGateway);
 }
 
 void CheckRun::upnpAnswered(const UpnpAnswer& answer)
@@ -137,9 +137,17 @@ void CheckRun::upnpAnswered(const UpnpAnswer& answer)
              QStringLiteral("UPnP: no address: %1").arg(answer.failure().message()));
         return finishWithoutAddress(upnpFailureNote(answer.failure()));
     }
+    const RouterAnswer& found = answer.value();
+    const QString service =
+        found.source == AddressSource::NatPmp ? QStringLiteral("NAT-PMP") : QStringLiteral("UPnP");
+    const bool remembered = !found.gateway.isEmpty() && found.gateway == m_settings.rememberedGateway;
     tell(CheckStep::Kind::Progress,
-         QStringLiteral("UPnP: WAN address %1").arg(quoted(shown(answer.value()))));
-    addressKnown(answer.value(), AddressSource::Upnp);
+         QStringLiteral("%1: WAN address %2%3")
+             .arg(service, quoted(shown(found.value)),
+                  remembered ? QStringLiteral(", from the gateway of last time") : QString()));
+    if (!found.gateway.isEmpty() && !remembered)
+        emit gatewayAnswered(found.gateway);
+    addressKnown(found.value, found.source);
 }
 
 void CheckRun::finishWithoutAddress(const QString& upnpNote)
@@ -151,23 +159,24 @@ void CheckRun::finishWithoutAddress(const QString& upnpNote)
     finish({CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, details});
 }
 
-void CheckRun::addressKnown(const QString& address, AddressSource source)
+void CheckRun::addressKnown(const QString& value, AddressSource source)
 {
-    m_address = address;
     m_source = source;
-    // An empty address tells most providers to take the address the request
-    // comes from, and some to delete the record: it is never sent.
-    if (address.trimmed().isEmpty()) {
-        m_noAddressReason =
-            QStringLiteral("the router gave an empty address, and one is never sent, since a "
-                           "provider takes an empty one for the address the request comes from, "
-                           "or deletes the name's record.");
-        return finishWithoutAddress();
+    // Only an address is ever sent: a provider takes an empty one for the
+    // address the request comes from, and 0.0.0.0 points the name at nothing.
+    const Result<QString, AddressRefusal> address = sendableAddress(value, source);
+    if (!address) {
+        const QString logReason =
+            std::exchange(m_noAddressReason, refusalReason(address.error(), source, quoted(shown(value))));
+        if (source == AddressSource::RouterLog)
+            return finishWithoutAddress();
+        return finishWithoutAddress(QStringLiteral("The router's log was read first: %1").arg(logReason));
     }
+    m_address = address.value();
     m_stage = Stage::AddressKnown;
-    if (const std::optional<QString> warning = addressWarning(address, shown(address)))
+    if (const std::optional<QString> warning = addressWarning(m_address, shown(m_address)))
         tell(CheckStep::Kind::Warning, *warning);
-    emit addressFound(address, source);
+    emit addressFound(m_address, source);
 }
 
 UpdateFields CheckRun::updateFields() const
@@ -255,7 +264,7 @@ void CheckRun::judged(const AnswerJudgement& judgement)
 
 QStringList CheckRun::sourceNote() const
 {
-    return m_source == AddressSource::Upnp ? QStringList{upnpSourceNote()} : QStringList{};
+    return m_source == AddressSource::RouterLog ? QStringList{} : QStringList{upnpSourceNote(m_source)};
 }
 
 void CheckRun::finish(CheckVerdict verdict)

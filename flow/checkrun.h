@@ -7,6 +7,7 @@
 #include "check/loadedpage.h"
 #include "check/providerexchange.h"
 #include "check/redaction.h"
+#include "check/sendableaddress.h"
 #include "upnp/gatewayquery.h"
 #include "web/htmldocument.h"
 
@@ -23,8 +24,6 @@ class BrowserEngine;
 
 // What the check's steps see of a finished document.
 LoadedPage loadedPage(const HtmlDocument& page);
-
-enum class AddressSource { RouterLog, Upnp };
 
 // A line for each step, in the words both programs show. Whatever in it came
 // from outside is masked already; how a warning or a failure is marked is
@@ -78,6 +77,9 @@ public:
 signals:
     void stepTaken(const parlowen::CheckStep& step);
     void addressFound(const QString& address, parlowen::AddressSource source);
+    // A UPnP gateway other than the remembered one answered: to be asked
+    // directly next time, wherever the front end keeps that.
+    void gatewayAnswered(const parlowen::GatewayControl& gateway);
     // The end of the check; it is no longer running by then.
     void finished(const parlowen::CheckVerdict& verdict);
 

@@ -107,8 +107,12 @@ std::optional<LastAcceptance> parse(const QByteArray& content)
             last.host = fromFieldValue(value);
         else if (key == "target")
             last.target = value;
+        else if (key == "gateway")
+            last.gatewayControlUrl = fromFieldValue(value);
+        else if (key == "gateway-service")
+            last.gatewayServiceType = fromFieldValue(value);
     }
-    if (!last.acceptedAt.isValid() || last.target.isEmpty())
+    if (!last.hasAcceptance() && last.gatewayControlUrl.isEmpty())
         return std::nullopt;
     return last;
 }
@@ -216,8 +220,33 @@ Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const Q
     return last;
 }
 
-Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
-                                                 const LastAcceptance& last)
+namespace {
+
+QByteArray contentOf(const LastAcceptance& last)
+{
+    QByteArray content = Header;
+    if (last.hasAcceptance()) {
+        content += "address=" + fieldValue(last.address) + "\n" +
+                   "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
+                   "host=" + fieldValue(last.host) + "\n" + "target=" + last.target + "\n";
+    }
+    if (!last.gatewayControlUrl.isEmpty()) {
+        content += "gateway=" + fieldValue(last.gatewayControlUrl) + "\n" +
+                   "gateway-service=" + fieldValue(last.gatewayServiceType) + "\n";
+    }
+    return content;
+}
+
+// The record as it stands, for the part another save keeps; an empty one
+// where there is none, or none of ours.
+LastAcceptance recordIn(const QString& path)
+{
+    const auto read = readLastAcceptance(path);
+    return read && read.value() ? *read.value() : LastAcceptance{};
+}
+
+Result<void, StateFileError> writeRecord(const QString& path, const QString& settingsPath,
+                                         const LastAcceptance& last)
 {
     if (const auto usable = checkStateFile(path, settingsPath); !usable)
         return usable;
@@ -237,15 +266,34 @@ Result<void, StateFileError> writeLastAcceptance(const QString& path, const QStr
     if (const auto safe = judgePlace(folderStatus, named ? &entry : nullptr, QDir::toNativeSeparators(path));
         !safe)
         return safe;
-
-    const QByteArray content = Header + "address=" + fieldValue(last.address) + "\n" +
-                               "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
-                               "host=" + fieldValue(last.host) + "\n" + "target=" + last.target + "\n";
     // The new file is readable by its owner only: it says where the owner's
     // host points, which is nobody else's business.
-    if (const auto saved = writeFileInFolder(folder.value(), name, content); !saved)
+    if (const auto saved = writeFileInFolder(folder.value(), name, contentOf(last)); !saved)
         return {stateFileError(saved.error()), withReason(path, saved.failure())};
     return {};
+}
+
+} // namespace
+
+Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
+                                                 const LastAcceptance& last)
+{
+    LastAcceptance record = last;
+    if (record.gatewayControlUrl.isEmpty()) {
+        const LastAcceptance kept = recordIn(path);
+        record.gatewayControlUrl = kept.gatewayControlUrl;
+        record.gatewayServiceType = kept.gatewayServiceType;
+    }
+    return writeRecord(path, settingsPath, record);
+}
+
+Result<void, StateFileError> rememberGateway(const QString& path, const QString& settingsPath,
+                                             const QString& controlUrl, const QString& serviceType)
+{
+    LastAcceptance record = recordIn(path);
+    record.gatewayControlUrl = controlUrl;
+    record.gatewayServiceType = serviceType;
+    return writeRecord(path, settingsPath, record);
 }
 
 } // namespace parlowen

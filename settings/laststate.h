@@ -23,9 +23,16 @@ inline constexpr std::chrono::hours RefreshAfter = std::chrono::days{25};
 
 struct LastAcceptance {
     QString address;
-    QDateTime acceptedAt; // UTC
+    QDateTime acceptedAt; // UTC; not valid in a record that remembers a gateway alone
     QString host;         // for people reading the file; target decides
     QByteArray target;    // updateTarget() of the settings it was sent with
+    // The router's UPnP gateway that answered last, asked directly next
+    // time rather than searched for; never a secret.
+    QString gatewayControlUrl{};
+    QString gatewayServiceType{};
+
+    // Whether the record holds an accepted update, or only a gateway.
+    bool hasAcceptance() const { return acceptedAt.isValid() && !target.isEmpty(); }
 };
 
 // Stands for the provider's script, the account and the host, so that the
@@ -65,13 +72,19 @@ Result<void, StateFileError> checkStateFile(const QString& statePath, const QStr
 // Nothing when there is no state file yet. A link is not followed.
 Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path);
 
-// Atomically and readable by the owner only, in a folder made readable by
+// Atomically and readable by the owner only, keeping the gateway the file
+// remembers where last names none, in a folder made readable by
 // the owner only if it is missing. The file is checked once more just
 // before, since either file may have changed since the start, and then
 // saved through a handle of its folder: a link at its name is only ever
 // replaced, never written through.
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
                                                  const LastAcceptance& last);
+
+// Records the gateway that answered, keeping the accepted update the file
+// holds; checked and saved as writeLastAcceptance() is.
+Result<void, StateFileError> rememberGateway(const QString& path, const QString& settingsPath,
+                                             const QString& controlUrl, const QString& serviceType);
 
 // Removes the temporary files that killed saves of the settings file and of
 // the state file left behind, for each program's start: they may hold the

@@ -2,11 +2,14 @@
 // demo and the benchmarks. The router serves its system-log page behind Basic
 // authentication; the provider answers updates the way most providers do.
 // With --upnp the router is a UPnP gateway too, for clients that ask it for
-// the address when its log has none. With --provider the provider is one of
+// the address when its log has none, and with --natpmp it speaks NAT-PMP;
+// --chatty-device puts a device beside it that never stops answering
+// searches. With --provider the provider is one of
 // the real ones, played under its own name over TLS (sim/providersim.h).
 #include "sim/fakehttpserver.h"
 #include "sim/providersim.h"
 #include "sim/routersim.h"
+#include "sim/ssdpchatter.h"
 #include "sim/upnpgateway.h"
 
 #include <QCommandLineParser>
@@ -77,6 +80,7 @@ QString credentialsForLog(const RecordedRequest& request)
 
 // What the command line asks for.
 struct Settings {
+    QHostAddress address{QHostAddress::LocalHost}; // of the router and the provider
     quint16 routerPort = 80;
     quint16 providerPort = 8080;
     QString routerPassword;
@@ -87,6 +91,8 @@ struct Settings {
     bool logging = true;
     std::optional<sim::UpnpBehaviour> upnp; // nothing: no UPnP at all
     QString upnpAddress;
+    sim::GatewayFeatures upnpFeatures;
+    std::optional<QHostAddress> chattyDevice;
     QString provider; // empty: the plain provider of /dyn.asp
     sim::ProviderRecord record;
     QString tlsCertificate;
@@ -108,6 +114,10 @@ struct OptionRow {
 };
 
 const OptionRow optionTable[] = {
+    {"listen",
+     "Address the router and the provider serve on (default 127.0.0.1), such as the router's LAN address "
+     "in tests/support/in-router-network.",
+     "address", "127.0.0.1"},
     {"router-port", "Port of the router's web pages (default 80).", "port", "80"},
     {"provider-port",
      "Port of the provider: its /dyn.asp (default 8080), or with --provider its TLS port (default 443).",
@@ -130,8 +140,24 @@ const OptionRow optionTable[] = {
      "(never answers a search), not-gateway (a media server), elsewhere (address, described from 127.0.0.2). "
      "Default: no UPnP. Only in a private network namespace whose loopback carries multicast.",
      "behaviour", nullptr},
-    {"upnp-address", "Text UPnP gives as the external address, any text (default 203.0.113.7).", "text",
-     "203.0.113.7"},
+    {"upnp-address",
+     "Text UPnP gives as the external address, any text (default 203.0.113.7); NAT-PMP gives it when it is "
+     "an IPv4 address.",
+     "text", "203.0.113.7"},
+    {"upnp-shape",
+     "With --upnp: the layout of the root description: standard (the default), second-wan-device (the "
+     "connection in a second WANDevice), ppp-only (WANPPPConnection alone), igd-v2 (version 2 throughout), "
+     "urlbase-other-port (control on another port, named by URLBase).",
+     "shape", "standard"},
+    {"natpmp",
+     "With --upnp: answer NAT-PMP's public-address request on UDP port 5351 of the gateway's address, with "
+     "--upnp-address, or result 3 (network failure) when that is no IPv4 address.",
+     nullptr, nullptr},
+    {"chatty-device",
+     "A media server at this address that answers every SSDP search and repeats its answer every 1.5 s: "
+     "in 127.0.0.0/8, on a loopback that carries multicast, or in 192.168.77.0/24 inside a private network "
+     "namespace that holds test addresses alone (as tests/support/in-router-network makes).",
+     "address", nullptr},
     {"provider", nullptr, "name", nullptr}, // described with the list of providers
     {"zone", "With --provider: the registered domain of --hostname (default: without its first label).",
      "domain", nullptr},
@@ -167,6 +193,27 @@ sim::ProviderRecord providerRecord(const QCommandLineParser& parser)
             parser.value(QStringLiteral("record-address-v6"))};
 }
 
+// --upnp and what goes with it: false for a value that is none of its
+// choices, or for --upnp-shape and --natpmp without a gateway to have them.
+bool readUpnpOptions(const QCommandLineParser& parser, Settings& settings)
+{
+    const auto isSet = [&parser](const char* name) {
+        return parser.isSet(QString::fromLatin1(name));
+    };
+    const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(parser.value("upnp"));
+    const std::optional<sim::DescriptionShape> shape =
+        sim::descriptionShapeNamed(parser.value(QStringLiteral("upnp-shape")));
+    const QHostAddress chatty(parser.value(QStringLiteral("chatty-device")));
+    if ((isSet("upnp") && !behaviour) || !shape || (isSet("chatty-device") && chatty.isNull()) ||
+        (!isSet("upnp") && (isSet("upnp-shape") || isSet("natpmp"))))
+        return false;
+    settings.upnp = behaviour;
+    settings.upnpFeatures = {*shape, isSet("natpmp")};
+    if (isSet("chatty-device"))
+        settings.chattyDevice = chatty;
+    return true;
+}
+
 // Exits with the usage for --help, --version and unknown options.
 std::optional<Settings> parseCommandLine(const QCoreApplication& app)
 {
@@ -199,24 +246,28 @@ std::optional<Settings> parseCommandLine(const QCoreApplication& app)
                    : provider.isEmpty()   ? QStringLiteral("8080")
                                           : QStringLiteral("443"));
     const std::optional<qsizetype> size = sim::parseByteSize(value("page-size"));
-    const std::optional<sim::UpnpBehaviour> behaviour = sim::upnpBehaviourNamed(value("upnp"));
-    if (!routerPortValue || !providerPortValue || !size || (isSet("upnp") && !behaviour) ||
+    const QHostAddress address(value("listen"));
+    if (address.isNull() || !routerPortValue || !providerPortValue || !size ||
         (!provider.isEmpty() && !sim::simulatedProviders().contains(provider)))
         return std::nullopt;
-    return Settings{*routerPortValue,
-                    *providerPortValue,
-                    value("router-password"),
-                    isSet("no-wan-line") ? std::nullopt : std::optional(value("wan-address")),
-                    *size,
-                    {value("user"), value("password"), value("hostname")},
-                    !isSet("refuse"),
-                    !isSet("quiet"),
-                    behaviour,
-                    value("upnp-address"),
-                    provider,
-                    providerRecord(parser),
-                    value("tls-cert"),
-                    value("tls-key")};
+    Settings settings{address,
+                      *routerPortValue,
+                      *providerPortValue,
+                      value("router-password"),
+                      isSet("no-wan-line") ? std::nullopt : std::optional(value("wan-address")),
+                      *size,
+                      {value("user"), value("password"), value("hostname")},
+                      !isSet("refuse"),
+                      !isSet("quiet"),
+                      std::nullopt,
+                      value("upnp-address"),
+                      {},
+                      std::nullopt,
+                      provider,
+                      providerRecord(parser),
+                      value("tls-cert"),
+                      value("tls-key")};
+    return readUpnpOptions(parser, settings) ? std::optional(settings) : std::nullopt;
 }
 
 void logRouterRequest(const RecordedRequest& request, const Settings& settings, qsizetype pageSize)
@@ -266,6 +317,9 @@ void logUpnp(sim::UpnpGateway& gateway)
                      [](const QByteArray& action, int status) {
                          err() << "upnp:     SOAP " << action << " -> " << status << Qt::endl;
                      });
+    QObject::connect(&gateway, &sim::UpnpGateway::natPmpRequested, &gateway, [](int opcode, int result) {
+        err() << "natpmp:   opcode " << opcode << " -> result " << result << Qt::endl;
+    });
 }
 
 // The answer in a line: its status and the start of its body.
@@ -306,9 +360,9 @@ QString servePlayedProvider(FakeHttpServer& server, const Settings& settings, QO
         return QStringLiteral("cannot read the certificate %1 and its key %2")
             .arg(settings.tlsCertificate, settings.tlsKey);
     server.useTls(tls);
-    if (!server.listen(settings.providerPort))
-        return QStringLiteral("cannot serve %1 on 127.0.0.1:%2; port 443 needs root or a private network")
-            .arg(settings.provider)
+    if (!server.listen(settings.providerPort, settings.address))
+        return QStringLiteral("cannot serve %1 on %2:%3; port 443 needs root or a private network")
+            .arg(settings.provider, settings.address.toString())
             .arg(settings.providerPort);
     auto* provider = new sim::ProviderSim(settings.provider, settings.record, owner);
     provider->setBlocked(!settings.accepting);
@@ -328,9 +382,10 @@ QString serveProvider(FakeHttpServer& server, const Settings& settings, QObject*
 {
     if (!settings.provider.isEmpty())
         return servePlayedProvider(server, settings, owner);
-    if (!server.listen(settings.providerPort))
-        return QStringLiteral("cannot serve the provider on 127.0.0.1:%1; is another simulator running? "
+    if (!server.listen(settings.providerPort, settings.address))
+        return QStringLiteral("cannot serve the provider on %1:%2; is another simulator running? "
                               "Choose --provider-port")
+            .arg(settings.address.toString())
             .arg(settings.providerPort);
     QObject::connect(
         &server, &FakeHttpServer::requestReceived, owner,
@@ -344,22 +399,44 @@ QString providerForLog(const FakeHttpServer& server, const Settings& settings)
     if (settings.provider.isEmpty())
         return QStringLiteral("provider on %1 (%2 updates)").arg(server.url(UpdatePath), mode);
     const sim::ProviderRecord& record = settings.record;
-    return QStringLiteral("%1 on https://%2:%3 (127.0.0.1), keeping %4 at %5, %6 updates")
+    return QStringLiteral("%1 on https://%2:%3 (%4), keeping %5 at %6, %7 updates")
         .arg(settings.provider, sim::providerHost(settings.provider))
         .arg(server.port())
+        .arg(settings.address.toString())
         .arg(record.host, record.address.isEmpty() ? QStringLiteral("no address") : record.address, mode);
 }
 
-sim::UpnpGateway* startGateway(const Settings& settings, QObject* owner)
+bool startGateway(const Settings& settings, QObject* owner)
 {
-    auto* gateway = new sim::UpnpGateway(*settings.upnp, settings.upnpAddress, owner);
+    auto* gateway = new sim::UpnpGateway(*settings.upnp, settings.upnpAddress, settings.upnpFeatures, owner);
     if (!gateway->start()) {
         err() << "parlowen-simulator: cannot be a UPnP gateway: " << gateway->errorString() << ".\n";
-        return nullptr;
+        return false;
     }
     if (settings.logging)
         logUpnp(*gateway);
-    return gateway;
+    err() << "parlowen-simulator: UPnP gateway on SSDP 239.255.255.250:1900, described at "
+          << gateway->descriptionUrl() << (settings.upnpFeatures.natPmp ? ", NAT-PMP on UDP port 5351" : "")
+          << Qt::endl;
+    return true;
+}
+
+bool startChattyDevice(const QHostAddress& address, bool logging, QObject* owner)
+{
+    auto* chatter = new sim::SsdpChatter(address, owner);
+    if (!chatter->start()) {
+        err() << "parlowen-simulator: cannot be a chatty device: " << chatter->errorString() << ".\n";
+        return false;
+    }
+    if (logging)
+        QObject::connect(chatter, &sim::SsdpChatter::searched, chatter,
+                         [](const QByteArray& target, const QHostAddress& sender, quint16 port) {
+                             err() << "chatty:   M-SEARCH " << target << " from " << sender.toString() << ':'
+                                   << port << " -> answered, and again every 1.5 s" << Qt::endl;
+                         });
+    err() << "parlowen-simulator: chatty device on SSDP, described at " << chatter->descriptionUrl()
+          << Qt::endl;
+    return true;
 }
 
 } // namespace
@@ -371,17 +448,22 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLOWEN_VERSION));
     const std::optional<Settings> settings = parseCommandLine(app);
     if (!settings) {
-        err() << "parlowen-simulator: ports are numbers from 1 to 65535, the page size is bytes, "
-                 "or a number with K or M, as in 4K or 8M, --upnp is one of address, error, silent, "
-                 "not-gateway or elsewhere, and --provider one of "
-              << sim::simulatedProviders().join(QStringLiteral(", ")) << ".\n";
+        err()
+            << "parlowen-simulator: --listen takes a numeric address, ports are numbers from 1 to 65535, "
+               "the page size is bytes, "
+               "or a number with K or M, as in 4K or 8M, --upnp is one of address, error, silent, "
+               "not-gateway or elsewhere, --upnp-shape (with --upnp) one of "
+            << sim::descriptionShapeNames().join(QStringLiteral(", "))
+            << ", --natpmp goes with --upnp, --chatty-device takes a numeric address, and --provider one of "
+            << sim::simulatedProviders().join(QStringLiteral(", ")) << ".\n";
         return 2;
     }
 
     FakeHttpServer router;
     FakeHttpServer provider;
-    if (!router.listen(settings->routerPort)) {
-        err() << "parlowen-simulator: cannot serve the router on 127.0.0.1:" << settings->routerPort
+    if (!router.listen(settings->routerPort, settings->address)) {
+        err() << "parlowen-simulator: cannot serve the router on " << settings->address.toString() << ':'
+              << settings->routerPort
               << ". Port 80 needs root; run inside a private network namespace (see sim/run-demo) "
                  "or choose --router-port.\n";
         return 1;
@@ -390,8 +472,8 @@ int main(int argc, char* argv[])
         err() << "parlowen-simulator: " << problem << ".\n";
         return 1;
     }
-    sim::UpnpGateway* gateway = settings->upnp ? startGateway(*settings, &app) : nullptr;
-    if (settings->upnp && !gateway)
+    if ((settings->upnp && !startGateway(*settings, &app)) ||
+        (settings->chattyDevice && !startChattyDevice(*settings->chattyDevice, settings->logging, &app)))
         return 1;
     if (!quitOnSignals(app)) {
         err() << "parlowen-simulator: cannot catch SIGTERM and SIGINT\n";
@@ -411,9 +493,6 @@ int main(int argc, char* argv[])
           << page.size() << " bytes), " << providerForLog(provider, *settings) << Qt::endl;
     if (!settings->wanAddress)
         err() << "parlowen-simulator: the log page has no WAN line" << Qt::endl;
-    if (gateway)
-        err() << "parlowen-simulator: UPnP gateway on SSDP 239.255.255.250:1900, described at "
-              << gateway->descriptionUrl() << Qt::endl;
     const int status = app.exec();
     err() << "parlowen-simulator: stopped" << Qt::endl;
     return status;

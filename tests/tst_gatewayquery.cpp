@@ -57,30 +57,42 @@ void TestGatewayQuery::aHelperAnswersOnceThroughItsRecord_data()
     QTest::addColumn<QByteArray>("body"); // empty: no such program
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("source"); // AddressSource, for an address
+    QTest::addColumn<QString>("controlUrl");
     QTest::addColumn<UpnpFailure>("failure");
     QTest::addColumn<QString>("detail");
-    const auto row = [](const char* name, const char* body, const QString& address) {
-        QTest::newRow(name) << QByteArray(body) << true << address << UpnpFailure::QueryFailed << QString();
+    const auto row = [](const char* name, const char* body, const QString& address,
+                        AddressSource source = AddressSource::Upnp, const QString& controlUrl = {}) {
+        QTest::newRow(name) << QByteArray(body) << true << address << int(source) << controlUrl
+                            << UpnpFailure::QueryFailed << QString();
     };
     const auto fails = [](const char* name, const char* body, UpnpFailure failure,
                           const QString& detail = {}) {
-        QTest::newRow(name) << QByteArray(body) << false << QString() << failure << detail;
+        QTest::newRow(name) << QByteArray(body) << false << QString() << 0 << QString() << failure << detail;
     };
     // The gateway's text comes through as it was, for the check's own
     // verdict on it.
-    row("an address", "printf 'address\\t203.0.113.7'", "203.0.113.7");
-    row("an empty answer", "printf 'address\\t'", "");
-    row("a line break and a tab", "printf 'address\\tbad\\n\\tline'", "bad\n\tline");
-    row("not UTF-8", "printf 'address\\t\\377\\376'", "\uFFFD\uFFFD");
-    fails("a gateway elsewhere", "printf 'elsewhere\\t127.0.0.2'", UpnpFailure::GatewayElsewhere,
+    row("an address from a UPnP gateway, and where it is asked",
+        "printf 'address\\tupnp\\thttp://127.0.0.1:5000/ctl\\turn:schemas-upnp-org:service:WANIPConnection:1"
+        "\\t203.0.113.7'",
+        "203.0.113.7", AddressSource::Upnp, "http://127.0.0.1:5000/ctl");
+    row("an address from NAT-PMP", "printf 'address\\tnatpmp\\t\\t\\t203.0.113.7'", "203.0.113.7",
+        AddressSource::NatPmp);
+    row("an empty answer", "printf 'address\\tnatpmp\\t\\t\\t'", "", AddressSource::NatPmp);
+    row("a line break and a tab", "printf 'address\\tupnp\\t\\t\\tbad\\n\\tline'", "bad\n\tline");
+    row("not UTF-8", "printf 'address\\tupnp\\t\\t\\t\\377\\376'", "\uFFFD\uFFFD");
+    fails("a gateway elsewhere", "printf 'elsewhere\\t\\t\\t\\t127.0.0.2'", UpnpFailure::GatewayElsewhere,
           "127.0.0.2");
-    fails("a UPnP error", "printf 'gateway-error\\t501'", UpnpFailure::GatewayError, "error 501");
+    fails("a UPnP error", "printf 'gateway-error\\t\\t\\t\\t501'", UpnpFailure::GatewayError, "error 501");
     fails("no such program", "", UpnpFailure::QueryFailed);
     fails("a record, then a failing status", "printf 'address\\t203.0.113.7'; exit 3",
           UpnpFailure::QueryFailed);
     fails("killed", "printf 'address\\t203.0.113.7'; kill -KILL $$", UpnpFailure::QueryFailed);
     fails("no record", "echo hello", UpnpFailure::QueryFailed);
-    fails("a record of an unknown kind", "printf 'maybe\\t203.0.113.7'", UpnpFailure::QueryFailed);
+    fails("a record of an unknown kind", "printf 'maybe\\tupnp\\t\\t\\t203.0.113.7'",
+          UpnpFailure::QueryFailed);
+    fails("a record without the fields of the service", "printf 'address\\t203.0.113.7'",
+          UpnpFailure::QueryFailed);
     fails("silent until the deadline", "exec sleep 60", UpnpFailure::NoAnswerInTime);
     fails("a record, then no end", "printf 'address\\t203.0.113.7'; exec sleep 60",
           UpnpFailure::NoAnswerInTime);
@@ -97,7 +109,9 @@ void TestGatewayQuery::aHelperAnswersOnceThroughItsRecord()
     const UpnpAnswer& answer = answers.front();
     QCOMPARE(answer.ok(), ok);
     if (ok) {
-        QTEST(answer.value(), "address");
+        QTEST(answer.value().value, "address");
+        QTEST(int(answer.value().source), "source");
+        QTEST(answer.value().gateway.controlUrl, "controlUrl");
     } else {
         QFETCH(UpnpFailure, failure);
         QCOMPARE(toString(answer.error()), toString(failure));
@@ -148,7 +162,7 @@ void TestGatewayQuery::aQueryEndedEarlyLeavesNoHelperBehind()
     const QString pidFile = m_dir.filePath("pid");
     QFile::remove(pidFile);
     const QString helper = fakeHelper("[ -e '" + pidFile.toUtf8() +
-                                      "' ] && exec printf 'address\\t198.51.100.2'\n"
+                                      "' ] && exec printf 'address\\tnatpmp\\t\\t\\t198.51.100.2'\n"
                                       "echo $$ > '" +
                                       pidFile.toUtf8() + "'; exec sleep 60");
     auto query = std::make_unique<GatewayQuery>(helper);
@@ -169,7 +183,7 @@ void TestGatewayQuery::aQueryEndedEarlyLeavesNoHelperBehind()
     QCOMPARE(::kill(pid, 0), -1);
     if (ending == 1) {
         QTRY_COMPARE(answers.size(), 1);
-        QCOMPARE(answers.front().value(), QStringLiteral("198.51.100.2"));
+        QCOMPARE(answers.front().value().value, QStringLiteral("198.51.100.2"));
     } else {
         QTest::qWait(200);
         QCOMPARE(answers.size(), 0);

@@ -273,6 +273,55 @@ private slots:
         QVERIFY(readLastAcceptance(m_dir->filePath("absent")).value() == std::nullopt);
     }
 
+    // The window and the command each save their half: the accepted update
+    // and the gateway that answered. Neither save may cost the other's, and
+    // a gateway's text from the network may not add a line of its own.
+    void theUpdateAndTheGatewayAreKeptApart_data()
+    {
+        QTest::addColumn<QStringList>("saves"); // "update ADDRESS" or "gateway URL", in turn
+        QTest::addColumn<QString>("address");   // of the accepted update read back; empty: none
+        QTest::addColumn<QString>("gateway");
+        QTest::newRow("a gateway alone") << QStringList{"gateway http://192.0.2.1:5000/ctl/IPConn"} << ""
+                                         << "http://192.0.2.1:5000/ctl/IPConn";
+        QTest::newRow("an update, then the gateway")
+            << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1:5000/ctl/IPConn"} << "203.0.113.7"
+            << "http://192.0.2.1:5000/ctl/IPConn";
+        QTest::newRow("the gateway, then an update")
+            << QStringList{"gateway http://192.0.2.1:5000/ctl/IPConn", "update 203.0.113.7"} << "203.0.113.7"
+            << "http://192.0.2.1:5000/ctl/IPConn";
+        QTest::newRow("a new gateway replaces the old one")
+            << QStringList{"gateway http://192.0.2.1:5000/a", "update 203.0.113.7", "gateway http://192.0.2.1:80/b"}
+            << "203.0.113.7"
+            << "http://192.0.2.1:80/b";
+        QTest::newRow("a gateway's line break and a key after it")
+            << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1"}
+            << "203.0.113.7"
+            << "http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1";
+    }
+    void theUpdateAndTheGatewayAreKeptApart()
+    {
+        QFETCH(QStringList, saves);
+        const QString path = m_dir->filePath("state");
+        const QString serviceType = QStringLiteral("urn:schemas-upnp-org:service:WANIPConnection:1");
+        for (const QString& save : saves) {
+            const QString value = save.section(u' ', 1);
+            const auto saved = save.startsWith(QStringLiteral("update"))
+                                   ? writeLastAcceptance(path, settingsPath(), acceptance(value))
+                                   : rememberGateway(path, settingsPath(), value, serviceType);
+            QVERIFY2(saved, qPrintable(message(saved)));
+        }
+        const auto read = readLastAcceptance(path);
+        QVERIFY2(read && read.value(), qPrintable(QString::fromUtf8(readBytes(path))));
+        const LastAcceptance& last = *read.value();
+        QFETCH(QString, address);
+        QCOMPARE(last.hasAcceptance(), !address.isEmpty());
+        QCOMPARE(last.address, address);
+        if (last.hasAcceptance())
+            QCOMPARE(last.target, acceptance(address).target);
+        QTEST(last.gatewayControlUrl, "gateway");
+        QCOMPARE(last.gatewayServiceType, serviceType);
+    }
+
     void aFileThisProgramDidNotWriteIsNotTrusted_data()
     {
         QTest::addColumn<QByteArray>("content");

@@ -20,7 +20,11 @@ UpnpAnswer answerFromHelperOutput(const QByteArray& output)
     const QString text = QString::fromUtf8(reply->text.data(), qsizetype(reply->text.size()));
     switch (reply->kind) {
     case HelperReply::Kind::Address:
-        return text;
+        if (reply->service == HelperReply::Service::NatPmp)
+            return RouterAnswer{text, AddressSource::NatPmp};
+        return RouterAnswer{text,
+                            AddressSource::Upnp,
+                            {QString::fromUtf8(reply->controlUrl), QString::fromUtf8(reply->serviceType)}};
     case HelperReply::Kind::NoGateway:
         return UpnpFailure::NoGateway;
     case HelperReply::Kind::Elsewhere:
@@ -50,12 +54,15 @@ GatewayQuery::~GatewayQuery()
     cancel();
 }
 
-void GatewayQuery::start(const QString& routerHost)
+void GatewayQuery::start(const QString& routerHost, const GatewayControl& remembered)
 {
     cancel();
     m_process = new QProcess(this);
     m_process->setProgram(m_helperProgram);
-    m_process->setArguments({routerHost});
+    QStringList arguments{routerHost};
+    if (!remembered.isEmpty())
+        arguments << remembered.controlUrl << remembered.serviceType;
+    m_process->setArguments(arguments);
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
     connect(m_process, &QProcess::finished, this, &GatewayQuery::processFinished);

@@ -1,5 +1,5 @@
 #pragma once
-// Asks the router's UPnP service for its external address, in a process of
+// Asks the router's own services for its external address, in a process of
 // its own (parlowen-upnp) that this object owns: it is killed at the
 // deadline, when the check is cancelled, and with this object.
 
@@ -20,10 +20,11 @@ public:
     explicit GatewayQuery(QString helperProgram = {}, QObject* parent = nullptr);
     ~GatewayQuery() override;
 
-    // Asks the gateway at routerHost (as the router's address names it);
-    // answered() follows once, within UpnpLimit, unless cancel() or a new
-    // start() comes first.
-    void start(const QString& routerHost);
+    // Asks the router at routerHost (as the router's address names it):
+    // its NAT-PMP service, then the gateway that answered last time, then
+    // any its search finds there. answered() follows once, within
+    // UpnpLimit, unless cancel() or a new start() comes first.
+    void start(const QString& routerHost, const GatewayControl& remembered = {});
     // Ends the query in flight, if any; it answers nothing.
     void cancel();
     bool isRunning() const { return m_process != nullptr; }

@@ -1,5 +1,7 @@
-// parlowen-upnp ROUTER: asks the UPnP gateway at ROUTER for its external
-// address and writes one reply to standard output (see upnp/helperreply.h).
+// parlowen-upnp ROUTER [CONTROL_URL SERVICE_TYPE]: asks the router at ROUTER
+// for its external address and writes one reply to standard output (see
+// upnp/helperreply.h): the UPnP gateway it had last time, if named, then
+// its NAT-PMP service, then any UPnP gateway a search finds at ROUTER.
 //
 // miniupnpc blocks, with timeouts of its own of up to several seconds a
 // read, so a gateway that trickles its answer could hold a thread of ours
@@ -8,9 +10,11 @@
 // the check is cancelled), and limits that a hostile answer cannot talk
 // its way past.
 #include "upnp/helperreply.h"
+#include "upnp/igdquery.h"
+#include "upnp/natpmpquery.h"
+#include "upnp/ssdpsearch.h"
 
 #include <miniupnpc/miniupnpc.h>
-#include <miniupnpc/upnpcommands.h>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -24,14 +28,16 @@
 namespace {
 
 using parlowen::upnp::HelperReply;
+using parlowen::upnp::writeReply;
 
-// Discovery waits this long for gateways to answer the search, once for
-// all the kinds searched for.
+// The search waits at most this long, for a router that answers at all.
 constexpr int DiscoveryMilliseconds = 2000;
+// NAT-PMP's first retry comes after 250 ms; a router that speaks it has
+// answered long before the second.
+constexpr int NatPmpMilliseconds = 500;
 
-// A gateway of either version, or a device that names the service itself;
-// and any root device, for a router that answers only that. Whatever
-// answers from the router's address is then asked for its description.
+// What miniupnpc's own search looks for, where ours cannot go: a router
+// that has an IPv6 address alone.
 const char* const GatewayKinds[] = {
     "urn:schemas-upnp-org:device:InternetGatewayDevice:1",
     "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
@@ -64,21 +70,6 @@ void limitThisProcess()
     setrlimit(RLIMIT_CPU, &processor);
 }
 
-// The address as inet_ntop writes it, so that "127.000.000.001" from a
-// gateway and "127.0.0.1" from the settings compare equal; empty when the
-// text is no numeric address.
-std::string canonicalAddress(const std::string& text)
-{
-    in_addr v4{};
-    in6_addr v6{};
-    char buffer[INET6_ADDRSTRLEN] = {};
-    if (inet_pton(AF_INET, text.c_str(), &v4) == 1)
-        return inet_ntop(AF_INET, &v4, buffer, sizeof buffer) ? buffer : "";
-    if (inet_pton(AF_INET6, text.c_str(), &v6) == 1)
-        return inet_ntop(AF_INET6, &v6, buffer, sizeof buffer) ? buffer : "";
-    return {};
-}
-
 // Every address the router's name stands for.
 std::set<std::string> addressesOf(const char* router)
 {
@@ -102,60 +93,87 @@ std::set<std::string> addressesOf(const char* router)
     return addresses;
 }
 
+// What the description at location gives: an answer, or why not; true
+// once the router's gateway has answered with an address.
+bool askedAt(const std::string& location, const std::set<std::string>& router, std::set<std::string>& asked,
+             HelperReply& reply)
+{
+    const std::string host = parlowen::upnp::canonicalAddress(parlowen::upnp::hostOfUrl(location));
+    if (!router.count(host)) {
+        if (reply.kind == HelperReply::Kind::NoGateway)
+            reply = {HelperReply::Kind::Elsewhere, host.empty() ? std::string("another host") : host};
+        return false;
+    }
+    if (!asked.insert(location).second)
+        return false;
+    HelperReply whyNot{HelperReply::Kind::NotAGateway, {}};
+    const auto control = parlowen::upnp::gatewayDescribedAt(location, router, whyNot);
+    if (!control) {
+        if (reply.kind != HelperReply::Kind::GatewayError)
+            reply = whyNot;
+        return false;
+    }
+    reply = parlowen::upnp::askGateway(*control);
+    return reply.kind == HelperReply::Kind::Address;
+}
+
+// The search, ours where the router has an IPv4 address, miniupnpc's where
+// it has only IPv6.
+HelperReply search(const std::set<std::string>& router, const std::optional<in_addr>& ipv4)
+{
+    HelperReply reply{HelperReply::Kind::NoGateway, {}};
+    std::set<std::string> asked;
+    if (ipv4) {
+        parlowen::upnp::searchGateways(*ipv4, DiscoveryMilliseconds, [&](const std::string& location) {
+            return askedAt(location, router, asked, reply);
+        });
+        return reply;
+    }
+    int error = 0;
+    UPNPDev* devices = upnpDiscoverDevices(GatewayKinds, DiscoveryMilliseconds, nullptr, nullptr,
+                                           UPNP_LOCAL_PORT_ANY, 1, 2, &error, 1);
+    for (const UPNPDev* device = devices; device; device = device->pNext) {
+        if (askedAt(device->descURL, router, asked, reply))
+            break;
+    }
+    freeUPNPDevlist(devices);
+    return reply;
+}
+
+std::optional<in_addr> ipv4Of(const std::set<std::string>& addresses)
+{
+    for (const std::string& address : addresses) {
+        in_addr ipv4{};
+        if (inet_pton(AF_INET, address.c_str(), &ipv4) == 1)
+            return ipv4;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     limitThisProcess();
-    if (argc != 2) {
-        std::fputs("usage: parlowen-upnp ROUTER\n", stderr);
+    if (argc != 2 && argc != 4) {
+        std::fputs("usage: parlowen-upnp ROUTER [CONTROL_URL SERVICE_TYPE]\n", stderr);
         return 2;
     }
     const std::set<std::string> router = addressesOf(argv[1]);
     if (router.empty())
-        return parlowen::upnp::writeReply(stdout, {HelperReply::Kind::Unresolved, {}});
-
-    int error = 0;
-    UPNPDev* devices = upnpDiscoverDevices(GatewayKinds, DiscoveryMilliseconds, nullptr, nullptr,
-                                           UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
-    HelperReply reply{HelperReply::Kind::NoGateway, {}};
-    std::set<std::string> asked;
-    for (const UPNPDev* device = devices; device; device = device->pNext) {
-        const std::string host = canonicalAddress(parlowen::upnp::hostOfUrl(device->descURL));
-        if (!router.count(host)) {
-            if (reply.kind == HelperReply::Kind::NoGateway)
-                reply = {HelperReply::Kind::Elsewhere, host.empty() ? std::string("another host") : host};
-            continue;
-        }
-        if (!asked.insert(device->descURL).second)
-            continue;
-        UPNPUrls urls{};
-        IGDdatas data{};
-        char lanAddress[64] = {};
-        if (UPNP_GetIGDFromUrl(device->descURL, &urls, &data, lanAddress, sizeof lanAddress) != 1) {
-            reply = {HelperReply::Kind::NotAGateway, {}};
-            continue;
-        }
-        const bool wan = std::strstr(data.first.servicetype, ":service:WANIPConnection:") ||
-                         std::strstr(data.first.servicetype, ":service:WANPPPConnection:");
-        // The description names where to send the query; only the router
-        // itself is asked.
-        if (!wan || !urls.controlURL ||
-            !router.count(canonicalAddress(parlowen::upnp::hostOfUrl(urls.controlURL)))) {
-            if (reply.kind != HelperReply::Kind::GatewayError)
-                reply = {HelperReply::Kind::NotAGateway, {}};
-            FreeUPNPUrls(&urls);
-            continue;
-        }
-        char external[40] = {};
-        const int status = UPNP_GetExternalIPAddress(urls.controlURL, data.first.servicetype, external);
-        FreeUPNPUrls(&urls);
-        if (status == UPNPCOMMAND_SUCCESS) {
-            freeUPNPDevlist(devices);
-            return parlowen::upnp::writeReply(stdout, {HelperReply::Kind::Address, external});
-        }
-        reply = {HelperReply::Kind::GatewayError, std::to_string(status)};
+        return writeReply(stdout, {HelperReply::Kind::Unresolved, {}});
+    // The gateway of last time, asked directly; only where it is the router.
+    // It comes before NAT-PMP because it was remembered when NAT-PMP did not
+    // answer: a router that ignores NAT-PMP would cost its whole wait each time.
+    if (argc == 4 && router.count(parlowen::upnp::canonicalAddress(parlowen::upnp::hostOfUrl(argv[2])))) {
+        const HelperReply reply = parlowen::upnp::askGateway({argv[2], argv[3]});
+        if (reply.kind == HelperReply::Kind::Address)
+            return writeReply(stdout, reply);
     }
-    freeUPNPDevlist(devices);
-    return parlowen::upnp::writeReply(stdout, reply);
+    const std::optional<in_addr> ipv4 = ipv4Of(router);
+    if (ipv4) {
+        if (const std::optional<HelperReply> reply = parlowen::upnp::askNatPmp(*ipv4, NatPmpMilliseconds))
+            return writeReply(stdout, *reply);
+    }
+    return writeReply(stdout, search(router, ipv4));
 }

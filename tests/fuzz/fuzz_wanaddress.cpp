@@ -1,8 +1,13 @@
 // Fuzzes the WAN-address extraction with arbitrary page text: whatever it
 // returns must be the text that follows the first marker, up to its line end.
+// Then what may be sent of it, or of the whole input as a router's service
+// would give it: only an address in its canonical form, IPv4 alone from a
+// service, the same again when judged again.
 
+#include "check/sendableaddress.h"
 #include "check/wanaddress.h"
 
+#include <QHostAddress>
 #include <QString>
 
 #include <cstdio>
@@ -22,6 +27,26 @@ const QString LineBreak = QStringLiteral("\r\n");
     std::abort();
 }
 
+// Whatever may be sent is an address as a router's text could not spell it
+// otherwise.
+void checkSendable(const QString& value, AddressSource source)
+{
+    const auto sendable = sendableAddress(value, source);
+    if (!sendable) {
+        refusalReason(sendable.error(), source, value);
+        return;
+    }
+    const QString& sent = sendable.value();
+    const QHostAddress address(sent);
+    if (address.isNull() || address.toString() != sent)
+        fail("what is sent is not an address in its canonical form", value);
+    if (source != AddressSource::RouterLog && address.protocol() != QAbstractSocket::IPv4Protocol)
+        fail("a router's service gave something sent that is not IPv4", value);
+    const auto again = sendableAddress(sent, source);
+    if (!again || again.value() != sent)
+        fail("what is sent is not sendable as it is", value);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -29,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     const std::optional<QString> address = extractWanAddress(text);
     isRouterLogUrl(text);
+    checkSendable(text, AddressSource::Upnp);
+    if (address)
+        checkSendable(*address, AddressSource::RouterLog);
 
     const qsizetype marker = text.indexOf(Marker, 0, Qt::CaseInsensitive);
     const qsizetype start = marker < 0 ? -1 : marker + Marker.size();

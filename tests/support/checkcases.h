@@ -3,6 +3,8 @@
 // the window and through parlowen-check alike: both must reach the same
 // verdict and give the same reason in the same words.
 
+#include "sim/upnpdevice.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -44,6 +46,12 @@ struct CheckCase {
     QByteArray gatewayAddress{};
     // The router's style sheet beside its log page, syslog.css, if any.
     QByteArray sheet{};
+    // How the gateway's description is laid out, and whether it answers
+    // NAT-PMP too.
+    sim::DescriptionShape shape = sim::DescriptionShape::Standard;
+    bool natPmp = false;
+    // A device beside the router that answers every search and never stops.
+    bool chattyDevice = false;
 };
 
 const QList<CheckCase>& checkCases();
