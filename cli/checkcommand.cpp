@@ -8,14 +8,15 @@
 #include "check/routerurl.h"
 #include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
+#include "cli/commandoptions.h"
 #include "cli/failurenotice.h"
+#include "cli/ifchanged.h"
 #include "html/pagetext.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
 #include "settings/settingslocation.h"
 
-#include <QCommandLineParser>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -26,19 +27,6 @@
 namespace parlowen::cli {
 
 namespace {
-
-const QString Description = QStringLiteral(
-    "Runs one check of the router's WAN address without a window: loads the router's system log,\n"
-    "finds \"WAN IP is <address>\", sends the address to the dynamic DNS provider and reports its "
-    "answer.\n"
-    "The result goes to standard output, a line for each step to standard error; passwords are "
-    "masked.\n"
-    "\n"
-    "Exit status:\n"
-    "  0  the provider accepted the address (also: --dry-run, an unchanged address with --if-changed)\n"
-    "  1  the provider did not accept it\n"
-    "  2  the router's page gave no address; nothing was sent\n"
-    "  3  bad settings or command line; nothing was loaded");
 
 QString settingName(Setting setting)
 {
@@ -247,56 +235,11 @@ QStringList withPageTextSourceApart(QStringList arguments)
     return arguments;
 }
 
-// The command's options, defined once on a parser.
-struct Options {
-    QCommandLineOption help;
-    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Shows the version.")};
-    QCommandLineOption settings{
-        QStringLiteral("settings"),
-        QStringLiteral("The settings file (default: the window's, Settings.ini beside the program or in "
-                       "~/.config/parlowen). It is only read."),
-        QStringLiteral("FILE")};
-    QCommandLineOption dryRun{QStringLiteral("dry-run"),
-                              QStringLiteral("Stops before sending: prints the update address, "
-                                             "passwords masked.")};
-    QCommandLineOption ifChanged{
-        QStringLiteral("if-changed"),
-        QStringLiteral("Sends only when the address differs from the last one the provider accepted, or "
-                       "when that was 25 days ago or more.")};
-    QCommandLineOption state{
-        QStringLiteral("state"),
-        QStringLiteral("Where --if-changed remembers the last accepted address (default: "
-                       "parlowen-check.state beside the settings file)."),
-        QStringLiteral("FILE")};
-    QCommandLineOption notify{
-        QStringLiteral("notify"),
-        QStringLiteral("For the timer: when checks start failing, tells the desktop once, with the reason; "
-                       "it tells again only after a check has succeeded.")};
-    QCommandLineOption noUpnp{
-        QStringLiteral("no-upnp"),
-        QStringLiteral("When the router's log has no \"WAN IP is\" line, gives up rather than asking the "
-                       "router's UPnP service for its address (as UPnP=no in [Router settings] does).")};
-    QCommandLineOption pageText{
-        QStringLiteral("page-text"),
-        QStringLiteral("Prints the text the check reads, passwords masked, and runs no check. Without "
-                       "SOURCE it loads the router page the settings name (--settings FILE may name "
-                       "them); SOURCE is a saved page or an http(s) address.")};
-
-    explicit Options(QCommandLineParser& parser) : help(parser.addHelpOption())
-    {
-        parser.setApplicationDescription(Description);
-        parser.addOptions({version, settings, dryRun, ifChanged, state, notify, noUpnp, pageText});
-        parser.addPositionalArgument(QStringLiteral("SOURCE"),
-                                     QStringLiteral("With --page-text: a saved page or an http(s) address."),
-                                     QStringLiteral("[--page-text [SOURCE]]"));
-    }
-};
-
 // One run of the command, from its arguments to its exit code.
 class Command {
 public:
     Command(QTextStream& out, QTextStream& err, const CommandEnvironment& environment)
-        : m_console(out, err), m_out(out), m_err(err), m_environment(environment)
+        : m_console(out, err), m_out(out), m_environment(environment)
     {}
 
     int run(const QStringList& arguments);
@@ -313,7 +256,6 @@ private:
 
     Console m_console;
     QTextStream& m_out;
-    QTextStream& m_err;
     const CommandEnvironment& m_environment;
     QCommandLineParser m_parser;
     Options m_options{m_parser};
@@ -321,18 +263,18 @@ private:
 
 int Command::run(const QStringList& arguments)
 {
-    if (!m_parser.parse(withPageTextSourceApart(arguments)))
-        return usageError(m_parser.errorText());
+    const QStringList apart = withPageTextSourceApart(arguments);
+    if (!m_parser.parse(apart))
+        return usageError(parseProblem(m_parser, m_options, apart));
     if (const std::optional<int> exitCode = runWithoutCheck())
         return *exitCode;
     return runCheck();
 }
 
+// The whole help would bury the one thing that is wrong.
 int Command::usageError(const QString& problem)
 {
-    m_console.failure(problem);
-    m_err << '\n' << m_parser.helpText();
-    m_err.flush();
+    m_console.failure(usageLine(problem));
     return ExitBadUsage;
 }
 
@@ -351,8 +293,8 @@ std::optional<int> Command::runWithoutCheck()
     if (m_parser.isSet(m_options.pageText))
         return showPageText();
     if (!m_parser.positionalArguments().isEmpty())
-        return usageError(
-            QStringLiteral("Unexpected argument: %1").arg(m_parser.positionalArguments().first()));
+        return usageError(QStringLiteral("unexpected argument %1: only --page-text takes a SOURCE.")
+                              .arg(quoted(m_parser.positionalArguments().first())));
     return std::nullopt;
 }
 
@@ -428,14 +370,14 @@ int Command::checkOnce(QString& failureReason)
         m_parser.isSet(m_options.state) ? m_parser.value(m_options.state) : stateFileBeside(settingsPath);
     options.settingsPath = settingsPath;
     removeAbandonedSavesOf(settingsPath, options.statePath);
-    // The settings file belongs to the window and is never written here; a
-    // pipe would make --if-changed wait forever.
     if (options.ifChanged) {
-        if (const auto usable = checkStateFile(options.statePath, settingsPath); !usable) {
+        if (const auto unusable = unusableStateFile(options.statePath, settingsPath)) {
             failureReason = QStringLiteral("The file where --if-changed remembers the last address is "
                                            "unusable: %1.")
-                                .arg(usable.failure().message());
-            return usageError(QStringLiteral("--if-changed: %1.").arg(usable.failure().message()));
+                                .arg(unusable->message());
+            for (const QString& line : refusalLines(*unusable))
+                m_console.failure(line);
+            return ExitBadUsage;
         }
     }
 

@@ -3,6 +3,7 @@
 
 #include "check/excerpt.h"
 #include "check/routerpage.h"
+#include "cli/ifchanged.h"
 #include "settings/laststate.h"
 
 #include <algorithm>
@@ -75,8 +76,8 @@ void CommandLineCheck::start()
 
 void CommandLineCheck::rememberGatewayOf(const GatewayControl& gateway)
 {
-    const auto written =
-        rememberGateway(m_options.statePath, m_options.settingsPath, gateway.controlUrl, gateway.serviceType);
+    const auto written = rememberGateway(m_options.statePath, m_options.settingsPath, gateway.controlUrl,
+                                         gateway.serviceType, m_stateLock ? &*m_stateLock : nullptr);
     if (!written)
         m_console.step(QStringLiteral("UPnP: the gateway is not remembered for next time: %1")
                            .arg(written.failure().message()));
@@ -97,6 +98,10 @@ void CommandLineCheck::showStep(const CheckStep& step)
 void CommandLineCheck::addressFound(const QString& address)
 {
     m_address = address;
+    if (m_options.ifChanged && !holdStateRecord()) {
+        m_check.cancel();
+        return finish(ExitNotAccepted, heldTooLongReason());
+    }
     if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
         m_check.cancel();
         m_console.result(QStringLiteral("The IP is unchanged; nothing was sent"));
@@ -127,6 +132,33 @@ void CommandLineCheck::checkFinished(const CheckVerdict& verdict)
     }
 }
 
+bool CommandLineCheck::holdStateRecord()
+{
+    const auto patience = stateRecordPatience(m_environment.limits);
+    auto lock = [&] {
+        auto atOnce = StateRecordLock::take(m_options.statePath, std::chrono::milliseconds{0});
+        if (atOnce || atOnce.error() != StateFileError::Busy)
+            return atOnce;
+        m_console.step(QStringLiteral("Last update: another check is sending an update; waiting for its "
+                                      "record, %1 s at most")
+                           .arg(std::chrono::duration_cast<std::chrono::seconds>(patience).count()));
+        // The command has nothing else to do meanwhile: the router has
+        // answered, and nothing is sent yet.
+        return StateRecordLock::take(m_options.statePath, patience);
+    }();
+    if (lock) {
+        m_stateLock.emplace(std::move(lock).value());
+        return true;
+    }
+    if (lock.error() != StateFileError::Busy) {
+        // No folder to lock, or no locks on its file system: the record's
+        // own save says what is wrong, as it did before there was a lock.
+        return true;
+    }
+    m_console.failure(heldTooLongFailure(m_options.statePath, patience));
+    return false;
+}
+
 bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
 {
     const auto read = readLastAcceptance(m_options.statePath);
@@ -148,11 +180,17 @@ bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
                            .arg(quoted(m_console.shown(last.address)), when));
         return false;
     }
-    // A time in the future means the clock was wrong then or is now; the
-    // safe side is to send.
+    // A time in the future says nothing of when the last update was: the
+    // safe side is to send, which writes a sound record.
     const qint64 age = last.acceptedAt.secsTo(now);
+    if (age < 0) {
+        m_console.step(QStringLiteral("Last update: the record's date, %1, lies in the future: the clock was "
+                                      "changed or the file edited; sending, and recording it anew")
+                           .arg(when));
+        return false;
+    }
     const qint64 refreshAfter = std::chrono::duration_cast<std::chrono::seconds>(RefreshAfter).count();
-    if (age < 0 || age >= refreshAfter) {
+    if (age >= refreshAfter) {
         m_console.step(QStringLiteral("Last update: the same address was accepted at %1, %2 days ago; "
                                       "sending again so that the provider keeps the name")
                            .arg(when)
@@ -169,13 +207,17 @@ void CommandLineCheck::rememberAcceptance(const QString& address)
 {
     const LastAcceptance last = acceptanceOf(address, m_environment.now(), m_settings.serviceUrl,
                                              m_settings.userName, m_settings.host);
-    if (const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last); !written)
+    if (const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last,
+                                                 m_stateLock ? &*m_stateLock : nullptr);
+        !written)
         m_console.warning(notRememberedWarning(written.failure()));
 }
 
 void CommandLineCheck::finish(int exitCode, const QString& failureReason)
 {
     m_failureReason = failureReason;
+    // The next check may decide as soon as this one's record is written.
+    m_stateLock.reset();
     emit finished(exitCode);
 }
 

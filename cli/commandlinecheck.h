@@ -8,6 +8,7 @@
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
 #include "flow/checkrun.h"
+#include "settings/staterecordlock.h"
 #include "web/browserengine.h"
 
 #include <QObject>
@@ -79,6 +80,9 @@ private:
     void addressFound(const QString& address);
     void checkFinished(const CheckVerdict& verdict);
     void rememberGatewayOf(const GatewayControl& gateway);
+    // Holds the state record for --if-changed's decision; false when
+    // another check held it too long, and this one must send nothing.
+    bool holdStateRecord();
     // True when --if-changed finds nothing new to send.
     bool unchangedSinceLastAcceptance(const QString& address);
     void rememberAcceptance(const QString& address);
@@ -92,6 +96,8 @@ private:
     CheckRun m_check;
     QString m_address;
     QString m_failureReason;
+    // From --if-changed's decision until the check ends.
+    std::optional<StateRecordLock> m_stateLock;
 };
 
 } // namespace parlowen::cli

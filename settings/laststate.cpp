@@ -4,6 +4,7 @@
 #include "profile/atomicfile.h"
 #include "profile/regularfile.h"
 #include "settings/settingslocation.h"
+#include "settings/staterecordlock.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -140,7 +141,10 @@ QString toString(StateFileError error)
     case StateFileError::Unwritable:
         return QStringLiteral("the state file cannot be written");
     case StateFileError::NotOurs:
-        return QStringLiteral("the state file is not one this program wrote");
+        return QStringLiteral("the state file is damaged, or is not one this program wrote");
+    case StateFileError::Busy:
+        return QStringLiteral("another check is sending an update and holds the state file until it "
+                              "has recorded it");
     }
     return {};
 }
@@ -245,55 +249,80 @@ LastAcceptance recordIn(const QString& path)
     return read && read.value() ? *read.value() : LastAcceptance{};
 }
 
-Result<void, StateFileError> writeRecord(const QString& path, const QString& settingsPath,
+// Saved through folder, the handle the record's lock is on.
+Result<void, StateFileError> writeRecord(const QString& path, const OpenFolder& folder,
                                          const LastAcceptance& last)
 {
-    if (const auto usable = checkStateFile(path, settingsPath); !usable)
-        return usable;
-    if (const auto folders = createFoldersFor(path); !folders)
-        return {StateFileError::Unwritable, folders.failure().message()};
-    const QFileInfo info(path);
-    const auto folder = OpenFolder::open(info.absolutePath());
-    if (!folder)
-        return {StateFileError::Unwritable, withReason(path, folder.failure())};
     // Judged again through the handle the save goes through: the path may
     // lead elsewhere by now.
-    const QByteArray name = QFile::encodeName(info.fileName());
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
     struct stat folderStatus = {}, entry = {};
-    if (::fstat(folder.value().fd(), &folderStatus) != 0)
+    if (::fstat(folder.fd(), &folderStatus) != 0)
         return {StateFileError::Unwritable, withReason(path, fileFailure(errno, FileError::WriteFailed))};
-    const bool named = ::fstatat(folder.value().fd(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool named = ::fstatat(folder.fd(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0;
     if (const auto safe = judgePlace(folderStatus, named ? &entry : nullptr, QDir::toNativeSeparators(path));
         !safe)
         return safe;
     // The new file is readable by its owner only: it says where the owner's
     // host points, which is nobody else's business.
-    if (const auto saved = writeFileInFolder(folder.value(), name, contentOf(last)); !saved)
+    if (const auto saved = writeFileInFolder(folder, name, contentOf(last)); !saved)
         return {stateFileError(saved.error()), withReason(path, saved.failure())};
     return {};
+}
+
+// Reads what the record keeps and saves it changed by change, all while the
+// record is held: a check's save between the two would otherwise be lost.
+template <typename Change>
+Result<void, StateFileError> changeRecord(const QString& path, const QString& settingsPath,
+                                          const StateRecordLock* held, Change change)
+{
+    if (const auto usable = checkStateFile(path, settingsPath); !usable)
+        return usable;
+    std::optional<Result<StateRecordLock, StateFileError>> taken;
+    if (!held) {
+        taken.emplace(StateRecordLock::take(path, BriefWait));
+        if (!*taken && taken->error() != StateFileError::Unwritable)
+            return taken->failure();
+        // Where the folder cannot be had, the save below says why; where its
+        // file system has no locks, the record is saved as it always was.
+        if (*taken)
+            held = &taken->value();
+    }
+    LastAcceptance record = recordIn(path);
+    change(record);
+    if (held)
+        return writeRecord(path, held->folder(), record);
+    if (const auto folders = createFoldersFor(path); !folders)
+        return {StateFileError::Unwritable, folders.failure().message()};
+    const auto folder = OpenFolder::open(QFileInfo(path).absolutePath());
+    if (!folder)
+        return {StateFileError::Unwritable, withReason(path, folder.failure())};
+    return writeRecord(path, folder.value(), record);
 }
 
 } // namespace
 
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
-                                                 const LastAcceptance& last)
+                                                 const LastAcceptance& last, const StateRecordLock* held)
 {
-    LastAcceptance record = last;
-    if (record.gatewayControlUrl.isEmpty()) {
-        const LastAcceptance kept = recordIn(path);
-        record.gatewayControlUrl = kept.gatewayControlUrl;
-        record.gatewayServiceType = kept.gatewayServiceType;
-    }
-    return writeRecord(path, settingsPath, record);
+    return changeRecord(path, settingsPath, held, [&](LastAcceptance& record) {
+        const LastAcceptance kept = record;
+        record = last;
+        if (record.gatewayControlUrl.isEmpty()) {
+            record.gatewayControlUrl = kept.gatewayControlUrl;
+            record.gatewayServiceType = kept.gatewayServiceType;
+        }
+    });
 }
 
 Result<void, StateFileError> rememberGateway(const QString& path, const QString& settingsPath,
-                                             const QString& controlUrl, const QString& serviceType)
+                                             const QString& controlUrl, const QString& serviceType,
+                                             const StateRecordLock* held)
 {
-    LastAcceptance record = recordIn(path);
-    record.gatewayControlUrl = controlUrl;
-    record.gatewayServiceType = serviceType;
-    return writeRecord(path, settingsPath, record);
+    return changeRecord(path, settingsPath, held, [&](LastAcceptance& record) {
+        record.gatewayControlUrl = controlUrl;
+        record.gatewayServiceType = serviceType;
+    });
 }
 
 } // namespace parlowen

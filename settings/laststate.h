@@ -13,6 +13,8 @@
 
 namespace parlowen {
 
+class StateRecordLock;
+
 // The file's name when it lies beside the settings file.
 inline constexpr char16_t StateFileName[] = u"parlowen-check.state";
 
@@ -58,7 +60,8 @@ enum class StateFileError {
     SomeoneElses,       // in a sticky folder, a file that belongs to another user
     Unreadable,
     Unwritable,
-    NotOurs, // a file this program did not write
+    NotOurs, // a file this program did not write, or one damaged since
+    Busy,    // another check holds the record while it sends an update
 };
 
 QString toString(StateFileError error);
@@ -77,14 +80,19 @@ Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const Q
 // the owner only if it is missing. The file is checked once more just
 // before, since either file may have changed since the start, and then
 // saved through a handle of its folder: a link at its name is only ever
-// replaced, never written through.
+// replaced, never written through. held is the lock of the check that
+// decided to send; without it the save takes the lock itself, waiting
+// BriefWait at most, and is not made (StateFileError::Busy) while a check
+// holds the record.
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
-                                                 const LastAcceptance& last);
+                                                 const LastAcceptance& last,
+                                                 const StateRecordLock* held = nullptr);
 
 // Records the gateway that answered, keeping the accepted update the file
-// holds; checked and saved as writeLastAcceptance() is.
+// holds; checked, locked and saved as writeLastAcceptance() is.
 Result<void, StateFileError> rememberGateway(const QString& path, const QString& settingsPath,
-                                             const QString& controlUrl, const QString& serviceType);
+                                             const QString& controlUrl, const QString& serviceType,
+                                             const StateRecordLock* held = nullptr);
 
 // Removes the temporary files that killed saves of the settings file and of
 // the state file left behind, for each program's start: they may hold the

@@ -3,7 +3,9 @@
 // namespace, so nothing it sends can leave the machine.
 #include "cli/checkcommand.h"
 #include "cli/desktopnotice.h"
+#include "settings/laststate.h"
 #include "settings/settingkeys.h"
+#include "settings/staterecordlock.h"
 #include "sim/fakehttpserver.h"
 #include "sim/upnpgateway.h"
 #include "support/privatesessionbus.h"
@@ -12,6 +14,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -66,6 +69,8 @@ private slots:
     void aServiceUrlWithAndWithoutAQueryOfItsOwn();
     void ifChangedSendsOnlyWhatTheProviderNeeds_data();
     void ifChangedSendsOnlyWhatTheProviderNeeds();
+    void twoChecksAtOnceSendEachNewAddressOnce_data();
+    void twoChecksAtOnceSendEachNewAddressOnce();
     void anAcceptanceThatCannotBeRememberedStillCounts();
     void pageTextIsExactlyWhatTheCheckReads_data();
     void pageTextIsExactlyWhatTheCheckReads();
@@ -95,6 +100,7 @@ private:
     // asks the simulated gateway; every search takes its 2 s.
     QString m_upnpHelper;
     QString m_runtimeFolder;
+    BrowserLimits m_limits;
     std::unique_ptr<PrivateSessionBus> m_bus;
     std::unique_ptr<FakeNotifications> m_notifications;
 };
@@ -114,6 +120,7 @@ void TestCli::init()
     QVERIFY(m_provider->listen());
     m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "good: updated successfully"});
     m_runs.clear();
+    m_limits = {};
     m_busAddress.clear();
     m_upnpHelper = m_dir->filePath("no-upnp-helper");
     m_runtimeFolder = m_dir->filePath("run");
@@ -160,7 +167,7 @@ Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
     // Never the bus or the runtime folder of whoever runs the tests.
     run.exitCode = cli::run(
         arguments, out, err,
-        {[now] { return now; }, {}, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE, m_upnpHelper});
+        {[now] { return now; }, m_limits, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE, m_upnpHelper});
     m_runs << run;
     return run;
 }
@@ -325,11 +332,25 @@ void TestCli::runsThatLoadNothing_data()
     row("a service URL that is not a web address", {}, service, "ftp://127.0.0.1/d",
         "not an http:// or https://");
     row("an empty host name", {}, int(Setting::Host), "", "host name");
-    row("an unknown option shows the usage", {"--bogus"}, -1, "", "Usage:");
-    row("a stray argument", {"now"}, -1, "", "Unexpected argument");
-    row("a state file without --if-changed", {"--state", "{dir}/s"}, -1, "", "only used with --if-changed");
+    row("-v names the program and its version, as the window's does", {"-v"}, -1, "",
+        "parlowen-check " PARLOWEN_VERSION "\n", 0);
+    // Each usage error is one line and where to look, never the whole help.
+    const QString help = " parlowen-check --help lists the options.\n";
+    row("an unknown option", {"--bogus"}, -1, "", "parlowen-check: unknown option --bogus." + help);
+    row("a mistyped option, and the one meant", {"--if-chaged"}, -1, "",
+        "parlowen-check: unknown option --if-chaged; did you mean --if-changed?" + help);
+    row("a mistyped option with one dash and a value", {"-dryrun=1"}, -1, "",
+        "parlowen-check: unknown option -dryrun; did you mean --dry-run?" + help);
+    row("an option without its value", {"--settings"}, -1, "",
+        "parlowen-check: --settings needs a FILE after it." + help);
+    row("a value for an option that takes none", {"--dry-run=yes"}, -1, "",
+        "parlowen-check: --dry-run takes no value." + help);
+    row("a stray argument", {"now"}, -1, "",
+        "parlowen-check: unexpected argument \"now\": only --page-text takes a SOURCE." + help);
+    row("a state file without --if-changed", {"--state", "{dir}/s"}, -1, "",
+        "parlowen-check: --state is only used with --if-changed." + help);
     row("the settings file as the state file", {"--if-changed", "--state", "{dir}/Settings.ini"}, -1, "",
-        "other than the settings");
+        "parlowen-check: --if-changed: the state file must be a file other than the settings file");
     const QStringList routerPageText{"--page-text", "--settings", "{dir}/Settings.ini"};
     row("--page-text refuses the router address the check refuses", routerPageText, address,
         "127.0.0.1:8080/dyn.asp?", "does not make a web address");
@@ -341,7 +362,8 @@ void TestCli::runsThatLoadNothing_data()
     row("--page-text shows one SOURCE", {"--page-text", "{dir}/a", "{dir}/b"}, -1, "", "one SOURCE too many");
     row("--page-text= with nothing after it", {"--page-text="}, -1, "", "empty SOURCE");
     row("--page-text runs no check to tell the desktop of", {"--page-text", "--notify"}, -1, "",
-        "no other option than --settings");
+        "parlowen-check: --page-text shows a page and runs no check; it takes no other option than "
+        "--settings." + help);
 }
 
 void TestCli::runsThatLoadNothing()
@@ -359,8 +381,10 @@ void TestCli::runsThatLoadNothing()
     QCOMPARE(run.exitCode, exitCode);
     const QByteArray& where = exitCode == 0 ? run.out : run.err;
     QVERIFY2(where.contains(shown.toUtf8()), where.constData());
-    if (exitCode != 0)
+    if (exitCode != 0) {
         QCOMPARE(run.out, QByteArray());
+        QVERIFY2(!run.err.contains("Options:"), run.err.constData());
+    }
     QVERIFY(m_router->requests().isEmpty());
     QCOMPARE(updates(), 0);
 }
@@ -386,20 +410,37 @@ void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds_data()
     QTest::addColumn<QString>("secondHost");
     QTest::addColumn<qint64>("later"); // seconds after the first run
     QTest::addColumn<bool>("sent");
+    QTest::addColumn<QString>("step");  // the second run's word on the last update
+    QTest::addColumn<bool>("held");     // another check holds the record all through the second run
     const auto row = [](const char* name, const QByteArray& firstAnswer, const QByteArray& secondAddress,
-                        const QString& secondHost, qint64 later, bool sent) {
-        QTest::newRow(name) << firstAnswer << secondAddress << secondHost << later << sent;
+                        const QString& secondHost, qint64 later, bool sent, const QString& step,
+                        bool held = false) {
+        QTest::newRow(name) << firstAnswer << secondAddress << secondHost << later << sent << step << held;
     };
     const QByteArray ok = "updated successfully";
     const QByteArray same = "203.0.113.7";
     const QString host = "home.example.net";
     const qint64 day = 86400;
-    row("the same address 24 days later is not sent", ok, same, host, 24 * day, false);
-    row("the same address 26 days later is sent so the name is kept", ok, same, host, 26 * day, true);
-    row("a changed address is sent at once", ok, "203.0.113.8", host, 60, true);
-    row("the same address for another host is sent", ok, same, "other.example.net", 60, true);
-    row("an update the provider refused is not remembered", "badauth", same, host, 60, true);
-    row("a clock set back before the last update sends again", ok, same, host, -60, true);
+    row("the same address 24 days later is not sent", ok, same, host, 24 * day, false,
+        "nothing sent until 2024-03-26T12:00:00Z");
+    row("the same address 26 days later is sent so the name is kept", ok, same, host, 26 * day, true,
+        "26 days ago; sending again");
+    row("a changed address is sent at once", ok, "203.0.113.8", host, 60, true,
+        "\"203.0.113.7\" was accepted at 2024-03-01T12:00:00Z; the address has changed; sending");
+    row("the same address for another host is sent", ok, same, "other.example.net", 60, true,
+        "made with another service URL, user name or host; sending");
+    row("an update the provider refused is not remembered", "badauth", same, host, 60, true,
+        "none remembered; sending");
+    row("a clock set back before the last update sends again, and records the date anew", ok, same, host,
+        -60, true,
+        "the record's date, 2024-03-01T12:00:00Z, lies in the future: the clock was changed or the file "
+        "edited; sending");
+    row("a record dated years ahead says nothing of when it was sent", ok, same, host, -1000 * day, true,
+        "lies in the future");
+    // As long as the whole update may take, and more: then it gives up
+    // rather than send what the other may be sending.
+    row("a record another check holds too long is waited for, then nothing is sent", ok, "203.0.113.8", host,
+        60, false, "another check has held the state file", true);
 }
 
 void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds()
@@ -409,11 +450,13 @@ void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds()
     QFETCH(QString, secondHost);
     QFETCH(qint64, later);
     QFETCH(bool, sent);
+    QFETCH(bool, held);
     m_provider->setRoute(UpdatePath, {.body = firstAnswer});
     runCommand({"--if-changed"});
     QCOMPARE(updates(), 1);
     // Only the owner may read where their host points; no secret is kept there.
-    QFile state(m_dir->filePath("parlowen-check.state"));
+    const QString statePath = m_dir->filePath("parlowen-check.state");
+    QFile state(statePath);
     if (state.open(QIODevice::ReadOnly)) {
         QCOMPARE(state.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
                  QFile::ReadOwner | QFile::WriteOwner);
@@ -428,10 +471,70 @@ void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds()
     m_provider->setRoute(UpdatePath, {.body = "updated successfully"});
     m_router->setRoute(RouterLogPath, {.body = routerLogPage(secondAddress)});
     writeSettings(int(Setting::Host), secondHost);
+    std::optional<StateRecordLock> otherCheck;
+    if (held) {
+        otherCheck.emplace(StateRecordLock::take(statePath, std::chrono::milliseconds{0}).value());
+        m_limits.timeout = std::chrono::milliseconds{500};
+    }
     const Run second = runCommand({"--if-changed"}, Start.addSecs(later));
-    QCOMPARE(second.exitCode, int(cli::ExitAccepted));
+    QCOMPARE(second.exitCode, int(held ? cli::ExitNotAccepted : cli::ExitAccepted));
     QCOMPARE(updates(), sent ? 2 : 1);
-    QCOMPARE(second.out, sent ? Received : QByteArray("The IP is unchanged; nothing was sent\n"));
+    QCOMPARE(second.out, sent   ? Received
+                         : held ? QByteArray()
+                                : QByteArray("The IP is unchanged; nothing was sent\n"));
+    QFETCH(QString, step);
+    expectInErr(second, step);
+    // What the provider took last is what the record tells, with when.
+    const auto record = readLastAcceptance(statePath);
+    QVERIFY(record && record.value());
+    QCOMPARE(record.value()->address, QString::fromLatin1(sent ? secondAddress : QByteArray("203.0.113.7")));
+    QCOMPARE(record.value()->acceptedAt, sent ? Start.addSecs(later) : Start);
+}
+
+void TestCli::twoChecksAtOnceSendEachNewAddressOnce_data()
+{
+    QTest::addColumn<QString>("state"); // empty: beside the settings; "{pair}" stands for the pair's number
+    QTest::newRow("the state file beside the settings") << QString();
+    QTest::newRow("a state file in a folder still to be made") << QStringLiteral("new{pair}/state");
+}
+
+// The timer's check and one from a terminal, as two real processes started
+// together; each pair finds a new address, which the provider must get once.
+void TestCli::twoChecksAtOnceSendEachNewAddressOnce()
+{
+    QFETCH(QString, state);
+    for (int pair = 0; pair < 20; ++pair) {
+        const QString address = QStringLiteral("203.0.113.%1").arg(10 + pair);
+        m_router->setRoute(RouterLogPath, {.body = routerLogPage(address.toLatin1())});
+        QStringList arguments{"--if-changed", "--settings", settingsPath()};
+        if (!state.isEmpty())
+            arguments << "--state" << m_dir->filePath(QString(state).replace("{pair}", QString::number(pair)));
+        QProcess checks[2];
+        for (QProcess& check : checks)
+            check.start(PARLOWEN_CHECK_PROGRAM, arguments);
+        // The test's own router and provider answer while both run.
+        QTRY_VERIFY_WITH_TIMEOUT(checks[0].state() == QProcess::NotRunning &&
+                                     checks[1].state() == QProcess::NotRunning,
+                                 120'000);
+        QList<QByteArray> results;
+        for (QProcess& check : checks) {
+            const Run run{check.exitCode(), check.readAllStandardOutput(), check.readAllStandardError()};
+            m_runs << run;
+            QVERIFY2(check.exitStatus() == QProcess::NormalExit && run.exitCode == 0, run.err.constData());
+            results << run.out;
+        }
+        const auto sentNow = std::count_if(m_provider->requests().cbegin(), m_provider->requests().cend(),
+                                           [&](const auto& request) {
+                                               return request.query.queryItemValue("myip") == address;
+                                           });
+        QVERIFY2(sentNow == 1, qPrintable(QStringLiteral("pair %1: %2 sent %3 times:\n%4")
+                                             .arg(pair)
+                                             .arg(QString::number(sentNow), address,
+                                                  QString::fromUtf8(m_runs.constLast().err))));
+        std::sort(results.begin(), results.end());
+        QCOMPARE(results, (QList<QByteArray>{Received, "The IP is unchanged; nothing was sent\n"}));
+    }
+    QCOMPARE(updates(), 20);
 }
 
 void TestCli::anAcceptanceThatCannotBeRememberedStillCounts()
