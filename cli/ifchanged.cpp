@@ -10,7 +10,8 @@ namespace {
 constexpr std::chrono::seconds RecordWriteAllowance{5};
 } // namespace
 
-std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePath, const QString& settingsPath)
+std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePath,
+                                                         const QString& settingsPath)
 {
     if (const auto usable = checkStateFile(statePath, settingsPath); !usable)
         return usable.failure();

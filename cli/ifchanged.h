@@ -17,7 +17,8 @@ namespace parlowen::cli {
 // Why --if-changed cannot use the state file: the settings file belongs to
 // the window and is never written here, a pipe would make the check wait
 // for ever, and a damaged file, or one named by mistake, would be replaced.
-std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePath, const QString& settingsPath);
+std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePath,
+                                                         const QString& settingsPath);
 
 // The lines that say so: what is wrong with which file, and what to do.
 QStringList refusalLines(const Failure<StateFileError>& unusable);

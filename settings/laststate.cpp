@@ -143,8 +143,7 @@ QString toString(StateFileError error)
     case StateFileError::NotOurs:
         return QStringLiteral("the state file is damaged, or is not one this program wrote");
     case StateFileError::Busy:
-        return QStringLiteral("another check is sending an update and holds the state file until it "
-                              "has recorded it");
+        return QStringLiteral("another check is sending an update and holds the state file");
     }
     return {};
 }
@@ -172,6 +171,12 @@ QString stateFileBeside(const QString& settingsPath)
 
 QString notRememberedWarning(const Failure<StateFileError>& failure)
 {
+    if (failure.code == StateFileError::Busy)
+        return QStringLiteral(
+                   "The accepted address was not recorded: another check was sending an update and "
+                   "held the state file, %1. Unless that check recorded the same address, the next "
+                   "timed check sends it again.")
+            .arg(failure.detail);
     return QStringLiteral("The accepted address could not be recorded (%1), so the next timed check "
                           "sends it again.")
         .arg(failure.message());

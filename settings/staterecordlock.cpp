@@ -42,7 +42,8 @@ Result<StateRecordLock, StateFileError> StateRecordLock::take(const QString& sta
         const auto now = std::chrono::steady_clock::now();
         if (now >= giveUpAt)
             return Failure<StateFileError>{StateFileError::Busy, shown};
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(PauseBetweenTries, giveUpAt - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(PauseBetweenTries, giveUpAt - now));
     }
     return StateRecordLock(std::move(folder).value());
 }

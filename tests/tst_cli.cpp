@@ -14,8 +14,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -410,8 +410,8 @@ void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds_data()
     QTest::addColumn<QString>("secondHost");
     QTest::addColumn<qint64>("later"); // seconds after the first run
     QTest::addColumn<bool>("sent");
-    QTest::addColumn<QString>("step");  // the second run's word on the last update
-    QTest::addColumn<bool>("held");     // another check holds the record all through the second run
+    QTest::addColumn<QString>("step"); // the second run's word on the last update
+    QTest::addColumn<bool>("held");    // another check holds the record all through the second run
     const auto row = [](const char* name, const QByteArray& firstAnswer, const QByteArray& secondAddress,
                         const QString& secondHost, qint64 later, bool sent, const QString& step,
                         bool held = false) {

@@ -4,6 +4,7 @@
 #include "common/filesizelimit.h"
 #include "profile/atomicfile.h"
 #include "settings/laststate.h"
+#include "settings/staterecordlock.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -12,7 +13,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -50,6 +53,27 @@ class TestLastState : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
+
+    // A process that takes the record's lock and is killed holding it.
+    static void holdInAProcessThatIsKilled(const QString& path)
+    {
+        int held[2];
+        QCOMPARE(::pipe(held), 0);
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            const auto lock = StateRecordLock::take(path, std::chrono::milliseconds{0});
+            [[maybe_unused]] const ssize_t told = ::write(held[1], lock ? "y" : "n", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char taken = 0;
+        QCOMPARE(::read(held[0], &taken, 1), ssize_t(1));
+        ::close(held[0]);
+        ::close(held[1]);
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+        QCOMPARE(taken, 'y');
+    }
 
     // Makes what kind names at path: links, pipes and folders, a state file.
     void make(const QString& kind, const QString& path)
@@ -297,18 +321,53 @@ private slots:
             << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1"}
             << "203.0.113.7"
             << "http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1";
+        // A check holds the record from its decision to its save: the
+        // window's save and a gateway's wait briefly, then are not made.
+        QTest::newRow("neither half is saved while a check holds the record")
+            << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1:5000/a", "hold", "update 203.0.113.8",
+                           "gateway http://192.0.2.1:80/b"}
+            << "203.0.113.7"
+            << "http://192.0.2.1:5000/a";
+        QTest::newRow("both are saved once the check lets go")
+            << QStringList{"hold", "update 203.0.113.7", "let go", "update 203.0.113.8",
+                           "gateway http://192.0.2.1:80/b"}
+            << "203.0.113.8"
+            << "http://192.0.2.1:80/b";
+        QTest::newRow("a check killed while it held the record holds it no more")
+            << QStringList{"hold and be killed", "update 203.0.113.7", "gateway http://192.0.2.1:80/b"}
+            << "203.0.113.7"
+            << "http://192.0.2.1:80/b";
     }
     void theUpdateAndTheGatewayAreKeptApart()
     {
         QFETCH(QStringList, saves);
         const QString path = m_dir->filePath("state");
         const QString serviceType = QStringLiteral("urn:schemas-upnp-org:service:WANIPConnection:1");
+        std::optional<StateRecordLock> otherCheck; // a lock of its own, as another process's would be
         for (const QString& save : saves) {
+            if (save == "hold") {
+                otherCheck.emplace(StateRecordLock::take(path, std::chrono::milliseconds{0}).value());
+                continue;
+            }
+            if (save == "let go") {
+                otherCheck.reset();
+                continue;
+            }
+            if (save == "hold and be killed") {
+                holdInAProcessThatIsKilled(path);
+                continue;
+            }
             const QString value = save.section(u' ', 1);
             const auto saved = save.startsWith(QStringLiteral("update"))
                                    ? writeLastAcceptance(path, settingsPath(), acceptance(value))
                                    : rememberGateway(path, settingsPath(), value, serviceType);
-            QVERIFY2(saved, qPrintable(message(saved)));
+            if (otherCheck) {
+                QVERIFY2(!saved && saved.error() == StateFileError::Busy, qPrintable(message(saved)));
+                QVERIFY2(notRememberedWarning(saved.failure()).contains("another check was sending an update"),
+                         qPrintable(notRememberedWarning(saved.failure())));
+            } else {
+                QVERIFY2(saved, qPrintable(message(saved)));
+            }
         }
         const auto read = readLastAcceptance(path);
         QVERIFY2(read && read.value(), qPrintable(QString::fromUtf8(readBytes(path))));
@@ -337,6 +396,19 @@ private slots:
         const auto read = readLastAcceptance(path);
         QVERIFY(!read);
         QVERIFY2(read.error() == StateFileError::NotOurs, qPrintable(message(read)));
+        // The command names it and what to do, in two lines, before it
+        // loads anything, and leaves it as it is.
+        QByteArray out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const int exitCode =
+            run({"parlowen-check", "--if-changed", "--settings", settingsPath(), "--state", path}, outStream,
+                errStream);
+        QCOMPARE(exitCode, int(ExitBadUsage));
+        QCOMPARE(err, "parlowen-check: --if-changed: " + native(path) +
+                          " is damaged, or is not a state file this program wrote.\nIf it is the state file, "
+                          "remove it: the next accepted update writes it anew. Otherwise give --state another "
+                          "file.\n");
+        QCOMPARE(readBytes(path), content);
     }
 
     // A state file cut short would make the next run send again, every time
