@@ -132,33 +132,6 @@ void CommandLineCheck::checkFinished(const CheckVerdict& verdict)
     }
 }
 
-bool CommandLineCheck::holdStateRecord()
-{
-    const auto patience = stateRecordPatience(m_environment.limits);
-    auto lock = [&] {
-        auto atOnce = StateRecordLock::take(m_options.statePath, std::chrono::milliseconds{0});
-        if (atOnce || atOnce.error() != StateFileError::Busy)
-            return atOnce;
-        m_console.step(QStringLiteral("Last update: another check is sending an update; waiting for its "
-                                      "record, %1 s at most")
-                           .arg(std::chrono::duration_cast<std::chrono::seconds>(patience).count()));
-        // The command has nothing else to do meanwhile: the router has
-        // answered, and nothing is sent yet.
-        return StateRecordLock::take(m_options.statePath, patience);
-    }();
-    if (lock) {
-        m_stateLock.emplace(std::move(lock).value());
-        return true;
-    }
-    if (lock.error() != StateFileError::Busy) {
-        // No folder to lock, or no locks on its file system: the record's
-        // own save says what is wrong, as it did before there was a lock.
-        return true;
-    }
-    m_console.failure(heldTooLongFailure(m_options.statePath, patience));
-    return false;
-}
-
 bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
 {
     const auto read = readLastAcceptance(m_options.statePath);
@@ -201,6 +174,33 @@ bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
                                   "%2, so that the provider does not block repeated updates")
                        .arg(when, last.acceptedAt.addSecs(refreshAfter).toString(Qt::ISODate)));
     return true;
+}
+
+bool CommandLineCheck::holdStateRecord()
+{
+    const auto patience = stateRecordPatience(m_environment.limits);
+    auto lock = [&] {
+        auto atOnce = StateRecordLock::take(m_options.statePath, std::chrono::milliseconds{0});
+        if (atOnce || atOnce.error() != StateFileError::Busy)
+            return atOnce;
+        m_console.step(QStringLiteral("Last update: another check is sending an update; waiting for its "
+                                      "record, %1 s at most")
+                           .arg(std::chrono::duration_cast<std::chrono::seconds>(patience).count()));
+        // The command has nothing else to do meanwhile: the router has
+        // answered, and nothing is sent yet.
+        return StateRecordLock::take(m_options.statePath, patience);
+    }();
+    if (lock) {
+        m_stateLock.emplace(std::move(lock).value());
+        return true;
+    }
+    if (lock.error() != StateFileError::Busy) {
+        // No folder to lock, or no locks on its file system: the record's
+        // own save says what is wrong, as it did before there was a lock.
+        return true;
+    }
+    m_console.failure(heldTooLongFailure(m_options.statePath, patience));
+    return false;
 }
 
 void CommandLineCheck::rememberAcceptance(const QString& address)
