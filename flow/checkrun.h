@@ -22,8 +22,9 @@ namespace parlowen {
 
 class BrowserEngine;
 
-// What the check's steps see of a finished document.
-LoadedPage loadedPage(const HtmlDocument& page);
+// What the check's steps see of a finished document, its load's failure
+// told in words that name whom it asked.
+LoadedPage loadedPage(const HtmlDocument& page, LoadPeer peer);
 
 // A line for each step, in the words both programs show. Whatever in it came
 // from outside is masked already; how a warning or a failure is marked is
