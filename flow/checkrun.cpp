@@ -256,10 +256,12 @@ void CheckRun::judged(const AnswerJudgement& judgement)
         return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(judgement.outcome), judgement.reason,
                        sourceNote() << judgement.reason});
     }
+    const std::optional<QString> warning = addressWarning(m_address, shown(m_address));
     QStringList details = sourceNote();
-    if (const std::optional<QString> warning = addressWarning(m_address, shown(m_address)))
-        details << *warning;
-    finish({CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details});
+    if (warning)
+        details.prepend(*warning);
+    finish(
+        {CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details, warning.has_value()});
 }
 
 QStringList CheckRun::sourceNote() const

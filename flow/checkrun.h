@@ -43,9 +43,13 @@ struct CheckVerdict {
     // Why the update was not accepted, or why no address was found; empty
     // when accepted.
     QString reason;
-    // The paragraphs that go with the message, in order: where the address
-    // came from, a warning about it, the reason.
+    // The paragraphs that go with the message, in order: the warning about
+    // an address that is not public, where the address came from, the
+    // reason.
     QStringList details;
+    // Accepted, yet the address sent is not one the Internet can reach:
+    // the first of the details says so, and what to do.
+    bool notPublic = false;
 };
 
 class CheckRun : public QObject {

@@ -136,7 +136,10 @@ void TestSameVerdict::judgeTheBox(const CheckCase& check, const ShownMessage& me
     switch (check.verdict) {
     case Verdict::Accepted:
         QCOMPARE(message.text, QStringLiteral("The IP has been received"));
-        QCOMPARE(message.icon, QMessageBox::Information);
+        // An address that is not public is a success that is not one: said
+        // first, under the warning icon.
+        QCOMPARE(message.icon, check.reason.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+        QVERIFY2(message.detail.startsWith(check.reason), qPrintable(message.detail));
         break;
     case Verdict::NotAccepted:
         QCOMPARE(message.text, NotReceived);
