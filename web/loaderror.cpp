@@ -86,7 +86,8 @@ QString damagedAnswer(LoadPeer peer)
     return what + QStringLiteral("check for a proxy or security program that alters web traffic.");
 }
 
-// Only a router's web interface can be switched to another sign-in.
+// Only a router's web interface can be switched to another sign-in, and
+// only a provider's address be one meant for update clients.
 QString unsupportedSignIn(QStringView method, LoadPeer peer)
 {
     const PeerWords names = wordsFor(peer);
@@ -95,8 +96,10 @@ QString unsupportedSignIn(QStringView method, LoadPeer peer)
     if (peer == LoadPeer::Router)
         return what + QStringLiteral("Switch the router's web interface to Basic or Digest sign-in with MD5 "
                                      "or SHA-256 if it offers that.");
-    return what + QStringLiteral("Check %1: an address for update clients takes Basic or Digest sign-in.")
-                      .arg(QLatin1String(names.address));
+    if (peer == LoadPeer::Provider)
+        return what + QStringLiteral("Check %1: an address for update clients takes Basic or Digest sign-in.")
+                          .arg(QLatin1String(names.address));
+    return what + QStringLiteral("Only Basic and Digest sign-in are.");
 }
 
 } // namespace
