@@ -380,6 +380,17 @@ void Form1::BuildUpdateURL()
     txtURL->setText(m_check->updateUrl());
 }
 
+namespace {
+// A success that is not one, an address the Internet cannot reach, is told
+// under the warning icon.
+MessageIcon verdictIcon(const CheckVerdict& verdict)
+{
+    if (verdict.kind != CheckVerdict::Kind::Accepted)
+        return MessageIcon::Critical;
+    return verdict.notPublic ? MessageIcon::Warning : MessageIcon::Information;
+}
+} // namespace
+
 void Form1::CheckFinished(const CheckVerdict& verdict)
 {
     showBusy(false);
@@ -388,10 +399,7 @@ void Form1::CheckFinished(const CheckVerdict& verdict)
         if (const std::optional<QString> warning = recordAcceptance())
             detail << *warning;
     }
-    const bool stillOurs = report(verdict.message,
-                                  verdict.kind == CheckVerdict::Kind::Accepted ? MessageIcon::Information
-                                                                               : MessageIcon::Critical,
-                                  detail.join(QStringLiteral("\n\n")));
+    const bool stillOurs = report(verdict.message, verdictIcon(verdict), detail.join(QStringLiteral("\n\n")));
     // The empty page ends a check that reached the provider, unless a newer
     // press has taken over the browser meanwhile.
     if (stillOurs && verdict.kind != CheckVerdict::Kind::NoAddress)

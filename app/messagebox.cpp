@@ -8,12 +8,24 @@ namespace parlowen {
 
 namespace {
 const QString MessageName = QStringLiteral("parlowenMessage");
+
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        break;
+    }
+    return QMessageBox::Critical;
 }
+} // namespace
 
 void showMessage(QWidget* parent, const QString& text, MessageIcon icon, const QString& detail)
 {
-    QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Critical,
-                    QString::fromUtf16(ApplicationTitle), text, QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon(icon), QString::fromUtf16(ApplicationTitle), text, QMessageBox::Ok, parent);
     box.setObjectName(MessageName);
     box.setInformativeText(detail);
     box.exec();

@@ -10,7 +10,7 @@ namespace parlowen {
 // The title of the program's message boxes.
 inline constexpr char16_t ApplicationTitle[] = u"Tobrisk";
 
-enum class MessageIcon { Information, Critical };
+enum class MessageIcon { Information, Warning, Critical };
 
 // A modal box titled with the application title, one OK button; returns when
 // the user has closed it. The detail, when there is one, is the box's second

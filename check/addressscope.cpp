@@ -83,6 +83,30 @@ AddressScope ipv4Scope(quint32 address)
     return scopeIn(Ipv4Ranges, QHostAddress(address), AddressScope::Public);
 }
 
+// Why a router reports such an address, as far as its scope tells.
+QString whyNotPublic(AddressScope scope)
+{
+    if (scope == AddressScope::SharedNat)
+        return QStringLiteral("The Internet provider shares one public address among many homes "
+                              "(carrier-grade NAT).");
+    if (scope == AddressScope::Private)
+        return QStringLiteral(
+            "The router sits behind another router, or behind the Internet provider's NAT.");
+    return QStringLiteral("The router may sit behind another NAT, another router's or the Internet "
+                          "provider's, or not be connected to the Internet yet.");
+}
+
+// An IPv6 address has no provider's NAT to be asked away; an IPv4 one may,
+// and where the home has IPv6 too, that may reach it where IPv4 cannot.
+QString whatToDo(QStringView address)
+{
+    if (address.contains(u':') && !address.contains(u'.'))
+        return QStringLiteral("Check the router's IPv6 settings, or ask the Internet provider for a public "
+                              "IPv6 prefix.");
+    return QStringLiteral("Ask the Internet provider for a public IPv4 address. Where the home has IPv6, the "
+                          "host name may reach it over IPv6 where IPv4 cannot.");
+}
+
 } // namespace
 
 AddressScope addressScope(QStringView address)
@@ -139,10 +163,9 @@ std::optional<QString> addressWarning(const QString& address, const QString& sho
         return std::nullopt;
     if (scope == AddressScope::NotAnAddress)
         return QStringLiteral("\"%1\" is not an IP address; it is sent as the router wrote it.").arg(shown);
-    return QStringLiteral("%1 is %2, not a public one: the router itself may sit behind another NAT "
-                          "(another router's or the Internet provider's), and the host name will not reach "
-                          "it from outside.")
-        .arg(shown.trimmed(), toString(scope));
+    return QStringLiteral("%1 is %2, not a public one, so the host name will not lead to this home from the "
+                          "Internet. %3 %4")
+        .arg(shown.trimmed(), toString(scope), whyNotPublic(scope), whatToDo(address));
 }
 
 } // namespace parlowen

@@ -31,10 +31,12 @@ enum class AddressScope {
 AddressScope addressScope(QStringView address);
 
 // The warning for an address about to be sent, or nothing for a public
-// one. It is sent all the same: a router behind another NAT still reports
-// what it has, and only its owner knows whether that helps. The address
-// came from the router's page, so the warning quotes it as shown: with
-// any password it echoes masked (Redactor).
+// one: that the host name will not reach the home from the Internet, why
+// the router may report such an address, and what to do. It is sent all
+// the same: a router behind another NAT still reports what it has, and
+// only its owner knows whether that helps. The address came from the
+// router's page, so the warning quotes it as shown: with any password it
+// echoes masked (Redactor).
 std::optional<QString> addressWarning(const QString& address, const QString& shown);
 
 // For a warning: "a private address", "a carrier-grade NAT address", ...

@@ -50,7 +50,7 @@ void Console::raw(const QString& text)
 
 std::optional<QString> reasonForNoAddress(const HtmlDocument& page)
 {
-    return whyNoAddress(loadedPage(page));
+    return whyNoAddress(loadedPage(page, LoadPeer::Router));
 }
 
 CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options, Console& console,

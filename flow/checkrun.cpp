@@ -42,9 +42,9 @@ NavigationRequest navigationFor(const ProviderRequest& request)
 
 } // namespace
 
-LoadedPage loadedPage(const HtmlDocument& page)
+LoadedPage loadedPage(const HtmlDocument& page, LoadPeer peer)
 {
-    return {page.httpStatus(), page.loadErrorWords(), page.body().innerText()};
+    return {page.httpStatus(), page.loadErrorWords(peer), page.body().innerText()};
 }
 
 CheckRun::CheckRun(BrowserEngine& browser, const QString& upnpHelper, QObject* parent)
@@ -105,11 +105,11 @@ void CheckRun::StatusTextChanged(const QString& text)
 void CheckRun::routerPageCompleted()
 {
     const HtmlDocument& page = m_browser.Document();
-    const LoadedPage loaded = loadedPage(page);
+    const LoadedPage loaded = loadedPage(page, LoadPeer::Router);
     m_noAddressReason = whyNoAddress(loaded).value_or(QString());
     if (page.loadError() != LoadError::None) {
         tell(CheckStep::Kind::Failure,
-             QStringLiteral("Router page: not loaded: %1").arg(toString(page.loadError())));
+             QStringLiteral("Router page: not loaded: %1").arg(loaded.loadErrorWords));
         return finish(
             {CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, {}});
     }
@@ -223,7 +223,7 @@ void CheckRun::send(const ProviderRequest& request)
 void CheckRun::answerCompleted()
 {
     const HtmlDocument& answer = m_browser.Document();
-    LoadedPage loaded = loadedPage(answer);
+    LoadedPage loaded = loadedPage(answer, LoadPeer::Provider);
     loaded.body = answer.rawBody();
     if (answer.loadError() == LoadError::None) {
         // Masked before it is cut short or its white space collapsed, so that
@@ -243,7 +243,7 @@ void CheckRun::updateTookTooLong()
     if (m_stage != Stage::Answer)
         return;
     m_browser.Navigate2(AboutBlank);
-    judged(judgeAnswer({0, toString(LoadError::TimedOut), {}}));
+    judged(judgeAnswer({0, toString(LoadError::TimedOut, LoadPeer::Provider), {}}));
 }
 
 void CheckRun::judged(const AnswerJudgement& judgement)
@@ -256,10 +256,12 @@ void CheckRun::judged(const AnswerJudgement& judgement)
         return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(judgement.outcome), judgement.reason,
                        sourceNote() << judgement.reason});
     }
+    const std::optional<QString> warning = addressWarning(m_address, shown(m_address));
     QStringList details = sourceNote();
-    if (const std::optional<QString> warning = addressWarning(m_address, shown(m_address)))
-        details << *warning;
-    finish({CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details});
+    if (warning)
+        details.prepend(*warning);
+    finish(
+        {CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details, warning.has_value()});
 }
 
 QStringList CheckRun::sourceNote() const

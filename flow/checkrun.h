@@ -22,8 +22,9 @@ namespace parlowen {
 
 class BrowserEngine;
 
-// What the check's steps see of a finished document.
-LoadedPage loadedPage(const HtmlDocument& page);
+// What the check's steps see of a finished document, its load's failure
+// told in words that name whom it asked.
+LoadedPage loadedPage(const HtmlDocument& page, LoadPeer peer);
 
 // A line for each step, in the words both programs show. Whatever in it came
 // from outside is masked already; how a warning or a failure is marked is
@@ -42,9 +43,13 @@ struct CheckVerdict {
     // Why the update was not accepted, or why no address was found; empty
     // when accepted.
     QString reason;
-    // The paragraphs that go with the message, in order: where the address
-    // came from, a warning about it, the reason.
+    // The paragraphs that go with the message, in order: the warning about
+    // an address that is not public, where the address came from, the
+    // reason.
     QStringList details;
+    // Accepted, yet the address sent is not one the Internet can reach:
+    // the first of the details says so, and what to do.
+    bool notPublic = false;
 };
 
 class CheckRun : public QObject {

@@ -13,6 +13,8 @@ private slots:
     void scope_data();
     void scope();
     void everyScopeHasWordsOfItsOwn();
+    void theWarningSaysWhyAndWhatToDo_data();
+    void theWarningSaysWhyAndWhatToDo();
 };
 
 void TestAddressScope::scope_data()
@@ -73,6 +75,48 @@ void TestAddressScope::everyScopeHasWordsOfItsOwn()
         QVERIFY2(!words.isEmpty() && !seen.contains(words), qPrintable(words));
         seen << words;
     }
+}
+
+void TestAddressScope::theWarningSaysWhyAndWhatToDo_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("words"); // parts of the warning, in order; none for no warning
+    const QString plainly =
+        "not a public one, so the host name will not lead to this home from the Internet.";
+    const QString askForIpv4 =
+        "Ask the Internet provider for a public IPv4 address. Where the home has IPv6, "
+        "the host name may reach it over IPv6 where IPv4 cannot.";
+    const QString checkIpv6 = "Check the router's IPv6 settings";
+    QTest::newRow("a public address is sent without a word") << "81.2.69.142" << QStringList();
+    QTest::newRow("carrier-grade NAT: the provider shares the address")
+        << "100.64.0.5"
+        << QStringList{"100.64.0.5 is a carrier-grade NAT address, " + plainly,
+                       "shares one public address among many homes", askForIpv4};
+    QTest::newRow("a private address: another router or NAT in front")
+        << " 192.168.0.5 "
+        << QStringList{"192.168.0.5 is a private address, " + plainly, "behind another router", askForIpv4};
+    QTest::newRow("a documentation address") << "203.0.113.7" << QStringList{plainly, askForIpv4};
+    QTest::newRow("an IPv4-mapped private address is IPv4")
+        << "::ffff:10.0.0.1" << QStringList{"is a private address", askForIpv4};
+    QTest::newRow("a unique local IPv6 address has no provider's NAT")
+        << "fd00::5" << QStringList{"fd00::5 is a private address", checkIpv6};
+    QTest::newRow("a documentation IPv6 address") << "2001:db8::7" << QStringList{plainly, checkIpv6};
+}
+
+void TestAddressScope::theWarningSaysWhyAndWhatToDo()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, words);
+    const std::optional<QString> warning = addressWarning(address, address);
+    QCOMPARE(warning.has_value(), !words.isEmpty());
+    qsizetype at = 0;
+    for (const QString& part : std::as_const(words)) {
+        const qsizetype found = warning->indexOf(part, at);
+        QVERIFY2(found >= at, qPrintable(*warning));
+        at = found + part.size();
+    }
+    if (warning && address.contains(':') && !address.contains('.'))
+        QVERIFY2(!warning->contains("IPv4"), qPrintable(*warning));
 }
 
 QTEST_GUILESS_MAIN(TestAddressScope)

@@ -132,11 +132,11 @@ void TestCheckSteps::providersAnswersAreJudged_data()
     row("an error page that names a code says the code", "badauth", false, "badauth (wrong", 401);
     row("an error page that says yes is taken at its word", "updated successfully", true, {}, 500);
     row("a redirect that was not followed", "", false, "an error page (HTTP 302)", 302);
-    row("no answer at all", "", false, "did not arrive. The device took too long", 0,
-        "The device took too long to answer.");
+    row("no answer at all", "", false, "did not arrive. The provider took too long", 0,
+        "The provider took too long to answer. Try again later.");
     // A load that failed shows the browser's own error page, whatever it says.
     row("an error document never counts as yes", "updated successfully", false, "did not arrive", 0,
-        "The connection was refused.");
+        "The provider refused the connection: nothing answers at this address and port.");
 }
 
 void TestCheckSteps::providersAnswersAreJudged()
@@ -224,8 +224,8 @@ void TestCheckSteps::reasonForNoAddress_data()
     const QString log = QStringLiteral("WAN IP is 203.0.113.7\r\n");
     QTest::newRow("a page with the address") << LoadedPage{200, {}, log} << QString() << false;
     QTest::newRow("a load error gives its own words")
-        << LoadedPage{0, "The device took too long to answer.", {}}
-        << "the router's page could not be loaded. The device took too long to answer." << false;
+        << LoadedPage{0, "The router took too long to answer.", {}}
+        << "the router's page could not be loaded. The router took too long to answer." << false;
     QTest::newRow("a page too complex to read")
         << LoadedPage{200, "The page is too complex to read.", {}} << "could not be loaded" << false;
     QTest::newRow("a refused password")

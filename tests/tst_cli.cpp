@@ -212,7 +212,8 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
     };
     const QByteArray log = routerLogPage();
     const QByteArray good = "good: updated successfully";
-    const QString refused = toString(LoadError::ConnectionRefused);
+    const QString refused = toString(LoadError::ConnectionRefused, LoadPeer::Provider);
+    const QString routerRefused = toString(LoadError::ConnectionRefused, LoadPeer::Router);
     row("the success phrase means accepted", 200, log, 200, good, 0, "Answer: HTTP 200");
     row("an answer without the phrase is shown, the password it echoes masked", 200, log, 200,
         "badauth for " + QUrl::toPercentEncoding(ServicePassword), 1, "\"badauth for ***\"");
@@ -231,7 +232,7 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
         "the router's log gave \"pending\", which is not an IP address, so nothing was sent");
     row("a wrong router password is named as such", 401, log, 200, good, 2,
         "refused the password (HTTP 401)");
-    row("a router that is not listening", 0, {}, 200, good, 2, refused);
+    row("a router that is not listening", 0, {}, 200, good, 2, routerRefused);
     row("a router without the log page", 404, "Not found", 200, good, 2, "the page was not found");
     row("a page without the marker", 200, "<p>WAN IP: 203.0.113.7</p><p>more</p>", 200, good, 2,
         "no \"WAN IP is \" line");

@@ -239,6 +239,7 @@ void TestForm1::messageBoxShowsTitleIconAndOneOkButton_data()
     QTest::addColumn<MessageIcon>("icon");
     QTest::addColumn<QMessageBox::Icon>("shown");
     QTest::newRow("information") << MessageIcon::Information << QMessageBox::Information;
+    QTest::newRow("warning") << MessageIcon::Warning << QMessageBox::Warning;
     QTest::newRow("critical") << MessageIcon::Critical << QMessageBox::Critical;
 }
 

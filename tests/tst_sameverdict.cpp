@@ -27,6 +27,9 @@ using sim::FakeHttpServer;
 
 namespace {
 
+// No route leads there in the private network: a load fails the moment it starts.
+const QString NoRouteAddress = QStringLiteral("192.0.2.1");
+
 // What answers for the router besides its log page, for as long as a case runs.
 struct RouterServices {
     std::optional<sim::UpnpGateway> gateway;
@@ -63,7 +66,7 @@ void TestSameVerdict::serve(const CheckCase& check)
 {
     const auto serveAt = [](std::unique_ptr<FakeHttpServer>& server, const QString& path, Peer peer, int status,
                             const QByteArray& body) {
-        if (peer == Peer::NotListening)
+        if (peer == Peer::NotListening || peer == Peer::NoRoute)
             server.reset(); // its port stays in the settings, now with nothing behind it
         else if (peer == Peer::WrongPassword)
             server->requireAuth(path, FakeHttpServer::Auth::Basic, "admin", "another");
@@ -74,6 +77,10 @@ void TestSameVerdict::serve(const CheckCase& check)
     if (!check.sheet.isEmpty())
         m_router->setRoute("/doc/syslog.css", {.contentType = "text/css", .body = check.sheet});
     serveAt(m_provider, UpdatePath, check.provider, check.providerStatus, check.answer);
+    if (check.router == Peer::NoRoute)
+        field("txtRouterIP")->setText(NoRouteAddress);
+    if (check.provider == Peer::NoRoute)
+        field("txtService")->setText("http://" + NoRouteAddress + UpdatePath);
 }
 
 void TestSameVerdict::startRouterServices(const CheckCase& check, RouterServices& services)
@@ -129,7 +136,10 @@ void TestSameVerdict::judgeTheBox(const CheckCase& check, const ShownMessage& me
     switch (check.verdict) {
     case Verdict::Accepted:
         QCOMPARE(message.text, QStringLiteral("The IP has been received"));
-        QCOMPARE(message.icon, QMessageBox::Information);
+        // An address that is not public is a success that is not one: said
+        // first, under the warning icon.
+        QCOMPARE(message.icon, check.reason.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+        QVERIFY2(message.detail.startsWith(check.reason), qPrintable(message.detail));
         break;
     case Verdict::NotAccepted:
         QCOMPARE(message.text, NotReceived);

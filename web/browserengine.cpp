@@ -229,9 +229,9 @@ void BrowserEngine::Private::onFinished()
     const QNetworkReply::NetworkError error = r->error();
     if (!status.isValid())
         return fail(loadErrorFor(error == QNetworkReply::NoError ? QNetworkReply::UnknownNetworkError : error,
-                                 false));
+                                 false, r->errorString()));
     if (isTransportFailure(error))
-        return fail(loadErrorFor(error, true));
+        return fail(loadErrorFor(error, true, r->errorString()));
     if (isRedirect())
         return followRedirect();
     if (status.toInt() == 401 && r->hasRawHeader("WWW-Authenticate") && answerChallenge())

@@ -40,8 +40,12 @@ public:
     // How the load went, for diagnostics; the handlers only read the text.
     int httpStatus() const { return m_httpStatus; } // 0 when no HTTP answer came
     LoadError loadError() const { return m_error; }
-    // Why the load failed, for the user; empty when the page arrived.
-    QString loadErrorWords() const { return m_error == LoadError::None ? QString() : toString(m_error); }
+    // Why the load failed, in words that name whom it asked; empty when the
+    // page arrived.
+    QString loadErrorWords(LoadPeer peer) const
+    {
+        return m_error == LoadError::None ? QString() : toString(m_error, peer);
+    }
 
 private:
     QString m_url;

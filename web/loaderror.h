@@ -11,7 +11,9 @@ enum class LoadError {
     InvalidAddress,    // not an http/https URL we can load
     ConnectionRefused, // nothing listens at that address and port
     HostNotFound,      // the name does not resolve
-    Unreachable,       // no route, network down, connection reset or closed early
+    NoRoute,           // this computer has no route to the address: no network, or another one
+    HostUnreachable,   // the network has no host at the address, or it does not answer there
+    ConnectionBroken,  // the connection was reset or closed before any answer
     TimedOut,          // the whole load took longer than the time limit
     TlsFailure,        // certificate not trusted, or the TLS handshake failed
     TooLarge,          // the answer is bigger than the size limit
@@ -28,7 +30,12 @@ enum class LoadError {
     Other,
 };
 
-// A sentence for the user: what went wrong and what to try.
-QString toString(LoadError error);
+// Whom a load asked, named in the words of its failure: the router's page
+// and the provider's answer fail in words of their own, what to do
+// included; any other page is a server's.
+enum class LoadPeer { Server, Router, Provider };
+
+// Sentences for the user: what went wrong and what to try.
+QString toString(LoadError error, LoadPeer peer = LoadPeer::Server);
 
 } // namespace parlowen

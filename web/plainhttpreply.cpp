@@ -32,7 +32,17 @@ PlainHttpReply::PlainHttpReply(const QNetworkRequest& request, QNetworkCookieJar
     connect(m_socket, &QTcpSocket::readyRead, this, &PlainHttpReply::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &PlainHttpReply::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &PlainHttpReply::onSocketError);
-    m_socket->connectToHost(url().host(), quint16(url().port(80)));
+    // From the event loop: a connect the system refuses at once (no route
+    // to the address) fails inside connectToHost, and the reply's finished()
+    // would go out before anyone could be connected to it, leaving the load
+    // to wait for its deadline.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!isFinished())
+                m_socket->connectToHost(url().host(), quint16(url().port(80)));
+        },
+        Qt::QueuedConnection);
 }
 
 void PlainHttpReply::sendRequest()

@@ -22,7 +22,8 @@ QByteArray requestTarget(const QUrl& url);
 class PlainHttpReply : public QNetworkReply {
     Q_OBJECT
 public:
-    // Starts at once. Cookies come from and go to `cookies`, when given.
+    // Connects once the event loop runs. Cookies come from and go to
+    // `cookies`, when given.
     PlainHttpReply(const QNetworkRequest& request, QNetworkCookieJar* cookies, QObject* parent);
 
     void abort() override;

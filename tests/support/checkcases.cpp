@@ -17,8 +17,10 @@ QList<CheckCase> makeCheckCases()
     const QByteArray yes = "good: updated successfully";
     const QString documentation = "203.0.113.7 is an address reserved for documentation, not a public one";
     const QString noMarker = "the page has no \"WAN IP is \" line";
-    const QString refused = "The connection was refused";
-    const QString tooLong = "The device took too long to answer";
+    const QString routerRefused = "The router refused the connection: nothing answers at this address";
+    const QString providerRefused = "The provider refused the connection: nothing answers at this address";
+    const QString routerTooLong = "The router took too long to answer. Check that it is switched on";
+    const QString providerTooLong = "The provider took too long to answer. Try again later.";
     QByteArray bolds;
     for (int i = 0; i < 100000; ++i)
         bolds += "<div><b class=" + QByteArray::number(i) + ">WAN IP is 192.0.2.7</div>";
@@ -64,7 +66,7 @@ QList<CheckCase> makeCheckCases()
          0,
          {},
          Verdict::NotAccepted,
-         "The provider's answer did not arrive. " + refused},
+         "The provider's answer did not arrive. " + providerRefused},
         {"a provider that never answers",
          ok,
          200,
@@ -73,7 +75,7 @@ QList<CheckCase> makeCheckCases()
          200,
          {},
          Verdict::NotAccepted,
-         "The provider's answer did not arrive. " + tooLong},
+         "The provider's answer did not arrive. " + providerTooLong},
         {"a wrong router password", Peer::WrongPassword, 200, log, ok, 200, yes, Verdict::NoAddress,
          "the router refused the password (HTTP 401)"},
         {"a page without the marker", ok, 200, routerLogPage("WAN IP: 192.0.2.1"), ok, 200, yes,
@@ -89,7 +91,7 @@ QList<CheckCase> makeCheckCases()
          200,
          yes,
          Verdict::NoAddress,
-         refused},
+         routerRefused},
         {"a router that never answers",
          Peer::NeverAnswers,
          200,
@@ -98,7 +100,13 @@ QList<CheckCase> makeCheckCases()
          200,
          yes,
          Verdict::NoAddress,
-         tooLong},
+         routerTooLong},
+        // A laptop away from home: the system says so at once, and so do both.
+        {"no route to the router", Peer::NoRoute, 0, {}, ok, 200, yes, Verdict::NoAddress,
+         "This computer has no route to the router's address: it is not connected to the router's network"},
+        {"no route to the provider", ok, 200, log, Peer::NoRoute, 0, {}, Verdict::NotAccepted,
+         "The provider's answer did not arrive. This computer has no route to the provider: it is not "
+         "connected to a network that leads to the Internet"},
         // Once a stack overflow at every start of the window.
         {"30,000 unknown elements each closing the next one", ok, 200,
          QByteArray("<x><y></x>").repeated(30000), ok, 200, yes, Verdict::NoAddress, noMarker},

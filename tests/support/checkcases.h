@@ -17,6 +17,7 @@ enum class Peer {
     NotListening,  // nothing behind its port
     NeverAnswers,  // takes the request and keeps silent
     WrongPassword, // the router expects another password
+    NoRoute,       // at 192.0.2.1, to which the private network has no route
 };
 
 enum class Verdict { Accepted, NotAccepted, NoAddress };
