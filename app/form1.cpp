@@ -235,8 +235,11 @@ void Form1::runStartupCheck()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // A check still loading would report over a window that is going away.
+    // A check still loading would report over a window that is going away,
+    // and one that was yet to start would close the box a failed save opens.
     cancelCheck();
+    m_checkWhenShown = false;
+    m_readProblem.clear();
     if (WindowClosing())
         event->accept();
     else

@@ -1,6 +1,7 @@
 // Who owns the settings file and its folder.
 #include "settings/fileowners.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -47,6 +48,9 @@ FileOwners fileOwnersOf(const QString& path)
     ::stat(QFile::encodeName(owners.folder).constData(), &folder);
     owners.folderOwner = ownerFor(folder.st_uid);
     owners.folderWritable = userMay(owners.folder, W_OK | X_OK);
+    const QString home = QDir(QDir::homePath()).canonicalPath();
+    owners.folderInHome = !home.isEmpty() && home != QLatin1String("/") &&
+                          (owners.folder == home || owners.folder.startsWith(home + u'/'));
     // In a sticky folder such as /tmp only the file's or the folder's owner removes it.
     const bool sticky = folder.st_mode & S_ISVTX;
     owners.mayRemoveFile = exists && owners.folderWritable &&

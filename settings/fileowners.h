@@ -26,6 +26,7 @@ struct FileOwners {
     QString folder;            // the file's folder, or the nearest one on the way that exists
     Owner folderOwner;
     bool folderWritable = false;
+    bool folderInHome = false; // the user's home folder or one inside it
     bool mayRemoveFile = false; // the folder lets the user remove the file, sticky bit and all
 };
 

@@ -41,12 +41,18 @@ QString folderAdvice(const FileOwners& owners, const QString& then)
         return QStringLiteral("The folder %1 is yours, but marked so that nothing may be saved in it. "
                               "Allow it:\n    chmod u+w %1\nthen %2.")
             .arg(folder, then);
-    QString advice = QStringLiteral("The folder %1 belongs to %2, who has not let you save in it")
-                         .arg(folder, owners.folderOwner.name);
-    if (owners.folderOwner.uid == 0)
-        advice += QStringLiteral(" (a program run with sudo can leave a folder of yours to root)");
-    return advice + QStringLiteral(". If it should be yours, make it yours again:\n    sudo chown %1: %2\nthen %3.")
-                        .arg(owners.user.name, folder, then);
+    const QString whose = QStringLiteral("The folder %1 belongs to %2, who has not let you save in it")
+                              .arg(folder, owners.folderOwner.name);
+    // Outside the home folder it is no leftover of a run with sudo, and not
+    // the user's to take.
+    if (!owners.folderInHome)
+        return whose + QStringLiteral(". Run Parlowen from a copy in a folder of your own, then %1.").arg(then);
+    const QString sudo = owners.folderOwner.uid == 0
+                             ? QStringLiteral(" (a program run with sudo leaves its folders to root)")
+                             : QString();
+    return whose + sudo +
+           QStringLiteral(". If it should be yours, make it yours again:\n    sudo chown %1: %2\nthen %3.")
+               .arg(owners.user.name, folder, then);
 }
 
 // Advice for a refusal that depends on whose the file and the folder are.

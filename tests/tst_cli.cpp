@@ -325,6 +325,14 @@ void TestCli::runsThatLoadNothing_data()
     row("a service URL that is not a web address", {}, service, "ftp://127.0.0.1/d",
         "not an http:// or https://");
     row("an empty host name", {}, int(Setting::Host), "", "host name");
+    // No provider can answer under a name kept for examples: refused before the router is asked.
+    row("the example service URL", {}, service, "http://ddns.example.net/dyn.asp",
+        "is under a name kept for examples");
+    row("a service URL under .test", {}, service, "https://dyn.provider.test/u", "give your provider's update URL");
+    row("a service URL under example.com in capitals, with a final dot", {}, service, "http://EXAMPLE.com./u",
+        "is under a name kept for examples");
+    row("a settings file that holds NUL bytes", {}, int(Setting::UserName), QString::fromUtf8("a\0b", 3),
+        "cannot be read: It holds NUL bytes");
     row("an unknown option shows the usage", {"--bogus"}, -1, "", "Usage:");
     row("a stray argument", {"now"}, -1, "", "Unexpected argument");
     row("a state file without --if-changed", {"--state", "{dir}/s"}, -1, "", "only used with --if-changed");
