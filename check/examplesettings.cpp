@@ -27,8 +27,8 @@ struct FieldWords {
 // In the window's order: the router's side, then the provider's.
 const FieldWords Words[] = {
     {&CheckSettings::routerPassword, "Router Admin Password: the password you sign in to the router with"},
-    {&CheckSettings::routerAddress, "Router IP: your router's address, such as 192.168.1.1, unless it is "
-                                    "10.0.0.2"},
+    {&CheckSettings::routerAddress, "Router IP: your router's address, such as 192.168.1.1 (keep 10.0.0.2 "
+                                    "only if it is your router's)"},
     {&CheckSettings::serviceUrl, nullptr},
     {&CheckSettings::userName, "User Name: your account at the provider (left empty when the update URL "
                                "carries a token)"},
@@ -115,7 +115,7 @@ QString examplesDetail(const std::vector<FieldToFill>& fields)
     QStringList lines{QStringLiteral("Fill in:")};
     for (const FieldToFill& field : fields)
         lines << QStringLiteral("• ") + field.words;
-    lines << QStringLiteral("Then press Go. Closing the window saves what the fields hold.");
+    lines << QString() << QStringLiteral("Then press Go. Closing the window saves what the fields hold.");
     return lines.join(u'\n');
 }
 

@@ -10,8 +10,11 @@ const QString AgainAfterRead = QStringLiteral("start Parlowen again");
 
 // The system's words only where the sentence alone is too general: "Permission
 // denied" after "You do not have permission" says it twice.
-QString reasonFor(const Failure<FileError>& failure)
+QString reasonFor(const Failure<FileError>& failure, const FileOwners& owners)
 {
+    // Not marked read-only: someone else's, which the user may only read.
+    if (failure.code == FileError::ReadOnlyFile && owners.fileOwner && !(*owners.fileOwner == owners.user))
+        return QStringLiteral("You may read the file, but not change it.");
     switch (failure.code) {
     case FileError::NoSuchFolder:
     case FileError::LinkLoop:
@@ -27,7 +30,7 @@ QString fileOfAnother(const FileOwners& owners, const QString& then)
 {
     QString advice = QStringLiteral("The file belongs to %1").arg(owners.fileOwner->name);
     if (owners.fileOwner->uid == 0)
-        advice += QStringLiteral(", as a file saved by Parlowen run with sudo does");
+        advice += QStringLiteral(" (Parlowen run with sudo leaves its files to root)");
     advice += QStringLiteral(". Make it yours again:\n    sudo chown %1: %2").arg(owners.user.name, shellQuoted(owners.file));
     if (owners.mayRemoveFile)
         advice += QStringLiteral("\nor remove it, to start afresh:\n    rm -f %1").arg(shellQuoted(owners.file));
@@ -117,7 +120,7 @@ QString saveAdvice(const ProfileWriteError& error, const FileOwners& owners)
 QString saveFailureExplanation(const Failure<ProfileWriteError>& failure, const FileOwners& owners)
 {
     const auto* fileError = std::get_if<FileError>(&failure.code);
-    const QString reason = fileError ? reasonFor({*fileError, failure.detail}) : failure.message();
+    const QString reason = fileError ? reasonFor({*fileError, failure.detail}, owners) : failure.message();
     return QStringLiteral("Reason: %1\n\n%2").arg(reason, saveAdvice(failure.code, owners));
 }
 
@@ -128,23 +131,31 @@ bool isNoSettingsFile(FileError error)
 
 QString readFailureExplanation(const Failure<FileError>& failure, const FileOwners& owners)
 {
-    QStringList parts{QStringLiteral("Reason: %1").arg(reasonFor(failure))};
+    QStringList parts{QStringLiteral("Reason: %1").arg(reasonFor(failure, owners))};
     if (const std::optional<QString> advice = ownersAdvice(failure.code, owners, AgainAfterRead))
         parts << *advice;
+    if (failure.code == FileError::NotText)
+        parts << QStringLiteral("If it holds your settings, open it in a text editor and save it as UTF-8, "
+                                "then start Parlowen again.");
+    if (failure.code == FileError::NoSections)
+        parts << QStringLiteral("If it holds your settings, put them under [Router settings] and "
+                                "[DNS settings] in a text editor, then start Parlowen again.");
     parts << (isNoSettingsFile(failure.code)
-                  ? QStringLiteral("Until then the window shows the examples and runs no check. Closing it "
+                  ? QStringLiteral("Meanwhile the window shows the examples and runs no check. Closing it "
                                    "leaves the file as it is; if you change a field, closing asks before it "
                                    "replaces the file.")
-                  : QStringLiteral("Until then the window shows the examples and runs no check. Closing it "
-                                   "leaves the file as it is, unless you change a field: then it saves them."));
+                  : QStringLiteral("Meanwhile the window shows the examples and runs no check. Closing it "
+                                   "leaves the file as it is, unless you change a field: then it saves what "
+                                   "the fields hold."));
     return parts.join(QStringLiteral("\n\n"));
 }
 
 QString replacementExplanation(const Failure<FileError>& failure)
 {
+    const FileOwners nobodyInParticular;
     return QStringLiteral("Reason: %1\n\nReplacing it saves what the fields hold, and what the file holds now "
                           "is lost. To keep it, keep the window open and move the file away first.")
-        .arg(reasonFor(failure));
+        .arg(reasonFor(failure, nobodyInParticular));
 }
 
 } // namespace parlowen

@@ -422,6 +422,7 @@ void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder_data()
     QTest::addColumn<bool>("reading"); // at start, rather than on a close
     QTest::addColumn<QString>("advice");
     QTest::addColumn<QString>("notSaid");
+    QTest::addColumn<QString>("reason"); // empty: the error's own sentence
     const Owner alice{1000, "alice"}, bob{1001, "bob"}, root{0, "root"};
     const QString file = "/home/alice/.config/parlowen/Settings.ini";
     const auto where = [&](std::optional<Owner> fileOwner, bool readable, bool writable, const Owner& folderOwner,
@@ -430,16 +431,17 @@ void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder_data()
                           folderOwner, folderWritable, inHome, mayRemove};
     };
     const auto row = [](const char* name, FileError error, const FileOwners& owners, bool reading,
-                        const QString& advice, const QString& notSaid) {
-        QTest::newRow(name) << error << owners << reading << advice << notSaid;
+                        const QString& advice, const QString& notSaid, const QString& reason = {}) {
+        QTest::newRow(name) << error << owners << reading << advice << notSaid << reason;
     };
+    const QString notYours = "You may read the file, but not change it.";
     const QString quoted = "'" + file + "'";
     row("a file root saved with sudo, in a folder of yours", FileError::ReadOnlyFile,
         where(root, true, false, alice, true, true, true), false,
-        "The file belongs to root, as a file saved by Parlowen run with sudo does. Make it yours again:\n"
+        "The file belongs to root (Parlowen run with sudo leaves its files to root). Make it yours again:\n"
         "    sudo chown alice: " + quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
             "\nthen close the window again.",
-        "chmod");
+        "chmod", notYours);
     row("a file root saved that you cannot even read, told at start", FileError::AccessDenied,
         where(root, false, false, alice, true, true, true), true,
         "sudo chown alice: " + quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
@@ -447,7 +449,7 @@ void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder_data()
         "chmod");
     row("a file of bob's in a sticky folder, which only bob may remove", FileError::ReadOnlyFile,
         where(bob, true, false, root, true, false, false), false, "The file belongs to bob. Make it yours again",
-        "rm -f");
+        "rm -f", notYours);
     row("a read-only file of your own", FileError::ReadOnlyFile, where(alice, true, false, alice, true, true, true),
         false, "Allow yourself to change it:\n    chmod u+w " + quoted, "sudo");
     row("a file of your own that you cannot read", FileError::AccessDenied,
@@ -477,7 +479,9 @@ void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder()
     // The system's words after a sentence that says the same are left out.
     const QString explained = reading ? readFailureExplanation({error, "Permission denied"}, owners)
                                       : saveFailureExplanation({error, "Permission denied"}, owners);
-    QVERIFY2(explained.startsWith("Reason: " + toString(error) + "\n\n"), qPrintable(explained));
+    QFETCH(QString, reason);
+    QVERIFY2(explained.startsWith("Reason: " + (reason.isEmpty() ? toString(error) : reason) + "\n\n"),
+             qPrintable(explained));
     QVERIFY2(explained.contains(advice) && !explained.contains(notSaid), qPrintable(explained));
     QVERIFY2(!explained.contains("Permission denied"), qPrintable(explained));
 }
