@@ -4,9 +4,7 @@
 #include "app/form1.h"
 #include "app/webbrowser.h"
 #include "profile/atomicfile.h"
-#include "settings/fileowners.h"
 #include "settings/module1.h"
-#include "settings/saveadvice.h"
 #include "settings/settingkeys.h"
 #include "settings/settingslocation.h"
 #include "sim/fakehttpserver.h"
@@ -138,15 +136,9 @@ private slots:
     void aSaveKilledAnyMomentLeavesTheOldSettingsOrTheNew();
     void readsDuringSavesGetOneWholeFile();
     void writeSettingIsNonzeroExactlyWhenTheValueIsStored();
-    void adviceFitsWhoOwnsTheFileAndItsFolder_data();
-    void adviceFitsWhoOwnsTheFileAndItsFolder();
     void aFailedSaveIsReportedAndTheWindowStillCloses_data();
     void aFailedSaveIsReportedAndTheWindowStillCloses();
     void everyValueSurvivesARestartAndTheCheckRunsByItself();
-    void aStartWithTheExamplesSaysWhatToFillIn_data();
-    void aStartWithTheExamplesSaysWhatToFillIn();
-    void aFileWithNoSettingsInItIsReplacedOnlyWhenAsked_data();
-    void aFileWithNoSettingsInItIsReplacedOnlyWhenAsked();
 
 private:
     QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
@@ -415,77 +407,6 @@ void TestSettings::writeSettingIsNonzeroExactlyWhenTheValueIsStored()
     QVERIFY(module.WriteSetting("v", "Router settings", "IP") != 0);
 }
 
-void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder_data()
-{
-    QTest::addColumn<FileError>("error");
-    QTest::addColumn<FileOwners>("owners");
-    QTest::addColumn<bool>("reading"); // at start, rather than on a close
-    QTest::addColumn<QString>("advice");
-    QTest::addColumn<QString>("notSaid");
-    QTest::addColumn<QString>("reason"); // empty: the error's own sentence
-    const Owner alice{1000, "alice"}, bob{1001, "bob"}, root{0, "root"};
-    const QString file = "/home/alice/.config/parlowen/Settings.ini";
-    const auto where = [&](std::optional<Owner> fileOwner, bool readable, bool writable, const Owner& folderOwner,
-                           bool folderWritable, bool inHome, bool mayRemove) {
-        return FileOwners{alice, file, fileOwner, readable, writable, "/home/alice/.config/parlowen",
-                          folderOwner, folderWritable, inHome, mayRemove};
-    };
-    const auto row = [](const char* name, FileError error, const FileOwners& owners, bool reading,
-                        const QString& advice, const QString& notSaid, const QString& reason = {}) {
-        QTest::newRow(name) << error << owners << reading << advice << notSaid << reason;
-    };
-    const QString notYours = "You may read the file, but not change it.";
-    const QString quoted = "'" + file + "'";
-    row("a file root saved with sudo, in a folder of yours", FileError::ReadOnlyFile,
-        where(root, true, false, alice, true, true, true), false,
-        "The file belongs to root (Parlowen run with sudo leaves its files to root). Make it yours again:\n"
-        "    sudo chown alice: " + quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
-            "\nthen close the window again.",
-        "chmod", notYours);
-    row("a file root saved that you cannot even read, told at start", FileError::AccessDenied,
-        where(root, false, false, alice, true, true, true), true,
-        "sudo chown alice: " + quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
-            "\nthen start Parlowen again.",
-        "chmod");
-    row("a file of bob's in a sticky folder, which only bob may remove", FileError::ReadOnlyFile,
-        where(bob, true, false, root, true, false, false), false, "The file belongs to bob. Make it yours again",
-        "rm -f", notYours);
-    row("a read-only file of your own", FileError::ReadOnlyFile, where(alice, true, false, alice, true, true, true),
-        false, "Allow yourself to change it:\n    chmod u+w " + quoted, "sudo");
-    row("a file of your own that you cannot read", FileError::AccessDenied,
-        where(alice, false, false, alice, true, true, true), true, "chmod u+rw " + quoted, "sudo");
-    row("a folder of yours marked read-only", FileError::AccessDenied,
-        where(std::nullopt, false, false, alice, false, true, false), false,
-        "chmod u+w '/home/alice/.config/parlowen'", "sudo");
-    row("a folder in your home that root made", FileError::AccessDenied,
-        where(std::nullopt, false, false, root, false, true, false), false,
-        "(a program run with sudo leaves its folders to root). If it should be yours, make it yours again:\n"
-        "    sudo chown alice: '/home/alice/.config/parlowen'",
-        "chmod");
-    row("a folder of root's outside your home", FileError::AccessDenied,
-        where(std::nullopt, false, false, root, false, false, false), false,
-        "Run Parlowen from a copy in a folder of your own", "chown");
-    row("a full disk needs room, not other rights", FileError::DiskFull,
-        where(alice, true, true, alice, true, true, true), false, "Once there is room", "chmod");
-}
-
-void TestSettings::adviceFitsWhoOwnsTheFileAndItsFolder()
-{
-    QFETCH(FileError, error);
-    QFETCH(FileOwners, owners);
-    QFETCH(bool, reading);
-    QFETCH(QString, advice);
-    QFETCH(QString, notSaid);
-    // The system's words after a sentence that says the same are left out.
-    const QString explained = reading ? readFailureExplanation({error, "Permission denied"}, owners)
-                                      : saveFailureExplanation({error, "Permission denied"}, owners);
-    QFETCH(QString, reason);
-    QVERIFY2(explained.startsWith("Reason: " + (reason.isEmpty() ? toString(error) : reason) + "\n\n"),
-             qPrintable(explained));
-    QVERIFY2(explained.contains(advice) && !explained.contains(notSaid), qPrintable(explained));
-    QVERIFY2(!explained.contains("Permission denied"), qPrintable(explained));
-}
-
 void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses_data()
 {
     QTest::addColumn<QString>("obstacle");
@@ -602,120 +523,6 @@ void TestSettings::everyValueSurvivesARestartAndTheCheckRunsByItself()
     const QUrlQuery query = provider.requests().constFirst().query;
     QCOMPARE(query.queryItemValue("password", QUrl::FullyDecoded), password);
     QCOMPARE(query.queryItemValue("hostname", QUrl::FullyDecoded), host);
-}
-
-void TestSettings::aStartWithTheExamplesSaysWhatToFillIn_data()
-{
-    QTest::addColumn<QStringList>("values"); // the six, in the table's order
-    QTest::addColumn<QStringList>("toFill"); // the fields named in the box
-    QTest::addColumn<QString>("focus");
-    const QStringList all{"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:",
-                          "Hostname:"};
-    // The router on loopback: its address is the user's, whatever the rest.
-    QTest::newRow("the examples as a first close saves them")
-        << QStringList{"", "127.0.0.1", "http://ddns.example.net/dyn.asp", "", "", "myhost.example.net"}
-        << QStringList{all[0], all[2], all[3], all[4], all[5]} << "txtRouterPass";
-    QTest::newRow("an example.com URL in capitals and with a final dot, the rest filled in")
-        << QStringList{"rpw", "127.0.0.1", "HTTPS://Update.EXAMPLE.com./nic/update", "alice", "spw",
-                       "home.example.org"}
-        << QStringList{all[2], all[5]} << "txtService";
-    QTest::newRow("a URL under .invalid and a host of the user's")
-        << QStringList{"rpw", "127.0.0.1", "http://dyn.provider.invalid/u", "alice", "spw", "home.dedyn.io"}
-        << QStringList{all[2]} << "txtService";
-}
-
-void TestSettings::aStartWithTheExamplesSaysWhatToFillIn()
-{
-    QFETCH(QStringList, values);
-    QFETCH(QStringList, toFill);
-    QFETCH(QString, focus);
-    FakeHttpServer router;
-    QVERIFY(router.listen(80));
-    Module1 module;
-    module.SetSettingsFile(settingsPath());
-    QVERIFY(module.WriteSettings(entriesOf(values)));
-    test::MessageBoxWatcher watcher;
-    Form1 form(m_dir->path());
-    form.show();
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, 10'000);
-    const test::ShownMessage& message = watcher.messages().constFirst();
-    QCOMPARE(message.icon, QMessageBox::Information);
-    QVERIFY2(message.text.startsWith("No check was run: the Service URL points at"), qPrintable(message.text));
-    for (const char* name : {"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:",
-                             "Hostname:"}) {
-        QCOMPARE(message.detail.contains(QString("• ") + name), toFill.contains(name));
-    }
-    QVERIFY(message.detail.contains("• Service URL: your provider's update URL, from its page for update clients"));
-    QTRY_COMPARE(form.focusWidget() ? form.focusWidget()->objectName() : QString(), focus);
-    QTest::qWait(300); // room for a load to start, were one asked for
-    QVERIFY(router.requests().isEmpty());
-    QCOMPARE(watcher.messages().size(), 1);
-}
-
-void TestSettings::aFileWithNoSettingsInItIsReplacedOnlyWhenAsked_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("typed");
-    QTest::addColumn<int>("answer"); // to the question on closing; 0: none is asked
-    QTest::addColumn<bool>("replaced");
-    const QByteArray settings = "[Router settings]\r\nIP=127.0.0.1\r\n";
-    const struct {
-        const char* name;
-        QByteArray content;
-    } files[] = {
-        {"UTF-16 without its byte-order mark", utf16(settings).sliced(2)},
-        {"binary bytes", QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)},
-        {"text without a section", "IP=127.0.0.1\n"},
-    };
-    for (const auto& file : files) {
-        QTest::addRow("%s, nothing typed", file.name) << file.content << false << 0 << false;
-        QTest::addRow("%s, typed, kept open", file.name) << file.content << true << int(QMessageBox::Cancel) << false;
-        QTest::addRow("%s, typed, closed without saving", file.name)
-            << file.content << true << int(QMessageBox::Discard) << false;
-        QTest::addRow("%s, typed, replaced", file.name) << file.content << true << int(QMessageBox::Save) << true;
-    }
-}
-
-void TestSettings::aFileWithNoSettingsInItIsReplacedOnlyWhenAsked()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, typed);
-    QFETCH(int, answer);
-    QFETCH(bool, replaced);
-    FakeHttpServer router;
-    QVERIFY(router.listen(80));
-    writeFile(settingsPath(), content);
-    test::MessageBoxWatcher watcher;
-    watcher.setAnswer(QMessageBox::StandardButton(answer));
-    Form1 form(m_dir->path());
-    form.show();
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, 10'000);
-    // At start: what is wrong, and what the window does about it.
-    const test::ShownMessage& started = watcher.messages().constFirst();
-    QVERIFY2(started.text.startsWith("Your settings could not be read from"), qPrintable(started.text));
-    QVERIFY2(started.detail.startsWith("Reason: ") && started.detail.contains("runs no check") &&
-                 started.detail.contains("asks before it replaces the file"),
-             qPrintable(started.detail));
-    if (typed) {
-        field(form, "txtRouterIP")->setText("127.0.0.1");
-        field(form, "txtHost")->setText("home.dedyn.io");
-    }
-    QCOMPARE(form.close(), answer != int(QMessageBox::Cancel));
-    QCOMPARE(watcher.messages().size(), answer ? 2 : 1);
-    if (answer) {
-        const test::ShownMessage& asked = watcher.messages().constLast();
-        QCOMPARE(asked.icon, QMessageBox::Warning);
-        QVERIFY2(asked.text.contains("saving would replace it") && asked.detail.contains("is lost"),
-                 qPrintable(asked.text + "\n" + asked.detail));
-        QCOMPARE(asked.buttons.size(), 3);
-    }
-    const QByteArray now = readAll(settingsPath());
-    QCOMPARE(now == content, !replaced);
-    if (replaced)
-        QVERIFY2(now.startsWith("[Router settings]\nPassword=\nIP=127.0.0.1\n") && now.contains("Host=home.dedyn.io\n"),
-                 now.constData());
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Settings.ini"});
-    QVERIFY(router.requests().isEmpty());
 }
 
 QTEST_MAIN(TestSettings)
