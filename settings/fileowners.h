@@ -18,15 +18,15 @@ struct Owner {
 };
 
 struct FileOwners {
-    Owner user;                // who runs the program
-    QString file;              // the file the links lead to, or the path as given
+    Owner user;                     // who runs the program
+    QString file;                   // the file the links lead to, or the path as given
     std::optional<Owner> fileOwner; // none when no file is there
     bool fileReadable = false;
     bool fileWritable = false;
-    QString folder;            // the file's folder, or the nearest one on the way that exists
+    QString folder; // the file's folder, or the nearest one on the way that exists
     Owner folderOwner;
     bool folderWritable = false;
-    bool folderInHome = false; // the user's home folder or one inside it
+    bool folderInHome = false;  // the user's home folder or one inside it
     bool mayRemoveFile = false; // the folder lets the user remove the file, sticky bit and all
 };
 

@@ -31,9 +31,11 @@ QString fileOfAnother(const FileOwners& owners, const QString& then)
     QString advice = QStringLiteral("The file belongs to %1").arg(owners.fileOwner->name);
     if (owners.fileOwner->uid == 0)
         advice += QStringLiteral(" (Parlowen run with sudo leaves its files to root)");
-    advice += QStringLiteral(". Make it yours again:\n    sudo chown %1: %2").arg(owners.user.name, shellQuoted(owners.file));
+    advice += QStringLiteral(". Make it yours again:\n    sudo chown %1: %2")
+                  .arg(owners.user.name, shellQuoted(owners.file));
     if (owners.mayRemoveFile)
-        advice += QStringLiteral("\nor remove it, to start afresh:\n    rm -f %1").arg(shellQuoted(owners.file));
+        advice +=
+            QStringLiteral("\nor remove it, to start afresh:\n    rm -f %1").arg(shellQuoted(owners.file));
     return advice + QStringLiteral("\nthen %1.").arg(then);
 }
 
@@ -49,7 +51,8 @@ QString folderAdvice(const FileOwners& owners, const QString& then)
     // Outside the home folder it is no leftover of a run with sudo, and not
     // the user's to take.
     if (!owners.folderInHome)
-        return whose + QStringLiteral(". Run Parlowen from a copy in a folder of your own, then %1.").arg(then);
+        return whose +
+               QStringLiteral(". Run Parlowen from a copy in a folder of your own, then %1.").arg(then);
     const QString sudo = owners.folderOwner.uid == 0
                              ? QStringLiteral(" (a program run with sudo leaves its folders to root)")
                              : QString();
@@ -153,8 +156,9 @@ QString readFailureExplanation(const Failure<FileError>& failure, const FileOwne
 QString replacementExplanation(const Failure<FileError>& failure)
 {
     const FileOwners nobodyInParticular;
-    return QStringLiteral("Reason: %1\n\nReplacing it saves what the fields hold, and what the file holds now "
-                          "is lost. To keep it, keep the window open and move the file away first.")
+    return QStringLiteral(
+               "Reason: %1\n\nReplacing it saves what the fields hold, and what the file holds now "
+               "is lost. To keep it, keep the window open and move the file away first.")
         .arg(reasonFor(failure, nobodyInParticular));
 }
 

@@ -25,10 +25,11 @@ void TestSaveAdvice::adviceFitsWhoOwnsTheFileAndItsFolder_data()
     QTest::addColumn<QString>("reason"); // empty: the error's own sentence
     const Owner alice{1000, "alice"}, bob{1001, "bob"}, root{0, "root"};
     const QString file = "/home/alice/.config/parlowen/Settings.ini";
-    const auto where = [&](std::optional<Owner> fileOwner, bool readable, bool writable, const Owner& folderOwner,
-                           bool folderWritable, bool inHome, bool mayRemove) {
-        return FileOwners{alice, file, fileOwner, readable, writable, "/home/alice/.config/parlowen",
-                          folderOwner, folderWritable, inHome, mayRemove};
+    const auto where = [&](std::optional<Owner> fileOwner, bool readable, bool writable,
+                           const Owner& folderOwner, bool folderWritable, bool inHome, bool mayRemove) {
+        return FileOwners{
+            alice,       file,           fileOwner, readable, writable, "/home/alice/.config/parlowen",
+            folderOwner, folderWritable, inHome,    mayRemove};
     };
     const auto row = [](const char* name, FileError error, const FileOwners& owners, bool reading,
                         const QString& advice, const QString& notSaid, const QString& reason = {}) {
@@ -39,7 +40,8 @@ void TestSaveAdvice::adviceFitsWhoOwnsTheFileAndItsFolder_data()
     row("a file root saved with sudo, in a folder of yours", FileError::ReadOnlyFile,
         where(root, true, false, alice, true, true, true), false,
         "The file belongs to root (Parlowen run with sudo leaves its files to root). Make it yours again:\n"
-        "    sudo chown alice: " + quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
+        "    sudo chown alice: " +
+            quoted + "\nor remove it, to start afresh:\n    rm -f " + quoted +
             "\nthen close the window again.",
         "chmod", notYours);
     row("a file root saved that you cannot even read, told at start", FileError::AccessDenied,
@@ -48,10 +50,11 @@ void TestSaveAdvice::adviceFitsWhoOwnsTheFileAndItsFolder_data()
             "\nthen start Parlowen again.",
         "chmod");
     row("a file of bob's in a sticky folder, which only bob may remove", FileError::ReadOnlyFile,
-        where(bob, true, false, root, true, false, false), false, "The file belongs to bob. Make it yours again",
-        "rm -f", notYours);
-    row("a read-only file of your own", FileError::ReadOnlyFile, where(alice, true, false, alice, true, true, true),
-        false, "Allow yourself to change it:\n    chmod u+w " + quoted, "sudo");
+        where(bob, true, false, root, true, false, false), false,
+        "The file belongs to bob. Make it yours again", "rm -f", notYours);
+    row("a read-only file of your own", FileError::ReadOnlyFile,
+        where(alice, true, false, alice, true, true, true), false,
+        "Allow yourself to change it:\n    chmod u+w " + quoted, "sudo");
     row("a file of your own that you cannot read", FileError::AccessDenied,
         where(alice, false, false, alice, true, true, true), true, "chmod u+rw " + quoted, "sudo");
     row("a folder of yours marked read-only", FileError::AccessDenied,

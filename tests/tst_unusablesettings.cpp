@@ -69,15 +69,15 @@ void TestUnusableSettings::aStartWithTheExamplesSaysWhatToFillIn_data()
     QTest::addColumn<QStringList>("values"); // the six, in the table's order
     QTest::addColumn<QStringList>("toFill"); // the fields named in the box
     QTest::addColumn<QString>("focus");
-    const QStringList all{"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:",
-                          "Hostname:"};
+    const QStringList all{
+        "Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:", "Hostname:"};
     // The router on loopback: its address is the user's, whatever the rest.
     QTest::newRow("the examples as a first close saves them")
         << QStringList{"", "127.0.0.1", "http://ddns.example.net/dyn.asp", "", "", "myhost.example.net"}
         << QStringList{all[0], all[2], all[3], all[4], all[5]} << "txtRouterPass";
     QTest::newRow("an example.com URL in capitals and with a final dot, the rest filled in")
-        << QStringList{"rpw", "127.0.0.1", "HTTPS://Update.EXAMPLE.com./nic/update", "alice", "spw",
-                       "home.example.org"}
+        << QStringList{"rpw",   "127.0.0.1", "HTTPS://Update.EXAMPLE.com./nic/update",
+                       "alice", "spw",       "home.example.org"}
         << QStringList{all[2], all[5]} << "txtService";
     QTest::newRow("a URL under .invalid and a host of the user's")
         << QStringList{"rpw", "127.0.0.1", "http://dyn.provider.invalid/u", "alice", "spw", "home.dedyn.io"}
@@ -100,12 +100,14 @@ void TestUnusableSettings::aStartWithTheExamplesSaysWhatToFillIn()
     QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, 10'000);
     const test::ShownMessage& message = watcher.messages().constFirst();
     QCOMPARE(message.icon, QMessageBox::Information);
-    QVERIFY2(message.text.startsWith("No check was run: the Service URL points at"), qPrintable(message.text));
-    for (const char* name : {"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:",
-                             "Hostname:"}) {
+    QVERIFY2(message.text.startsWith("No check was run: the Service URL points at"),
+             qPrintable(message.text));
+    for (const char* name :
+         {"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:", "Hostname:"}) {
         QCOMPARE(message.detail.contains(QString("• ") + name), toFill.contains(name));
     }
-    QVERIFY(message.detail.contains("• Service URL: your provider's update URL, from its page for update clients"));
+    QVERIFY(message.detail.contains(
+        "• Service URL: your provider's update URL, from its page for update clients"));
     QTRY_COMPARE(form.focusWidget() ? form.focusWidget()->objectName() : QString(), focus);
     QTest::qWait(300); // room for a load to start, were one asked for
     QVERIFY(router.requests().isEmpty());
@@ -129,10 +131,12 @@ void TestUnusableSettings::aFileWithNoSettingsInItIsReplacedOnlyWhenAsked_data()
     };
     for (const auto& file : files) {
         QTest::addRow("%s, nothing typed", file.name) << file.content << false << 0 << false;
-        QTest::addRow("%s, typed, kept open", file.name) << file.content << true << int(QMessageBox::Cancel) << false;
+        QTest::addRow("%s, typed, kept open", file.name)
+            << file.content << true << int(QMessageBox::Cancel) << false;
         QTest::addRow("%s, typed, closed without saving", file.name)
             << file.content << true << int(QMessageBox::Discard) << false;
-        QTest::addRow("%s, typed, replaced", file.name) << file.content << true << int(QMessageBox::Save) << true;
+        QTest::addRow("%s, typed, replaced", file.name)
+            << file.content << true << int(QMessageBox::Save) << true;
     }
 }
 
@@ -172,7 +176,8 @@ void TestUnusableSettings::aFileWithNoSettingsInItIsReplacedOnlyWhenAsked()
     const QByteArray now = readBytes(settingsPath());
     QCOMPARE(now == content, !replaced);
     if (replaced)
-        QVERIFY2(now.startsWith("[Router settings]\nPassword=\nIP=127.0.0.1\n") && now.contains("Host=home.dedyn.io\n"),
+        QVERIFY2(now.startsWith("[Router settings]\nPassword=\nIP=127.0.0.1\n") &&
+                     now.contains("Host=home.dedyn.io\n"),
                  now.constData());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Settings.ini"});
     QVERIFY(router.requests().isEmpty());
