@@ -5,8 +5,10 @@
 #include "app/captionfont.h"
 #include "app/twips.h"
 #include "app/webbrowser.h"
+#include "check/examplesettings.h"
 #include "check/fieldproblem.h"
 #include "common/companionfile.h"
+#include "settings/fileowners.h"
 #include "settings/saveadvice.h"
 #include "settings/settingslocation.h"
 
@@ -38,11 +40,6 @@ namespace {
 constexpr int ClientWidth = 7260;
 constexpr int ClientHeight = 2280;
 
-// Sample values under a reserved example domain: the user replaces them
-// with their provider's update script and their own host name.
-const QString DefaultServiceUrl = QStringLiteral("http://ddns.example.net/dyn.asp");
-const QString DefaultHost = QStringLiteral("myhost.example.net");
-const QString DefaultRouterAddress = QStringLiteral("10.0.0.2");
 const QString AboutBlank = QStringLiteral("about:blank");
 
 template <typename Widget>
@@ -102,6 +99,8 @@ Form1::Form1(const QString& programDirectory, QWidget* parent)
     });
 
     LoadWindow();
+    for (const ProfileEntry& entry : entriesInFields())
+        m_startValues << entry.value;
 }
 
 void Form1::createControls()
@@ -111,7 +110,10 @@ void Form1::createControls()
     txtRouterPass = makeField(m_twips, this, "txtRouterPass", {}, 120, 360, 3855, 285);
     Label1 =
         makeLabel(m_twips, this, "Label1", tr("Router Admin &Password:"), 120, 120, 3855, 255, txtRouterPass);
-    txtRouterIP = makeField(m_twips, this, "txtRouterIP", DefaultRouterAddress, 840, 720, 1095, 285);
+    // Examples, which the user replaces with their router's, their provider's update script and their own
+    // host name.
+    const CheckSettings examples = exampleSettings();
+    txtRouterIP = makeField(m_twips, this, "txtRouterIP", examples.routerAddress, 840, 720, 1095, 285);
     Label3 = makeLabel(m_twips, this, "Label3", tr("Router &IP:"), 120, 735, 735, 255, txtRouterIP);
     txtWANIP = makeField(m_twips, this, "txtWANIP", {}, 120, 1320, 3855, 285);
     Label2 = makeLabel(m_twips, this, "Label2", tr("&WAN IP:"), 120, 1080, 3855, 255, txtWANIP);
@@ -120,7 +122,7 @@ void Form1::createControls()
     Command1->setDefault(true);
     Frame1 = place(m_twips, new QGroupBox(tr("Service details"), this), "Frame1", 4080, 120, 3135, 2055);
 
-    txtService = makeField(m_twips, Frame1, "txtService", DefaultServiceUrl, 960, 240, 2055, 285);
+    txtService = makeField(m_twips, Frame1, "txtService", examples.serviceUrl, 960, 240, 2055, 285);
     Label7 = makeLabel(m_twips, Frame1, "Label7", tr("Service &URL:"), 120, 240, 855, 375, txtService);
     txtUserName = makeField(m_twips, Frame1, "txtUserName", {}, 960, 720, 2055, 285);
     Label4 = makeLabel(m_twips, Frame1, "Label4", tr("User &Name:"), 120, 720, 855, 255, txtUserName);
@@ -133,7 +135,7 @@ void Form1::createControls()
     hideFromAccessibility(txtURL);
     txtURL->setReadOnly(true);
     txtURL->hide();
-    txtHost = makeField(m_twips, Frame1, "txtHost", DefaultHost, 960, 1560, 2055, 285);
+    txtHost = makeField(m_twips, Frame1, "txtHost", examples.host, 960, 1560, 2055, 285);
     Label6 = makeLabel(m_twips, Frame1, "Label6", tr("&Hostname:"), 120, 1560, 855, 255, txtHost);
 }
 
@@ -189,7 +191,8 @@ void Form1::LoadWindow()
     if (!read) {
         // Defaults, and no check, beat a check made of half a file.
         m_readProblem = tr("Your settings could not be read from\n%1").arg(QDir::toNativeSeparators(IniFile));
-        m_readProblemDetail = read.failure().message();
+        m_readProblemDetail = readFailureExplanation(read.failure(), fileOwnersOf(IniFile));
+        m_unreadAtStart = true;
         return;
     }
     // Without a settings file the window keeps its defaults and waits for Go.
@@ -232,8 +235,11 @@ void Form1::runStartupCheck()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // A check still loading would report over a window that is going away.
+    // A check still loading would report over a window that is going away,
+    // and one that was yet to start would close the box a failed save opens.
     cancelCheck();
+    m_checkWhenShown = false;
+    m_readProblem.clear();
     if (WindowClosing())
         event->accept();
     else
@@ -249,23 +255,6 @@ void Form1::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-bool Form1::WindowClosing()
-{
-    // One save for all six, so that a close cut short leaves the old
-    // settings or the new ones, never some of each.
-    QList<ProfileEntry> entries;
-    for (const SettingKey& entry : SettingKeys)
-        entries.append({entry.section.toString(), entry.key.toString(), fieldFor(entry.setting)->text()});
-    const auto saved = m_settings.WriteSettings(entries);
-    if (saved)
-        return true;
-    // What was typed is still in the fields: the user may put the cause
-    // right and close again, or give the changes up.
-    return askToCloseUnsaved(
-        this, tr("Your settings could not be saved to\n%1").arg(QDir::toNativeSeparators(IniFile)),
-        tr("Reason: %1\n\n%2").arg(saved.failure().message(), saveAdvice(saved.error())));
 }
 
 QLineEdit* Form1::fieldFor(Setting setting) const
@@ -300,7 +289,7 @@ void Form1::OpenRouterLog()
     ++m_checkNumber;
     if (const std::optional<FieldRefusal> refusal = fieldProblem()) {
         cancelCheck();
-        if (report(refusal->message, MessageIcon::Critical)) {
+        if (report(refusal->message, refusal->icon, refusal->detail)) {
             refusal->field->setFocus(Qt::OtherFocusReason);
             refusal->field->selectAll();
         }
@@ -316,6 +305,14 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
         return FieldRefusal{tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem)),
                             txtRouterIP};
     }
+    // Settings no one has filled in yet: what to put where, in place of a
+    // check that could never reach a provider.
+    if (isExampleServiceUrl(txtService->text())) {
+        const CheckSettings settings = fieldValues();
+        const std::vector<FieldToFill> fields = fieldsToFill(settings);
+        return FieldRefusal{examplesMessage(settings), fieldFor(fields.front().field), examplesDetail(fields),
+                            MessageIcon::Information};
+    }
     for (const auto& [refused, problem] :
          {std::pair{hasFragment(txtService->text()), FieldProblem::ServiceUrlHasFragment},
           std::pair{isClosedProvider(txtService->text()), FieldProblem::ServiceUrlOfClosedProvider}}) {
@@ -326,11 +323,15 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
     return std::nullopt;
 }
 
+CheckSettings Form1::fieldValues() const
+{
+    return {txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
+            txtServicePass->text(), txtHost->text(),     m_askUpnp};
+}
+
 CheckSettings Form1::settingsInFields() const
 {
-    CheckSettings settings{
-        txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
-        txtServicePass->text(), txtHost->text(),     m_askUpnp};
+    CheckSettings settings = fieldValues();
     // Read afresh for each check: parlowen-check may have met another gateway since.
     if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
         settings.rememberedGateway = {last.value()->gatewayControlUrl, last.value()->gatewayServiceType};

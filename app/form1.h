@@ -52,6 +52,13 @@ private:
     void runStartupCheck();
     // False when the user chose to keep the window open after a failed save.
     bool WindowClosing();
+    // The six fields as entries of the settings file, in the table's order.
+    QList<ProfileEntry> entriesInFields() const;
+    // Whether any of the six fields differs from what the window started with.
+    bool fieldsChanged() const;
+    // Saves the fields over a file that holds no settings, once the user agrees;
+    // nothing when the user chose, and whether to close then.
+    std::optional<bool> replaceOrKeep(Result<void, ProfileWriteError>& saved);
     void GoClicked();
     // The browser's notifications, which carry the check along.
     void PageCompleted(const QString& url);
@@ -63,6 +70,7 @@ private:
     void CheckFinished(const CheckVerdict& verdict);
 
     QLineEdit* fieldFor(Setting setting) const;
+    QLineEdit* fieldFor(QString CheckSettings::*field) const;
 
     // Starts a check by loading the router's log page.
     void OpenRouterLog();
@@ -71,8 +79,13 @@ private:
     struct FieldRefusal {
         QString message;
         QLineEdit* field;
+        QString detail{};
+        MessageIcon icon = MessageIcon::Critical;
     };
     std::optional<FieldRefusal> fieldProblem() const;
+    // The six as the fields hold them; settingsInFields adds what the state
+    // file remembers for a check.
+    CheckSettings fieldValues() const;
     CheckSettings settingsInFields() const;
     // Ends the check in flight, if any, so that nothing of it is reported.
     void cancelCheck();
@@ -120,6 +133,10 @@ private:
     // A settings file that exists but cannot be read, told once shown.
     QString m_readProblem;
     QString m_readProblemDetail;
+    // The fields hold the examples in place of a file that could not be
+    // read: a close that changes none of them leaves that file as it is.
+    bool m_unreadAtStart = false;
+    QStringList m_startValues; // the six fields once loaded
     // Counts the checks started, so that a handler waiting in a message box
     // learns that a newer check has taken over.
     quint64 m_checkNumber = 0;

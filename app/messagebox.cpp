@@ -51,4 +51,25 @@ bool askToCloseUnsaved(QWidget* parent, const QString& text, const QString& deta
     return box.exec() == QMessageBox::Discard;
 }
 
+ReplaceChoice askToReplaceFile(QWidget* parent, const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf16(ApplicationTitle), text,
+                    QMessageBox::Cancel | QMessageBox::Save | QMessageBox::Discard, parent);
+    box.setObjectName(MessageName);
+    box.setInformativeText(detail);
+    box.button(QMessageBox::Cancel)->setText(QObject::tr("&Keep the Window Open"));
+    box.button(QMessageBox::Save)->setText(QObject::tr("&Replace the File"));
+    box.button(QMessageBox::Discard)->setText(QObject::tr("&Close Without Saving"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return ReplaceChoice::Replace;
+    case QMessageBox::Discard:
+        return ReplaceChoice::CloseWithoutSaving;
+    default:
+        return ReplaceChoice::KeepWindowOpen;
+    }
+}
+
 } // namespace parlowen

@@ -25,4 +25,11 @@ void closeMessages(QWidget* parent);
 // true to close, false to keep it open.
 bool askToCloseUnsaved(QWidget* parent, const QString& text, const QString& detail);
 
+enum class ReplaceChoice { KeepWindowOpen, Replace, CloseWithoutSaving };
+
+// Asks whether to replace a settings file that holds no settings with the
+// fields, before anything of it is lost; keeping the window open is the
+// answer Return and Escape give.
+ReplaceChoice askToReplaceFile(QWidget* parent, const QString& text, const QString& detail);
+
 } // namespace parlowen

@@ -1,6 +1,7 @@
 // Settings that cannot make a check.
 #include "check/fieldproblem.h"
 
+#include "check/examplesettings.h"
 #include "check/providers.h"
 
 #include <QHostAddress>
@@ -89,6 +90,10 @@ QString toString(FieldProblem problem)
             "belongs to a provider that has closed: Google Domains gave its names to "
             "Squarespace, which keeps no dynamic DNS. Move the name to another provider and "
             "give its update address");
+    case FieldProblem::ServiceUrlUnderExampleName:
+        return QStringLiteral("is under a name kept for examples (example.com, example.net, example.org, "
+                              ".test, .invalid, .example), where no provider can ever be reached; give ") +
+               serviceUrlToGive();
     }
     return {};
 }
@@ -110,6 +115,8 @@ std::optional<FieldProblem> serviceUrlProblem(const QString& serviceUrl)
         return FieldProblem::ServiceUrlHasFragment;
     if (!isWebAddress(serviceUrl))
         return FieldProblem::ServiceUrlNotWebAddress;
+    if (isExampleServiceUrl(serviceUrl))
+        return FieldProblem::ServiceUrlUnderExampleName;
     if (isClosedProvider(serviceUrl))
         return FieldProblem::ServiceUrlOfClosedProvider;
     return std::nullopt;

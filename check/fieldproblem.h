@@ -14,6 +14,7 @@ enum class FieldProblem {
     ServiceUrlNotWebAddress,
     ServiceUrlHasFragment,
     ServiceUrlOfClosedProvider,
+    ServiceUrlUnderExampleName,
 };
 
 // What is wrong, as a phrase to follow the setting's name: "is empty".
@@ -26,7 +27,8 @@ QString toString(FieldProblem problem);
 std::optional<FieldProblem> routerAddressProblem(const QString& address);
 
 // The service URL must be an http:// or https:// address without a "#":
-// everything after one stays in the browser, the update parameters included.
+// everything after one stays in the browser, the update parameters included;
+// and its host no name kept for examples (check/examplesettings).
 std::optional<FieldProblem> serviceUrlProblem(const QString& serviceUrl);
 
 // Only the fragment: the window loads any service URL but this one.

@@ -32,6 +32,12 @@ QString toString(FileError error)
     case FileError::TooLarge:
         return QStringLiteral("The file would be larger than this program is allowed to write "
                               "(a file size limit is set).");
+    case FileError::NotText:
+        return QStringLiteral("It holds NUL bytes, which no settings file holds: it is not a text file, or it "
+                              "was saved as UTF-16 without the byte-order mark that Notepad puts first.");
+    case FileError::NoSections:
+        return QStringLiteral("None of its lines is a section such as [Router settings], so it holds no "
+                              "settings.");
     case FileError::ReadFailed:
         return QStringLiteral("It could not be read.");
     case FileError::WriteFailed:

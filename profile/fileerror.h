@@ -18,6 +18,8 @@ enum class FileError {
     ReadOnlyDisk, // the file system is mounted read-only
     DiskFull,     // no space left, or the user's quota is used up
     TooLarge,     // the file would pass the file size limit (ulimit -f)
+    NotText,      // NUL bytes: not text, or UTF-16 without its byte-order mark
+    NoSections,   // text, but not one [section] line, so no setting in it
     ReadFailed,   // any other failure to read
     WriteFailed,  // any other failure to write, the disk's own errors among them
 };

@@ -24,6 +24,8 @@ QString toString(ProfileEntryProblem problem)
                               "Enter it on one line.");
     case ProfileEntryProblem::InvalidText:
         return QStringLiteral("The text contains an incomplete character and cannot be saved.");
+    case ProfileEntryProblem::NulCharacter:
+        return QStringLiteral("The text contains a NUL character, which a settings file cannot hold.");
     }
     return {};
 }
@@ -40,6 +42,8 @@ std::optional<ProfileEntryProblem> checkProfileEntry(QStringView section, QStrin
     };
     if (!section.isValidUtf16() || !key.isValidUtf16() || !value.isValidUtf16())
         return ProfileEntryProblem::InvalidText;
+    if (section.contains(QChar(0)) || key.contains(QChar(0)) || value.contains(QChar(0)))
+        return ProfileEntryProblem::NulCharacter;
     section = trimBlanks(section);
     key = trimBlanks(key);
     if (section.isEmpty() || key.isEmpty())
@@ -58,6 +62,16 @@ std::optional<ProfileEntryProblem> checkProfileEntry(QStringView section, QStrin
 QString profileValue(QByteArrayView content, QStringView section, QStringView key)
 {
     return valueAt(locateEntry(decodeProfile(content).text, trimBlanks(section), trimBlanks(key)));
+}
+
+std::optional<FileError> profileContentProblem(QByteArrayView content)
+{
+    const QString text = decodeProfile(content).text;
+    if (text.contains(QChar(0)))
+        return FileError::NotText;
+    if (lacksSections(text))
+        return FileError::NoSections;
+    return std::nullopt;
 }
 
 std::optional<QByteArray> withProfileValues(QByteArrayView content, const QList<ProfileEntry>& entries)
@@ -84,7 +98,8 @@ QString readProfileString(const QString& path, QStringView section, QStringView 
     return profileValue(*content.value(), section, key);
 }
 
-Result<void, ProfileWriteError> writeProfileStrings(const QString& path, const QList<ProfileEntry>& entries)
+Result<void, ProfileWriteError> writeProfileStrings(const QString& path, const QList<ProfileEntry>& entries,
+                                                    ProfileSave save)
 {
     for (const ProfileEntry& entry : entries) {
         if (const auto problem = checkProfileEntry(entry.section, entry.key, entry.value))
@@ -93,12 +108,15 @@ Result<void, ProfileWriteError> writeProfileStrings(const QString& path, const Q
     const auto content = readRegularFile(path);
     if (!content)
         return Failure<ProfileWriteError>{content.error(), content.failure().detail};
-    const auto updated = withProfileValues(content.value().value_or(QByteArray()), entries);
-    if (!updated) {
+    const QByteArray old = save == ProfileSave::Replacing ? QByteArray() : content.value().value_or(QByteArray());
+    if (const std::optional<FileError> problem = profileContentProblem(old))
+        return ProfileWriteError(*problem);
+    const auto updated = withProfileValues(old, entries);
+    if (!updated && save == ProfileSave::WhenChanged) {
         removeAbandonedSaves(path);
         return {};
     }
-    if (const auto saved = writeFileAtomically(path, *updated); !saved)
+    if (const auto saved = writeFileAtomically(path, updated.value_or(old)); !saved)
         return Failure<ProfileWriteError>{saved.error(), saved.failure().detail};
     return {};
 }

@@ -27,6 +27,7 @@ enum class ProfileEntryProblem {
     ReservedCharacter, // "]" in a section name; "=" in a key, or a key starting with ";", "#" or "["
     LineBreakInValue,  // CR or LF in the value
     InvalidText,       // a lone UTF-16 surrogate, which no file encoding can hold
+    NulCharacter,      // U+0000, which would make the file read as no text at all
 };
 
 QString toString(ProfileEntryProblem problem);
@@ -49,13 +50,27 @@ QString toString(const ProfileWriteError& error);
 // file, the section or the key is missing. Names match in any letter case.
 QString readProfileString(const QString& path, QStringView section, QStringView key);
 
+// Why the bytes of a file are no profile file: NUL bytes, which no text
+// file holds, or text in which not one line is a section. Nothing for a
+// profile file, an empty one or one of comments alone included.
+std::optional<FileError> profileContentProblem(QByteArrayView content);
+
+// What a save does with the file it finds.
+enum class ProfileSave {
+    WhenChanged, // a file whose keys all hold their values already is not touched
+    Always,      // saved even then, for a save someone expects to see on disk
+    Replacing,   // whatever the file held is dropped, a file that is no profile file too
+};
+
 // Sets each key in turn, appending it to its section or the section to the
 // file when missing and creating the file (mode 0600) when absent, all in one
 // atomic save: the file holds exactly the bytes that writing the entries one
-// at a time would give, or stays as it was. A value is stored without its
-// surrounding spaces, which the format cannot keep. When every key already
-// holds its value the file is not touched.
-Result<void, ProfileWriteError> writeProfileStrings(const QString& path, const QList<ProfileEntry>& entries);
+// at a time would give, or stays as it was. Each value reads back as itself,
+// blanks at its ends included. Only a Replacing save writes over a file that
+// profileContentProblem() refuses: the keys added to it would be lost in it,
+// and so would what it holds.
+Result<void, ProfileWriteError> writeProfileStrings(const QString& path, const QList<ProfileEntry>& entries,
+                                                    ProfileSave save = ProfileSave::WhenChanged);
 
 // The same two operations on the bytes of a file, for callers that hold them.
 QString profileValue(QByteArrayView content, QStringView section, QStringView key);

@@ -96,14 +96,14 @@ QStringView prevailingLineEnd(QStringView text)
     return ends[best];
 }
 
-// The text written after "key=". A value that itself sits in quotes gets one
-// more pair, because a read strips one.
+// The text written after "key=", which reads back as the value itself: a
+// read trims blanks and strips one pair of quotes, so a value with blanks at
+// either end, or one that itself sits in quotes, gets a pair of its own.
 QString storedForm(QStringView value)
 {
-    const QStringView text = trimBlanks(value);
-    if (looksQuoted(text))
-        return QLatin1Char('"') + text.toString() + QLatin1Char('"');
-    return text.toString();
+    if (trimBlanks(value).size() != value.size() || looksQuoted(value))
+        return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    return value.toString();
 }
 
 } // namespace
@@ -115,6 +115,20 @@ QStringView trimBlanks(QStringView text)
     while (!text.isEmpty() && isBlank(text.back()))
         text.chop(1);
     return text;
+}
+
+bool lacksSections(QStringView text)
+{
+    bool content = false;
+    for (qsizetype start = 0; start < text.size();) {
+        const LineSpan span = lineAt(text, start);
+        const LineKind kind = parseLine(text.sliced(span.start, span.end - span.start)).kind;
+        if (kind == LineKind::Section)
+            return false;
+        content = content || kind == LineKind::Key || kind == LineKind::Other;
+        start = span.next;
+    }
+    return content;
 }
 
 ProfileLocation locateEntry(QStringView text, QStringView section, QStringView key)
@@ -161,7 +175,7 @@ bool setEntry(QString& text, QStringView section, QStringView key, QStringView v
     section = trimBlanks(section);
     key = trimBlanks(key);
     const ProfileLocation at = locateEntry(text, section, key);
-    if (at.keyFound && valueAt(at) == trimBlanks(value))
+    if (at.keyFound && valueAt(at) == value)
         return false;
 
     const QString stored = storedForm(value);

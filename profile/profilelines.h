@@ -25,13 +25,18 @@ ProfileLocation locateEntry(QStringView text, QStringView section, QStringView k
 // The value a location holds, one pair of enclosing quotes removed.
 QString valueAt(const ProfileLocation& at);
 
+// True when some line holds more than blanks or a comment, yet not one is a
+// section header: such a text holds no setting, whatever it is.
+bool lacksSections(QStringView text);
+
 // Only spaces and tabs: a name or value may end in any other character, a
 // no-break space included, and keep it.
 QStringView trimBlanks(QStringView text);
 
 // Sets key in section to value (already checked to be storable), appending
-// the key or the section where missing. False, and the text untouched, when
-// the key already holds the value.
+// the key or the section where missing, so that it reads back as exactly that
+// value, blanks at its ends included. False, and the text untouched, when the
+// key already holds the value.
 bool setEntry(QString& text, QStringView section, QStringView key, QStringView value);
 
 } // namespace parlowen

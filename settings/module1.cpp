@@ -18,6 +18,9 @@ Result<std::optional<SettingValues>, FileError> Module1::ReadSettings() const
         return content.failure();
     if (!content.value())
         return std::optional<SettingValues>();
+    // Empty values from a file that holds none would pass for settings.
+    if (const std::optional<FileError> problem = profileContentProblem(*content.value()))
+        return Failure<FileError>{*problem, {}};
     SettingValues values;
     for (const SettingKey& entry : SettingKeys)
         values[entry.setting] = profileValue(*content.value(), entry.section, entry.key);
@@ -26,12 +29,12 @@ Result<std::optional<SettingValues>, FileError> Module1::ReadSettings() const
     return std::optional<SettingValues>(std::move(values));
 }
 
-Result<void, ProfileWriteError> Module1::WriteSettings(const QList<ProfileEntry>& entries)
+Result<void, ProfileWriteError> Module1::WriteSettings(const QList<ProfileEntry>& entries, ProfileSave save)
 {
     // The first save to the user's configuration folder makes that folder.
     if (const auto folders = createFoldersFor(m_settingsFilePath); !folders)
         return Failure<ProfileWriteError>{folders.error(), folders.failure().detail};
-    return writeProfileStrings(m_settingsFilePath, entries);
+    return writeProfileStrings(m_settingsFilePath, entries, save);
 }
 
 qint16 Module1::WriteSetting(const QString& value, const QString& section, const QString& key)

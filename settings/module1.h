@@ -25,14 +25,15 @@ public:
     QString ReadSetting(const QString& section, const QString& key) const;
 
     // All six settings, and whether to ask the router's UPnP service, from one read of the file's bytes;
-    // nothing when there is no file, and why when it cannot be read. A key the file lacks comes back empty,
-    // as ReadSetting gives it.
+    // nothing when there is no file, and why when it cannot be read, a file that is no profile file
+    // included (profileContentProblem). A key the file lacks comes back empty, as ReadSetting gives it.
     Result<std::optional<SettingValues>, FileError> ReadSettings() const;
 
     // Stores every entry in one atomic save, making the folders on the way: the file afterwards holds all of
     // them, with the bytes that writing them one at a time would give, or is
-    // left as it was and the failure says why.
-    Result<void, ProfileWriteError> WriteSettings(const QList<ProfileEntry>& entries);
+    // left as it was and the failure says why. save as writeProfileStrings takes it.
+    Result<void, ProfileWriteError> WriteSettings(const QList<ProfileEntry>& entries,
+                                                  ProfileSave save = ProfileSave::WhenChanged);
 
     // Stores value under key in section, creating what is missing, folders
     // included. Nonzero on success.

@@ -329,8 +329,8 @@ private slots:
             if (!fits && result.error() != FileError::DiskFull)
                 return QStringLiteral("wrong error: ") + result.failure().message();
             // The window's advice fits the cause: room, not other rights.
-            if (!fits && !saveAdvice(result.error()).startsWith("Make room"))
-                return QStringLiteral("advice: ") + saveAdvice(result.error());
+            if (!fits && !saveAdvice(result.error(), fileOwnersOf(path)).contains("room"))
+                return QStringLiteral("advice: ") + saveAdvice(result.error(), fileOwnersOf(path));
             if (now != (fits ? content : old))
                 return QStringLiteral("the file holds %1 bytes").arg(now.size());
             if (!temporaryFiles(disk).isEmpty())

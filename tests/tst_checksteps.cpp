@@ -2,6 +2,7 @@
 // load, the router's page address, the WAN address found in a page's text or
 // the reason there is none, the update address, and the verdict on the
 // provider's answer.
+#include "check/examplesettings.h"
 #include "check/fieldproblem.h"
 #include "check/outcome.h"
 #include "check/routerpage.h"
@@ -28,6 +29,10 @@ private slots:
     void routerAddressIsAHostAndNothingMore();
     void serviceUrlProblems_data();
     void serviceUrlProblems();
+    void examplesAreNamesNoProviderAnswersUnder_data();
+    void examplesAreNamesNoProviderAnswersUnder();
+    void theFieldsToFillAreTheExamplesAndTheEmptyOnes_data();
+    void theFieldsToFillAreTheExamplesAndTheEmptyOnes();
     void reasonForNoAddress_data();
     void reasonForNoAddress();
     void wanAddress_data();
@@ -196,8 +201,12 @@ void TestCheckSteps::serviceUrlProblems_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<std::optional<FieldProblem>>("problem");
     const std::optional<FieldProblem> fine;
-    QTest::newRow("http") << "http://ddns.example.net/dyn.asp" << fine;
-    QTest::newRow("https with a query of its own") << "https://ddns.example.net/update?token=abc" << fine;
+    QTest::newRow("http") << "http://203.0.113.5/dyn.asp" << fine;
+    QTest::newRow("https with a query of its own") << "https://www.duckdns.org/update?token=abc" << fine;
+    QTest::newRow("loopback, as the tests and the demo use it") << "http://127.0.0.1:8080/dyn.asp" << fine;
+    const std::optional<FieldProblem> example = FieldProblem::ServiceUrlUnderExampleName;
+    QTest::newRow("the example the window starts with") << "http://ddns.example.net/dyn.asp" << example;
+    QTest::newRow("example.com itself, in capitals, with a final dot") << "HTTPS://EXAMPLE.COM./u" << example;
     QTest::newRow("blank") << " " << std::optional(FieldProblem::ServiceUrlEmpty);
     QTest::newRow("not a web address")
         << "ftp://ddns.example.net/d" << std::optional(FieldProblem::ServiceUrlNotWebAddress);
@@ -211,6 +220,67 @@ void TestCheckSteps::serviceUrlProblems()
 {
     QFETCH(QString, url);
     QTEST(serviceUrlProblem(url), "problem");
+}
+
+void TestCheckSteps::examplesAreNamesNoProviderAnswersUnder_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("example");
+    QTest::newRow("example.net") << "example.net" << true;
+    QTest::newRow("a name under example.org") << "ddns.Example.ORG" << true;
+    QTest::newRow("a name under example.com, with the final dot") << "a.b.example.com." << true;
+    QTest::newRow("a name ending in .test") << "provider.test" << true;
+    QTest::newRow("a name ending in .invalid") << "x.INVALID" << true;
+    QTest::newRow("a name ending in .example") << "dyn.example" << true;
+    QTest::newRow("a name that only ends in the same letters") << "myexample.net" << false;
+    QTest::newRow("example.net further down a real name") << "example.net.dedyn.io" << false;
+    QTest::newRow("a provider's name") << "www.duckdns.org" << false;
+    QTest::newRow("a single label test, as a LAN may name a host") << "test" << false;
+    QTest::newRow("localhost") << "localhost" << false;
+    QTest::newRow("loopback") << "127.0.0.1" << false;
+    QTest::newRow("an IPv6 address") << "::1" << false;
+    QTest::newRow("a final dot alone") << "." << false;
+}
+
+void TestCheckSteps::examplesAreNamesNoProviderAnswersUnder()
+{
+    QFETCH(QString, host);
+    QTEST(isExampleName(host), "example");
+}
+
+void TestCheckSteps::theFieldsToFillAreTheExamplesAndTheEmptyOnes_data()
+{
+    QTest::addColumn<CheckSettings>("settings");
+    QTest::addColumn<QStringList>("named"); // the start of each line, in order
+    const CheckSettings untouched = exampleSettings();
+    QTest::newRow("untouched: the router address too")
+        << untouched
+        << QStringList{"Router Admin Password:", "Router IP:", "Service URL:", "User Name:", "Password:", "Hostname:"};
+    // 10.0.0.2 may be the user's router, once anything else is theirs.
+    CheckSettings routerPassword = untouched;
+    routerPassword.routerPassword = "rpw";
+    QTest::newRow("a router password typed")
+        << routerPassword << QStringList{"Service URL:", "User Name:", "Password:", "Hostname:"};
+    CheckSettings filledIn{"rpw", "10.0.0.2", "http://ddns.example.com/u", "alice", "spw", "home.dedyn.io"};
+    QTest::newRow("all but the Service URL filled in") << filledIn << QStringList{"Service URL:"};
+    filledIn.host = " ";
+    QTest::newRow("a host of blanks") << filledIn << QStringList{"Service URL:", "Hostname:"};
+    filledIn.host = "home.lab.test";
+    QTest::newRow("a host under .test") << filledIn << QStringList{"Service URL:", "Hostname:"};
+}
+
+void TestCheckSteps::theFieldsToFillAreTheExamplesAndTheEmptyOnes()
+{
+    QFETCH(CheckSettings, settings);
+    QFETCH(QStringList, named);
+    QStringList lines;
+    for (const FieldToFill& field : fieldsToFill(settings))
+        lines << field.words;
+    QCOMPARE(lines.size(), named.size());
+    for (qsizetype i = 0; i < named.size(); ++i)
+        QVERIFY2(lines[i].startsWith(named[i]), qPrintable(lines.join('\n')));
+    const QString detail = examplesDetail(fieldsToFill(settings));
+    QVERIFY(detail.contains("Service URL: your provider's update URL, from its page for update clients"));
 }
 
 void TestCheckSteps::reasonForNoAddress_data()

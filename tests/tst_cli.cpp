@@ -333,6 +333,14 @@ void TestCli::runsThatLoadNothing_data()
     row("a service URL that is not a web address", {}, service, "ftp://127.0.0.1/d",
         "not an http:// or https://");
     row("an empty host name", {}, int(Setting::Host), "", "host name");
+    // No provider can answer under a name kept for examples: refused before the router is asked.
+    row("the example service URL", {}, service, "http://ddns.example.net/dyn.asp",
+        "is under a name kept for examples");
+    row("a service URL under .test", {}, service, "https://dyn.provider.test/u", "give your provider's update URL");
+    row("a service URL under example.com in capitals, with a final dot", {}, service, "http://EXAMPLE.com./u",
+        "is under a name kept for examples");
+    row("a settings file that holds NUL bytes", {}, int(Setting::UserName), QString::fromUtf8("a\0b", 3),
+        "cannot be read: It holds NUL bytes");
     row("-v names the program and its version, as the window's does", {"-v"}, -1, "",
         "parlowen-check " PARLOWEN_VERSION "\n", 0);
     // Each usage error is one line and where to look, never the whole help.

@@ -192,8 +192,17 @@ private slots:
         row("the byte-order mark is kept", bom + "[S]\nK=1\n", "2", bom + "[S]\nK=2\n");
         row("a file of only a byte-order mark gets the section", bom, "v", bom + "[S]\nK=v\n");
         row("a file of only a UTF-16 byte-order mark gets the section", utf16(""), "v", utf16("[S]\nK=v\n"));
-        row("spaces around the value are not stored", "[S]\nK=1\n", "  v \t", "[S]\nK=v\n");
+        // A value is written so that it reads back as itself: quoted exactly
+        // when the blanks at its ends or its own quotes would be lost.
+        row("blanks around the value are kept in quotes", "[S]\nK=1\n", "  v \t", "[S]\nK=\"  v \t\"\n");
+        row("a blank alone is kept in quotes", "[S]\nK=1\n", " ", "[S]\nK=\" \"\n");
         row("a value in quotes gets one more pair", "", "'q'", "[S]\nK=\"'q'\"\n");
+        row("a value in double quotes gets one more pair", "[S]\nK=1\n", "\"q\"", "[S]\nK=\"\"q\"\"\n");
+        row("a quote at one end only is written as it is", "[S]\nK=1\n", "\"q", "[S]\nK=\"q\n");
+        row("a lone quote is written as it is", "[S]\nK=1\n", "\"", "[S]\nK=\"\n");
+        row("blanks inside the value need no quotes", "[S]\nK=1\n", "a  b", "[S]\nK=a  b\n");
+        row("a quoted value with blanks the file holds is untouched", "[S]\nPassword=\"  pw  \"\n", "  pw  ",
+            "[S]\nPassword=\"  pw  \"\n", "S", "Password");
         row("a Windows-1252 file stays in its code page", "[S]\nA=caf\xE9\nK=1\n", "€ü",
             "[S]\nA=caf\xE9\nK=\x80\xFC\n");
         row("a Windows-1252 file becomes UTF-8 for characters outside its code page", "[S]\nA=caf\xE9\n",
@@ -201,7 +210,9 @@ private slots:
         row("a Windows-1252 file that would pass for UTF-8 becomes UTF-8", "[S]\nA=\xC3\xA9\nK=\xE9\n", "x",
             "[S]\nA=\xC3\x83\xC2\xA9\nK=x\n");
         // The file is left untouched when the key already holds the value.
-        row("the value the file holds, spaces aside", "[S]\r\nK = v \r\n", " v ", "[S]\r\nK = v \r\n");
+        row("the value the file holds, the line's blanks aside", "[S]\r\nK = v \r\n", "v", "[S]\r\nK = v \r\n");
+        row("the value the file holds, but with blanks of its own", "[S]\r\nK = v \r\n", " v ",
+            "[S]\r\nK=\" v \"\r\n");
         row("the value the file holds in quotes", "[S]\nK=\"v\"\n", "v", "[S]\nK=\"v\"\n");
         row("the value a Windows-1252 file holds", "[S]\nK=\xE9\n", "é", "[S]\nK=\xE9\n");
         row("the value a UTF-16 file holds", utf16("[S]\nK=é\n"), "é", utf16("[S]\nK=é\n"));
@@ -213,6 +224,8 @@ private slots:
         refused("a value with a line feed", "S", "K", "a\nb");
         refused("a value with a carriage return", "S", "K", "a\r");
         refused("a value with a lone surrogate", "S", "K", QString(QChar(0xD800)));
+        refused("a value with a NUL", "S", "K", QString::fromUtf8("a\0b", 3));
+        refused("a key with a NUL", "S", QString::fromUtf8("K\0", 2), "v");
         refused("an empty key", "S", " ", "v");
         refused("a key with an equals sign", "S", "a=b", "v");
         refused("a key that would read as a comment", "S", ";K", "v");
@@ -254,8 +267,48 @@ private slots:
             QCOMPARE(statOf(path).st_ino, old.st_ino);
             QCOMPARE(statOf(path).st_mtim.tv_sec, old.st_mtim.tv_sec);
         } else {
-            QCOMPARE(readProfileString(path, section, key), value.trimmed());
+            QCOMPARE(readProfileString(path, section, key), value);
         }
+    }
+
+    // A file with no setting in it is not added to, where the keys would be
+    // lost, unless the save means to replace it.
+    void aFileThatHoldsNoSettingsIsReplacedOrLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<std::optional<FileError>>("problem");
+        const std::optional<FileError> fine, notText = FileError::NotText, noSections = FileError::NoSections;
+        const QString text = "[Router settings]\r\nIP=127.0.0.1\r\n";
+        QTest::newRow("an empty file") << QByteArray() << fine;
+        QTest::newRow("comments and blank lines alone") << QByteArray("; mine\n\n# x\n") << fine;
+        QTest::newRow("a key before its section") << QByteArray("K=v\n[S]\n") << fine;
+        QTest::newRow("UTF-16 with its byte-order mark") << utf16(text) << fine;
+        QTest::newRow("UTF-16 without its byte-order mark") << utf16(text).sliced(2) << notText;
+        QTest::newRow("big-endian UTF-16 without its byte-order mark") << utf16be(text).sliced(2) << notText;
+        QTest::newRow("binary bytes, a section among them")
+            << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0\n[S]\n", 15) << notText;
+        QTest::newRow("UTF-16 that holds a NUL") << utf16(QString::fromUtf8("[S]\r\nK=\0\r\n", 10)) << notText;
+        QTest::newRow("keys without a section") << QByteArray("IP=127.0.0.1\nUser=u\n") << noSections;
+        QTest::newRow("text of another kind") << QByteArray("{\"ip\": \"127.0.0.1\"}\n") << noSections;
+    }
+    void aFileThatHoldsNoSettingsIsReplacedOrLeftAlone()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(std::optional<FileError>, problem);
+        QCOMPARE(profileContentProblem(content), problem);
+        const QString path = m_dir.filePath("nosettings.ini");
+        writeBytes(path, content);
+        const auto edited = writeOne(path, "S", "K", "new");
+        QCOMPARE(edited.ok(), !problem);
+        QVERIFY(!problem || edited.error() == ProfileWriteError(*problem));
+        QCOMPARE(readBytes(path) == content, bool(problem));
+        QVERIFY(writeProfileStrings(path, {{"S", "K", "new"}}, ProfileSave::Replacing).ok());
+        QCOMPARE(readBytes(path), QByteArray("[S]\nK=new\n"));
+        // Saved all the same when nothing changes, for a save that must show.
+        const ino_t inode = statOf(path).st_ino;
+        QVERIFY(writeProfileStrings(path, {{"S", "K", "new"}}, ProfileSave::Always).ok());
+        QCOMPARE(readBytes(path), QByteArray("[S]\nK=new\n"));
+        QVERIFY(statOf(path).st_ino != inode);
     }
 
     void newFileHoldsExactlyTheWrittenLines()
@@ -295,7 +348,7 @@ private slots:
         QTest::newRow("a key set twice, the second time back to what it was")
             << QByteArray("[S]\nK=1\n") << QList<QStringList>{{"S", "K", "2"}, {"S", "K", "1"}};
         QTest::newRow("every key already holding its value")
-            << QByteArray("[S]\nK=1\nL=2\n") << QList<QStringList>{{"S", "K", "1"}, {"S", "L", " 2 "}};
+            << QByteArray("[S]\nK=1\nL=2\n") << QList<QStringList>{{"S", "K", "1"}, {"S", "L", "2"}};
         // The second entry makes the Windows-1252 bytes read as UTF-8, so the
         // file moves to UTF-8 before the third: "é" must then be two bytes.
         QTest::newRow("a Windows-1252 file that turns into UTF-8 half way")
@@ -340,6 +393,8 @@ private slots:
             "\u00A0x\u00A0",                                  // no-break spaces around it, which are kept
             "\"a=b;c#d[e]\"",
             "",
+            // Blanks at the ends, which a read trims, and quotes, of which it strips a pair.
+            "  pw with blanks  ", "\t", " \"", "\" a \"", "'q'", "\"x", "x'", "\"", "''",
         };
         const QString path = m_dir.filePath("roundtrip.ini");
         const QString utf16Text = QString::fromUtf8("[S]\r\nOther=été\r\nK=1\r\n");

@@ -281,6 +281,11 @@ void TestSettings::aCloseSavesOnceWithTheBytesOfSixSingleWrites_data()
     QTest::newRow("a Windows-1252 file the new values move to UTF-8")
         << QByteArray("[Router settings]\nPassword=\xe9\nIP=127.0.0.1\n[DNS settings]\nUser=J\xf6rg\n");
     QTest::newRow("a UTF-16 file") << utf16("[Router settings]\r\nIP=127.0.0.1\r\n");
+    // Every close saves, even one that changes nothing.
+    QTest::newRow("a file that already holds all six")
+        << QByteArray("[Router settings]\nPassword=rpw\nIP=127.0.0.1\n[DNS settings]\n"
+                      "Service URL=http://127.0.0.1:9/dyn.asp\nUser=alice\nPassword=\xE5\xAF\x86\xE7\xA0\x81\n"
+                      "Host=h.example.net\n");
 }
 
 void TestSettings::aCloseSavesOnceWithTheBytesOfSixSingleWrites()
@@ -391,9 +396,9 @@ void TestSettings::writeSettingIsNonzeroExactlyWhenTheValueIsStored()
     Module1 module;
     module.SetSettingsFile(settingsPath());
     QVERIFY(module.WriteSetting(" v ", "Router settings", "IP") != 0);
-    QCOMPARE(module.ReadSetting("router SETTINGS", "ip"), QStringLiteral("v"));
+    QCOMPARE(module.ReadSetting("router SETTINGS", "ip"), QStringLiteral(" v "));
     QCOMPARE(module.WriteSetting("a\nb", "Router settings", "IP"), qint16(0));
-    QCOMPARE(module.ReadSetting("Router settings", "IP"), QStringLiteral("v"));
+    QCOMPARE(module.ReadSetting("Router settings", "IP"), QStringLiteral(" v "));
     // A missing folder is made, but not where a file stands in its way.
     QVERIFY(QFile(m_dir->filePath("a-file")).open(QIODevice::WriteOnly));
     module.SetSettingsFile(m_dir->filePath("a-file/Settings.ini"));
@@ -404,36 +409,53 @@ void TestSettings::writeSettingIsNonzeroExactlyWhenTheValueIsStored()
 
 void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses_data()
 {
-    QTest::addColumn<bool>("readOnlyFolder");
-    QTest::addColumn<QString>("savedAs");
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("savedAs"); // "{dir}" stands for the test's folder
+    QTest::addColumn<QString>("reason");  // said once
     QTest::addColumn<QString>("advice");
     QTest::addColumn<bool>("closeAnyway");
     for (const bool closeAnyway : {true, false}) {
         const char* const choice = closeAnyway ? "closed without saving" : "kept open";
         QTest::addRow("the settings file's name is taken by a folder, %s", choice)
-            << false << "Settings.ini"
-            << "Move it away" << closeAnyway;
+            << "folder" << "{dir}/Settings.ini" << "A folder has the file's name." << "Move it away" << closeAnyway;
         // A read-only program folder sends the file to the configuration
         // folder, here inside the same read-only folder.
-        QTest::addRow("folders that cannot be written to, %s", choice)
-            << true << "parlowen/Settings.ini"
-            << "write to that folder" << closeAnyway;
+        QTest::addRow("folders of your own that cannot be written to, %s", choice)
+            << "read-only folder" << "{dir}/parlowen/Settings.ini" << "You do not have permission"
+            << "is yours, but marked so that nothing may be saved in it. Allow it:\n    chmod u+w '{dir}'"
+            << closeAnyway;
+        QTest::addRow("a read-only file of your own, %s", choice)
+            << "read-only file" << "{dir}/Settings.ini" << "The file is marked read-only."
+            << "Allow yourself to change it:\n    chmod u+w '{dir}/Settings.ini'" << closeAnyway;
     }
+    // Nothing to give back here: the advice is a folder of one's own.
+    QTest::addRow("a folder of root's outside your home")
+        << "root's folder" << "/parlowen/Settings.ini" << "You do not have permission"
+        << "The folder '/' belongs to root, who has not let you save in it. Run Parlowen from a copy in a "
+           "folder of your own"
+        << true;
 }
 
 void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses()
 {
-    QFETCH(bool, readOnlyFolder);
+    QFETCH(QString, obstacle);
     QFETCH(QString, savedAs);
+    QFETCH(QString, reason);
     QFETCH(QString, advice);
     QFETCH(bool, closeAnyway);
-    if (!readOnlyFolder)
+    savedAs.replace("{dir}", m_dir->path());
+    advice.replace("{dir}", m_dir->path());
+    if (obstacle != "folder" && geteuid() == 0)
+        QSKIP("root may write to read-only files and folders");
+    if (obstacle == "folder")
         QVERIFY(QDir(m_dir->path()).mkdir("Settings.ini"));
-    else if (geteuid() == 0)
-        QSKIP("root may write to read-only folders");
-    else
+    if (obstacle == "read-only file") {
+        writeFile(settingsPath(), "[Router settings]\nIP=127.0.0.1\n");
+        QVERIFY(QFile::setPermissions(settingsPath(), QFile::ReadOwner));
+    }
+    if (obstacle == "read-only folder" || obstacle == "root's folder")
         QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
+    qputenv("XDG_CONFIG_HOME", obstacle == "root's folder" ? QByteArray("/") : QFile::encodeName(m_dir->path()));
     test::MessageBoxWatcher watcher;
     watcher.setAnswer(closeAnyway ? QMessageBox::Discard : QMessageBox::Cancel);
     Form1 form(m_dir->path());
@@ -445,8 +467,9 @@ void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses()
     QCOMPARE(watcher.messages().size(), 1);
     const test::ShownMessage& message = watcher.messages().constFirst();
     QCOMPARE(message.icon, QMessageBox::Critical);
-    QVERIFY2(message.text.contains(m_dir->filePath(savedAs)), qPrintable(message.text));
-    QVERIFY2(message.detail.startsWith("Reason: ") && message.detail.contains(advice),
+    QVERIFY2(message.text.contains(savedAs), qPrintable(message.text));
+    QVERIFY2(message.detail.startsWith("Reason: " + reason) && message.detail.count(reason) == 1 &&
+                 message.detail.contains(advice),
              qPrintable(message.detail));
     QCOMPARE(message.buttons.size(), 2);
     QVERIFY(message.buttons.contains(QMessageBox::Cancel) && message.buttons.contains(QMessageBox::Discard));
@@ -454,11 +477,13 @@ void TestSettings::aFailedSaveIsReportedAndTheWindowStillCloses()
         return;
     // Kept open, nothing typed is lost, and a close once the cause is gone saves it.
     QCOMPARE(field(form, "txtUserName")->text(), QStringLiteral("typed, not saved"));
-    if (!readOnlyFolder)
+    if (obstacle == "folder")
         QVERIFY(QDir(m_dir->path()).rmdir("Settings.ini"));
+    if (obstacle == "read-only file")
+        QVERIFY(QFile::setPermissions(settingsPath(), QFile::ReadOwner | QFile::WriteOwner));
     QVERIFY(form.close());
     QCOMPARE(watcher.messages().size(), 1);
-    QVERIFY(readAll(m_dir->filePath(savedAs)).contains("User=typed, not saved\n"));
+    QVERIFY(readAll(savedAs).contains("User=typed, not saved\n"));
 }
 
 void TestSettings::everyValueSurvivesARestartAndTheCheckRunsByItself()

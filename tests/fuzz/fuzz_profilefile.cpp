@@ -1,6 +1,7 @@
 // Fuzzes the profile-file engine: arbitrary bytes as a file, reads of the
-// names found in it, one write, and checks of what the write may change; then
-// two entries saved together, which must give the bytes of two saves.
+// names found in it, one write, which must read back as the value written,
+// and checks of what the write may change; then two entries saved together,
+// which must give the bytes of two saves.
 //
 // How to run it: README.md beside this file.
 //
@@ -143,10 +144,18 @@ void checkOnDisk(const QByteArray& content, const ProfileEntry& entry, const QBy
     file.close();
     if (readProfileString(path, entry.section, entry.key) != profileValue(content, entry.section, entry.key))
         fail("the file reads differently from its bytes", entry.section, entry.key);
-    if (!writeProfileStrings(path, {entry}).ok())
-        fail("the write to a scratch file failed", entry.section, entry.key);
-    if (!file.open(QIODevice::ReadOnly) || file.readAll() != expected)
+    // A file with no settings in it is left as it is; only a replacing save writes over it.
+    const std::optional<FileError> problem = profileContentProblem(content);
+    const auto written = writeProfileStrings(path, {entry});
+    if (written.ok() == problem.has_value())
+        fail(problem ? "a file with no settings in it was written to" : "the write to a scratch file failed",
+             entry.section, entry.key);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != (problem ? content : expected))
         fail("the saved file differs from the edited bytes", entry.section, entry.key);
+    file.close();
+    if (!writeProfileStrings(path, {entry}, ProfileSave::Replacing).ok() ||
+        readProfileString(path, entry.section, entry.key) != entry.value)
+        fail("a replaced file does not read back the value", entry.section, entry.key);
 }
 
 } // namespace
@@ -183,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
 
     if (checkProfileEntry(section, key, value))
         return 0;
-    const QString expected = trimmed(value).toString();
+    // Every value reads back as itself, blanks at its ends and quotes included.
+    const QString& expected = value;
     const std::optional<QByteArray> after = withProfileValues(content, {{section, key, value}});
     g_after = after.value_or(content);
     if (!after) {
