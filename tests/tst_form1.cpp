@@ -76,6 +76,8 @@ private slots:
     void tabKeyFollowsTheDesignedOrder();
     void everyCaptionFitsItsBox_data();
     void everyCaptionFitsItsBox();
+    void theFittedFontIsTheLargestThatFits_data();
+    void theFittedFontIsTheLargestThatFits();
     void messageBoxShowsTitleIconAndOneOkButton_data();
     void messageBoxShowsTitleIconAndOneOkButton();
     void returnAnywherePressesGo_data();
@@ -232,6 +234,67 @@ void TestForm1::everyCaptionFitsItsBox()
     const auto* field = form.findChild<QLineEdit*>("txtWANIP");
     QVERIFY2(QFontMetrics(field->font()).height() < field->height() - 2,
              qPrintable(field->font().toString()));
+}
+
+void TestForm1::theFittedFontIsTheLargestThatFits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("widthAt10px"); // the box's width, in widths of the text at 10 px times the scale
+    QTest::addColumn<bool>("wordWrap");
+    QTest::addColumn<double>("scale");
+    const QString caption = QStringLiteral("Router Admin Password:");
+    QTest::newRow("room to spare: the desktop's own, largest") << caption << 3.0 << false << 1.0;
+    QTest::newRow("room for no font: the smallest") << caption << 0.3 << false << 1.0;
+    // Boxes as wide as the desktop's font needs at 10 px, and a little more
+    // or less, at both scales: sizes between the ends, in the desktop's
+    // family or a narrower one.
+    for (const double scale : {1.0, 2.0}) {
+        for (const double width : {0.9, 0.97, 1.02, 1.06}) {
+            QTest::addRow("%.2f of 10 px of the desktop's, at %.0fx", width, scale)
+                << caption << width << false << scale;
+        }
+    }
+    QTest::newRow("0.6 of 10 px of the desktop's, on two lines") << caption << 0.6 << true << 1.0;
+}
+
+// The search goes by halves; its answer must still be the one that trying
+// each size from the largest down would give.
+void TestForm1::theFittedFontIsTheLargestThatFits()
+{
+    QFETCH(QString, text);
+    QFETCH(double, widthAt10px);
+    QFETCH(bool, wordWrap);
+    QFETCH(double, scale);
+    const QFont desktop = QApplication::font();
+    QFont tenPixels(desktop);
+    tenPixels.setPixelSize(10);
+    const QFontMetrics metrics(tenPixels);
+    const CaptionBox box{text,
+                         QSize(int(std::lround(metrics.horizontalAdvance(text) * widthAt10px * scale)),
+                               int(std::lround((wordWrap ? 2.5 : 1.5) * metrics.height() * scale))),
+                         wordWrap};
+    const int smallest = int(std::lround(9 * scale)), largest = int(std::lround(12 * scale));
+    const QFont chosen = fontFittingCaptions(desktop, {box}, scale);
+    const auto fitsAs = [&](const QString& family, int pixelSize) {
+        QFont font(desktop);
+        font.setFamily(family);
+        font.setPixelSize(pixelSize);
+        return captionFits(font, box);
+    };
+    QVERIFY2(chosen.pixelSize() >= smallest && chosen.pixelSize() <= largest, qPrintable(chosen.toString()));
+    if (!captionFits(chosen, box)) { // nothing fits: the desktop's own at the smallest size
+        QCOMPARE(chosen.family(), desktop.family());
+        QCOMPARE(chosen.pixelSize(), smallest);
+        return;
+    }
+    // The desktop's own family wherever it fits, and no larger size fits
+    // in it or in the family chosen.
+    QVERIFY2(chosen.family() == desktop.family() || !fitsAs(desktop.family(), chosen.pixelSize()),
+             qPrintable(chosen.toString()));
+    for (int larger = chosen.pixelSize() + 1; larger <= largest; ++larger) {
+        QVERIFY2(!fitsAs(desktop.family(), larger), qPrintable(QString::number(larger)));
+        QVERIFY2(!fitsAs(chosen.family(), larger), qPrintable(chosen.family() + " " + QString::number(larger)));
+    }
 }
 
 void TestForm1::messageBoxShowsTitleIconAndOneOkButton_data()
