@@ -1,4 +1,5 @@
-// How long a window takes from exec to being mapped on the X display, for
+// How long a window takes from the fork that execs it to being mapped on the
+// X display, for
 // two programs in alternating pairs, so that both meet the same load:
 //
 //   windowstart PAIRS PROGRAM REFERENCE
