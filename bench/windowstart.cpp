@@ -1,6 +1,6 @@
 // How long a window takes from the fork that execs it to being mapped on the
-// X display, for
-// two programs in alternating pairs, so that both meet the same load:
+// X display, for two programs in alternating pairs, so that both meet the
+// same load:
 //
 //   windowstart PAIRS PROGRAM REFERENCE
 //
