@@ -73,8 +73,14 @@ run)
 test)
     install_missing "${packages[@]}" "${test_packages[@]}"
     build
-    cd "$build_dir"
-    ctest --output-on-failure --timeout 600
+    (cd "$build_dir" && ctest --output-on-failure --timeout 600)
+    cat <<'TEXT'
+
+Every test passed. What to try next, from this folder:
+  sim/run-demo          the window checks against a simulated router and provider
+  sim/run-demo --check  the same check by parlowen-check, in this terminal
+  ./build.sh run        the window, for your own router and provider
+TEXT
     ;;
 sanitize)
     install_missing "${packages[@]}" "${test_packages[@]}" "${sanitize_packages[@]}"

@@ -76,6 +76,8 @@ private slots:
     void tabKeyFollowsTheDesignedOrder();
     void everyCaptionFitsItsBox_data();
     void everyCaptionFitsItsBox();
+    void theFittedFontIsTheLargestThatFits_data();
+    void theFittedFontIsTheLargestThatFits();
     void messageBoxShowsTitleIconAndOneOkButton_data();
     void messageBoxShowsTitleIconAndOneOkButton();
     void returnAnywherePressesGo_data();
@@ -234,6 +236,67 @@ void TestForm1::everyCaptionFitsItsBox()
     const auto* field = form.findChild<QLineEdit*>("txtWANIP");
     QVERIFY2(QFontMetrics(field->font()).height() < field->height() - 2,
              qPrintable(field->font().toString()));
+}
+
+void TestForm1::theFittedFontIsTheLargestThatFits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("widthAt10px"); // the box's width, in widths of the text at 10 px times the scale
+    QTest::addColumn<bool>("wordWrap");
+    QTest::addColumn<double>("scale");
+    const QString caption = QStringLiteral("Router Admin Password:");
+    QTest::newRow("room to spare: the desktop's own, largest") << caption << 3.0 << false << 1.0;
+    QTest::newRow("room for no font: the smallest") << caption << 0.3 << false << 1.0;
+    // Boxes as wide as the desktop's font needs at 10 px, and a little more
+    // or less, at both scales: sizes between the ends, in the desktop's
+    // family or a narrower one.
+    for (const double scale : {1.0, 2.0}) {
+        for (const double width : {0.9, 0.97, 1.02, 1.06}) {
+            QTest::addRow("%.2f of 10 px of the desktop's, at %.0fx", width, scale)
+                << caption << width << false << scale;
+        }
+    }
+    QTest::newRow("0.6 of 10 px of the desktop's, on two lines") << caption << 0.6 << true << 1.0;
+}
+
+// The search goes by halves; its answer must still be the one that trying
+// each size from the largest down would give.
+void TestForm1::theFittedFontIsTheLargestThatFits()
+{
+    QFETCH(QString, text);
+    QFETCH(double, widthAt10px);
+    QFETCH(bool, wordWrap);
+    QFETCH(double, scale);
+    const QFont desktop = QApplication::font();
+    QFont tenPixels(desktop);
+    tenPixels.setPixelSize(10);
+    const QFontMetrics metrics(tenPixels);
+    const CaptionBox box{text,
+                         QSize(int(std::lround(metrics.horizontalAdvance(text) * widthAt10px * scale)),
+                               int(std::lround((wordWrap ? 2.5 : 1.5) * metrics.height() * scale))),
+                         wordWrap};
+    const int smallest = int(std::lround(9 * scale)), largest = int(std::lround(12 * scale));
+    const QFont chosen = fontFittingCaptions(desktop, {box}, scale);
+    const auto fitsAs = [&](const QString& family, int pixelSize) {
+        QFont font(desktop);
+        font.setFamily(family);
+        font.setPixelSize(pixelSize);
+        return captionFits(font, box);
+    };
+    QVERIFY2(chosen.pixelSize() >= smallest && chosen.pixelSize() <= largest, qPrintable(chosen.toString()));
+    if (!captionFits(chosen, box)) { // nothing fits: the desktop's own at the smallest size
+        QCOMPARE(chosen.family(), desktop.family());
+        QCOMPARE(chosen.pixelSize(), smallest);
+        return;
+    }
+    // The desktop's own family wherever it fits, and no larger size fits
+    // in it or in the family chosen.
+    QVERIFY2(chosen.family() == desktop.family() || !fitsAs(desktop.family(), chosen.pixelSize()),
+             qPrintable(chosen.toString()));
+    for (int larger = chosen.pixelSize() + 1; larger <= largest; ++larger) {
+        QVERIFY2(!fitsAs(desktop.family(), larger), qPrintable(QString::number(larger)));
+        QVERIFY2(!fitsAs(chosen.family(), larger), qPrintable(chosen.family() + " " + QString::number(larger)));
+    }
 }
 
 void TestForm1::messageBoxShowsTitleIconAndOneOkButton_data()
@@ -441,31 +504,60 @@ void TestForm1::aValueKeepsItsBlanksAndQuotesThroughAClose()
 
 void TestForm1::helpAndVersionAnswerOnTheTerminal_data()
 {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("--help") << "--help"
-                            << "Usage: parlowen";
-    QTest::newRow("-h") << "-h"
-                        << "Usage: parlowen";
-    QTest::newRow("--version") << "--version"
-                               << "parlowen " PARLOWEN_VERSION "\n";
+    QTest::addColumn<QStringList>("arguments");
+    // "NAME=value" sets a variable, "NAME" alone removes it.
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err"); // all of it, when not empty
+    const QString version = "parlowen " PARLOWEN_VERSION "\n";
+    QTest::newRow("--help") << QStringList{"--help"} << QStringList{} << 0 << "Usage: parlowen" << "";
+    QTest::newRow("-h") << QStringList{"-h"} << QStringList{} << 0 << "Usage: parlowen" << "";
+    QTest::newRow("--version") << QStringList{"--version"} << QStringList{} << 0 << version << "";
+    // Qt's options, with their values, are Qt's: they reach --version.
+    QTest::newRow("Qt's options pass")
+        << QStringList{"-platform", "offscreen", "-style=fusion", "--geometry", "300x200", "-reverse",
+                       "-display", ":0", "--version"}
+        << QStringList{} << 0 << version << "";
+    QTest::newRow("an unknown option is one line")
+        << QStringList{"--verison"} << QStringList{} << 2 << ""
+        << "parlowen: unknown option --verison; parlowen --help lists the options\n";
+    QTest::newRow("a mistyped Qt option is one line")
+        << QStringList{"-platform", "offscreen", "-styel", "fusion"} << QStringList{} << 2 << ""
+        << "parlowen: unknown option -styel; parlowen --help lists the options\n";
+    const QString elsewhere = "; run it in a desktop session, or use parlowen-check in a terminal\n";
+    QTest::newRow("no display at all")
+        << QStringList{} << QStringList{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"} << 1 << ""
+        << "parlowen: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)" + elsewhere;
+    QTest::newRow("a display that cannot be opened")
+        << QStringList{} << QStringList{"QT_QPA_PLATFORM", "DISPLAY=:9876", "WAYLAND_DISPLAY"} << 1 << ""
+        << "parlowen: the display DISPLAY=:9876 could not be opened" + elsewhere;
 }
 
 void TestForm1::helpAndVersionAnswerOnTheTerminal()
 {
-    QFETCH(QString, option);
-    QFETCH(QString, shown);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
     // A copy in a folder of its own, with no settings beside it or in the
     // configuration folder: were a window to open, it could start no check.
     QTemporaryDir folder;
     const QString program = folder.filePath("parlowen");
     QVERIFY(QFile::copy(PARLOWEN_WINDOW_PROGRAM, program));
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", folder.path());
-    environment.insert("XDG_CONFIG_HOME", folder.path());
-    process.setProcessEnvironment(environment);
-    process.start(program, {option});
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert("HOME", folder.path());
+    variables.insert("XDG_CONFIG_HOME", folder.path());
+    for (const QString& change : std::as_const(environment)) {
+        if (change.contains('='))
+            variables.insert(change.section('=', 0, 0), change.section('=', 1));
+        else
+            variables.remove(change);
+    }
+    process.setProcessEnvironment(variables);
+    process.start(program, arguments);
     // An open window never ends by itself; give up on it after a while.
     const bool ended = process.waitForFinished(20'000);
     if (!ended) {
@@ -473,10 +565,14 @@ void TestForm1::helpAndVersionAnswerOnTheTerminal()
         process.waitForFinished();
     }
     QVERIFY2(ended, "the program opened its window instead of answering");
+    const QString shownOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const QString shownErr = QString::fromLocal8Bit(process.readAllStandardError());
+    // Not killed by a signal: an abort would leave a core behind where cores are allowed.
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-    QVERIFY2(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(shown),
-             qPrintable(process.readAllStandardError()));
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(shownOut.contains(out), qPrintable(shownErr));
+    if (!err.isEmpty())
+        QCOMPARE(shownErr, err);
 }
 
 QTEST_MAIN(TestForm1)
