@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -78,8 +77,6 @@ private slots:
     void everyCaptionFitsItsBox();
     void theFittedFontIsTheLargestThatFits_data();
     void theFittedFontIsTheLargestThatFits();
-    void messageBoxShowsTitleIconAndOneOkButton_data();
-    void messageBoxShowsTitleIconAndOneOkButton();
     void returnAnywherePressesGo_data();
     void returnAnywherePressesGo();
     void altWithALabelsLetterFocusesItsField_data();
@@ -89,8 +86,6 @@ private slots:
     void fieldsThatCannotMakeACheckAreRefusedBeforeAnyLoad();
     void aValueKeepsItsBlanksAndQuotesThroughAClose_data();
     void aValueKeepsItsBlanksAndQuotesThroughAClose();
-    void helpAndVersionAnswerOnTheTerminal_data();
-    void helpAndVersionAnswerOnTheTerminal();
 
 private:
     QTemporaryDir m_dir; // where the window looks for its settings: empty
@@ -299,29 +294,6 @@ void TestForm1::theFittedFontIsTheLargestThatFits()
     }
 }
 
-void TestForm1::messageBoxShowsTitleIconAndOneOkButton_data()
-{
-    QTest::addColumn<MessageIcon>("icon");
-    QTest::addColumn<QMessageBox::Icon>("shown");
-    QTest::newRow("information") << MessageIcon::Information << QMessageBox::Information;
-    QTest::newRow("warning") << MessageIcon::Warning << QMessageBox::Warning;
-    QTest::newRow("critical") << MessageIcon::Critical << QMessageBox::Critical;
-}
-
-void TestForm1::messageBoxShowsTitleIconAndOneOkButton()
-{
-    QFETCH(MessageIcon, icon);
-    test::MessageBoxWatcher watcher;
-    showMessage(nullptr, QStringLiteral("Something happened"), icon); // returns once the watcher clicks OK
-    QCOMPARE(watcher.messages().size(), 1);
-    const test::ShownMessage& message = watcher.messages().constFirst();
-    QCOMPARE(message.title, QStringLiteral("Tobrisk"));
-    QCOMPARE(message.text, QStringLiteral("Something happened"));
-    QTEST(message.icon, "shown");
-    QCOMPARE(message.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
-    QCOMPARE(watcher.openCount(), 0);
-}
-
 void TestForm1::returnAnywherePressesGo_data()
 {
     QTest::addColumn<QString>("focus");
@@ -465,8 +437,7 @@ void TestForm1::aValueKeepsItsBlanksAndQuotesThroughAClose_data()
     QTest::addColumn<QString>("fieldName");
     QTest::addColumn<QString>("value");
     QTest::newRow("a router password with blanks around it")
-        << QByteArray("Password=\"  pw with blanks  \"") << "txtRouterPass"
-        << "  pw with blanks  ";
+        << QByteArray("Password=\"  pw with blanks  \"") << "txtRouterPass" << "  pw with blanks  ";
     QTest::newRow("a user name in quotes of its own")
         << QByteArray("User=\"\"quoted\"\"") << "txtUserName" << "\"quoted\"";
     QTest::newRow("a password that starts with a tab")
@@ -486,7 +457,8 @@ void TestForm1::aValueKeepsItsBlanksAndQuotesThroughAClose()
     // The line in the section of its field.
     const bool routerSection = fieldName == "txtRouterPass";
     file.write("[Router settings]\nIP=127.0.0.1\n" + (routerSection ? line + "\n" : QByteArray()) +
-               "[DNS settings]\nService URL=http://127.0.0.1:9/dyn.asp\n" + (routerSection ? QByteArray() : line + "\n"));
+               "[DNS settings]\nService URL=http://127.0.0.1:9/dyn.asp\n" +
+               (routerSection ? QByteArray() : line + "\n"));
     file.close();
     {
         // Never shown, so no check starts.
@@ -498,81 +470,9 @@ void TestForm1::aValueKeepsItsBlanksAndQuotesThroughAClose()
     module.SetSettingsFile(path);
     const auto read = module.ReadSettings();
     QVERIFY(read && read.value());
-    const QStringList names{"txtRouterPass", "txtRouterIP", "txtService", "txtUserName", "txtServicePass", "txtHost"};
+    const QStringList names{"txtRouterPass", "txtRouterIP",    "txtService",
+                            "txtUserName",   "txtServicePass", "txtHost"};
     QCOMPARE((*read.value())[Setting(names.indexOf(fieldName))], value);
-}
-
-void TestForm1::helpAndVersionAnswerOnTheTerminal_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    // "NAME=value" sets a variable, "NAME" alone removes it.
-    QTest::addColumn<QStringList>("environment");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err"); // all of it, when not empty
-    const QString version = "parlowen " PARLOWEN_VERSION "\n";
-    QTest::newRow("--help") << QStringList{"--help"} << QStringList{} << 0 << "Usage: parlowen" << "";
-    QTest::newRow("-h") << QStringList{"-h"} << QStringList{} << 0 << "Usage: parlowen" << "";
-    QTest::newRow("--version") << QStringList{"--version"} << QStringList{} << 0 << version << "";
-    // Qt's options, with their values, are Qt's: they reach --version.
-    QTest::newRow("Qt's options pass")
-        << QStringList{"-platform", "offscreen", "-style=fusion", "--geometry", "300x200", "-reverse",
-                       "-display", ":0", "--version"}
-        << QStringList{} << 0 << version << "";
-    QTest::newRow("an unknown option is one line")
-        << QStringList{"--verison"} << QStringList{} << 2 << ""
-        << "parlowen: unknown option --verison; parlowen --help lists the options\n";
-    QTest::newRow("a mistyped Qt option is one line")
-        << QStringList{"-platform", "offscreen", "-styel", "fusion"} << QStringList{} << 2 << ""
-        << "parlowen: unknown option -styel; parlowen --help lists the options\n";
-    const QString elsewhere = "; run it in a desktop session, or use parlowen-check in a terminal\n";
-    QTest::newRow("no display at all")
-        << QStringList{} << QStringList{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"} << 1 << ""
-        << "parlowen: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)" + elsewhere;
-    QTest::newRow("a display that cannot be opened")
-        << QStringList{} << QStringList{"QT_QPA_PLATFORM", "DISPLAY=:9876", "WAYLAND_DISPLAY"} << 1 << ""
-        << "parlowen: the display DISPLAY=:9876 could not be opened" + elsewhere;
-}
-
-void TestForm1::helpAndVersionAnswerOnTheTerminal()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, environment);
-    QFETCH(int, exitCode);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    // A copy in a folder of its own, with no settings beside it or in the
-    // configuration folder: were a window to open, it could start no check.
-    QTemporaryDir folder;
-    const QString program = folder.filePath("parlowen");
-    QVERIFY(QFile::copy(PARLOWEN_WINDOW_PROGRAM, program));
-    QProcess process;
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    variables.insert("HOME", folder.path());
-    variables.insert("XDG_CONFIG_HOME", folder.path());
-    for (const QString& change : std::as_const(environment)) {
-        if (change.contains('='))
-            variables.insert(change.section('=', 0, 0), change.section('=', 1));
-        else
-            variables.remove(change);
-    }
-    process.setProcessEnvironment(variables);
-    process.start(program, arguments);
-    // An open window never ends by itself; give up on it after a while.
-    const bool ended = process.waitForFinished(20'000);
-    if (!ended) {
-        process.kill();
-        process.waitForFinished();
-    }
-    QVERIFY2(ended, "the program opened its window instead of answering");
-    const QString shownOut = QString::fromLocal8Bit(process.readAllStandardOutput());
-    const QString shownErr = QString::fromLocal8Bit(process.readAllStandardError());
-    // Not killed by a signal: an abort would leave a core behind where cores are allowed.
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), exitCode);
-    QVERIFY2(shownOut.contains(out), qPrintable(shownErr));
-    if (!err.isEmpty())
-        QCOMPARE(shownErr, err);
 }
 
 QTEST_MAIN(TestForm1)
