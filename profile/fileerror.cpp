@@ -32,6 +32,9 @@ QString toString(FileError error)
     case FileError::TooLarge:
         return QStringLiteral("The file would be larger than this program is allowed to write "
                               "(a file size limit is set).");
+    case FileError::Oversized:
+        return QStringLiteral("It is larger than this program reads from such a file, so none of it was "
+                              "read: check that it is the right file.");
     case FileError::ReadFailed:
         return QStringLiteral("It could not be read.");
     case FileError::WriteFailed:

@@ -18,6 +18,7 @@ enum class FileError {
     ReadOnlyDisk, // the file system is mounted read-only
     DiskFull,     // no space left, or the user's quota is used up
     TooLarge,     // the file would pass the file size limit (ulimit -f)
+    Oversized,    // larger than this program reads from such a file; left unread
     ReadFailed,   // any other failure to read
     WriteFailed,  // any other failure to write, the disk's own errors among them
 };
