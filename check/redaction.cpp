@@ -227,11 +227,11 @@ QString Redactor::maskedSpellings(const QString& text, bool shortOnesToo) const
     SpelledSecret::Scratch scratch;
     const QStringView view(text);
     for (qsizetype at = 0; at < view.size(); ++at) {
-        const char16_t unit = view[at].unicode();
-        if (!m_startUnits[unit])
+        if (!m_startUnits[view[at].unicode()])
             continue;
+        const SpelledSecret::Lead lead = SpelledSecret::leadAt(view, at);
         for (const Spelled& form : m_spelled) {
-            if ((!form.anywhere && !shortOnesToo) || !form.secret.mayBeginWith(unit))
+            if ((!form.anywhere && !shortOnesToo) || !form.secret.mayBeginWith(lead))
                 continue;
             const qsizetype end = form.secret.spelledAt(view, at, scratch);
             if (end < 0 || (!form.anywhere && !standsAlone(text, at, end - at, form.secret.secret())))

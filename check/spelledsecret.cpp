@@ -111,24 +111,23 @@ bool SpelledSecret::same(char32_t a, char32_t b) const
     return QChar::toCaseFolded(a) == QChar::toCaseFolded(b);
 }
 
-// A quick look, before the whole search from there, at whether the first
-// character could be spelled at at.
-bool SpelledSecret::mayStartAt(QStringView text, qsizetype at) const
+SpelledSecret::Lead SpelledSecret::leadAt(QStringView text, qsizetype at)
 {
-    const char16_t unit = text[at].unicode();
-    if (unit == m_firstUnits[0] || unit == m_firstUnits[1] || unit == m_firstUnits[2])
-        return true;
+    Lead lead{text[at].unicode()};
+    if (lead.unit == u'%')
+        lead.percentByte = percentByte(text, at);
+    else if (lead.unit == u'&')
+        lead.reference = referenceAt(text, at).value_or(Reference{0, 0}).code;
+    return lead;
+}
+
+bool SpelledSecret::mayBeginWithEscape(const Lead& lead) const
+{
     const Character& first = m_characters.front();
-    if (unit == u'%') {
-        const int byte = percentByte(text, at);
-        return byte >= 0 && (first.utf8.size() == 1 ? same(char32_t(byte), first.code)
-                                                    : byte == int(uchar(first.utf8.front())));
-    }
-    if (unit == u'&') {
-        const std::optional<Reference> reference = referenceAt(text, at);
-        return reference && same(reference->code, first.code);
-    }
-    return unit == u'+' && first.code == U' ';
+    if (lead.percentByte >= 0)
+        return first.utf8.size() == 1 ? same(char32_t(lead.percentByte), first.code)
+                                      : lead.percentByte == int(uchar(first.utf8.front()));
+    return same(lead.reference, first.code);
 }
 
 // Where a spelling of c that starts at at can end: as itself, "+" for a
@@ -163,7 +162,7 @@ void SpelledSecret::endsOf(const Character& c, QStringView text, qsizetype at,
 
 qsizetype SpelledSecret::spelledAt(QStringView text, qsizetype start, Scratch& scratch) const
 {
-    if (m_characters.empty() || !mayStartAt(text, start))
+    if (m_characters.empty())
         return -1;
     // Where a spelling of the characters so far may end: several, since "%"
     // may be itself or begin "%25", and "&" itself or begin "&amp;".

@@ -30,12 +30,25 @@ public:
 
     // What a spelling can begin with: its first character in either case, "%" and "&".
     const std::vector<char16_t>& startUnits() const { return m_startUnits; }
-    // Whether unit is one of them; inline, since a search asks it of every
-    // form at every character that begins any.
-    bool mayBeginWith(char16_t unit) const
+
+    // The character at a place of a text, and what an escape that begins
+    // there stands for: read once for all the secrets searched for there.
+    struct Lead {
+        char16_t unit = 0;
+        int percentByte = -1;   // the byte of a "%XX", or -1
+        char32_t reference = 0; // the character of a reference, or 0
+    };
+    static Lead leadAt(QStringView text, qsizetype at);
+    // Whether a spelling could begin there: a quick look before spelledAt().
+    // Inline, since a search asks it of every secret at every place that
+    // begins a spelling of any.
+    bool mayBeginWith(const Lead& lead) const
     {
-        return unit == m_firstUnits[0] || unit == m_firstUnits[1] || unit == m_firstUnits[2] ||
-               unit == u'%' || unit == u'&' || (unit == u'+' && m_spaceFirst);
+        if (lead.unit == m_firstUnits[0] || lead.unit == m_firstUnits[1] || lead.unit == m_firstUnits[2])
+            return true;
+        if (lead.percentByte >= 0 || lead.reference != 0)
+            return mayBeginWithEscape(lead);
+        return lead.unit == u'+' && m_spaceFirst;
     }
 
     const QString& secret() const { return m_secret; }
@@ -47,7 +60,7 @@ private:
         QByteArray utf8;
     };
     bool same(char32_t a, char32_t b) const;
-    bool mayStartAt(QStringView text, qsizetype at) const;
+    bool mayBeginWithEscape(const Lead& lead) const;
     void endsOf(const Character& c, QStringView text, qsizetype at, std::vector<qsizetype>& ends) const;
 
     QString m_secret;
