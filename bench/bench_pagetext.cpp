@@ -1,7 +1,8 @@
 // How fast a router's system-log page turns into text and yields its WAN
 // address, and how much memory that takes, for generated pages of realistic
-// shape and growing size.
+// shape and growing size; and how fast the passwords are masked in a text.
 
+#include "check/redaction.h"
 #include "check/wanaddress.h"
 #include "html/pagetext.h"
 #include "sim/routersim.h"
@@ -144,6 +145,36 @@ void pageTextAndWanAddress(benchmark::State& state, Layout layout)
     state.SetBytesProcessed(state.iterations() * page.size());
 }
 
+enum class MaskedText { Log, Escapes, FirstLetters };
+
+// A page's text as masking meets it: a log's text, a text of nothing but
+// the characters that may begin an escape, or one of the first letter of a
+// password, where every character begins a search.
+QString textToMask(int64_t size, MaskedText kind)
+{
+    switch (kind) {
+    case MaskedText::Log:
+        return parlowen::renderPageText(logPage(size, Layout::Pre), "text/html").value();
+    case MaskedText::Escapes:
+        return QString(size / 2, u'%') + QString(size / 2, u'&');
+    case MaskedText::FirstLetters:
+        return QString(size, u'p');
+    }
+    return {};
+}
+
+void maskedPageText(benchmark::State& state, MaskedText kind)
+{
+    const QString text = textToMask(state.range(0), kind);
+    parlowen::Redactor redactor;
+    redactor.addSecret(QStringLiteral("p@ss w:rd/#?%"), QStringLiteral("admin"));
+    redactor.addSecret(QStringLiteral("s3cr&t=\u00fc+x y"), QStringLiteral("alice"));
+    redactor.addSecret(QStringLiteral("1"), QStringLiteral("admin"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(redactor(text));
+    state.SetBytesProcessed(state.iterations() * text.size() * qsizetype(sizeof(QChar)));
+}
+
 constexpr int64_t kKiB = 1024;
 constexpr int64_t kMiB = 1024 * kKiB;
 
@@ -176,6 +207,19 @@ BENCHMARK_CAPTURE(pageTextAndWanAddress, brLog, Layout::Br)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(pageTextAndWanAddress, fontLog, Layout::Font)
     ->Arg(64 * kKiB)
+    ->Arg(kMiB)
+    ->Arg(16 * kMiB)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_CAPTURE(maskedPageText, logText, MaskedText::Log)
+    ->Arg(kMiB)
+    ->Arg(16 * kMiB)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(maskedPageText, escapes, MaskedText::Escapes)
+    ->Arg(kMiB)
+    ->Arg(16 * kMiB)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(maskedPageText, firstLetters, MaskedText::FirstLetters)
     ->Arg(kMiB)
     ->Arg(16 * kMiB)
     ->Unit(benchmark::kMillisecond);

@@ -73,11 +73,14 @@ bool continues(const QString& text, qsizetype at, qsizetype beyond, QChar edge)
 
 // Where a secret's edge is a letter or digit, the text beside it must not
 // continue it; where its edge is punctuation or a space, that edge is a
-// boundary of its own ("Pa5!" stands alone in "Pa5!2").
-bool standsAlone(const QString& text, qsizetype from, qsizetype length)
+// boundary of its own ("Pa5!" stands alone in "Pa5!2"). The edges are the
+// secret's own characters, whatever escapes spelled them: "x&#97;" continues
+// an "a".
+bool standsAlone(const QString& text, qsizetype from, qsizetype length, const QString& secret)
 {
     const qsizetype end = from + length;
-    return !continues(text, from - 1, from - 2, text[from]) && !continues(text, end, end + 1, text[end - 1]);
+    return !continues(text, from - 1, from - 2, secret.front()) &&
+           !continues(text, end, end + 1, secret.back());
 }
 
 // The path with each of its segments passed through other: a token may
@@ -168,23 +171,42 @@ void Redactor::addSecret(const QString& secret, const QString& user)
         return;
     const bool anywhere = secret.size() >= MinimumLengthMaskedAnywhere;
     const SecretForms forms = secretForms(secret, user);
-    for (const QString& form : forms.ofSecret)
-        add(form, anywhere, Qt::CaseInsensitive);
+    for (const QString& form : forms.spelled)
+        addSpelled(form, anywhere, Qt::CaseInsensitive);
+    for (const QString& form : forms.base64)
+        addSpelled(form, anywhere, Qt::CaseSensitive);
     for (const QString& form : forms.ofCredentials)
-        add(form, true, Qt::CaseSensitive);
-    std::stable_sort(m_forms.begin(), m_forms.end(), [](const Form& a, const Form& b) {
+        addSpelled(form, true, Qt::CaseSensitive);
+    for (const QString& form : forms.ofSecret)
+        addLiteral(form, anywhere);
+    std::stable_sort(m_spelled.begin(), m_spelled.end(), [](const Spelled& a, const Spelled& b) {
+        return a.secret.secret().size() > b.secret.secret().size();
+    });
+    std::stable_sort(m_literal.begin(), m_literal.end(), [](const Literal& a, const Literal& b) {
         return a.matcher.pattern().size() > b.matcher.pattern().size();
     });
 }
 
-void Redactor::add(const QString& text, bool anywhere, Qt::CaseSensitivity cs)
+void Redactor::addSpelled(const QString& text, bool anywhere, Qt::CaseSensitivity cs)
 {
-    const bool known = std::any_of(m_forms.begin(), m_forms.end(), [&](const Form& form) {
-        return form.anywhere == anywhere && form.matcher.caseSensitivity() == cs &&
-               form.matcher.pattern().compare(text, cs) == 0;
+    const bool known = std::any_of(m_spelled.begin(), m_spelled.end(), [&](const Spelled& form) {
+        return form.anywhere == anywhere && form.secret.caseSensitivity() == cs &&
+               form.secret.secret().compare(text, cs) == 0;
+    });
+    if (known)
+        return;
+    m_spelled.push_back({SpelledSecret(text, cs), anywhere});
+    for (const char16_t unit : m_spelled.back().secret.startUnits())
+        m_startUnits.set(unit);
+}
+
+void Redactor::addLiteral(const QString& text, bool anywhere)
+{
+    const bool known = std::any_of(m_literal.begin(), m_literal.end(), [&](const Literal& form) {
+        return form.anywhere == anywhere && form.matcher.pattern().compare(text, Qt::CaseInsensitive) == 0;
     });
     if (!known)
-        m_forms.append({QStringMatcher(text, cs), anywhere});
+        m_literal.append({QStringMatcher(text, Qt::CaseInsensitive), anywhere});
 }
 
 QString Redactor::operator()(QString text) const
@@ -192,19 +214,51 @@ QString Redactor::operator()(QString text) const
     return masked(std::move(text), true);
 }
 
+// Every spelled form in one pass over the text: a page of 32 MiB is looked
+// at once, not once for each form of each secret.
+QString Redactor::maskedSpellings(const QString& text, bool shortOnesToo) const
+{
+    if (m_spelled.empty())
+        return text;
+    // Copied in one pass: replacing in place would move the rest of a
+    // large page once for every match.
+    QString masked;
+    qsizetype copied = 0;
+    SpelledSecret::Scratch scratch;
+    const QStringView view(text);
+    for (qsizetype at = 0; at < view.size(); ++at) {
+        if (!m_startUnits[view[at].unicode()])
+            continue;
+        const SpelledSecret::Lead lead = SpelledSecret::leadAt(view, at);
+        for (const Spelled& form : m_spelled) {
+            if ((!form.anywhere && !shortOnesToo) || !form.secret.mayBeginWith(lead))
+                continue;
+            const qsizetype end = form.secret.spelledAt(view, at, scratch);
+            if (end < 0 || (!form.anywhere && !standsAlone(text, at, end - at, form.secret.secret())))
+                continue;
+            if (masked.isNull())
+                masked.reserve(text.size());
+            masked.append(view.sliced(copied, at - copied)).append(Mask);
+            copied = end;
+            at = end - 1;
+            break;
+        }
+    }
+    return masked.isNull() ? text : masked.append(view.sliced(copied));
+}
+
 QString Redactor::masked(QString text, bool shortOnesToo) const
 {
-    for (const Form& form : m_forms) {
+    text = maskedSpellings(text, shortOnesToo);
+    for (const Literal& form : m_literal) {
         if (!form.anywhere && !shortOnesToo)
             continue;
         const qsizetype length = form.matcher.pattern().size();
-        // Copied in one pass: replacing in place would move the rest of a
-        // large page once for every match.
         QString masked;
         qsizetype copied = 0;
         for (qsizetype from = form.matcher.indexIn(text, 0); from >= 0;
              from = form.matcher.indexIn(text, from)) {
-            if (!form.anywhere && !standsAlone(text, from, length)) {
+            if (!form.anywhere && !standsAlone(text, from, length, form.matcher.pattern())) {
                 ++from;
                 continue;
             }

@@ -7,9 +7,14 @@
 // words are written around it afterwards, so that "HTTP 200" and
 // "127.0.0.1" stay readable whatever the password is.
 
+#include "check/spelledsecret.h"
+
 #include <QList>
 #include <QString>
 #include <QStringMatcher>
+
+#include <bitset>
+#include <vector>
 
 namespace parlowen {
 
@@ -22,9 +27,10 @@ QString maskedUrl(const QString& url);
 // Replaces known secrets in text from outside, e.g. an answer page that
 // echoes the request, in any letter case and in each of its forms (see
 // check/secretforms.h). A secret of four characters or more is masked
-// wherever it appears. A shorter one is masked only where it stands alone,
-// since "1" inside "127.0.0.1" is no leak. The Base64 of Basic sign-in is
-// masked wherever it appears, whatever the secret's length.
+// wherever it appears, and so is its Base64. A shorter one, and its Base64,
+// is masked only where it stands alone, since "1" inside "127.0.0.1" is no
+// leak. The Base64 of Basic sign-in is masked wherever it appears, whatever
+// the secret's length.
 // Mask before shortening or collapsing a text, never after.
 class Redactor {
 public:
@@ -38,15 +44,25 @@ public:
     QString url(const QString& url) const;
 
 private:
-    struct Form {
-        QStringMatcher matcher;
+    struct Spelled {
+        SpelledSecret secret;
         bool anywhere; // else only where it stands alone
     };
-    void add(const QString& text, bool anywhere, Qt::CaseSensitivity cs);
+    struct Literal {
+        QStringMatcher matcher;
+        bool anywhere;
+    };
+    void addSpelled(const QString& text, bool anywhere, Qt::CaseSensitivity cs);
+    void addLiteral(const QString& text, bool anywhere);
     // shortOnesToo: also the secrets too short to be masked inside a word.
     QString masked(QString text, bool shortOnesToo) const;
+    QString maskedSpellings(const QString& text, bool shortOnesToo) const;
 
-    QList<Form> m_forms; // longest first, so a form is never half replaced
+    std::vector<Spelled> m_spelled; // longest first, so a form is never half replaced
+    QList<Literal> m_literal;       // longest first
+    // What a spelling of any secret can begin with, so that the text between
+    // is passed over with one look at each character.
+    std::bitset<65536> m_startUnits;
 };
 
 } // namespace parlowen

@@ -4,7 +4,6 @@
 #include "common/windows1252.h"
 
 #include <QRegularExpression>
-#include <QUrl>
 
 namespace parlowen {
 
@@ -15,34 +14,6 @@ QString collapsed(const QString& text)
 {
     static const QRegularExpression whiteSpace(QStringLiteral("\\s+"));
     return QString(text).replace(whiteSpace, QStringLiteral(" "));
-}
-
-bool isHtmlSpecial(char32_t c)
-{
-    return c == U'&' || c == U'<' || c == U'>' || c == U'"' || c == U'\'';
-}
-
-// With & < > " ' and every character outside ASCII as a numeric reference,
-// decimal or hexadecimal, as HTML written in plain ASCII carries them.
-QString numericallyEscaped(const QString& text, int base)
-{
-    QString escaped;
-    for (const char32_t c : text.toUcs4()) {
-        if (c < 0x80 && !isHtmlSpecial(c))
-            escaped += QChar(c);
-        else
-            escaped +=
-                QStringLiteral("&#%1%2;").arg(base == 16 ? QStringLiteral("x") : QString()).arg(c, 0, base);
-    }
-    return escaped;
-}
-
-QStringList htmlEscaped(const QString& text)
-{
-    const QString named = text.toHtmlEscaped();
-    return {named, QString(named).replace(u'\'', QLatin1String("&#39;")),
-            QString(named).replace(u'\'', QLatin1String("&apos;")), numericallyEscaped(text, 10),
-            numericallyEscaped(text, 16)};
 }
 
 // As a JSON string holds it, with the choices encoders differ on: a solidus
@@ -82,32 +53,45 @@ QString asPageText(const QString& text)
     return shown;
 }
 
+// Each form once, and each also with its white space collapsed.
+QStringList withCollapsed(QStringList forms)
+{
+    for (qsizetype i = 0, count = forms.size(); i < count; ++i)
+        forms << collapsed(forms[i]);
+    forms.removeAll(QString());
+    forms.removeDuplicates();
+    return forms;
+}
+
+// Without padding, which tells nothing of the password and which an echo
+// may drop: masking the rest leaves "***==".
+QStringList base64Forms(const QByteArray& bytes)
+{
+    const auto unpadded = QByteArray::OmitTrailingEquals;
+    QStringList forms{QString::fromLatin1(bytes.toBase64(QByteArray::Base64Encoding | unpadded)),
+                      QString::fromLatin1(bytes.toBase64(QByteArray::Base64UrlEncoding | unpadded))};
+    forms.removeDuplicates();
+    return forms;
+}
+
 } // namespace
 
 SecretForms secretForms(const QString& secret, const QString& user)
 {
     if (secret.isEmpty())
         return {};
-    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
     const QByteArray utf8 = secret.toUtf8();
-    QStringList forms{secret,
-                      encoded,
-                      QString(encoded).replace(QLatin1String("%20"), QLatin1String("+")),
-                      QString::fromLatin1(utf8),
-                      fromWindows1252(utf8),
-                      asPageText(secret)};
-    forms << htmlEscaped(secret);
+    QStringList literal{QString::fromLatin1(utf8), fromWindows1252(utf8)};
     for (const bool asciiOnly : {false, true}) {
         for (const bool escapeSolidus : {false, true})
-            forms << jsonEscaped(secret, asciiOnly, escapeSolidus);
+            literal << jsonEscaped(secret, asciiOnly, escapeSolidus);
     }
-    for (qsizetype i = 0, count = forms.size(); i < count; ++i)
-        forms << collapsed(forms[i]);
-    forms.removeAll(QString());
-    forms.removeDuplicates();
-
-    const QString base64 = QString::fromLatin1((user + u':' + secret).toUtf8().toBase64());
-    return {forms, {base64, QString(base64).remove(u'=')}};
+    const QStringList spelled = withCollapsed({secret, asPageText(secret)});
+    literal = withCollapsed(literal);
+    // What is spelled is found already, in any of its encodings.
+    for (const QString& form : spelled)
+        literal.removeAll(form);
+    return {spelled, base64Forms(utf8), literal, base64Forms((user + u':' + secret).toUtf8())};
 }
 
 } // namespace parlowen

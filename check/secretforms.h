@@ -8,14 +8,20 @@
 namespace parlowen {
 
 struct SecretForms {
-    // The password itself: as typed, percent-encoded, form-encoded,
-    // HTML-escaped (named and numeric references), JSON-escaped, as its UTF-8
-    // bytes read as Latin-1 or Windows-1252, as page text shows it with the
-    // markup inside it dropped, and each of these with its white space
-    // collapsed. Letter case is left to whoever searches for them.
+    // Searched a character at a time, each character as itself or escaped
+    // (check/spelledsecret.h), so that a URL or HTML encoding, whole or of
+    // some characters only, is found too: the password as typed, as page
+    // text shows it with the markup inside it dropped, and each with its
+    // white space collapsed. Letter case is left to whoever searches.
+    QStringList spelled;
+    // The Base64 of the password alone, standard and URL-safe, without the
+    // padding, which tells nothing; spelled as above, in its own letter case.
+    QStringList base64;
+    // Found as they are, in any letter case: JSON-escaped, and as its
+    // UTF-8 bytes read as Latin-1 or Windows-1252, each also collapsed.
     QStringList ofSecret;
-    // The Base64 of "user:secret" that Basic sign-in sends, with and without
-    // its padding.
+    // The Base64 of "user:secret" that Basic sign-in sends, written as the
+    // password's own is.
     QStringList ofCredentials;
 };
 

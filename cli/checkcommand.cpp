@@ -12,13 +12,13 @@
 #include "cli/failurenotice.h"
 #include "cli/ifchanged.h"
 #include "html/pagetext.h"
+#include "profile/regularfile.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
 #include "settings/settingkeys.h"
 #include "settings/settingslocation.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -142,15 +142,14 @@ PageStyleSheets sheetsBesidePage(const QByteArray& page, const QString& path)
         if (tried.contains(url))
             continue;
         tried.append(url);
-        // Canonical, so that neither ".." nor a link leads out of the folder;
-        // a plain file, since opening a pipe would wait for a writer.
-        const QFileInfo found(QFileInfo(url.toLocalFile()).canonicalFilePath());
-        QFile file(found.filePath());
-        if (!found.isFile() || !found.filePath().startsWith(folder) || !file.open(QIODevice::ReadOnly))
+        // Canonical, so that neither ".." nor a link leads out of the folder.
+        const QString found = QFileInfo(url.toLocalFile()).canonicalFilePath();
+        if (found.isEmpty() || !found.startsWith(folder))
             continue;
-        QByteArray sheet = file.read(qMax<qint64>(room, 0) + 1);
-        if (sheet.size() > room)
+        auto read = readRegularFile(found, qMax<qint64>(room, 0));
+        if (!read || !read.value())
             continue;
+        QByteArray sheet = std::move(*read.value());
         room -= sheet.size();
         for (const QUrl& imported : importedStyleSheets(sheet, url, sheets.pageUrl))
             wanted.push_back(imported);
@@ -161,13 +160,16 @@ PageStyleSheets sheetsBesidePage(const QByteArray& page, const QString& path)
 
 int showPageTextOfFile(const QString& path, Console& console)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, file.errorString()));
+    // No more than a page loaded from the router may hold; a pipe or a
+    // device is refused before anything waits on it.
+    auto read = readRegularFile(path, BrowserLimits().maxBodyBytes);
+    if (!read || !read.value()) {
+        const QString why = read ? QStringLiteral("there is no such file.") : read.failure().message();
+        console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, why));
         return ExitBadUsage;
     }
     // A saved page has no Content-Type; the browser engine treats it as HTML.
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = std::move(*read.value());
     const PageStyleSheets sheets = sheetsBesidePage(bytes, path);
     Result<QString, PageTextError> text = renderPageText(std::move(bytes), {}, nullptr, &sheets);
     if (!text) {

@@ -166,12 +166,24 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
     return Parsed{renderInnerText(*tree, *cascade, utf8Html.data(), &prepared.runs, cancelled), true};
 }
 
+// gumbo 0.10.1 ends the whole program once its parse loop passes a billion
+// turns, and a page of a gigabyte of NULs gets there with the arena counting
+// no work, since gumbo drops each NUL without making a node. The loop turns
+// a few times per byte at most, so a page of the size a load takes, even
+// widened threefold to UTF-8 from a one-byte charset, stays far below that.
+bool tooLargeForGumbo(qsizetype utf8Bytes)
+{
+    return utf8Bytes > 3 * kLargestPageBytes;
+}
+
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the
 // time the caller widens the text to a QString.
 std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders,
                                         InnerTextTrace* trace, const std::atomic<bool>* cancelled = nullptr,
                                         const PageStyleSheets* sheets = nullptr)
 {
+    if (tooLargeForGumbo(utf8Html.size()))
+        return std::nullopt;
     // Placeholders hold original bytes; gumbo would have replaced invalid
     // UTF-8 in them, so they are only used on valid input.
     if (placeholders == TextPlaceholders::On && utf8Html.isValidUtf8() &&
@@ -264,7 +276,7 @@ std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType,
                                     const std::atomic<bool>* cancelled)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
-    if (plainText || !mayLinkSheets(body, cancelled).value_or(false))
+    if (plainText || body.size() > kLargestPageBytes || !mayLinkSheets(body, cancelled).value_or(false))
         return {};
     const Charset charset = sniffCharset(body, contentType, false);
     const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
@@ -286,6 +298,8 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
                                               const PageStyleSheets* sheets)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
+    if (body.size() > kLargestPageBytes)
+        return PageTextError::TooComplex;
     const Charset charset = sniffCharset(body, contentType, plainText);
     std::optional<Utf8Chunks> text;
     {

@@ -30,6 +30,11 @@ enum class PageTextError {
 
 QString toString(PageTextError error);
 
+// The most bytes a page may have for its text to be read, and so the most
+// a load takes (web/BrowserLimits) and a saved page may have. A larger one
+// is refused as too complex before gumbo sees it.
+inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
+
 // The style sheets a page links to, as fetched: the page's address, and
 // each sheet's bytes by its address. A sheet that is not there was not
 // loaded, and is skipped. Only sheets from the page's own origin (scheme,

@@ -38,6 +38,9 @@ QString toString(FileError error)
     case FileError::NoSections:
         return QStringLiteral("None of its lines is a section such as [Router settings], so it holds no "
                               "settings.");
+    case FileError::Oversized:
+        return QStringLiteral("It is larger than this program reads from such a file, so none of it was "
+                              "read: check that it is the right file.");
     case FileError::ReadFailed:
         return QStringLiteral("It could not be read.");
     case FileError::WriteFailed:

@@ -20,6 +20,7 @@ enum class FileError {
     TooLarge,     // the file would pass the file size limit (ulimit -f)
     NotText,      // NUL bytes: not text, or UTF-16 without its byte-order mark
     NoSections,   // text, but not one [section] line, so no setting in it
+    Oversized,    // larger than this program reads from such a file; left unread
     ReadFailed,   // any other failure to read
     WriteFailed,  // any other failure to write, the disk's own errors among them
 };

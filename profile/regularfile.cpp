@@ -2,6 +2,7 @@
 #include "profile/regularfile.h"
 
 #include <QFile>
+#include <QLocale>
 
 #include <cerrno>
 
@@ -22,14 +23,26 @@ struct Descriptor {
     }
 };
 
-// Reads to the end of the file or to limit, whichever is first.
-Result<QByteArray, FileError> readToEnd(int fd, qint64 limit)
+Failure<FileError> tooLarge(qint64 size, qint64 largest)
+{
+    const QLocale english(QLocale::English);
+    const QString limit = english.formattedDataSize(largest, 0);
+    if (size < 0)
+        return {FileError::Oversized,
+                QStringLiteral("it grew past the %1 read here while it was read").arg(limit)};
+    return {
+        FileError::Oversized,
+        QStringLiteral("it holds %1 bytes, more than the %2 read here").arg(english.toString(size), limit)};
+}
+
+// Reads to the end of the file, refusing it once it holds more than largest.
+Result<QByteArray, FileError> readToEnd(int fd, qint64 largest)
 {
     QByteArray content;
     char buffer[64 * 1024];
-    while (limit < 0 || content.size() < limit) {
-        const qint64 wanted =
-            limit < 0 ? qint64(sizeof buffer) : std::min<qint64>(sizeof buffer, limit - content.size());
+    // One byte past the limit tells a file that grew from one that ends there.
+    while (content.size() <= largest) {
+        const qint64 wanted = std::min<qint64>(sizeof buffer, largest + 1 - content.size());
         const ssize_t count = ::read(fd, buffer, size_t(wanted));
         if (count < 0 && errno == EINTR)
             continue;
@@ -39,12 +52,14 @@ Result<QByteArray, FileError> readToEnd(int fd, qint64 limit)
             break;
         content.append(buffer, count);
     }
+    if (content.size() > largest)
+        return tooLarge(-1, largest);
     return content;
 }
 
 } // namespace
 
-Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 limit, Links links)
+Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path, qint64 largest, Links links)
 {
     // Opening a pipe for reading would wait for a writer; without blocking
     // it opens at once and is then refused below.
@@ -64,7 +79,9 @@ Result<std::optional<QByteArray>, FileError> readRegularFile(const QString& path
         return Failure<FileError>{FileError::IsAFolder, {}};
     if (!S_ISREG(status.st_mode))
         return Failure<FileError>{FileError::NotAFile, {}};
-    auto content = readToEnd(file.fd, limit);
+    if (status.st_size > largest)
+        return tooLarge(status.st_size, largest);
+    auto content = readToEnd(file.fd, largest);
     if (!content)
         return content.failure();
     return std::optional<QByteArray>(std::move(content).value());

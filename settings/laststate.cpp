@@ -26,9 +26,6 @@ namespace parlowen {
 namespace {
 const QByteArray Header = "# parlowen-check: the last address the provider accepted\n";
 
-// A state file is a few hundred bytes; anything much larger is not ours.
-constexpr qint64 LargestStateFile = 64 * 1024;
-
 // The address as the router wrote it may hold a lone CR or LF, which would
 // end the line early.
 QByteArray fieldValue(const QString& text)
@@ -215,7 +212,11 @@ void removeAbandonedSavesOf(const QString& settingsPath, const QString& statePat
 
 Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const QString& path)
 {
-    const auto content = readRegularFile(path, LargestStateFile + 1, Links::Refused);
+    // A state file is a few hundred bytes; it shares the settings file's limit.
+    const auto content = readRegularFile(path, LargestSettingsFile, Links::Refused);
+    // Far larger than any record this program writes.
+    if (!content && content.error() == FileError::Oversized)
+        return {StateFileError::NotOurs, withReason(path, content.failure())};
     if (!content) {
         const StateFileError error = stateFileError(content.error());
         return {error == StateFileError::Unwritable ? StateFileError::Unreadable : error,
@@ -223,7 +224,7 @@ Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const Q
     }
     if (!content.value())
         return std::optional<LastAcceptance>();
-    const auto last = content.value()->size() > LargestStateFile ? std::nullopt : parse(*content.value());
+    const auto last = parse(*content.value());
     if (!last)
         return {StateFileError::NotOurs, QDir::toNativeSeparators(path)};
     return last;

@@ -92,6 +92,7 @@ QString adviceFor(FileError error)
     case FileError::IsAFolder:
     case FileError::NotAFile:
     case FileError::IsALink:
+    case FileError::Oversized:
         return QStringLiteral("Something other than a settings file has its name. Move it away, then close "
                               "the window again.");
     case FileError::NotText:

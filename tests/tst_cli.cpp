@@ -80,6 +80,7 @@ private slots:
 private:
     Run runCommand(QStringList arguments, const QDateTime& now = Start);
     void writeSettings(int setting = -1, const QString& value = {}, const QString& routerLine = {});
+    void makeFilesNotToRead();
     QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
     int updates() const { return m_provider ? int(m_provider->requests().size()) : 0; }
     void expectInErr(const Run& run, const QString& text) const
@@ -190,6 +191,22 @@ void TestCli::writeSettings(int setting, const QString& value, const QString& ro
     QCOMPARE(file.write(m_settingsBytes), m_settingsBytes.size());
 }
 
+// In the test's folder, what no run may read a byte of, nor wait on: a pipe
+// nobody writes to, and, sparse so that they cost nothing, files just past
+// the largest settings or state file and saved page that are read.
+void TestCli::makeFilesNotToRead()
+{
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("pipe")).constData(), 0600), 0);
+    for (const auto& [name, size] :
+         {std::pair("huge.ini", (1 << 20) + 1), std::pair("huge.state", (1 << 20) + 1),
+          std::pair("huge.htm", (32 << 20) + 1)}) {
+        QFile file(m_dir->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("[Router settings]\nIP=127.0.0.1\n<p>WAN IP is 203.0.113.9\n") > 0);
+        QVERIFY(file.resize(size));
+    }
+}
+
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
 {
     QTest::addColumn<int>("router"); // 0: nothing listens; 401: expects another password
@@ -245,6 +262,9 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
         {"--no-upnp"});
     row("so does UPnP=no in the settings", 200, noLine, 200, good, 2, "no \"WAN IP is \" line",
         "198.51.100.20", {}, "UPnP=no");
+    row("a state file larger than any this program writes is named, left unread and replaced", 200, log, 200,
+        good, 0, "Last update: the state file is not one this program wrote (", {},
+        {"--if-changed", "--state", "{dir}/huge.state"});
 }
 
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
@@ -266,6 +286,8 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
     }
     if (!settingsLine.isEmpty())
         writeSettings(-1, {}, settingsLine);
+    makeFilesNotToRead();
+    arguments.replaceInStrings("{dir}", m_dir->path());
     if (router == 0)
         m_router.reset();
     else if (router == 401)
@@ -373,6 +395,19 @@ void TestCli::runsThatLoadNothing_data()
     row("--page-text runs no check to tell the desktop of", {"--page-text", "--notify"}, -1, "",
         "parlowen-check: --page-text shows a page and runs no check; it takes no other option than "
         "--settings." + help);
+    // Refused by what they are, before a byte is read or a writer waited for.
+    const QString notAFile = "It is a pipe, a device or a socket, not an ordinary file.";
+    row("a pipe nobody writes to as the settings file", {"--settings", "{dir}/pipe"}, -1, "", notAFile);
+    row("an endless device as the settings file", {"--settings", "/dev/zero"}, -1, "", notAFile);
+    row("a settings file larger than any, left unread", {"--settings", "{dir}/huge.ini"}, -1, "",
+        "none of it was read: check that it is the right file. (it holds 1,048,577 bytes, more than the 1 "
+        "MiB read here)");
+    row("--page-text of a pipe nobody writes to", {"--page-text", "{dir}/pipe"}, -1, "", notAFile);
+    row("--page-text of an endless device", {"--page-text", "/dev/zero"}, -1, "", notAFile);
+    row("--page-text of a page larger than a loaded one may be, left unread",
+        {"--page-text", "{dir}/huge.htm"}, -1, "",
+        "(it holds 33,554,433 bytes, more than the 32 MiB read here)");
+    row("--page-text of no file", {"--page-text", "{dir}/absent.htm"}, -1, "", "there is no such file.");
 }
 
 void TestCli::runsThatLoadNothing()
@@ -384,6 +419,7 @@ void TestCli::runsThatLoadNothing()
     QFETCH(QString, shown);
     if (setting >= 0)
         writeSettings(setting, value);
+    makeFilesNotToRead();
     arguments.replaceInStrings("{dir}", m_dir->path());
 
     const Run run = runCommand(arguments);

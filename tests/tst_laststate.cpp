@@ -3,6 +3,7 @@
 #include "cli/checkcommand.h"
 #include "common/filesizelimit.h"
 #include "profile/atomicfile.h"
+#include "profile/regularfile.h"
 #include "settings/laststate.h"
 #include "settings/staterecordlock.h"
 #include "support/testfiles.h"
@@ -314,11 +315,13 @@ private slots:
             << QStringList{"gateway http://192.0.2.1:5000/ctl/IPConn", "update 203.0.113.7"} << "203.0.113.7"
             << "http://192.0.2.1:5000/ctl/IPConn";
         QTest::newRow("a new gateway replaces the old one")
-            << QStringList{"gateway http://192.0.2.1:5000/a", "update 203.0.113.7", "gateway http://192.0.2.1:80/b"}
+            << QStringList{"gateway http://192.0.2.1:5000/a", "update 203.0.113.7",
+                           "gateway http://192.0.2.1:80/b"}
             << "203.0.113.7"
             << "http://192.0.2.1:80/b";
         QTest::newRow("a gateway's line break and a key after it")
-            << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1"}
+            << QStringList{"update 203.0.113.7",
+                           "gateway http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1"}
             << "203.0.113.7"
             << "http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1";
         // A check holds the record from its decision to its save: the
@@ -383,19 +386,35 @@ private slots:
 
     void aFileThisProgramDidNotWriteIsNotTrusted_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("the settings file's kind of text") << SettingsBytes;
-        QTest::newRow("a state file without its target") << QByteArray("accepted=2026-12-01T08:00:00Z\n");
-        QTest::newRow("a huge file") << QByteArray(100'000, 'x');
+        QTest::addColumn<QByteArray>("content"); // or else a record this program wrote
+        QTest::addColumn<qint64>("size");        // made so large, sparse, after content; or 0
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("the settings file's kind of text") << SettingsBytes << qint64(0) << "";
+        QTest::newRow("a state file without its target")
+            << QByteArray("accepted=2026-12-01T08:00:00Z\n") << qint64(0) << "";
+        QTest::newRow("a large file") << QByteArray(100'000, 'x') << qint64(0) << "";
+        // A record at its start would be read were the file read at all.
+        QTest::newRow("a file larger than any settings file, left unread")
+            << QByteArray() << LargestSettingsFile + 1 << "more than the 1 MiB read here";
+        QTest::newRow("a file of 1 GiB, left unread")
+            << QByteArray() << (qint64(1) << 30) << "it holds 1,073,741,824 bytes";
     }
     void aFileThisProgramDidNotWriteIsNotTrusted()
     {
         QFETCH(QByteArray, content);
+        QFETCH(qint64, size);
+        QFETCH(QString, reason);
         const QString path = m_dir->filePath("state");
-        writeBytes(path, content);
+        if (content.isEmpty())
+            make("state file", path);
+        else
+            writeBytes(path, content);
+        if (size > 0)
+            QCOMPARE(::truncate(native(path).constData(), size), 0);
         const auto read = readLastAcceptance(path);
         QVERIFY(!read);
         QVERIFY2(read.error() == StateFileError::NotOurs, qPrintable(message(read)));
+        QVERIFY2(message(read).contains(reason), qPrintable(message(read)));
         // The command names it and what to do, in two lines, before it
         // loads anything, and leaves it as it is.
         QByteArray out, err;
@@ -408,7 +427,11 @@ private slots:
                           " is damaged, or is not a state file this program wrote.\nIf it is the state file, "
                           "remove it: the next accepted update writes it anew. Otherwise give --state another "
                           "file.\n");
-        QCOMPARE(readBytes(path), content);
+        // Compared by size alone where reading it back would cost its size.
+        if (size == 0)
+            QCOMPARE(readBytes(path), content);
+        else
+            QCOMPARE(QFileInfo(path).size(), size);
     }
 
     // A state file cut short would make the next run send again, every time

@@ -217,6 +217,10 @@ private slots:
         row("a tag of 50,000 attributes", attributes + ">deep", "deep", true);
         row("200,000 stray end tags under 510 open elements",
             QByteArray("<x-y>").repeated(510) + QByteArray("</li>").repeated(200000) + "deep", "deep", false);
+        // gumbo drops each NUL without a node, so no budget of its work
+        // ever stopped its parse loop, which ends the program at a billion turns.
+        row("a page one byte larger than a load takes, of NULs, is refused unread",
+            QByteArray(kLargestPageBytes + 1, '\0'), "", true);
         row("an unterminated tag", "<p>START</p><div class=\"x y", "START", false);
         row("an unterminated comment", "<p>START</p><!-- never closed <p>x", "START", false);
         row("an unterminated attribute quote", "<p>START</p><a href='x>text", "START", false);
@@ -334,6 +338,14 @@ private slots:
         row("32 MiB of paragraphs", repeatedTo("<p>", cap), "", false);
         row("32 MiB of paragraph end tags in a body", "<body>" + repeatedTo("</p>", cap), "", false);
         row("32 MiB of unknown elements closing each other", repeatedTo("<x><y></x>", cap), "", false);
+        row("32 MiB of NULs", QByteArray(cap, '\0'), "", true);
+        row("32 MiB of NULs in a pre, then text", "<pre>" + QByteArray(cap - 32, '\0') + "END</pre>", "END",
+            true);
+        row("32 MiB of tag openers", QByteArray(cap - 8, '<') + " END", "END", true);
+        row("32 MiB of ampersands", QByteArray(cap - 8, '&') + "END", "END", true);
+        row("32 MiB of unfinished numeric references", repeatedTo("&#0", cap - 8) + "END", "END", true);
+        row("a 32 MiB attribute value", "<p title=\"" + QByteArray(cap - 32, 'x') + "\">END", "END", true);
+        row("a 32 MiB attribute name", "<p " + QByteArray(cap - 32, 'x') + ">END", "END", true);
         row("a 32 MiB sheet of tiny rules",
             "<style>" + repeatedTo(".a{display:none}", cap - 64) + "</style>END", "END", false);
         row("a 32 MiB sheet of one rule's selector list",

@@ -2,6 +2,7 @@
 
 #include "common/filesizelimit.h"
 #include "profile/profilefile.h"
+#include "profile/regularfile.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -237,9 +238,10 @@ private slots:
         for (int i = 0; i < 1000; ++i)
             sections += "[Other " + QByteArray::number(i) + "]\nK=" + QByteArray::number(i) + "\n";
         row("a thousand unrelated sections and no wanted one", sections, "w", sections + "[S]\nK=w\n");
-        const QByteArray junk = "[S]\n" + QByteArray(10 << 20, 'j');
-        row("a 10 MiB line of junk before the wanted key", junk + "\nK=v\n", "w", junk + "\nK=w\n");
-        row("a 10 MiB line of junk with no line end", junk, "w", junk + "\nK=w\n");
+        // As long as a line can be in a file that is read at all.
+        const QByteArray junk = "[S]\n" + QByteArray(LargestSettingsFile - 16, 'j');
+        row("a line of junk of nearly 1 MiB before the wanted key", junk + "\nK=v\n", "w", junk + "\nK=w\n");
+        row("a line of junk of nearly 1 MiB with no line end", junk, "w", junk + "\nK=w\n");
     }
     void write()
     {
@@ -450,6 +452,8 @@ private slots:
             << QString("locked/Settings.ini") << FileError::ReadOnlyFile << "";
         QTest::newRow("the file may grow no more")
             << QString("full/Settings.ini") << FileError::TooLarge << "File too large";
+        QTest::newRow("the file is larger than any settings file, and left unread")
+            << QString("huge/Settings.ini") << FileError::Oversized << "more than the 1 MiB read here";
     }
     void failedWriteGivesReasonAndKeepsTheFile()
     {
@@ -469,6 +473,9 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (where != "directory")
             writeBytes(target, content);
+        // Sparse: its size costs the test nothing.
+        if (where.startsWith("huge/"))
+            QCOMPARE(::truncate(QFile::encodeName(path).constData(), LargestSettingsFile + 1), 0);
         if (readOnlyFolder)
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         if (where.startsWith("locked/"))
@@ -492,7 +499,9 @@ private slots:
         QVERIFY2(result.failure().message().contains(reason), qPrintable(result.failure().message()));
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), filesBefore);
         if (QFileInfo(path).isFile())
-            QCOMPARE(readBytes(path), content);
+            QCOMPARE(readBytes(path).left(content.size()), content);
+        if (where.startsWith("huge/"))
+            QCOMPARE(QFileInfo(path).size(), LargestSettingsFile + 1);
     }
 };
 

@@ -2,6 +2,7 @@
 // as a finished document whatever happened, the way a browser control does.
 #include "web/browserengine_p.h"
 
+#include "html/pagetext.h"
 #include "web/answerbody.h"
 #include "web/plainhttpreply.h"
 #include "web/replyerror.h"
@@ -12,6 +13,8 @@
 #include <utility>
 
 namespace parlowen {
+
+const qint64 kLargestPageBody = kLargestPageBytes;
 
 namespace {
 

@@ -18,9 +18,12 @@ class QNetworkAccessManager;
 
 namespace parlowen {
 
+// The most a page's body may hold: the most html/ reads the text of.
+extern const qint64 kLargestPageBody;
+
 struct BrowserLimits {
     std::chrono::milliseconds timeout{30'000}; // for a whole load, redirects included
-    qint64 maxBodyBytes = 32 * 1024 * 1024;
+    qint64 maxBodyBytes = kLargestPageBody;
     int maxRedirects = 10;
 };
 

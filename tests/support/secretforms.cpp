@@ -40,6 +40,26 @@ QString numericReferences(const QString& text)
     return escaped;
 }
 
+// Every other character escaped, as a server that escapes only some of
+// them writes it: percent-encoded with lower-case hex digits, or as HTML
+// references, hexadecimal and decimal in turn, in a plain-text answer.
+QString partlyEscaped(const QString& text, bool asReferences)
+{
+    QString escaped;
+    const QList<uint> characters = text.toUcs4();
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const char32_t c = characters[i];
+        const QString character = QString::fromUcs4(&c, 1);
+        if (i % 2 == 0)
+            escaped += character;
+        else if (!asReferences)
+            escaped += '%' + QString::fromLatin1(character.toUtf8().toHex('%')).toLower();
+        else
+            escaped += i % 4 == 1 ? QString("&#X%1;").arg(uint(c), 0, 16).toUpper() : QString("&#%1;").arg(c);
+    }
+    return escaped;
+}
+
 } // namespace
 
 QString collapsed(const QString& text)
@@ -64,6 +84,11 @@ QStringList echoedForms(const QString& secret, const QString& user)
             jsonEscaped(secret),
             QString::fromLatin1(secret.toUtf8()),
             fromWindows1252(secret.toUtf8()),
+            partlyEscaped(secret, false),
+            partlyEscaped(secret, true),
+            QString::fromLatin1(secret.toUtf8().toBase64()),
+            QString::fromLatin1(
+                secret.toUtf8().toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)),
             base64(user, secret)};
 }
 

@@ -14,7 +14,9 @@ QString collapsed(const QString& text);
 // The forms in which a page may echo a password: as typed and in upper
 // case, encoded for a URL (with upper- or lower-case escapes), a form,
 // HTML (named and numeric references) or JSON, its UTF-8 read as Latin-1
-// or Windows-1252, and inside Basic credentials of user.
+// or Windows-1252, every other character percent-encoded or an HTML
+// reference, its Base64 (standard, and URL-safe without padding), and
+// inside Basic credentials of user.
 QStringList echoedForms(const QString& secret, const QString& user);
 
 // Every form in which a password could leak into output: those a page may
