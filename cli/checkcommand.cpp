@@ -377,7 +377,7 @@ int Command::checkOnce(QString& failureReason)
             failureReason = QStringLiteral("The file where --if-changed remembers the last address is "
                                            "unusable: %1.")
                                 .arg(unusable->message());
-            for (const QString& line : refusalLines(*unusable))
+            for (const QString& line : refusalLines(*unusable, options.statePath))
                 m_console.failure(line);
             return ExitBadUsage;
         }

@@ -22,12 +22,16 @@ std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePat
     return std::nullopt;
 }
 
-QStringList refusalLines(const Failure<StateFileError>& unusable)
+QStringList refusalLines(const Failure<StateFileError>& unusable, const QString& statePath)
 {
     if (unusable.code == StateFileError::NotOurs) {
-        return {QStringLiteral("parlowen-check: --if-changed: %1 is damaged, or is not a state file this "
-                               "program wrote.")
-                    .arg(unusable.detail),
+        // One far too large to read has its size as the reason; any other
+        // did not read as a record.
+        const bool reasonGiven = unusable.detail != QDir::toNativeSeparators(statePath);
+        return {reasonGiven ? QStringLiteral("parlowen-check: --if-changed: %1").arg(unusable.detail)
+                            : QStringLiteral("parlowen-check: --if-changed: %1 is damaged, or is not a state "
+                                             "file this program wrote.")
+                                  .arg(unusable.detail),
                 QStringLiteral("If it is the state file, remove it: the next accepted update writes it anew. "
                                "Otherwise give --state another file.")};
     }

@@ -21,7 +21,7 @@ std::optional<Failure<StateFileError>> unusableStateFile(const QString& statePat
                                                          const QString& settingsPath);
 
 // The lines that say so: what is wrong with which file, and what to do.
-QStringList refusalLines(const Failure<StateFileError>& unusable);
+QStringList refusalLines(const Failure<StateFileError>& unusable, const QString& statePath);
 
 // How long a check waits for another that holds the state record: that one
 // holds it while its update is sent, for the update's deadline at most, and

@@ -262,9 +262,6 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
         {"--no-upnp"});
     row("so does UPnP=no in the settings", 200, noLine, 200, good, 2, "no \"WAN IP is \" line",
         "198.51.100.20", {}, "UPnP=no");
-    row("a state file larger than any this program writes is named, left unread and replaced", 200, log, 200,
-        good, 0, "Last update: the state file is not one this program wrote (", {},
-        {"--if-changed", "--state", "{dir}/huge.state"});
 }
 
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
@@ -402,6 +399,8 @@ void TestCli::runsThatLoadNothing_data()
     row("a settings file larger than any, left unread", {"--settings", "{dir}/huge.ini"}, -1, "",
         "none of it was read: check that it is the right file. (it holds 1,048,577 bytes, more than the 1 "
         "MiB read here)");
+    row("a state file larger than any this program writes, left unread",
+        {"--if-changed", "--state", "{dir}/huge.state"}, -1, "", "(it holds 1,048,577 bytes, more than the 1 MiB read here)\nIf it is the state file, remove it");
     row("--page-text of a pipe nobody writes to", {"--page-text", "{dir}/pipe"}, -1, "", notAFile);
     row("--page-text of an endless device", {"--page-text", "/dev/zero"}, -1, "", notAFile);
     row("--page-text of a page larger than a loaded one may be, left unread",

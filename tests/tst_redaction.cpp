@@ -49,7 +49,7 @@ void TestRedaction::secretsAreMaskedByTheirLengthAndEdges_data()
         "a&#60;b&#x3E;&amp;c a&#X3c;b&gt;&#38;c &#97;&lt;b>&AMP;c &#0097&#60b&#62&#38c", "*** *** *** ***");
     row("a long secret holding a percent sign, as itself or escaped", "50%25ab", "50%25ab 50%2525ab",
         "*** ***");
-    row("the Base64 of a long secret alone, either alphabet, its padding left", "??>>7",
+    row("the Base64 of a long secret alone, either alphabet, its padding left", "?\?>>7",
         "Pz8+Pjc= Pz8+Pjc Pz8-Pjc= Pz8-Pjc Pz8%2BPjc%3D", "***= *** ***= *** ***%3D");
     row("the Base64 of a long secret in another letter case is another text", "Pa55-word!",
         "UGE1NS13b3JkIQ ugE1NS13b3JkIQ", "*** ugE1NS13b3JkIQ");
