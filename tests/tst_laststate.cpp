@@ -54,6 +54,15 @@ class TestLastState : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
+    // Whether parlowen-check --if-changed refuses the state file at path as
+    // bad usage, before it loads anything; err is what it said.
+    bool theCommandRefuses(const QString& path, QByteArray& err) const
+    {
+        QByteArray out;
+        QTextStream outStream(&out), errStream(&err);
+        return run({"parlowen-check", "--if-changed", "--settings", settingsPath(), "--state", path}, outStream,
+                   errStream) == int(ExitBadUsage);
+    }
 
     // A process that takes the record's lock and is killed holding it.
     static void holdInAProcessThatIsKilled(const QString& path)
@@ -191,12 +200,8 @@ private slots:
             return;
         QVERIFY2(usable.error() == StateFileError(refusal), qPrintable(message(usable)));
         // The command refuses before it loads anything.
-        QByteArray out, err;
-        QTextStream outStream(&out), errStream(&err);
-        const int exitCode =
-            run({"parlowen-check", "--if-changed", "--settings", settingsPath(), "--state", path}, outStream,
-                errStream);
-        QCOMPARE(exitCode, int(ExitBadUsage));
+        QByteArray err;
+        QVERIFY2(theCommandRefuses(path, err), err.constData());
         QVERIFY2(QString::fromUtf8(err).contains(toString(StateFileError(refusal))), err.constData());
         for (const QString& killed : killedSaves)
             QVERIFY2(!QFileInfo::exists(killed), qPrintable(killed + " is still there"));
@@ -417,12 +422,8 @@ private slots:
         QVERIFY2(message(read).contains(reason), qPrintable(message(read)));
         // The command names it and what to do, in two lines, before it
         // loads anything, and leaves it as it is.
-        QByteArray out, err;
-        QTextStream outStream(&out), errStream(&err);
-        const int exitCode =
-            run({"parlowen-check", "--if-changed", "--settings", settingsPath(), "--state", path}, outStream,
-                errStream);
-        QCOMPARE(exitCode, int(ExitBadUsage));
+        QByteArray err;
+        QVERIFY2(theCommandRefuses(path, err), err.constData());
         const QString advice = "If it is the state file, remove it: the next accepted update writes it anew. "
                                "Otherwise give --state another file.\n";
         const QString named = "parlowen-check: --if-changed: " + QString::fromLocal8Bit(native(path));
