@@ -286,7 +286,7 @@ Result<void, StateFileError> changeRecord(const QString& path, const QString& se
         return usable;
     std::optional<Result<StateRecordLock, StateFileError>> taken;
     if (!held) {
-        taken.emplace(StateRecordLock::take(path, BriefWait));
+        taken.emplace(StateRecordLock::take(path, NoWait));
         if (!*taken && taken->error() != StateFileError::Unwritable)
             return taken->failure();
         // Where the folder cannot be had, the save below says why; where its

@@ -81,9 +81,9 @@ Result<std::optional<LastAcceptance>, StateFileError> readLastAcceptance(const Q
 // before, since either file may have changed since the start, and then
 // saved through a handle of its folder: a link at its name is only ever
 // replaced, never written through. held is the lock of the check that
-// decided to send; without it the save takes the lock itself, waiting
-// BriefWait at most, and is not made (StateFileError::Busy) while a check
-// holds the record.
+// decided to send; without it the save takes the lock itself, without
+// waiting, and is not made (StateFileError::Busy) while a check holds the
+// record.
 Result<void, StateFileError> writeLastAcceptance(const QString& path, const QString& settingsPath,
                                                  const LastAcceptance& last,
                                                  const StateRecordLock* held = nullptr);

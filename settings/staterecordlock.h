@@ -14,10 +14,11 @@
 
 namespace parlowen {
 
-// How long a save that is no check's decision (the window's, a gateway
-// remembered) waits for a check that holds the record: a check holds it for
-// as long as its update takes, which no window may wait out.
-inline constexpr std::chrono::milliseconds BriefWait{200};
+// A save that is no check's decision (the window's, a gateway remembered)
+// does not wait for a check that holds the record: that check holds it for
+// as long as its update takes, which the window's thread may not wait out,
+// and writes a record of its own as it ends.
+inline constexpr std::chrono::milliseconds NoWait{0};
 
 // The system's lock (flock) on the handle of the state file's folder,
 // through which the record is saved. Not on the file itself: every save

@@ -330,7 +330,7 @@ private slots:
             << "203.0.113.7"
             << "http://192.0.2.1/x\ntarget=forged\naddress=198.51.100.1";
         // A check holds the record from its decision to its save: the
-        // window's save and a gateway's wait briefly, then are not made.
+        // window's save and a gateway's are not made meanwhile.
         QTest::newRow("neither half is saved while a check holds the record")
             << QStringList{"update 203.0.113.7", "gateway http://192.0.2.1:5000/a", "hold", "update 203.0.113.8",
                            "gateway http://192.0.2.1:80/b"}
