@@ -1,6 +1,8 @@
 // A secret found however each of its characters was spelled.
 #include "check/spelledsecret.h"
 
+#include "check/namedreferences.h"
+
 #include <QChar>
 #include <QList>
 
@@ -36,11 +38,6 @@ struct Reference {
     qsizetype end;
 };
 
-// The named references of the characters HTML escapes, which are what an
-// echo escapes a password's characters with.
-constexpr std::pair<QStringView, char32_t> NamedReferences[] = {
-    {u"amp;", U'&'}, {u"lt;", U'<'}, {u"gt;", U'>'}, {u"quot;", U'"'}, {u"apos;", U'\''}};
-
 // The character a reference at at stands for: "&#39;", "&#x27;" (the
 // ";" left out as browsers allow it after digits) or a named one.
 std::optional<Reference> referenceAt(QStringView text, qsizetype at)
@@ -66,14 +63,8 @@ std::optional<Reference> referenceAt(QStringView text, qsizetype at)
             return std::nullopt;
         return Reference{code, i < text.size() && text[i] == u';' ? i + 1 : i};
     }
-    if (i >= text.size())
-        return std::nullopt;
-    const QStringView rest = text.sliced(i);
-    for (const auto& [name, code] : NamedReferences) {
-        // Most text after an "&" begins no name at all.
-        if ((rest[0].unicode() | 0x20) == name[0].unicode() && rest.startsWith(name, Qt::CaseInsensitive))
-            return Reference{code, i + name.size()};
-    }
+    if (const auto named = namedReferenceAt(text.sliced(i)))
+        return Reference{named->second, i + named->first};
     return std::nullopt;
 }
 

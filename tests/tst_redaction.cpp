@@ -47,6 +47,11 @@ void TestRedaction::secretsAreMaskedByTheirLengthAndEdges_data()
         "echo p%C3%A4sswörd and p%c3%a4ssw%C3%B6rd.", "echo *** and ***.");
     row("a long secret's HTML references in plain text: decimal, hex, named, mixed", "a<b>&c",
         "a&#60;b&#x3E;&amp;c a&#X3c;b&gt;&#38;c &#97;&lt;b>&AMP;c &#0097&#60b&#62&#38c", "*** *** *** ***");
+    // As PHP's htmlentities() writes letters beyond ASCII, and HTML's names
+    // for punctuation; "&Amp;" is no name, so it stands for itself.
+    row("a secret's letters and punctuation by their HTML names", "Grüße, Ünal!",
+        "Gr&uuml;&szlig;e&comma; &Uuml;nal&excl; Gr&uuml;&szlig;e, &uuml;nal!", "*** ***");
+    row("a name in a letter case HTML does not know", "a&b&c", "a&Amp;b&amp;c", "a&Amp;b&amp;c");
     row("a long secret holding a percent sign, as itself or escaped", "50%25ab", "50%25ab 50%2525ab",
         "*** ***");
     row("the Base64 of a long secret alone, either alphabet, its padding left", "?\?>>7",
