@@ -1,22 +1,16 @@
-// parlowen-check run in-process against its own router (loopback port 80)
-// and provider (a loopback port of its own). Runs inside a private network
-// namespace, so nothing it sends can leave the machine.
+// parlowen-check run in-process: the exit code each outcome ends in, the runs
+// that load nothing, the dry run, the passwords kept out of its output, the
+// service URL's own query and --page-text. support/clifixture serves its
+// router and provider.
 #include "cli/checkcommand.h"
-#include "cli/desktopnotice.h"
-#include "settings/laststate.h"
 #include "settings/settingkeys.h"
-#include "settings/staterecordlock.h"
-#include "sim/fakehttpserver.h"
 #include "sim/upnpgateway.h"
-#include "support/privatesessionbus.h"
+#include "support/clifixture.h"
 #include "support/secretforms.h"
 #include "web/loaderror.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -26,38 +20,12 @@
 #include <sys/stat.h>
 
 using namespace parlowen;
-using sim::FakeHttpServer;
 using namespace parlowen::test;
+using sim::FakeHttpServer;
 
-namespace {
-const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
-const QString UpdatePath = QStringLiteral("/dyn.asp");
-// Characters with a meaning of their own in URLs and INI files, so that every
-// encoded form differs from the typed one.
-const QString RouterPassword = QStringLiteral("p@ss w:rd/#?%");
-const QString ServicePassword = QStringLiteral("s3cr&t=ü+x y");
-const QByteArray Received = "The IP has been received\n";
-const QByteArray NotReceived = "Error in sending IP\n";
-const QDateTime Start = QDateTime(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
-
-QByteArray routerLogPage(const QByteArray& address = "203.0.113.7")
-{
-    return "<html><body><h1>System Log</h1><textarea>\nJan  1 00:00:05 pppd: WAN IP is " + address +
-           "\nJan  1 00:00:06 ntp: time set\n</textarea></body></html>";
-}
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-} // namespace
-
-class TestCli : public QObject {
+class TestCli : public CliFixture {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void aCheckEndsInTheExitCodeOfItsOutcome_data();
     void aCheckEndsInTheExitCodeOfItsOutcome();
     void runsThatLoadNothing_data();
@@ -67,145 +35,9 @@ private slots:
     void passwordsStaySecretInEveryOutcome();
     void aServiceUrlWithAndWithoutAQueryOfItsOwn_data();
     void aServiceUrlWithAndWithoutAQueryOfItsOwn();
-    void ifChangedSendsOnlyWhatTheProviderNeeds_data();
-    void ifChangedSendsOnlyWhatTheProviderNeeds();
-    void twoChecksAtOnceSendEachNewAddressOnce_data();
-    void twoChecksAtOnceSendEachNewAddressOnce();
-    void anAcceptanceThatCannotBeRememberedStillCounts();
     void pageTextIsExactlyWhatTheCheckReads_data();
     void pageTextIsExactlyWhatTheCheckReads();
-    void theTimerTellsTheDesktopOncePerRunOfFailures_data();
-    void theTimerTellsTheDesktopOncePerRunOfFailures();
-
-private:
-    Run runCommand(QStringList arguments, const QDateTime& now = Start);
-    void writeSettings(int setting = -1, const QString& value = {}, const QString& routerLine = {});
-    void makeFilesNotToRead();
-    QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
-    int updates() const { return m_provider ? int(m_provider->requests().size()) : 0; }
-    void expectInErr(const Run& run, const QString& text) const
-    {
-        QVERIFY2(QString::fromUtf8(run.err).contains(text), run.err.constData());
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<FakeHttpServer> m_router;
-    std::unique_ptr<FakeHttpServer> m_provider;
-    QString m_routerPassword;
-    QString m_servicePassword;
-    QByteArray m_settingsBytes;
-    QList<Run> m_runs;
-    // Where --notify would tell the desktop: by default no bus at all.
-    QString m_busAddress;
-    // The UPnP helper the command runs: one that is not there, unless a test
-    // asks the simulated gateway; every search takes its 2 s.
-    QString m_upnpHelper;
-    QString m_runtimeFolder;
-    BrowserLimits m_limits;
-    std::unique_ptr<PrivateSessionBus> m_bus;
-    std::unique_ptr<FakeNotifications> m_notifications;
 };
-
-void TestCli::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_router = std::make_unique<FakeHttpServer>();
-    QVERIFY2(m_router->listen(80),
-             "cannot serve on loopback port 80: run inside a private network namespace");
-    m_router->setRoute(RouterLogPath, {.body = routerLogPage()});
-    m_routerPassword = RouterPassword;
-    m_servicePassword = ServicePassword;
-    m_router->requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, "admin", RouterPassword);
-    m_provider = std::make_unique<FakeHttpServer>();
-    QVERIFY(m_provider->listen());
-    m_provider->setRoute(UpdatePath, {.contentType = "text/plain", .body = "good: updated successfully"});
-    m_runs.clear();
-    m_limits = {};
-    m_busAddress.clear();
-    m_upnpHelper = m_dir->filePath("no-upnp-helper");
-    m_runtimeFolder = m_dir->filePath("run");
-    QVERIFY(QDir(m_dir->path()).mkdir("run"));
-    QVERIFY(QFile::setPermissions(m_dir->filePath("run"),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    writeSettings();
-}
-
-// What holds for every run: no password in any output, in any form, and the
-// settings file exactly as the test wrote it.
-void TestCli::cleanup()
-{
-    QStringList outputs;
-    for (const Run& run : std::as_const(m_runs))
-        outputs << QString::fromUtf8(run.out + run.err);
-    if (m_notifications) {
-        for (const ReceivedNotice& notice : m_notifications->received())
-            outputs << notice.appName + '\n' + notice.summary + '\n' + notice.body;
-    }
-    for (const QString& output : std::as_const(outputs)) {
-        const QString leak = leakIn(output, m_routerPassword, m_servicePassword);
-        QVERIFY2(leak.isEmpty(), qPrintable("output shows " + leak + ":\n" + output));
-    }
-    QFile settings(settingsPath());
-    if (settings.open(QIODevice::ReadOnly))
-        QCOMPARE(settings.readAll(), m_settingsBytes);
-    m_notifications.reset();
-    m_bus.reset();
-    m_provider.reset();
-    m_router.reset();
-    m_dir.reset();
-}
-
-Run TestCli::runCommand(QStringList arguments, const QDateTime& now)
-{
-    const bool pageText = !arguments.filter(QRegularExpression("^--page-text")).isEmpty();
-    if (!arguments.contains("--settings") && !pageText)
-        arguments << "--settings" << settingsPath();
-    arguments.prepend("parlowen-check");
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    // Never the bus or the runtime folder of whoever runs the tests.
-    run.exitCode = cli::run(
-        arguments, out, err,
-        {[now] { return now; }, m_limits, m_busAddress, m_runtimeFolder, PARLOWEN_NOTICE_MODULE, m_upnpHelper});
-    m_runs << run;
-    return run;
-}
-
-// The settings for the test router and provider, one of them (a Setting) replaced.
-void TestCli::writeSettings(int setting, const QString& value, const QString& routerLine)
-{
-    QStringList values{m_routerPassword, "127.0.0.1",       m_provider->url(UpdatePath),
-                       "alice",          m_servicePassword, "home.example.net"};
-    if (setting >= 0)
-        values[setting] = value;
-    m_settingsBytes =
-        QStringLiteral("[Router settings]\r\nPassword=%1\r\nIP=%2\r\n%7"
-                       "[DNS settings]\r\nService URL=%3\r\nUser=%4\r\nPassword=%5\r\nHost=%6\r\n")
-            .arg(values[0], values[1], values[2], values[3], values[4], values[5],
-                 routerLine.isEmpty() ? QString() : routerLine + "\r\n")
-            .toUtf8();
-    QFile file(settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(m_settingsBytes), m_settingsBytes.size());
-}
-
-// In the test's folder, what no run may read a byte of, nor wait on: a pipe
-// nobody writes to, and, sparse so that they cost nothing, files just past
-// the largest settings or state file and saved page that are read.
-void TestCli::makeFilesNotToRead()
-{
-    QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("pipe")).constData(), 0600), 0);
-    for (const auto& [name, size] :
-         {std::pair("huge.ini", (1 << 20) + 1), std::pair("huge.state", (1 << 20) + 1),
-          std::pair("huge.htm", (32 << 20) + 1)}) {
-        QFile file(m_dir->filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write("[Router settings]\nIP=127.0.0.1\n<p>WAN IP is 203.0.113.9\n") > 0);
-        QVERIFY(file.resize(size));
-    }
-}
 
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
 {
@@ -447,149 +279,6 @@ void TestCli::aDryRunShowsTheUpdateAndSendsNothing()
     QCOMPARE(updates(), 0);
 }
 
-void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds_data()
-{
-    QTest::addColumn<QByteArray>("firstAnswer");
-    QTest::addColumn<QByteArray>("secondAddress");
-    QTest::addColumn<QString>("secondHost");
-    QTest::addColumn<qint64>("later"); // seconds after the first run
-    QTest::addColumn<bool>("sent");
-    QTest::addColumn<QString>("step"); // the second run's word on the last update
-    QTest::addColumn<bool>("held");    // another check holds the record all through the second run
-    const auto row = [](const char* name, const QByteArray& firstAnswer, const QByteArray& secondAddress,
-                        const QString& secondHost, qint64 later, bool sent, const QString& step,
-                        bool held = false) {
-        QTest::newRow(name) << firstAnswer << secondAddress << secondHost << later << sent << step << held;
-    };
-    const QByteArray ok = "updated successfully";
-    const QByteArray same = "203.0.113.7";
-    const QString host = "home.example.net";
-    const qint64 day = 86400;
-    row("the same address 24 days later is not sent", ok, same, host, 24 * day, false,
-        "nothing sent until 2024-03-26T12:00:00Z");
-    row("the same address 26 days later is sent so the name is kept", ok, same, host, 26 * day, true,
-        "26 days ago; sending again");
-    row("a changed address is sent at once", ok, "203.0.113.8", host, 60, true,
-        "\"203.0.113.7\" was accepted at 2024-03-01T12:00:00Z; the address has changed; sending");
-    row("the same address for another host is sent", ok, same, "other.example.net", 60, true,
-        "made with another service URL, user name or host; sending");
-    row("an update the provider refused is not remembered", "badauth", same, host, 60, true,
-        "none remembered; sending");
-    row("a clock set back before the last update sends again, and records the date anew", ok, same, host,
-        -60, true,
-        "the record's date, 2024-03-01T12:00:00Z, lies in the future: the clock was changed or the file "
-        "edited; sending");
-    row("a record dated years ahead says nothing of when it was sent", ok, same, host, -1000 * day, true,
-        "lies in the future");
-    // As long as the whole update may take, and more: then it gives up
-    // rather than send what the other may be sending.
-    row("a record another check holds too long is waited for, then nothing is sent", ok, "203.0.113.8", host,
-        60, false, "another check has held the state file", true);
-}
-
-void TestCli::ifChangedSendsOnlyWhatTheProviderNeeds()
-{
-    QFETCH(QByteArray, firstAnswer);
-    QFETCH(QByteArray, secondAddress);
-    QFETCH(QString, secondHost);
-    QFETCH(qint64, later);
-    QFETCH(bool, sent);
-    QFETCH(bool, held);
-    m_provider->setRoute(UpdatePath, {.body = firstAnswer});
-    runCommand({"--if-changed"});
-    QCOMPARE(updates(), 1);
-    // Only the owner may read where their host points; no secret is kept there.
-    const QString statePath = m_dir->filePath("parlowen-check.state");
-    QFile state(statePath);
-    if (state.open(QIODevice::ReadOnly)) {
-        QCOMPARE(state.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
-                 QFile::ReadOwner | QFile::WriteOwner);
-        const QString content = QString::fromUtf8(state.readAll());
-        const QStringList secrets = leakedForms(RouterPassword, "admin") +
-                                    leakedForms(ServicePassword, "alice") + QStringList{"127.0.0.1:"};
-        for (const QString& secret : secrets)
-            QVERIFY2(!content.contains(secret), qPrintable(content));
-    }
-    QCOMPARE(state.exists(), firstAnswer == "updated successfully");
-
-    m_provider->setRoute(UpdatePath, {.body = "updated successfully"});
-    m_router->setRoute(RouterLogPath, {.body = routerLogPage(secondAddress)});
-    writeSettings(int(Setting::Host), secondHost);
-    std::optional<StateRecordLock> otherCheck;
-    if (held) {
-        otherCheck.emplace(StateRecordLock::take(statePath, std::chrono::milliseconds{0}).value());
-        m_limits.timeout = std::chrono::milliseconds{500};
-    }
-    const Run second = runCommand({"--if-changed"}, Start.addSecs(later));
-    QCOMPARE(second.exitCode, int(held ? cli::ExitNotAccepted : cli::ExitAccepted));
-    QCOMPARE(updates(), sent ? 2 : 1);
-    QCOMPARE(second.out, sent   ? Received
-                         : held ? QByteArray()
-                                : QByteArray("The IP is unchanged; nothing was sent\n"));
-    QFETCH(QString, step);
-    expectInErr(second, step);
-    // What the provider took last is what the record tells, with when.
-    const auto record = readLastAcceptance(statePath);
-    QVERIFY(record && record.value());
-    QCOMPARE(record.value()->address, QString::fromLatin1(sent ? secondAddress : QByteArray("203.0.113.7")));
-    QCOMPARE(record.value()->acceptedAt, sent ? Start.addSecs(later) : Start);
-}
-
-void TestCli::twoChecksAtOnceSendEachNewAddressOnce_data()
-{
-    QTest::addColumn<QString>("state"); // empty: beside the settings; "{pair}" stands for the pair's number
-    QTest::newRow("the state file beside the settings") << QString();
-    QTest::newRow("a state file in a folder still to be made") << QStringLiteral("new{pair}/state");
-}
-
-// The timer's check and one from a terminal, as two real processes started
-// together; each pair finds a new address, which the provider must get once.
-void TestCli::twoChecksAtOnceSendEachNewAddressOnce()
-{
-    QFETCH(QString, state);
-    for (int pair = 0; pair < 20; ++pair) {
-        const QString address = QStringLiteral("203.0.113.%1").arg(10 + pair);
-        m_router->setRoute(RouterLogPath, {.body = routerLogPage(address.toLatin1())});
-        QStringList arguments{"--if-changed", "--settings", settingsPath()};
-        if (!state.isEmpty())
-            arguments << "--state" << m_dir->filePath(QString(state).replace("{pair}", QString::number(pair)));
-        QProcess checks[2];
-        for (QProcess& check : checks)
-            check.start(PARLOWEN_CHECK_PROGRAM, arguments);
-        // The test's own router and provider answer while both run.
-        QTRY_VERIFY_WITH_TIMEOUT(checks[0].state() == QProcess::NotRunning &&
-                                     checks[1].state() == QProcess::NotRunning,
-                                 120'000);
-        QList<QByteArray> results;
-        for (QProcess& check : checks) {
-            const Run run{check.exitCode(), check.readAllStandardOutput(), check.readAllStandardError()};
-            m_runs << run;
-            QVERIFY2(check.exitStatus() == QProcess::NormalExit && run.exitCode == 0, run.err.constData());
-            results << run.out;
-        }
-        const auto sentNow = std::count_if(m_provider->requests().cbegin(), m_provider->requests().cend(),
-                                           [&](const auto& request) {
-                                               return request.query.queryItemValue("myip") == address;
-                                           });
-        QVERIFY2(sentNow == 1, qPrintable(QStringLiteral("pair %1: %2 sent %3 times:\n%4")
-                                             .arg(pair)
-                                             .arg(QString::number(sentNow), address,
-                                                  QString::fromUtf8(m_runs.constLast().err))));
-        std::sort(results.begin(), results.end());
-        QCOMPARE(results, (QList<QByteArray>{Received, "The IP is unchanged; nothing was sent\n"}));
-    }
-    QCOMPARE(updates(), 20);
-}
-
-void TestCli::anAcceptanceThatCannotBeRememberedStillCounts()
-{
-    // A state path under a plain file cannot be made.
-    const Run run = runCommand({"--if-changed", "--state", settingsPath() + "/inside"});
-    QCOMPARE(run.exitCode, int(cli::ExitAccepted));
-    QCOMPARE(run.out, Received);
-    expectInErr(run, "could not be recorded");
-}
-
 void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
 {
     QTest::addColumn<QStringList>("arguments"); // "{file}": a file holding "page"; "{settings}": the test's
@@ -762,114 +451,6 @@ void TestCli::aServiceUrlWithAndWithoutAQueryOfItsOwn()
     QCOMPARE(received.queryItemValue("myip"), QStringLiteral("203.0.113.7"));
     if (!query.isEmpty())
         QCOMPARE(received.queryItemValue("token"), QStringLiteral("abc"));
-}
-
-void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures_data()
-{
-    // Each run is one of: accepted, no page (exit 2), refused (1), bad settings
-    // (3), password in settings (3, a router address that holds the password).
-    QTest::addColumn<QStringList>("runs");
-    // service, silent service, no service, none, nowhere; or "service, " and
-    // how the runtime folder differs: "shared" (others may write), "none"
-    QTest::addColumn<QString>("bus");
-    QTest::addColumn<bool>("notify");
-    QTest::addColumn<QList<int>>("notices"); // received so far, after each run
-    QTest::addColumn<QString>("reason");     // in the last notice's body
-    const auto row = [](const char* name, const QStringList& runs, const QString& bus, bool notify,
-                        const QList<int>& notices, const QString& reason = {}) {
-        QTest::newRow(name) << runs << bus << notify << notices << reason;
-    };
-    row("the first failure tells the desktop why", {"no page"}, "service", true, {1},
-        "No WAN IP was found: the router has no system log page (HTTP 404)");
-    row("later failures of the same run stay quiet", {"no page", "refused", "no page"}, "service", true,
-        {1, 1, 1});
-    row("a success ends the run, so the next failure is told", {"no page", "accepted", "refused"}, "service",
-        true, {1, 1, 2}, "The provider refused the update: badauth");
-    row("a success alone tells nothing", {"accepted", "accepted"}, "service", true, {0, 0});
-    row("settings that became unusable are a failure too", {"bad settings", "bad settings"}, "service", true,
-        {1, 1}, "The settings cannot be used: in ");
-    row("a password in the reason is masked", {"password in settings"}, "service", true, {1},
-        "the router address \"admin:***@127.0.0.1\"");
-    row("without --notify the desktop hears nothing", {"no page", "refused"}, "service", false, {0, 0});
-    row("a bus without a notification service", {"no page", "no page"}, "no service", false, {0, 0});
-    row("a bus without a notification service, with --notify", {"no page", "no page"}, "no service", true,
-        {0, 0});
-    row("no session bus at all", {"refused", "accepted", "refused"}, "none", true, {0, 0, 0});
-    row("a bus address that leads nowhere", {"refused"}, "nowhere", true, {0});
-    // The notice may be on screen, so it counts as told.
-    row("a service that never answers", {"no page", "no page"}, "silent service", true, {1, 1});
-    // Without a memory of its own it would tell of every failure.
-    row("a runtime folder that others may write to is not trusted", {"no page", "no page"}, "service, shared",
-        true, {0, 0});
-    row("no runtime folder", {"no page"}, "service, none", true, {0});
-}
-
-void TestCli::theTimerTellsTheDesktopOncePerRunOfFailures()
-{
-    QFETCH(QStringList, runs);
-    QFETCH(QString, bus);
-    QFETCH(bool, notify);
-    QFETCH(QList<int>, notices);
-    QFETCH(QString, reason);
-    if (bus == "service, shared") {
-        QVERIFY(QFile::setPermissions(m_runtimeFolder, QFile::ReadOwner | QFile::WriteOwner |
-                                                           QFile::ExeOwner | QFile::WriteOther |
-                                                           QFile::ExeOther));
-    } else if (bus == "service, none") {
-        m_runtimeFolder.clear();
-    }
-    bus = bus.section(',', 0, 0);
-    if (bus == "nowhere") {
-        m_busAddress = "unix:path=" + m_dir->filePath("no-bus");
-    } else if (bus != "none") {
-        m_bus = std::make_unique<PrivateSessionBus>();
-        QVERIFY2(!m_bus->address().isEmpty(), "dbus-daemon did not start: install the package dbus-daemon");
-        m_busAddress = m_bus->address();
-        if (bus != "no service") {
-            m_notifications = std::make_unique<FakeNotifications>(
-                m_busAddress,
-                bus == "silent service" ? FakeNotifications::Answer::Never : FakeNotifications::Answer::Id);
-            QVERIFY(m_notifications->isRegistered());
-        }
-    }
-    const QMap<QString, int> exitCodes{
-        {"accepted", 0}, {"no page", 2}, {"refused", 1}, {"bad settings", 3}, {"password in settings", 3}};
-    for (qsizetype i = 0; i < runs.size(); ++i) {
-        const QString& kind = runs[i];
-        QVERIFY2(exitCodes.contains(kind), qPrintable(kind));
-        m_router->setRoute(RouterLogPath, kind == "no page" ? sim::FakeResponse{.status = 404}
-                                                            : sim::FakeResponse{.body = routerLogPage()});
-        m_provider->setRoute(UpdatePath, {.body = kind == "refused" ? "badauth" : "good 203.0.113.7"});
-        if (kind == "bad settings")
-            writeSettings(int(Setting::Host), "");
-        else if (kind == "password in settings")
-            writeSettings(int(Setting::RouterAddress), "admin:" + m_routerPassword + "@127.0.0.1");
-        else
-            writeSettings();
-
-        QElapsedTimer elapsed;
-        elapsed.start();
-        const Run told = runCommand(notify ? QStringList{"--notify"} : QStringList{});
-        // However the desktop fares, it bounds the wait; the check itself is quick.
-        QVERIFY2(elapsed.elapsed() < (cli::NoticeTimeout + std::chrono::seconds(4)).count(),
-                 qPrintable(QString::number(elapsed.elapsed())));
-        const Run plain = runCommand({});
-        QCOMPARE(told.exitCode, exitCodes[kind]);
-        QCOMPARE(told.exitCode, plain.exitCode);
-        QCOMPARE(told.out, plain.out);
-        QCOMPARE(told.err, plain.err);
-        const int received = m_notifications ? int(m_notifications->received().size()) : 0;
-        QCOMPARE(received, notices[i]);
-    }
-    if (reason.isEmpty())
-        return;
-    const ReceivedNotice& notice = m_notifications->received().constLast();
-    QCOMPARE(notice.appName, QStringLiteral("Parlowen"));
-    QCOMPARE(notice.icon, QStringLiteral("parlowen"));
-    QCOMPARE(notice.summary, QStringLiteral("Parlowen could not update your host name"));
-    QVERIFY2(notice.body.contains(reason), qPrintable(notice.body));
-    QVERIFY2(notice.body.endsWith("Run parlowen-check in a terminal for details."), qPrintable(notice.body));
-    QCOMPARE(notice.hints.value("urgency").toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -7,6 +7,7 @@
 #include "settings/settingkeys.h"
 #include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
+#include "support/settingsfields.h"
 #include "support/testfiles.h"
 
 #include <QApplication>
@@ -19,50 +20,15 @@ using namespace parlowen;
 using namespace parlowen::test;
 using sim::FakeHttpServer;
 
-namespace {
-QLineEdit* field(const Form1& form, const char* name)
-{
-    return form.findChild<QLineEdit*>(name);
-}
-
-QList<ProfileEntry> entriesOf(const QStringList& values)
-{
-    QList<ProfileEntry> entries;
-    for (const SettingKey& key : SettingKeys)
-        entries.append({key.section.toString(), key.key.toString(), values[entries.size()]});
-    return entries;
-}
-
-// Notepad's "Unicode", byte-order mark first.
-QByteArray utf16(const QByteArray& utf8)
-{
-    const QString text = QString::fromUtf8(utf8);
-    QByteArray bytes("\xFF\xFE");
-    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return bytes;
-}
-} // namespace
-
-class TestUnusableSettings : public QObject {
+class TestUnusableSettings : public QObject, private SettingsFolder {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { makeFolder(); }
     void aStartWithTheExamplesSaysWhatToFillIn_data();
     void aStartWithTheExamplesSaysWhatToFillIn();
     void aFileWithNoSettingsInItIsReplacedOnlyWhenAsked_data();
     void aFileWithNoSettingsInItIsReplacedOnlyWhenAsked();
-
-private:
-    QString settingsPath() const { return m_dir->filePath("Settings.ini"); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestUnusableSettings::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
 
 void TestUnusableSettings::aStartWithTheExamplesSaysWhatToFillIn_data()
 {

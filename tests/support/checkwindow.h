@@ -7,6 +7,7 @@
 #include "app/webbrowser.h"
 #include "sim/fakehttpserver.h"
 #include "support/messageboxwatcher.h"
+#include "support/testpeers.h"
 
 #include <QLineEdit>
 #include <QObject>
@@ -16,9 +17,6 @@
 
 namespace parlowen::test {
 
-inline const QString RouterLogPath = QStringLiteral("/doc/syslog.htm");
-inline const QString UpdatePath = QStringLiteral("/dyn.asp");
-inline const QString RouterPassword = QStringLiteral("p@ss w:rd/#?%");
 inline const QString NotReceived = QStringLiteral("Error in sending IP");
 inline constexpr int Patience = 30'000; // ms; a whole check takes a few, a hostile page under the sanitizers more
 

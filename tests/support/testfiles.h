@@ -23,6 +23,26 @@ inline QByteArray readBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// What Windows Notepad puts before the text of a file it saves as UTF-8.
+inline const QByteArray utf8Bom("\xEF\xBB\xBF");
+
+// Text as Windows Notepad saves "Unicode" (little-endian) or "Unicode big
+// endian": a byte-order mark, then UTF-16 code units.
+inline QByteArray utf16(const QString& text, bool bigEndian = false)
+{
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar ch : text) {
+        const char high = char(ch.unicode() >> 8), low = char(ch.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+inline QByteArray utf16be(const QString& text)
+{
+    return utf16(text, true);
+}
+
 // The path as the system calls take it.
 inline QByteArray native(const QString& path)
 {
