@@ -1,6 +1,8 @@
 #pragma once
 // The address that tells the dynamic DNS provider the new WAN address.
 
+#include "check/ipv6mode.h"
+
 #include <QString>
 
 namespace parlowen {
@@ -14,7 +16,12 @@ struct UpdateFields {
     QString userName;
     QString password;
     QString host;
-    QString wanAddress;
+    QString wanAddress; // the router's IPv4 address; empty with Ipv6Mode::Only
+    // What the check keeps of the AAAA record: with Ipv6Mode::No, or with
+    // no address of this computer's to send, the provider is told to keep
+    // it where it would delete it otherwise.
+    Ipv6Mode ipv6 = Ipv6Mode::No;
+    QString ipv6Address{}; // this computer's own; empty when none was found
 };
 
 // Fills the template in one pass from left to right. A service URL with a
