@@ -15,7 +15,10 @@ namespace {
 using Address = KernelIpv6Address;
 using Addresses = std::vector<const Address*>;
 
-bool isGlobalUnicast(const Address& address) { return (address.bytes[0] & 0xe0) == 0x20; }
+bool isGlobalUnicast(const Address& address)
+{
+    return (address.bytes[0] & 0xe0) == 0x20;
+}
 
 bool isLoopback(const Address& address)
 {
@@ -30,7 +33,10 @@ bool isPreferred(const Address& address)
            address.validLifetime != 0;
 }
 
-bool isTemporary(const Address& address) { return (address.flags & Ipv6AddressFlag::Temporary) != 0; }
+bool isTemporary(const Address& address)
+{
+    return (address.flags & Ipv6AddressFlag::Temporary) != 0;
+}
 
 // Numerically, then by interface name: never the kernel's listing order.
 bool comesFirst(const Address* a, const Address* b)
@@ -46,7 +52,8 @@ const Address* lowest(const Addresses& addresses)
 template <typename Keep> Addresses filtered(const Addresses& addresses, Keep keep)
 {
     Addresses kept;
-    std::copy_if(addresses.begin(), addresses.end(), std::back_inserter(kept), [&](const Address* a) { return keep(*a); });
+    std::copy_if(addresses.begin(), addresses.end(), std::back_inserter(kept),
+                 [&](const Address* a) { return keep(*a); });
     return kept;
 }
 
@@ -61,7 +68,8 @@ std::set<int> defaultRouteInterfaces(const std::vector<KernelIpv6Route>& routes)
 {
     std::optional<quint32> best;
     for (const KernelIpv6Route& route : routes) {
-        if (route.type == RouteType::Unicast && !route.interfaceIndexes.empty() && (!best || route.metric < *best))
+        if (route.type == RouteType::Unicast && !route.interfaceIndexes.empty() &&
+            (!best || route.metric < *best))
             best = route.metric;
     }
     std::set<int> interfaces;
@@ -112,8 +120,10 @@ std::optional<std::array<quint8, 16>> previousBytes(const QString& previous)
 // The best rank's addresses; previous among them, or the lowest.
 Ipv6Choice choose(const Addresses& usable, const QString& previous)
 {
-    const bool anyStable = std::any_of(usable.begin(), usable.end(), [](const Address* a) { return !looksLikeDhcpv6Lease(*a); });
-    const Addresses pool = filtered(usable, [&](const Address& a) { return looksLikeDhcpv6Lease(a) != anyStable; });
+    const bool anyStable =
+        std::any_of(usable.begin(), usable.end(), [](const Address* a) { return !looksLikeDhcpv6Lease(*a); });
+    const Addresses pool =
+        filtered(usable, [&](const Address& a) { return looksLikeDhcpv6Lease(a) != anyStable; });
     const std::optional<std::array<quint8, 16>> kept = previousBytes(previous);
     const Addresses again = filtered(pool, [&](const Address& a) { return kept && a.bytes == *kept; });
     const Address* chosen = again.empty() ? lowest(pool) : lowest(again);
@@ -122,7 +132,10 @@ Ipv6Choice choose(const Addresses& usable, const QString& previous)
 
 } // namespace
 
-QString ipv6Text(const std::array<quint8, 16>& bytes) { return QHostAddress(bytes.data()).toString(); }
+QString ipv6Text(const std::array<quint8, 16>& bytes)
+{
+    return QHostAddress(bytes.data()).toString();
+}
 
 bool looksLikeDhcpv6Lease(const KernelIpv6Address& address)
 {
@@ -144,7 +157,8 @@ Result<Ipv6Choice, Ipv6Absence> chooseIpv6Address(const KernelIpv6View& view, co
     const std::set<int> routeInterfaces = defaultRouteInterfaces(view.defaultRoutes);
     if (routeInterfaces.empty())
         return {Ipv6Absence::NoDefaultRoute, seen(*lowest(global))};
-    const Addresses routed = filtered(global, [&](const Address& a) { return routeInterfaces.count(a.interfaceIndex) > 0; });
+    const Addresses routed =
+        filtered(global, [&](const Address& a) { return routeInterfaces.count(a.interfaceIndex) > 0; });
     if (routed.empty()) {
         return {Ipv6Absence::OnOtherInterfaces,
                 QStringLiteral("the default route leaves through %1; %2")

@@ -24,9 +24,9 @@ constexpr quint32 NoDad = 0x02;
 constexpr quint32 Optimistic = 0x04;
 constexpr quint32 DadFailed = 0x08; // another host on the link has it
 constexpr quint32 HomeAddress = 0x10;
-constexpr quint32 Deprecated = 0x20; // still valid, no longer to be used for new connections
-constexpr quint32 Tentative = 0x40;  // duplicate address detection has not finished
-constexpr quint32 Permanent = 0x80;  // configured by hand, with no lifetime
+constexpr quint32 Deprecated = 0x20;         // still valid, no longer to be used for new connections
+constexpr quint32 Tentative = 0x40;          // duplicate address detection has not finished
+constexpr quint32 Permanent = 0x80;          // configured by hand, with no lifetime
 constexpr quint32 ManageTemporaries = 0x100; // SLAAC's stable address that temporaries derive from
 constexpr quint32 NoPrefixRoute = 0x200;
 constexpr quint32 MulticastAutoJoin = 0x400;
@@ -42,9 +42,9 @@ struct KernelIpv6Address {
     int interfaceIndex = 0;
     QString interfaceName;
     int prefixLength = 0;
-    quint32 flags = 0;                                   // Ipv6AddressFlag values
-    quint32 preferredLifetime = kIpv6LifetimeForever;    // seconds left
-    quint32 validLifetime = kIpv6LifetimeForever;        // seconds left
+    quint32 flags = 0;                                // Ipv6AddressFlag values
+    quint32 preferredLifetime = kIpv6LifetimeForever; // seconds left
+    quint32 validLifetime = kIpv6LifetimeForever;     // seconds left
 };
 
 // What a route with this destination does with a packet: only Unicast sends
@@ -73,13 +73,13 @@ struct Ipv6Choice {
 // Why there is no address to send. Each comes with a detail naming the
 // interface and an address seen, where there is one.
 enum class Ipv6Absence {
-    NoIpv6,                   // no IPv6 address on any interface but loopback
-    OnlyLinkLocalOrPrivate,   // fe80::/10, fc00::/7 and the like, which the Internet cannot reach
-    NoDefaultRoute,           // global addresses, but no unicast route to the IPv6 Internet
-    OnOtherInterfaces,        // global addresses, none where the default route leaves
-    OnlyTemporary,            // only privacy addresses there, which change by design
+    NoIpv6,                    // no IPv6 address on any interface but loopback
+    OnlyLinkLocalOrPrivate,    // fe80::/10, fc00::/7 and the like, which the Internet cannot reach
+    NoDefaultRoute,            // global addresses, but no unicast route to the IPv6 Internet
+    OnOtherInterfaces,         // global addresses, none where the default route leaves
+    OnlyTemporary,             // only privacy addresses there, which change by design
     OnlyDeprecatedOrTentative, // the stable ones are going away, or not yet checked
-    KernelUnreadable,         // the kernel's list could not be read
+    KernelUnreadable,          // the kernel's list could not be read
 };
 
 QString toString(Ipv6Absence absence);

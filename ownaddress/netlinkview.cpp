@@ -14,9 +14,12 @@ namespace parlowen {
 
 // check/ spells the flags without the kernel's header; they must agree.
 static_assert(Ipv6AddressFlag::Temporary == IFA_F_TEMPORARY && Ipv6AddressFlag::NoDad == IFA_F_NODAD &&
-              Ipv6AddressFlag::Optimistic == IFA_F_OPTIMISTIC && Ipv6AddressFlag::DadFailed == IFA_F_DADFAILED &&
-              Ipv6AddressFlag::HomeAddress == IFA_F_HOMEADDRESS && Ipv6AddressFlag::Deprecated == IFA_F_DEPRECATED &&
-              Ipv6AddressFlag::Tentative == IFA_F_TENTATIVE && Ipv6AddressFlag::Permanent == IFA_F_PERMANENT &&
+              Ipv6AddressFlag::Optimistic == IFA_F_OPTIMISTIC &&
+              Ipv6AddressFlag::DadFailed == IFA_F_DADFAILED &&
+              Ipv6AddressFlag::HomeAddress == IFA_F_HOMEADDRESS &&
+              Ipv6AddressFlag::Deprecated == IFA_F_DEPRECATED &&
+              Ipv6AddressFlag::Tentative == IFA_F_TENTATIVE &&
+              Ipv6AddressFlag::Permanent == IFA_F_PERMANENT &&
               Ipv6AddressFlag::ManageTemporaries == IFA_F_MANAGETEMPADDR &&
               Ipv6AddressFlag::NoPrefixRoute == IFA_F_NOPREFIXROUTE &&
               Ipv6AddressFlag::MulticastAutoJoin == IFA_F_MCAUTOJOIN &&
@@ -50,7 +53,8 @@ template <typename Take> bool forEachAttribute(QByteArrayView bytes, Take take)
         const rtattr header = *leading<rtattr>(bytes);
         if (header.rta_len < sizeof(rtattr) || header.rta_len > bytes.size())
             return false;
-        if (!take(quint16(header.rta_type & NLA_TYPE_MASK), bytes.sliced(RTA_LENGTH(0), header.rta_len - RTA_LENGTH(0))))
+        if (!take(quint16(header.rta_type & NLA_TYPE_MASK),
+                  bytes.sliced(RTA_LENGTH(0), header.rta_len - RTA_LENGTH(0))))
             return false;
         const qsizetype next = RTA_ALIGN(header.rta_len);
         bytes = next >= bytes.size() ? QByteArrayView() : bytes.sliced(next);
@@ -271,8 +275,8 @@ bool NetlinkViewParser::readRoute(QByteArrayView payload)
     });
     if (!whole || !nexthopsWhole)
         return refuse(QStringLiteral("a route whose attributes cannot be read"));
-    const bool wanted = message->rtm_family == AF_INET6 && message->rtm_dst_len == 0 && table == RT_TABLE_MAIN &&
-                        !(message->rtm_flags & RTM_F_CLONED);
+    const bool wanted = message->rtm_family == AF_INET6 && message->rtm_dst_len == 0 &&
+                        table == RT_TABLE_MAIN && !(message->rtm_flags & RTM_F_CLONED);
     if (!wanted)
         return true;
     if (nexthops)

@@ -52,7 +52,8 @@ private:
 
 QString systemError(const char* what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1StringView(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1StringView(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool sendDumpRequest(int fd, NetlinkDump dump, quint32 sequence)
@@ -91,7 +92,8 @@ std::variant<qsizetype, Unreadable> receive(int fd, std::vector<char>& buffer, c
     pollfd waiting{fd, POLLIN, 0};
     const int ready = ::poll(&waiting, 1, int(deadline.remainingTime()));
     if (ready < 0)
-        return errno == EINTR ? std::variant<qsizetype, Unreadable>(qsizetype(0)) : Unreadable{systemError("poll")};
+        return errno == EINTR ? std::variant<qsizetype, Unreadable>(qsizetype(0))
+                              : Unreadable{systemError("poll")};
     if (ready == 0)
         return Unreadable{QStringLiteral("the kernel did not finish its answer in time")};
     sockaddr_nl sender{};

@@ -38,11 +38,16 @@ QJsonArray iproute2(const QStringList& arguments)
 
 // The flags iproute2 prints, by the words it prints them with.
 const std::vector<std::pair<QString, quint32>> kFlagWords{{"temporary", Ipv6AddressFlag::Temporary},
-    {"nodad", Ipv6AddressFlag::NoDad}, {"optimistic", Ipv6AddressFlag::Optimistic},
-    {"dadfailed", Ipv6AddressFlag::DadFailed}, {"home", Ipv6AddressFlag::HomeAddress},
-    {"deprecated", Ipv6AddressFlag::Deprecated}, {"tentative", Ipv6AddressFlag::Tentative},
-    {"mngtmpaddr", Ipv6AddressFlag::ManageTemporaries}, {"noprefixroute", Ipv6AddressFlag::NoPrefixRoute},
-    {"autojoin", Ipv6AddressFlag::MulticastAutoJoin}, {"stable-privacy", Ipv6AddressFlag::StablePrivacy}};
+                                                          {"nodad", Ipv6AddressFlag::NoDad},
+                                                          {"optimistic", Ipv6AddressFlag::Optimistic},
+                                                          {"dadfailed", Ipv6AddressFlag::DadFailed},
+                                                          {"home", Ipv6AddressFlag::HomeAddress},
+                                                          {"deprecated", Ipv6AddressFlag::Deprecated},
+                                                          {"tentative", Ipv6AddressFlag::Tentative},
+                                                          {"mngtmpaddr", Ipv6AddressFlag::ManageTemporaries},
+                                                          {"noprefixroute", Ipv6AddressFlag::NoPrefixRoute},
+                                                          {"autojoin", Ipv6AddressFlag::MulticastAutoJoin},
+                                                          {"stable-privacy", Ipv6AddressFlag::StablePrivacy}};
 
 struct Listed {
     QString line; // address, interface, prefix and flags
@@ -64,9 +69,12 @@ std::map<QString, Listed> byAddress(const QJsonArray& interfaces)
             if (!info.value(u"dynamic").toBool())
                 flags << QStringLiteral("permanent");
             const QString local = info[u"local"].toString();
-            listed[local] = {QStringLiteral("%1 on %2/%3 %4").arg(local, link[u"ifname"].toString())
-                                 .arg(info[u"prefixlen"].toInt()).arg(flags.join(u' ')),
-                             quint32(info[u"preferred_life_time"].toDouble()), quint32(info[u"valid_life_time"].toDouble())};
+            listed[local] = {QStringLiteral("%1 on %2/%3 %4")
+                                 .arg(local, link[u"ifname"].toString())
+                                 .arg(info[u"prefixlen"].toInt())
+                                 .arg(flags.join(u' ')),
+                             quint32(info[u"preferred_life_time"].toDouble()),
+                             quint32(info[u"valid_life_time"].toDouble())};
         }
     }
     return listed;
@@ -82,7 +90,9 @@ QString line(const KernelIpv6Address& address)
     if (address.flags & Ipv6AddressFlag::Permanent)
         flags << QStringLiteral("permanent");
     return QStringLiteral("%1 on %2/%3 %4")
-        .arg(ipv6Text(address.bytes), address.interfaceName).arg(address.prefixLength).arg(flags.join(u' '));
+        .arg(ipv6Text(address.bytes), address.interfaceName)
+        .arg(address.prefixLength)
+        .arg(flags.join(u' '));
 }
 
 // "d0+d1 metric 1024 unicast", from either reading, sorted.
@@ -94,7 +104,10 @@ QStringList routeLines(const KernelIpv6View& view)
         QStringList through;
         for (int index : route.interfaceIndexes)
             through << view.interfaceNames.at(index);
-        lines << QStringLiteral("%1 metric %2 %3").arg(through.join(u'+')).arg(route.metric).arg(types[int(route.type)]);
+        lines << QStringLiteral("%1 metric %2 %3")
+                     .arg(through.join(u'+'))
+                     .arg(route.metric)
+                     .arg(types[int(route.type)]);
     }
     lines.sort();
     return lines;
@@ -109,7 +122,9 @@ QStringList routeLines(const QJsonArray& routes)
             through << hop[u"dev"].toString();
         if (through.isEmpty())
             through << route[u"dev"].toString();
-        lines << QStringLiteral("%1 metric %2 %3").arg(through.join(u'+')).arg(route[u"metric"].toInt())
+        lines << QStringLiteral("%1 metric %2 %3")
+                     .arg(through.join(u'+'))
+                     .arg(route[u"metric"].toInt())
                      .arg(route[u"type"].toString(QStringLiteral("unicast")));
     }
     lines.sort();
@@ -141,24 +156,51 @@ void TestOwnIpv6::eachShape_data()
     QTest::addColumn<QString>("chosen");      // "address on interface", or empty for none
     QTest::addColumn<Ipv6Absence>("absence"); // where there is none
     using A = Ipv6Absence;
-    QTest::newRow("none") << "none" << "" << "" << A::NoIpv6;
-    QTest::newRow("one-global") << "one-global" << "" << "2001:db8:1::10 on d0" << A{};
-    QTest::newRow("one-global, another address before")
-        << "one-global" << "2001:db8:9::1" << "2001:db8:1::10 on d0" << A{};
-    QTest::newRow("global-and-temporary") << "global-and-temporary" << "" << "2001:db8:1:0:ffff::10 on d0" << A{};
-    QTest::newRow("ula-only") << "ula-only" << "" << "" << A::OnlyLinkLocalOrPrivate;
-    QTest::newRow("link-local-only") << "link-local-only" << "" << "" << A::OnlyLinkLocalOrPrivate;
-    QTest::newRow("route-elsewhere") << "route-elsewhere" << "" << "" << A::OnOtherInterfaces;
-    QTest::newRow("several-global") << "several-global" << "" << "2001:db8:1::10 on d0" << A{};
-    QTest::newRow("several-global, the previous one kept")
-        << "several-global" << "2001:db8:1::20" << "2001:db8:1::20 on d0" << A{};
-    QTest::newRow("several-global, the previous lease gives way")
-        << "several-global" << "2001:db8:1::5" << "2001:db8:1::10 on d0" << A{};
-    QTest::newRow("deprecated") << "deprecated" << "" << "" << A::OnlyDeprecatedOrTentative;
-    QTest::newRow("tentative") << "tentative" << "" << "" << A::OnlyDeprecatedOrTentative;
-    QTest::newRow("lower-metric-elsewhere") << "lower-metric-elsewhere" << "" << "2001:db8:2::10 on d1" << A{};
-    QTest::newRow("multipath") << "multipath" << "" << "2001:db8:2::10 on d1" << A{};
-    QTest::newRow("unreachable-default") << "unreachable-default" << "" << "" << A::NoDefaultRoute;
+    QTest::newRow("none") << "none"
+                          << ""
+                          << "" << A::NoIpv6;
+    QTest::newRow("one-global") << "one-global"
+                                << ""
+                                << "2001:db8:1::10 on d0" << A{};
+    QTest::newRow("one-global, another address before") << "one-global"
+                                                        << "2001:db8:9::1"
+                                                        << "2001:db8:1::10 on d0" << A{};
+    QTest::newRow("global-and-temporary") << "global-and-temporary"
+                                          << ""
+                                          << "2001:db8:1:0:ffff::10 on d0" << A{};
+    QTest::newRow("ula-only") << "ula-only"
+                              << ""
+                              << "" << A::OnlyLinkLocalOrPrivate;
+    QTest::newRow("link-local-only") << "link-local-only"
+                                     << ""
+                                     << "" << A::OnlyLinkLocalOrPrivate;
+    QTest::newRow("route-elsewhere") << "route-elsewhere"
+                                     << ""
+                                     << "" << A::OnOtherInterfaces;
+    QTest::newRow("several-global") << "several-global"
+                                    << ""
+                                    << "2001:db8:1::10 on d0" << A{};
+    QTest::newRow("several-global, the previous one kept") << "several-global"
+                                                           << "2001:db8:1::20"
+                                                           << "2001:db8:1::20 on d0" << A{};
+    QTest::newRow("several-global, the previous lease gives way") << "several-global"
+                                                                  << "2001:db8:1::5"
+                                                                  << "2001:db8:1::10 on d0" << A{};
+    QTest::newRow("deprecated") << "deprecated"
+                                << ""
+                                << "" << A::OnlyDeprecatedOrTentative;
+    QTest::newRow("tentative") << "tentative"
+                               << ""
+                               << "" << A::OnlyDeprecatedOrTentative;
+    QTest::newRow("lower-metric-elsewhere") << "lower-metric-elsewhere"
+                                            << ""
+                                            << "2001:db8:2::10 on d1" << A{};
+    QTest::newRow("multipath") << "multipath"
+                               << ""
+                               << "2001:db8:2::10 on d1" << A{};
+    QTest::newRow("unreachable-default") << "unreachable-default"
+                                         << ""
+                                         << "" << A::NoDefaultRoute;
 }
 
 void TestOwnIpv6::eachShape()
@@ -170,8 +212,8 @@ void TestOwnIpv6::eachShape()
     QString words;
     QVERIFY2(makeShape(shape, &words), qPrintable(words));
     const Result<Ipv6Choice, Ipv6Absence> result = thisComputersIpv6(previous);
-    const QString outcome = result ? result.value().address + " on " + result.value().interfaceName
-                                   : result.failure().message();
+    const QString outcome =
+        result ? result.value().address + " on " + result.value().interfaceName : result.failure().message();
     if (chosen.isEmpty()) {
         QVERIFY2(!result, qPrintable(outcome));
         QCOMPARE(toString(result.error()), toString(absence));
@@ -183,8 +225,8 @@ void TestOwnIpv6::eachShape()
 void TestOwnIpv6::whatWasReadIsWhatIproute2Reads_data()
 {
     QTest::addColumn<QString>("shape");
-    for (const char* shape : {"global-and-temporary", "several-global", "deprecated", "tentative", "multipath",
-                              "unreachable-default", "lower-metric-elsewhere"})
+    for (const char* shape : {"global-and-temporary", "several-global", "deprecated", "tentative",
+                              "multipath", "unreachable-default", "lower-metric-elsewhere"})
         QTest::newRow(shape) << QString::fromLatin1(shape);
 }
 
@@ -207,7 +249,8 @@ void TestOwnIpv6::whatWasReadIsWhatIproute2Reads()
         QVERIFY2(after.at(text).preferred <= address.preferredLifetime &&
                      address.preferredLifetime <= before.at(text).preferred,
                  qPrintable(QStringLiteral("%1 preferred %2").arg(text).arg(address.preferredLifetime)));
-        QVERIFY2(after.at(text).valid <= address.validLifetime && address.validLifetime <= before.at(text).valid,
+        QVERIFY2(after.at(text).valid <= address.validLifetime &&
+                     address.validLifetime <= before.at(text).valid,
                  qPrintable(QStringLiteral("%1 valid %2").arg(text).arg(address.validLifetime)));
     }
     for (const auto& [address, listed] : before)
