@@ -80,8 +80,8 @@ Carrying carrying(const Provider& provider, const UpdateFields& fields, Carried 
     case Carried::Ipv6:
         break;
     }
-    QStringView name = provider.ipv6Form == Ipv6Form::Parameter ? provider.ipv6Parameter
-                                                                : provider.addressParameter;
+    QStringView name =
+        provider.ipv6Form == Ipv6Form::Parameter ? provider.ipv6Parameter : provider.addressParameter;
     if (!provider.ipv6AloneParameter.isEmpty())
         name = provider.ipv6AloneParameter;
     return {pairsOf(provider.keepIpv4) << encoded(name, fields.ipv6Address), {}};
@@ -183,9 +183,9 @@ ProviderRequest requestCarrying(const Provider& provider, const UpdateFields& fi
     if (!provider.requestHost.isEmpty())
         url.setHost(provider.requestHost.toString());
     const Carrying addresses = carrying(provider, fields, carried);
-    const QString query = queryWith(url.query(QUrl::FullyEncoded),
-                                    parametersFor(provider, fields, addresses.addresses),
-                                    fixedPairs(provider.fixedParameters, addresses.keep));
+    const QString query =
+        queryWith(url.query(QUrl::FullyEncoded), parametersFor(provider, fields, addresses.addresses),
+                  fixedPairs(provider.fixedParameters, addresses.keep));
     const QString address =
         url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::FullyEncoded);
 

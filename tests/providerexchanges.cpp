@@ -222,7 +222,8 @@ void addUrlRows()
         {.target = "/update?domains=myhome&token=s3cret&ip=198.51.100.4&verbose=true"},
         {.answer = "OK\n198.51.100.4\n2001:db8::4\nNOCHANGE"});
     row("DuckDNS takes an IPv6 address in ip and leaves the A record", "duckdns",
-        {.target = "/update?domains=myhome&token=s3cret&ip=2001:db8::7"}, {.answer = "OK", .addressV6 = sentV6});
+        {.target = "/update?domains=myhome&token=s3cret&ip=2001:db8::7"},
+        {.answer = "OK", .addressV6 = sentV6});
     row("DuckDNS takes the domain, token and address in the path", "duckdns",
         {.target = "/update/myhome/s3cret/203.0.113.7"}, {.answer = "OK", .address = sent});
     row("FreeDNS answers a wrong token with 200 and ERROR", "freedns",
@@ -376,9 +377,9 @@ void addBothRecordRows()
         QTest::newRow(name("IPv6=only leaves the A record as it is"))
             << provider << int(parlowen::Ipv6Mode::Only) << sentIpv6 << kept << sentIpv6;
     };
-    for (const char* provider : {"noip", "dyn", "ovh", "strato", "allinkl", "dynv6", "dynu", "desec", "he",
-                                 "ipv64", "spdyn", "ydns", "ydns-token", "duckdns", "cloudflare", "porkbun",
-                                 "gandi", "godaddy"})
+    for (const char* provider :
+         {"noip", "dyn", "ovh", "strato", "allinkl", "dynv6", "dynu", "desec", "he", "ipv64", "spdyn", "ydns",
+          "ydns-token", "duckdns", "cloudflare", "porkbun", "gandi", "godaddy"})
         rows(provider);
     // An update URL a record: the AAAA record's alone.
     rows("freedns", false);

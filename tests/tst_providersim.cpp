@@ -336,11 +336,13 @@ parlowen::AnswerJudgement answeredBy(ProviderSim& sim, const parlowen::UpdateFie
         HeaderList headers{{"Host", url.host().toUtf8()}, {"User-Agent", parlowen::updateClientAgent()}};
         headers += request.headers;
         if (request.signIn == ProviderRequest::SignIn::WithRequest)
-            headers.append({"Authorization", "Basic " + (request.user + u':' + request.password).toUtf8().toBase64()});
-        const QByteArray target = url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded).toUtf8();
+            headers.append(
+                {"Authorization", "Basic " + (request.user + u':' + request.password).toUtf8().toBase64()});
+        const QByteArray target =
+            url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded).toUtf8();
         const FakeResponse reply = sim.answer(recorded(request.method, target, headers, request.body));
-        const parlowen::LoadedPage page{reply.status, {}, QString::fromUtf8(reply.body),
-                                        request.keepBody ? reply.body : QByteArray()};
+        const parlowen::LoadedPage page{
+            reply.status, {}, QString::fromUtf8(reply.body), request.keepBody ? reply.body : QByteArray()};
         auto next = exchange->next(page, parlowen::Redactor());
         if (const auto* verdict = std::get_if<parlowen::AnswerJudgement>(&next))
             return *verdict;
