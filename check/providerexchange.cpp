@@ -29,7 +29,7 @@ public:
         if (!m_provider)
             return judgeAnswer(answer);
         const AnswerJudgement verdict =
-            judgeAnswer(*m_provider, answer, Judging{m_fields.wanAddress, shown, m_fields.ipv6Address});
+            judgeAnswer(*m_provider, answer, Judging{m_fields.wanAddress, shown});
         const bool last = m_sent + 1 == m_requests.size();
         if (verdict.outcome == UpdateOutcome::Accepted && !last)
             return m_requests[++m_sent];

@@ -10,12 +10,12 @@
 
 namespace parlowen {
 
-// What a judge knows beside the answer: the addresses that were sent, and
-// the masker that quoting the provider's own words goes through.
+// What a judge knows beside the answer: the IPv4 address that was sent
+// (empty with IPv6 alone), and the masker that quoting the provider's own
+// words goes through.
 struct Judging {
-    QString address; // IPv4; empty with IPv6 alone
+    QString address;
     const Redactor& shown;
-    QString ipv6Address{}; // empty when none was sent
 };
 
 AnswerJudgement accepted();
