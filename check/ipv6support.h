@@ -19,6 +19,8 @@ std::optional<QString> ipv6Refusal(Ipv6Mode mode, const QString& serviceUrl);
 
 // The mode the requests are built for: Yes without an IPv6 address of this
 // computer's is No, so that the IPv4 address still goes, the AAAA record kept.
+// Only without one has nothing to send: the check ends before the update,
+// since requests built for it would be IPv6=no's with no IPv4 address.
 Ipv6Mode ipv6ModeToSend(const UpdateFields& fields);
 
 } // namespace parlowen
