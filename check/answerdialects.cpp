@@ -27,7 +27,8 @@ AnswerJudgement dyndns2(const LoadedPage& answer, const Judging& judging)
 {
     const QString text = answer.text.trimmed();
     // Dyn's way of saying that it ignored a request it took for a broken
-    // client's, unless that was the address sent.
+    // client's, unless that was the address sent. It says so whichever
+    // family was sent, and no IPv6 address is 127.0.0.1.
     if (text.startsWith(QLatin1String("good 127.0.0.1")) && judging.address != QLatin1String("127.0.0.1")) {
         return refusedWith(u"good 127.0.0.1", u"the provider ignored the update",
                            u"Ask the provider why it takes this program for a faulty client.");

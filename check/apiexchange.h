@@ -1,7 +1,9 @@
 #pragma once
 // What the JSON APIs of Cloudflare, Porkbun, Gandi and GoDaddy share: find
 // the zone the host name is in, read its A record, and change it only when
-// it holds another address. Each API says how to ask and how to read.
+// it holds another address; then, with IPv6, its AAAA record the same way
+// in the same zone (IPv6 alone: the AAAA record alone). Each API says how
+// to ask and how to read.
 
 #include "check/providerexchange.h"
 
@@ -50,6 +52,9 @@ protected:
     virtual AnswerJudgement changed(const LoadedPage& answer, const Redactor& shown) const = 0;
 
     const UpdateFields& fields() const { return m_fields; }
+    // The record this step reads and changes: "A" or "AAAA", and the address it is to hold.
+    const QString& recordType() const { return m_types[m_type]; }
+    const QString& recordAddress() const;
     // The verdict when no zone of the account holds the host name.
     AnswerJudgement noZone() const;
     // A request of the API: JSON both ways, the answer's bytes kept.
@@ -62,13 +67,20 @@ private:
                                                                 const Redactor& shown);
     std::variant<ProviderRequest, AnswerJudgement> recordsAnswered(const LoadedPage& answer,
                                                                    const Redactor& shown);
+    std::variant<ProviderRequest, AnswerJudgement> stepAnswered(const LoadedPage& answer,
+                                                                const Redactor& shown);
+    std::variant<ProviderRequest, AnswerJudgement> nextRecord();
+    AnswerJudgement saidOfBothFamilies(const AnswerJudgement& verdict) const;
     ProviderRequest asked(ProviderRequest request, const QString& purpose) const;
+    ProviderRequest readRecord();
 
     enum class Step { Zone, Record, Change };
     UpdateFields m_fields;
     QString m_where;
     QStringList m_candidates;
     qsizetype m_candidate = 0;
+    QStringList m_types;
+    qsizetype m_type = 0;
     Step m_step = Step::Zone;
     ApiZone m_zone;
 };

@@ -73,8 +73,8 @@ protected:
 
     ProviderRequest recordRequest(const ApiZone& zone) const override
     {
-        return get(QStringLiteral("%1/zones/%2/dns_records?type=A&name=%3")
-                       .arg(Api, queryValue(zone.id), queryValue(plainHost(fields().host))));
+        return get(QStringLiteral("%1/zones/%2/dns_records?type=%3&name=%4")
+                       .arg(Api, queryValue(zone.id), recordType(), queryValue(plainHost(fields().host))));
     }
 
     std::variant<std::vector<ApiRecord>, AnswerJudgement> recordsIn(const LoadedPage& answer,
@@ -94,7 +94,7 @@ protected:
     // Only the address: the record's proxying, TTL and comment stay the user's.
     ProviderRequest changeRequest(const ApiZone& zone, const ApiRecord& record) const override
     {
-        const QJsonObject change{{QStringLiteral("content"), fields().wanAddress}};
+        const QJsonObject change{{QStringLiteral("content"), recordAddress()}};
         return jsonRequest(
             "PATCH",
             QStringLiteral("%1/zones/%2/dns_records/%3").arg(Api, queryValue(zone.id), queryValue(record.id)),

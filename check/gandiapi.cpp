@@ -37,7 +37,7 @@ protected:
 
     ProviderRequest changeRequest(const ApiZone& zone, const ApiRecord& record) const override
     {
-        QJsonObject change{{QStringLiteral("rrset_values"), QJsonArray{fields().wanAddress}}};
+        QJsonObject change{{QStringLiteral("rrset_values"), QJsonArray{recordAddress()}}};
         if (!record.ttl.isUndefined())
             change.insert(QStringLiteral("rrset_ttl"), record.ttl);
         return jsonRequest("PUT", recordUrl(zone), account(), QJsonDocument(change));
@@ -52,7 +52,7 @@ private:
     QString recordUrl(const ApiZone& zone) const
     {
         return domainUrl(zone) + QStringLiteral("/records/") +
-               queryValue(nameInZone(fields().host, zone.name)) + QStringLiteral("/A");
+               queryValue(nameInZone(fields().host, zone.name)) + u'/' + recordType();
     }
 
     QList<QPair<QByteArray, QByteArray>> account() const override

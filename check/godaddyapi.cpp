@@ -37,7 +37,7 @@ protected:
 
     ProviderRequest changeRequest(const ApiZone& zone, const ApiRecord& record) const override
     {
-        QJsonObject change{{QStringLiteral("data"), fields().wanAddress}};
+        QJsonObject change{{QStringLiteral("data"), recordAddress()}};
         if (!record.ttl.isUndefined())
             change.insert(QStringLiteral("ttl"), record.ttl);
         return jsonRequest("PUT", recordUrl(zone), account(), QJsonDocument(QJsonArray{change}));
@@ -51,7 +51,7 @@ protected:
 private:
     QString recordUrl(const ApiZone& zone) const
     {
-        return domainUrl(zone) + QStringLiteral("/records/A/") +
+        return domainUrl(zone) + QStringLiteral("/records/") + recordType() + u'/' +
                queryValue(nameInZone(fields().host, zone.name));
     }
 

@@ -64,7 +64,7 @@ protected:
 
     ProviderRequest changeRequest(const ApiZone& zone, const ApiRecord& record) const override
     {
-        QJsonObject change{{QStringLiteral("content"), fields().wanAddress}};
+        QJsonObject change{{QStringLiteral("content"), recordAddress()}};
         if (!record.ttl.isUndefined())
             change.insert(QStringLiteral("ttl"), record.ttl);
         return post(QStringLiteral("/dns/editByNameType/") + recordPath(zone), change);
@@ -82,7 +82,7 @@ private:
     QString recordPath(const ApiZone& zone) const
     {
         const QString name = nameInZone(fields().host, zone.name);
-        const QString path = queryValue(zone.name) + QStringLiteral("/A");
+        const QString path = queryValue(zone.name) + u'/' + recordType();
         return name == QLatin1String("@") ? path : path + u'/' + queryValue(name);
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The requests one update takes, one after the other, and the verdict on
-// their answers: one request for an update URL, a few for a JSON API.
+// their answers: one request for an update URL (two for a provider that
+// takes one address family a request), a few for a JSON API.
 
 #include "check/loadedpage.h"
 #include "check/outcome.h"

@@ -15,53 +15,97 @@ using enum UpdateProtocol;
 using enum AccountIn;
 using enum HostForm;
 using enum AnswerDialect;
+using enum Ipv6Form;
 
 // From each provider's own description of its update protocol. Basic goes
 // with the first request: several of them answer a missing account with
-// "badauth" and status 200, never with a challenge.
+// "badauth" and status 200, never with a challenge. Where a row's IPv6 form
+// comes from is said above it; a provider that says nothing of IPv6 keeps
+// Ipv6Form::None, so that no address goes where it may be misread.
 constexpr std::array<Provider, 26> Table{{
-    {.name = u"No-IP", .hosts = u"dynupdate.no-ip.com dynupdate6.no-ip.com"},
-    {.name = u"Dyn", .hosts = u"members.dyndns.org"},
+    // noip.com/integrate/request: A and AAAA "individually or dual-stacked",
+    // myipv6 beside myip; myipv6 alone updates the AAAA record alone.
+    {.name = u"No-IP",
+     .hosts = u"dynupdate.no-ip.com dynupdate6.no-ip.com",
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"myipv6"},
+    // Dyn's update API takes one address of each family in myip, comma-separated.
+    {.name = u"Dyn", .hosts = u"members.dyndns.org", .ipv6Form = BothInAddress},
+    // Its API follows Dyn's IPv4 update alone.
     {.name = u"DNS-O-Matic",
      .hosts = u"updates.dnsomatic.com",
      .fixedParameters = u"wildcard=NOCHG&mx=NOCHG&backmx=NOCHG"},
-    {.name = u"OVH DynHost", .hosts = u"dns.eu.ovhapis.com www.ovh.com", .fixedParameters = u"system=dyndns"},
-    {.name = u"Strato", .hosts = u"dyndns.strato.com"},
-    // The DDNS user stands for one host name.
-    {.name = u"all-inkl", .hosts = u"dyndns.kasserver.com", .hostForm = NotSent},
+    // DynHost takes an IPv6 address in myip since OVH closed ovh/manager#3919,
+    // one address a request.
+    {.name = u"OVH DynHost",
+     .hosts = u"dns.eu.ovhapis.com www.ovh.com",
+     .fixedParameters = u"system=dyndns",
+     .ipv6Form = SecondRequest},
+    // Strato's FAQ: both addresses in myip, "IPv4,IPv6".
+    {.name = u"Strato", .hosts = u"dyndns.strato.com", .ipv6Form = BothInAddress},
+    // The DDNS user stands for one host name; all-inkl reads IPv6 from myip6.
+    {.name = u"all-inkl",
+     .hosts = u"dyndns.kasserver.com",
+     .hostForm = NotSent,
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"myip6"},
+    // dynv6.com/docs/apis: ipv6 beside ipv4, either kept when empty or unset.
     {.name = u"dynv6",
      .hosts = u"dynv6.com ipv4.dynv6.com",
      .path = u"/api/update",
      .account = Query,
      .passwordParameter = u"token",
      .addressParameter = u"ipv4",
-     .dialect = Dynv6},
+     .dialect = Dynv6,
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"ipv6"},
+    // dynv6.com/docs/apis: its dyndns2 door "can only be used to update the
+    // IPv4 address of a zone".
     {.name = u"dynv6 (dyndns2)", .hosts = u"dynv6.com", .path = u"/nic/update"},
-    {.name = u"Dynu", .hosts = u"api.dynu.com"},
-    // Without a word on IPv6, deSEC deletes the AAAA record of the name.
+    // Dynu's IP update protocol: myipv6 beside myip; myip=no leaves the A
+    // record as it is, where an absent myip means the source address.
+    {.name = u"Dynu",
+     .hosts = u"api.dynu.com",
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"myipv6",
+     .keepIpv4 = u"myip=no"},
+    // desec.readthedocs.io, dyndns/update-api: a family not named takes the
+    // connection's address or loses its record; "preserve" keeps it.
     {.name = u"deSEC",
      .hosts = u"update.dedyn.io update4.dedyn.io",
      .addressParameter = u"myipv4",
-     .fixedParameters = u"myipv6=preserve"},
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"myipv6",
+     .keepIpv4 = u"myipv4=preserve",
+     .keepIpv6 = u"myipv6=preserve"},
     // Its Basic sign-in has been reported broken; the key as a parameter works.
+    // dns.he.net: each record is updated by a call of its own, myip of
+    // either family.
     {.name = u"Hurricane Electric",
      .hosts = u"dyn.dns.he.net",
      .account = Query,
-     .passwordParameter = u"password"},
-    {.name = u"IPv64", .hosts = u"ipv64.net ipv4.ipv64.net"},
-    {.name = u"Spdyn", .hosts = u"update.spdyn.de"},
+     .passwordParameter = u"password",
+     .ipv6Form = SecondRequest},
+    // ipv64.net's update API: ip6 beside ip (myip), either alone updating its record alone.
+    {.name = u"IPv64", .hosts = u"ipv64.net ipv4.ipv64.net", .ipv6Form = Parameter, .ipv6Parameter = u"ip6"},
+    // Spdyn's hosts of type A-AAAA take both in myip, comma-separated.
+    {.name = u"Spdyn", .hosts = u"update.spdyn.de", .ipv6Form = BothInAddress},
+    // Its DynDNS update documents IPv4 addresses alone.
     {.name = u"selfHOST", .hosts = u"carol.selfhost.de", .dialect = SelfHost},
+    // ydns.io/api: ip= of either family, one a request.
     {.name = u"YDNS",
      .hosts = u"ydns.io",
      .path = u"/api/",
      .hostParameter = u"host",
-     .addressParameter = u"ip"},
+     .addressParameter = u"ip",
+     .ipv6Form = SecondRequest},
     {.name = u"YDNS (update URL)",
      .hosts = u"ydns.io",
      .path = u"/hosts/update/",
      .account = UrlToken,
      .hostForm = NotSent,
-     .addressParameter = u"ip"},
+     .addressParameter = u"ip",
+     .ipv6Form = SecondRequest},
     // The bare host answers with a redirect, and then with "KO".
     {.name = u"DuckDNS",
      .hosts = u"www.duckdns.org duckdns.org",
@@ -71,21 +115,32 @@ constexpr std::array<Provider, 26> Table{{
      .hostForm = DuckDnsName,
      .hostParameter = u"domains",
      .addressParameter = u"ip",
-     .dialect = DuckDns},
+     .dialect = DuckDns,
+     // duckdns.org/spec.jsp: ipv6 beside ip; without ip the IPv4 address the
+     // request came from is taken, so IPv6 alone goes in ip, which takes either.
+     .ipv6Form = Parameter,
+     .ipv6Parameter = u"ipv6",
+     .ipv6AloneParameter = u"ip"},
+    // freedns.afraid.org/dynamic: an update URL for each record, the AAAA
+    // record's own taking its IPv6 address.
     {.name = u"FreeDNS",
      .hosts = u"freedns.afraid.org",
      .path = u"/dynamic/update.php",
      .account = UrlToken,
      .hostForm = NotSent,
      .addressParameter = u"address",
-     .dialect = FreeDns},
+     .dialect = FreeDns,
+     .ipv6Form = OwnUrl},
     {.name = u"FreeDNS (v2)",
      .hosts = u"sync.afraid.org v6.sync.afraid.org",
      .path = u"/u/",
      .account = UrlToken,
      .hostForm = NotSent,
      .addressParameter = u"address",
-     .dialect = FreeDns},
+     .dialect = FreeDns,
+     .ipv6Form = OwnUrl},
+    // ChangeIP's update documents IPv4 addresses alone; Namecheap's Dynamic
+    // DNS keeps A records alone.
     {.name = u"ChangeIP", .hosts = u"nic.changeip.com", .addressParameter = u"ip", .dialect = ChangeIp},
     {.name = u"Namecheap",
      .hosts = u"dynamicdns.park-your-domain.com",
@@ -96,11 +151,13 @@ constexpr std::array<Provider, 26> Table{{
      .hostParameter = u"host",
      .addressParameter = u"ip",
      .dialect = Namecheap},
+    // The JSON APIs keep AAAA records as they keep A records.
     {.name = u"Cloudflare",
      .hosts = u"api.cloudflare.com",
      .protocol = Cloudflare,
      .account = ApiKeys,
-     .dialect = JsonApi},
+     .dialect = JsonApi,
+     .ipv6Form = ApiRecord},
     // porkbun.com served the API until the end of 2024.
     {.name = u"Porkbun",
      .hosts = u"api.porkbun.com porkbun.com",
@@ -108,14 +165,21 @@ constexpr std::array<Provider, 26> Table{{
      .protocol = Porkbun,
      .account = ApiKeys,
      .dialect = JsonApi,
-     .userIsSecret = true},
-    {.name = u"Gandi", .hosts = u"api.gandi.net", .protocol = Gandi, .account = ApiKeys, .dialect = JsonApi},
+     .userIsSecret = true,
+     .ipv6Form = ApiRecord},
+    {.name = u"Gandi",
+     .hosts = u"api.gandi.net",
+     .protocol = Gandi,
+     .account = ApiKeys,
+     .dialect = JsonApi,
+     .ipv6Form = ApiRecord},
     {.name = u"GoDaddy",
      .hosts = u"api.godaddy.com",
      .protocol = GoDaddy,
      .account = ApiKeys,
      .dialect = JsonApi,
-     .userIsSecret = true},
+     .userIsSecret = true,
+     .ipv6Form = ApiRecord},
     // Closed in 2023; its names moved to Squarespace, which has no dynamic DNS.
     {.name = u"Google Domains", .hosts = u"domains.google.com", .protocol = Closed},
 }};

@@ -31,6 +31,16 @@ enum class HostForm {
 
 enum class AnswerDialect { Dyndns2, DuckDns, FreeDns, ChangeIp, Dynv6, Namecheap, SelfHost, JsonApi };
 
+// How the provider takes the IPv6 address of the name's AAAA record.
+enum class Ipv6Form {
+    None,          // it keeps no AAAA record through this update URL
+    Parameter,     // under a parameter of its own, beside the IPv4 address (ipv6Parameter)
+    BothInAddress, // both in the address parameter, "203.0.113.7,2001:db8::1"
+    SecondRequest, // one family a request: the same request again, the IPv6 address as the address
+    OwnUrl,        // each record has an update URL of its own: the AAAA record's URL, IPv6 alone
+    ApiRecord,     // the AAAA record through the JSON API, after the A record
+};
+
 // A row; what most providers of the dyndns2 kind share is the default.
 struct Provider {
     QStringView name;
@@ -54,6 +64,19 @@ struct Provider {
     QStringView fixedParameters = {};
     AnswerDialect dialect = AnswerDialect::Dyndns2;
     bool userIsSecret = false; // an API key typed as User Name
+    Ipv6Form ipv6Form = Ipv6Form::None;
+    // With Ipv6Form::Parameter, the name the IPv6 address goes under.
+    QStringView ipv6Parameter = {};
+    // With IPv6 alone, the name the IPv6 address goes under, where it is not
+    // ipv6Parameter (Parameter) or addressParameter (the other forms).
+    QStringView ipv6AloneParameter = {};
+    // Sent with IPv6 alone instead of the IPv4 address, where leaving the
+    // address out would make the provider set the A record to the request's
+    // source address: "name=value" joined by "&".
+    QStringView keepIpv4 = {};
+    // Sent while no IPv6 address is, where the provider deletes the AAAA
+    // record of a request without one; the IPv6 address replaces it.
+    QStringView keepIpv6 = {};
 };
 
 std::span<const Provider> providers();

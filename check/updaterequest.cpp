@@ -1,6 +1,8 @@
 // The request that carries the address to a provider of an update URL.
 #include "check/updaterequest.h"
 
+#include "check/ipv6support.h"
+
 #include <QUrl>
 
 #include <algorithm>
@@ -35,20 +37,94 @@ QString hostValue(const Provider& provider, const UpdateFields& fields)
     return host;
 }
 
-// What the provider reads, in the order it is sent.
-QList<Parameter> parametersFor(const Provider& provider, const UpdateFields& fields)
+// Which addresses one request carries.
+enum class Carried { Ipv4, Both, Ipv6 };
+
+// The address parameters of a request, their values encoded, and what is
+// sent beside them for a record the request does not name.
+struct Carrying {
+    QList<Parameter> addresses;
+    QStringView keep;
+};
+
+Parameter encoded(QStringView name, const QString& value)
+{
+    return qMakePair(name.toString(), queryValue(value));
+}
+
+// "name=value" pairs as a row writes them, already encoded.
+QList<Parameter> pairsOf(QStringView pairs)
+{
+    QList<Parameter> parsed;
+    for (QStringView pair : pairs.split(u'&', Qt::SkipEmptyParts)) {
+        const qsizetype equals = pair.indexOf(u'=');
+        parsed.append(qMakePair(pair.left(equals).toString(), pair.mid(equals + 1).toString()));
+    }
+    return parsed;
+}
+
+Carrying carrying(const Provider& provider, const UpdateFields& fields, Carried carried)
+{
+    switch (carried) {
+    case Carried::Ipv4:
+        return {{encoded(provider.addressParameter, fields.wanAddress)}, provider.keepIpv6};
+    case Carried::Both:
+        // The comma stays a comma: it is what the provider splits the list at.
+        if (provider.ipv6Form == Ipv6Form::BothInAddress)
+            return {{qMakePair(provider.addressParameter.toString(),
+                               queryValue(fields.wanAddress) + u',' + queryValue(fields.ipv6Address))},
+                    {}};
+        return {{encoded(provider.addressParameter, fields.wanAddress),
+                 encoded(provider.ipv6Parameter, fields.ipv6Address)},
+                {}};
+    case Carried::Ipv6:
+        break;
+    }
+    QStringView name =
+        provider.ipv6Form == Ipv6Form::Parameter ? provider.ipv6Parameter : provider.addressParameter;
+    if (!provider.ipv6AloneParameter.isEmpty())
+        name = provider.ipv6AloneParameter;
+    return {pairsOf(provider.keepIpv4) << encoded(name, fields.ipv6Address), {}};
+}
+
+// The requests an update takes, by what each carries: two for a provider
+// that takes one family a request.
+QList<Carried> carriedFor(const Provider& provider, const UpdateFields& fields)
+{
+    const Ipv6Mode mode = ipv6ModeToSend(fields);
+    if (mode == Ipv6Mode::No || provider.ipv6Form == Ipv6Form::None ||
+        provider.ipv6Form == Ipv6Form::ApiRecord)
+        return {Carried::Ipv4};
+    if (mode == Ipv6Mode::Only)
+        return {Carried::Ipv6};
+    switch (provider.ipv6Form) {
+    case Ipv6Form::Parameter:
+    case Ipv6Form::BothInAddress:
+        return {Carried::Both};
+    case Ipv6Form::SecondRequest:
+        return {Carried::Ipv4, Carried::Ipv6};
+    case Ipv6Form::None:
+    case Ipv6Form::OwnUrl: // refused before anything is sent
+    case Ipv6Form::ApiRecord:
+        break;
+    }
+    return {Carried::Ipv4};
+}
+
+// What the provider reads, in the order it is sent, the values encoded.
+QList<Parameter> parametersFor(const Provider& provider, const UpdateFields& fields,
+                               const QList<Parameter>& addresses)
 {
     QList<Parameter> ours;
     if (provider.account == AccountIn::Query) {
         if (!provider.userParameter.isEmpty() && !fields.userName.isEmpty())
-            ours.append(qMakePair(provider.userParameter.toString(), fields.userName));
+            ours.append(encoded(provider.userParameter, fields.userName));
         if (!provider.passwordParameter.isEmpty() && !fields.password.isEmpty())
-            ours.append(qMakePair(provider.passwordParameter.toString(), fields.password));
+            ours.append(encoded(provider.passwordParameter, fields.password));
     }
     if (provider.hostForm != HostForm::NotSent)
-        ours.append(qMakePair(provider.hostParameter.toString(), hostValue(provider, fields)));
-    ours.append(qMakePair(provider.addressParameter.toString(), fields.wanAddress));
-    return ours;
+        ours.append(encoded(provider.hostParameter, hostValue(provider, fields)));
+    return ours << addresses;
 }
 
 QString nameOf(const QString& encodedItem)
@@ -63,29 +139,38 @@ bool named(const QList<Parameter>& parameters, const QString& name)
 }
 
 // The typed query as it was typed, but for the items set here; a bare
-// token keeps its exact spelling.
-QString queryWith(const QString& typed, QList<Parameter> ours, QStringView fixed)
+// token keeps its exact spelling. A fixed pair goes unless the query or
+// ours name it.
+QString queryWith(const QString& typed, const QList<Parameter>& ours, QStringList fixed)
 {
     QStringList items;
     for (const QString& item : typed.split(u'&', Qt::SkipEmptyParts)) {
         if (!named(ours, nameOf(item)))
             items << item;
     }
-    for (QStringView pair : fixed.split(u'&', Qt::SkipEmptyParts)) {
-        const QString name = pair.left(pair.indexOf(u'=')).toString();
+    for (const QString& pair : fixed) {
+        const QString name = pair.left(pair.indexOf(u'='));
         const bool typedAlready = std::any_of(items.begin(), items.end(),
                                               [&](const QString& item) { return nameOf(item) == name; });
-        if (!typedAlready)
-            items << pair.toString();
+        if (!typedAlready && !named(ours, name))
+            items << pair;
     }
     for (const auto& [name, value] : ours)
-        items << queryValue(name) + u'=' + queryValue(value);
+        items << queryValue(name) + u'=' + value;
     return items.join(u'&');
 }
 
-} // namespace
+QStringList fixedPairs(QStringView fixed, QStringView keep)
+{
+    QStringList pairs;
+    for (QStringView pairList : {fixed, keep}) {
+        for (QStringView pair : pairList.split(u'&', Qt::SkipEmptyParts))
+            pairs << pair.toString();
+    }
+    return pairs;
+}
 
-ProviderRequest updateRequest(const Provider& provider, const UpdateFields& fields)
+ProviderRequest requestCarrying(const Provider& provider, const UpdateFields& fields, Carried carried)
 {
     QUrl url(fields.service.trimmed(), QUrl::StrictMode);
     // An account typed into the URL, as the old way of giving one.
@@ -97,8 +182,10 @@ ProviderRequest updateRequest(const Provider& provider, const UpdateFields& fiel
     }
     if (!provider.requestHost.isEmpty())
         url.setHost(provider.requestHost.toString());
+    const Carrying addresses = carrying(provider, fields, carried);
     const QString query =
-        queryWith(url.query(QUrl::FullyEncoded), parametersFor(provider, fields), provider.fixedParameters);
+        queryWith(url.query(QUrl::FullyEncoded), parametersFor(provider, fields, addresses.addresses),
+                  fixedPairs(provider.fixedParameters, addresses.keep));
     const QString address =
         url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::FullyEncoded);
 
@@ -112,6 +199,19 @@ ProviderRequest updateRequest(const Provider& provider, const UpdateFields& fiel
         request.password = fieldsEmpty ? typedPassword : fields.password;
     }
     return request;
+}
+
+} // namespace
+
+QList<ProviderRequest> updateRequests(const Provider& provider, const UpdateFields& fields)
+{
+    const QList<Carried> carried = carriedFor(provider, fields);
+    QList<ProviderRequest> requests;
+    for (Carried each : carried)
+        requests << requestCarrying(provider, fields, each);
+    if (requests.size() > 1)
+        requests.back().purpose = QStringLiteral("sending the IPv6 address");
+    return requests;
 }
 
 ProviderRequest templateRequest(const UpdateFields& fields)

@@ -65,4 +65,19 @@ AnswerJudgement unclearAnswer()
                        "answer, run parlowen-check in a terminal.")};
 }
 
+AnswerJudgement ipv4Refused(const AnswerJudgement& refusal)
+{
+    return {UpdateOutcome::NotAccepted,
+            QStringLiteral("The IPv4 address was not accepted, so the IPv6 address was not sent and the "
+                           "AAAA record is as it was. %1")
+                .arg(refusal.reason)};
+}
+
+AnswerJudgement ipv6Refused(const AnswerJudgement& refusal, const QString& ipv4Address)
+{
+    return {UpdateOutcome::NotAccepted,
+            QStringLiteral("The A record now holds %1, but the IPv6 address was not accepted. %2")
+                .arg(ipv4Address, refusal.reason)};
+}
+
 } // namespace parlowen

@@ -10,8 +10,9 @@
 
 namespace parlowen {
 
-// What a judge knows beside the answer: the address that was sent, and the
-// masker that quoting the provider's own words goes through.
+// What a judge knows beside the answer: the IPv4 address that was sent
+// (empty with IPv6 alone), and the masker that quoting the provider's own
+// words goes through.
 struct Judging {
     QString address;
     const Redactor& shown;
@@ -27,5 +28,10 @@ AnswerJudgement refusedSaying(const QString& words, const Judging& judging, QStr
 AnswerJudgement signInRefused(int status);
 AnswerJudgement errorPage(int status);
 AnswerJudgement unclearAnswer();
+// A refusal of the IPv4 address of an update that had the IPv6 address to
+// send next: it was not sent.
+AnswerJudgement ipv4Refused(const AnswerJudgement& refusal);
+// A refusal of the IPv6 address after the A record took ipv4Address.
+AnswerJudgement ipv6Refused(const AnswerJudgement& refusal, const QString& ipv4Address);
 
 } // namespace parlowen

@@ -34,14 +34,14 @@ QString nameInZone(const QString& host, const QString& zone)
     return plain.chopped(zone.size() + 1);
 }
 
-AnswerJudgement noSuchRecord(const QString& host, const QString& zone, QStringView where)
+AnswerJudgement noSuchRecord(const QString& host, const QString& zone, QStringView where, QStringView type)
 {
     const QString theZone = zone.isEmpty() ? QStringLiteral("The zone") : QStringLiteral("The zone ") + zone;
     return {
         UpdateOutcome::NotAccepted,
-        QStringLiteral("%1 has no A record for %2, and Parlowen changes records but does not make them. Add "
-                       "one %3, then it is kept up to date.")
-            .arg(theZone, plainHost(host), where)};
+        QStringLiteral("%1 has no %2 record for %3, and Parlowen changes records but does not make them. Add "
+                       "one %4, then it is kept up to date.")
+            .arg(theZone, type, plainHost(host), where)};
 }
 
 } // namespace parlowen

@@ -24,6 +24,8 @@ QString plainHost(const QString& host);
 
 // The verdict on a record that is not there to update: Parlowen changes
 // records, it does not make them, so that a typing error never makes one.
-AnswerJudgement noSuchRecord(const QString& host, const QString& zone, QStringView where);
+// type: "A" or "AAAA".
+AnswerJudgement noSuchRecord(const QString& host, const QString& zone, QStringView where,
+                             QStringView type = u"A");
 
 } // namespace parlowen

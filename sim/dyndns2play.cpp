@@ -156,8 +156,8 @@ struct Addresses {
 
 // The address parameter as sent: one address, or one of each family where
 // the provider takes a list. An empty or absent one means the source
-// address, unless an IPv6 address came on its own: No-IP documents that such
-// an update is of the IPv6 address alone.
+// address, unless an IPv6 address came on its own where the provider takes
+// that as an update of the IPv6 address alone, as No-IP documents.
 Addresses sentAddresses(const ProviderCall& call, const Dyndns2Rules& rules, const QHostAddress& source,
                         bool ipv6Sent)
 {
@@ -166,7 +166,7 @@ Addresses sentAddresses(const ProviderCall& call, const Dyndns2Rules& rules, con
         return isIpv6(source) ? Addresses{{}, {}, source} : Addresses{{}, source, {}};
     };
     const std::optional<QString> value = firstParameter(call.request, rules.addressKeys);
-    if (!value && ipv6Sent)
+    if (!value && ipv6Sent && rules.ipv6AloneLeavesIpv4)
         return sent;
     if (!value || value->isEmpty() || (rules.sourceValue && *value == QLatin1StringView(rules.sourceValue)))
         return fromSource();

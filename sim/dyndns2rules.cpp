@@ -82,6 +82,8 @@ const Dyndns2Rules table[] = {
     // Dynu: Basic or username/password in the query, the password plain or
     // hashed; without a host every host of the account; "no" leaves a
     // family alone and 10.0.0.0 asks for the source address, as documented.
+    // Without myip the source address is taken, myipv6 or not: myip=no is
+    // how its protocol page has a client send IPv6 alone.
     {.name = "dynu",
      .signIn = SignIn::BasicOrQuery,
      .accountKeys = {"username", "password"},
@@ -92,7 +94,8 @@ const Dyndns2Rules table[] = {
      .v6Keys = {"myipv6"},
      .takesIpv6 = false,
      .keepValue = "no",
-     .sourceValue = "10.0.0.0"},
+     .sourceValue = "10.0.0.0",
+     .ipv6AloneLeavesIpv4 = false},
     // Hurricane Electric: the record's own key, as the Basic password with
     // the host as user or as password= beside hostname=. One family a call.
     // "interval" is its refusal of a client updating too often (seen).

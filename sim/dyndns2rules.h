@@ -62,6 +62,9 @@ struct Dyndns2Rules {
     bool takesLists = false;                        // ... or one of each family, as "v4,v6"
     const char* keepValue = nullptr;                // a value that leaves the record as it is
     const char* sourceValue = nullptr;              // a value that asks for the source address
+    // An IPv6 address sent on its own leaves the A record as it is (No-IP
+    // documents it); otherwise the absent address is the source address.
+    bool ipv6AloneLeavesIpv4 = true;
     OnAddress malformed = OnAddress::Refuse;
     Refusal malformedRefusal{400, "badrequest"};
     OnAddress privateIpv4 = OnAddress::Keep;
