@@ -7,6 +7,8 @@
 #include "app/webbrowser.h"
 #include "check/examplesettings.h"
 #include "check/fieldproblem.h"
+#include "check/ipv6support.h"
+#include "check/ipv6words.h"
 #include "common/companionfile.h"
 #include "settings/fileowners.h"
 #include "settings/saveadvice.h"
@@ -201,6 +203,7 @@ void Form1::LoadWindow()
     for (const SettingKey& entry : SettingKeys)
         fieldFor(entry.setting)->setText((*read.value())[entry.setting]);
     m_askUpnp = read.value()->askUpnp;
+    m_ipv6Value = read.value()->ipv6;
     m_checkWhenShown = true;
 }
 
@@ -301,7 +304,12 @@ void Form1::OpenRouterLog()
 
 std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
 {
-    if (const std::optional<FieldProblem> problem = routerAddressProblem(txtRouterIP->text())) {
+    const std::optional<Ipv6Mode> ipv6 = parseIpv6Mode(m_ipv6Value);
+    if (!ipv6)
+        return FieldRefusal{ipv6ValueProblem(m_ipv6Value).value_or(QString()), txtService};
+    // IPv6=only never asks the router.
+    if (const std::optional<FieldProblem> problem = routerAddressProblem(txtRouterIP->text());
+        problem && *ipv6 != Ipv6Mode::Only) {
         return FieldRefusal{tr("The router address \"%1\" %2.").arg(txtRouterIP->text(), toString(*problem)),
                             txtRouterIP};
     }
@@ -320,21 +328,27 @@ std::optional<Form1::FieldRefusal> Form1::fieldProblem() const
             return FieldRefusal{tr("The service URL \"%1\" %2.").arg(txtService->text(), toString(problem)),
                                 txtService};
     }
+    if (const std::optional<QString> refusal = ipv6Refusal(*ipv6, txtService->text()))
+        return FieldRefusal{*refusal, txtService};
     return std::nullopt;
 }
 
 CheckSettings Form1::fieldValues() const
 {
-    return {txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
-            txtServicePass->text(), txtHost->text(),     m_askUpnp};
+    CheckSettings settings{txtRouterPass->text(),  txtRouterIP->text(), txtService->text(), txtUserName->text(),
+                           txtServicePass->text(), txtHost->text(),     m_askUpnp};
+    settings.ipv6 = parseIpv6Mode(m_ipv6Value).value_or(Ipv6Mode::No);
+    return settings;
 }
 
 CheckSettings Form1::settingsInFields() const
 {
     CheckSettings settings = fieldValues();
     // Read afresh for each check: parlowen-check may have met another gateway since.
-    if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value())
+    if (const auto last = readLastAcceptance(stateFileBeside(IniFile)); last && last.value()) {
         settings.rememberedGateway = {last.value()->gatewayControlUrl, last.value()->gatewayServiceType};
+        settings.acceptedIpv6 = last.value()->ipv6Address;
+    }
     return settings;
 }
 
@@ -397,7 +411,7 @@ void Form1::CheckFinished(const CheckVerdict& verdict)
     showBusy(false);
     QStringList detail = verdict.details;
     if (verdict.kind == CheckVerdict::Kind::Accepted) {
-        if (const std::optional<QString> warning = recordAcceptance())
+        if (const std::optional<QString> warning = recordAcceptance(verdict))
             detail << *warning;
     }
     const bool stillOurs = report(verdict.message, verdictIcon(verdict), detail.join(QStringLiteral("\n\n")));
@@ -407,9 +421,9 @@ void Form1::CheckFinished(const CheckVerdict& verdict)
         WebBrowser1->Navigate2(AboutBlank);
 }
 
-std::optional<QString> Form1::recordAcceptance()
+std::optional<QString> Form1::recordAcceptance(const CheckVerdict& verdict)
 {
-    const LastAcceptance last = acceptanceOf(txtWANIP->text(), QDateTime::currentDateTimeUtc(),
+    const LastAcceptance last = acceptanceOf({verdict.sentIpv4, verdict.sentIpv6}, QDateTime::currentDateTimeUtc(),
                                              txtService->text(), txtUserName->text(), txtHost->text());
     showLastAcceptance(last);
     if (const auto written = writeLastAcceptance(stateFileBeside(IniFile), IniFile, last); !written)
@@ -419,9 +433,12 @@ std::optional<QString> Form1::recordAcceptance()
 
 void Form1::showLastAcceptance(const LastAcceptance& last)
 {
+    QStringList addresses{last.address, last.ipv6Address};
+    addresses.removeAll(QString());
     txtWANIP->setToolTip(
         tr("Last accepted by the provider: %1, at %2")
-            .arg(last.address, QLocale().toString(last.acceptedAt.toLocalTime(), QLocale::ShortFormat)));
+            .arg(addresses.join(tr(" and ")),
+                 QLocale().toString(last.acceptedAt.toLocalTime(), QLocale::ShortFormat)));
 }
 
 } // namespace parlowen

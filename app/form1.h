@@ -93,7 +93,7 @@ private:
     void BuildUpdateURL();
     // Records an accepted update where parlowen-check --if-changed looks;
     // the words of a warning when that fails.
-    std::optional<QString> recordAcceptance();
+    std::optional<QString> recordAcceptance(const CheckVerdict& verdict);
     void showLastAcceptance(const LastAcceptance& last);
     // Shows a check's box; false when another check replaced this one while
     // the box was open, so that the caller leaves the browser to it.
@@ -130,6 +130,9 @@ private:
     // UPnP=no in the settings file turns the router's UPnP service off as
     // a source; read with the six.
     bool m_askUpnp = true;
+    // IPv6= in [DNS settings], as written: the window has no field for it,
+    // and a value it does not know is told of at Go.
+    QString m_ipv6Value;
     // A settings file that exists but cannot be read, told once shown.
     QString m_readProblem;
     QString m_readProblemDetail;

@@ -39,6 +39,8 @@ QString toString(AddressSource source)
         return QStringLiteral("the router's UPnP service");
     case AddressSource::NatPmp:
         return QStringLiteral("the router's NAT-PMP service");
+    case AddressSource::ThisComputer:
+        return QStringLiteral("this computer's own network interface");
     }
     return {};
 }

@@ -8,11 +8,12 @@
 
 namespace parlowen {
 
-// Where the address came from: the router's log, or one of the router's
-// own services.
-enum class AddressSource { RouterLog, Upnp, NatPmp };
+// Where the address came from: the router's log, one of the router's own
+// services, or, for IPv6=only, this computer's own interface.
+enum class AddressSource { RouterLog, Upnp, NatPmp, ThisComputer };
 
-// "the router's log", "the router's UPnP service", "the router's NAT-PMP service".
+// "the router's log", "the router's UPnP service", "the router's NAT-PMP
+// service", "this computer's own network interface".
 QString toString(AddressSource source);
 
 enum class AddressRefusal {

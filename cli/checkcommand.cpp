@@ -4,6 +4,8 @@
 
 #include "check/excerpt.h"
 #include "check/fieldproblem.h"
+#include "check/ipv6support.h"
+#include "check/ipv6words.h"
 #include "check/providers.h"
 #include "check/routerurl.h"
 #include "check/wanaddress.h"
@@ -52,9 +54,11 @@ int runToCompletion(const std::function<void(std::function<void(int)>)>& start)
     return *exitCode;
 }
 
-// The six settings as the file has them; when it cannot be read, nothing,
-// and why in problems.
-std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console, QStringList& problems)
+// The six settings as the file has them, and the IPv6 key's value as
+// written into ipv6Value where it is wanted; when the file cannot be read,
+// nothing, and why in problems.
+std::optional<CheckSettings> readSettingsFile(const QString& path, Console& console, QStringList& problems,
+                                              QString* ipv6Value = nullptr)
 {
     Module1 module;
     module.SetSettingsFile(path);
@@ -77,6 +81,8 @@ std::optional<CheckSettings> readSettingsFile(const QString& path, Console& cons
                            values[Setting::ServicePassword],
                            values[Setting::Host],
                            values.askUpnp};
+    if (ipv6Value)
+        *ipv6Value = values.ipv6;
     // Known before anything is printed about them.
     console.redactor() = redactorFor(settings);
     return settings;
@@ -101,8 +107,11 @@ std::optional<QString> routerAddressRefusal(const QString& path, const CheckSett
 QStringList settingsProblems(const QString& path, const CheckSettings& settings, const Console& console)
 {
     QStringList problems;
-    if (const std::optional<QString> refusal = routerAddressRefusal(path, settings, console))
-        problems << *refusal;
+    // IPv6=only never asks the router.
+    if (settings.ipv6 != Ipv6Mode::Only) {
+        if (const std::optional<QString> refusal = routerAddressRefusal(path, settings, console))
+            problems << *refusal;
+    }
     if (const std::optional<FieldProblem> problem = serviceUrlProblem(settings.serviceUrl)) {
         problems << QStringLiteral("in %1, the service URL %2 (%3) %4.")
                         .arg(path, quoted(console.shownUrl(settings.serviceUrl)),
@@ -116,6 +125,8 @@ QStringList settingsProblems(const QString& path, const CheckSettings& settings,
                                    "which name to update.")
                         .arg(path, settingName(Setting::Host));
     }
+    if (const std::optional<QString> refusal = ipv6Refusal(settings.ipv6, settings.serviceUrl))
+        problems << QStringLiteral("in %1, %2").arg(path, *refusal);
     return problems;
 }
 
@@ -255,6 +266,8 @@ private:
     QString settingsPath() const;
     int runCheck();
     int checkOnce(QString& failureReason);
+    // The check's settings, or nothing, the problems told and failureReason set.
+    std::optional<CheckSettings> usableSettings(const QString& settingsPath, QString& failureReason);
 
     Console m_console;
     QTextStream& m_out;
@@ -303,7 +316,8 @@ std::optional<int> Command::runWithoutCheck()
 int Command::showPageText()
 {
     for (const QCommandLineOption& other :
-         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify, m_options.noUpnp}) {
+         {m_options.dryRun, m_options.ifChanged, m_options.state, m_options.notify, m_options.noUpnp,
+          m_options.ipv6}) {
         if (m_parser.isSet(other))
             return usageError(QStringLiteral("--page-text shows a page and runs no check; it takes no "
                                              "other option than --settings."));
@@ -383,17 +397,9 @@ int Command::checkOnce(QString& failureReason)
         }
     }
 
-    QStringList problems;
-    std::optional<CheckSettings> settings = readSettingsFile(settingsPath, m_console, problems);
-    if (settings)
-        problems << settingsProblems(settingsPath, *settings, m_console);
-    if (!problems.isEmpty()) {
-        reportSettingsProblems(problems, m_console);
-        failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));
+    std::optional<CheckSettings> settings = usableSettings(settingsPath, failureReason);
+    if (!settings)
         return ExitBadUsage;
-    }
-    if (m_parser.isSet(m_options.noUpnp))
-        settings->askUpnp = false;
     CommandLineCheck check(std::move(*settings), options, m_console, m_environment);
     const int exitCode = runToCompletion([&](std::function<void(int)> done) {
         QObject::connect(&check, &CommandLineCheck::finished, &check, [done](int code) { done(code); });
@@ -401,6 +407,37 @@ int Command::checkOnce(QString& failureReason)
     });
     failureReason = check.failureReason();
     return exitCode;
+}
+
+std::optional<CheckSettings> Command::usableSettings(const QString& settingsPath, QString& failureReason)
+{
+    const bool ipv6Given = m_parser.isSet(m_options.ipv6);
+    if (ipv6Given && !parseIpv6Mode(m_parser.value(m_options.ipv6))) {
+        failureReason = QStringLiteral("The command line is wrong: --ipv6 takes yes, only or no.");
+        usageError(QStringLiteral("--ipv6 takes yes, only or no, not %1.")
+                       .arg(quoted(m_parser.value(m_options.ipv6))));
+        return std::nullopt;
+    }
+    QStringList problems;
+    QString ipv6Value;
+    std::optional<CheckSettings> settings = readSettingsFile(settingsPath, m_console, problems, &ipv6Value);
+    if (settings) {
+        // The option stands for the key in this run, whatever the key says.
+        if (ipv6Given)
+            ipv6Value = m_parser.value(m_options.ipv6);
+        if (const std::optional<QString> problem = ipv6ValueProblem(ipv6Value))
+            problems << QStringLiteral("in %1, %2").arg(settingsPath, *problem);
+        settings->ipv6 = parseIpv6Mode(ipv6Value).value_or(Ipv6Mode::No);
+        problems << settingsProblems(settingsPath, *settings, m_console);
+    }
+    if (!problems.isEmpty()) {
+        reportSettingsProblems(problems, m_console);
+        failureReason = QStringLiteral("The settings cannot be used: %1").arg(problems.join(u' '));
+        return std::nullopt;
+    }
+    if (m_parser.isSet(m_options.noUpnp))
+        settings->askUpnp = false;
+    return settings;
 }
 
 } // namespace

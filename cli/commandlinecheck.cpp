@@ -16,6 +16,25 @@ qint64 daysBetween(const QDateTime& from, const QDateTime& to)
 {
     return from.secsTo(to) / (24 * 60 * 60);
 }
+
+// Which of the two addresses differs from the record's, in words; nothing
+// when neither does. An address sent where the record has none, or none
+// where it has one, is a change too.
+std::optional<QString> changedAddress(const LastAcceptance& last, const SentAddresses& sent,
+                                      const Console& console)
+{
+    const bool ipv4 = last.address != sent.ipv4;
+    const bool ipv6 = last.ipv6Address != sent.ipv6;
+    if (ipv4 && ipv6)
+        return QStringLiteral("both addresses have changed");
+    if (ipv4)
+        return QStringLiteral("the address has changed");
+    if (ipv6) {
+        return sent.ipv6.isEmpty() ? QStringLiteral("no IPv6 address goes with it now")
+                                   : QStringLiteral("the IPv6 address is now %1").arg(console.shown(sent.ipv6));
+    }
+    return std::nullopt;
+}
 } // namespace
 
 void Console::warning(const QString& words)
@@ -69,8 +88,10 @@ CommandLineCheck::CommandLineCheck(CheckSettings settings, CheckOptions options,
 
 void CommandLineCheck::start()
 {
-    if (const auto last = readLastAcceptance(m_options.statePath); last && last.value())
+    if (const auto last = readLastAcceptance(m_options.statePath); last && last.value()) {
         m_settings.rememberedGateway = {last.value()->gatewayControlUrl, last.value()->gatewayServiceType};
+        m_settings.acceptedIpv6 = last.value()->ipv6Address;
+    }
     m_check.start(m_settings);
 }
 
@@ -95,14 +116,14 @@ void CommandLineCheck::showStep(const CheckStep& step)
     }
 }
 
-void CommandLineCheck::addressFound(const QString& address)
+void CommandLineCheck::addressFound()
 {
-    m_address = address;
+    const SentAddresses sent{m_check.ipv4Address(), m_check.ipv6Address()};
     if (m_options.ifChanged && !holdStateRecord()) {
         m_check.cancel();
         return finish(ExitNotAccepted, heldTooLongReason());
     }
-    if (m_options.ifChanged && unchangedSinceLastAcceptance(m_address)) {
+    if (m_options.ifChanged && unchangedSinceLastAcceptance(sent)) {
         m_check.cancel();
         m_console.result(QStringLiteral("The IP is unchanged; nothing was sent"));
         return finish(ExitAccepted);
@@ -127,12 +148,12 @@ void CommandLineCheck::checkFinished(const CheckVerdict& verdict)
     case CheckVerdict::Kind::Accepted:
         m_console.result(verdict.message);
         if (m_options.ifChanged)
-            rememberAcceptance(m_address);
+            rememberAcceptance({verdict.sentIpv4, verdict.sentIpv6});
         return finish(ExitAccepted);
     }
 }
 
-bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
+bool CommandLineCheck::unchangedSinceLastAcceptance(const SentAddresses& sent)
 {
     const auto read = readLastAcceptance(m_options.statePath);
     if (!read || !read.value() || !read.value()->hasAcceptance()) {
@@ -148,9 +169,10 @@ bool CommandLineCheck::unchangedSinceLastAcceptance(const QString& address)
                                       "sending"));
         return false;
     }
-    if (last.address != address) {
-        m_console.step(QStringLiteral("Last update: %1 was accepted at %2; the address has changed; sending")
-                           .arg(quoted(m_console.shown(last.address)), when));
+    if (const std::optional<QString> changed = changedAddress(last, sent, m_console)) {
+        m_console.step(QStringLiteral("Last update: %1 was accepted at %2; %3; sending")
+                           .arg(quoted(m_console.shown(last.address.isEmpty() ? last.ipv6Address : last.address)),
+                                when, *changed));
         return false;
     }
     // A time in the future says nothing of when the last update was: the
@@ -203,9 +225,9 @@ bool CommandLineCheck::holdStateRecord()
     return false;
 }
 
-void CommandLineCheck::rememberAcceptance(const QString& address)
+void CommandLineCheck::rememberAcceptance(const SentAddresses& sent)
 {
-    const LastAcceptance last = acceptanceOf(address, m_environment.now(), m_settings.serviceUrl,
+    const LastAcceptance last = acceptanceOf(sent, m_environment.now(), m_settings.serviceUrl,
                                              m_settings.userName, m_settings.host);
     if (const auto written = writeLastAcceptance(m_options.statePath, m_options.settingsPath, last,
                                                  m_stateLock ? &*m_stateLock : nullptr);

@@ -8,6 +8,7 @@
 #include "cli/checkcommand.h"
 #include "cli/journalstream.h"
 #include "flow/checkrun.h"
+#include "settings/laststate.h"
 #include "settings/staterecordlock.h"
 #include "web/browserengine.h"
 
@@ -77,15 +78,15 @@ signals:
 
 private:
     void showStep(const CheckStep& step);
-    void addressFound(const QString& address);
+    void addressFound();
     void checkFinished(const CheckVerdict& verdict);
     void rememberGatewayOf(const GatewayControl& gateway);
     // Holds the state record for --if-changed's decision; false when
     // another check held it too long, and this one must send nothing.
     bool holdStateRecord();
     // True when --if-changed finds nothing new to send.
-    bool unchangedSinceLastAcceptance(const QString& address);
-    void rememberAcceptance(const QString& address);
+    bool unchangedSinceLastAcceptance(const SentAddresses& sent);
+    void rememberAcceptance(const SentAddresses& sent);
     void finish(int exitCode, const QString& failureReason = {});
 
     CheckSettings m_settings;
@@ -94,7 +95,6 @@ private:
     CommandEnvironment m_environment;
     BrowserEngine m_browser;
     CheckRun m_check;
-    QString m_address;
     QString m_failureReason;
     // From --if-changed's decision until the check ends.
     std::optional<StateRecordLock> m_stateLock;

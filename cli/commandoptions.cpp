@@ -93,7 +93,7 @@ Options::Options(QCommandLineParser& parser) : help(parser.addHelpOption())
     parser.setApplicationDescription(Description);
     // "-version" or "-if-changed" as one option, never as letters of their own.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({version, settings, dryRun, ifChanged, state, notify, noUpnp, pageText});
+    parser.addOptions({version, settings, dryRun, ifChanged, state, notify, noUpnp, ipv6, pageText});
     parser.addPositionalArgument(QStringLiteral("SOURCE"),
                                  QStringLiteral("With --page-text: a saved page or an http(s) address."),
                                  QStringLiteral("[--page-text [SOURCE]]"));

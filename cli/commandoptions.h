@@ -40,6 +40,12 @@ struct Options {
         QStringLiteral("no-upnp"),
         QStringLiteral("When the router's log has no \"WAN IP is\" line, gives up rather than asking the "
                        "router's UPnP service for its address (as UPnP=no in [Router settings] does).")};
+    QCommandLineOption ipv6{
+        QStringLiteral("ipv6"),
+        QStringLiteral("For this run, as IPv6= in [DNS settings] says it: yes sends this computer's own IPv6 "
+                       "address beside the router's IPv4 address, only sends it alone without asking the "
+                       "router (for homes behind carrier-grade NAT or DS-Lite), no sends IPv4 alone."),
+        QStringLiteral("yes|only|no")};
     QCommandLineOption pageText{
         QStringLiteral("page-text"),
         QStringLiteral("Prints the text the check reads, passwords masked, and runs no check. Without "
@@ -49,7 +55,7 @@ struct Options {
     explicit Options(QCommandLineParser& parser);
     QList<QCommandLineOption> all() const
     {
-        return {help, version, settings, dryRun, ifChanged, state, notify, noUpnp, pageText};
+        return {help, version, settings, dryRun, ifChanged, state, notify, noUpnp, ipv6, pageText};
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "check/addressscope.h"
 #include "check/excerpt.h"
+#include "check/ipv6words.h"
 #include "check/outcome.h"
 #include "check/providers.h"
 #include "check/routerpage.h"
@@ -10,6 +11,7 @@
 #include "check/updateurl.h"
 #include "check/upnpanswer.h"
 #include "check/wanaddress.h"
+#include "ownaddress/ownipv6.h"
 #include "web/browserengine.h"
 
 #include <QUrl>
@@ -62,7 +64,20 @@ void CheckRun::start(const CheckSettings& settings)
     m_redactor = redactorFor(settings);
     m_noAddressReason.clear();
     m_address.clear();
+    m_ipv6.clear();
+    m_ipv6Interface.clear();
+    m_noIpv6Reason.clear();
     m_updateUrl.clear();
+    ++m_run;
+    if (settings.ipv6 == Ipv6Mode::Only) {
+        // Later, as a load would tell it: a front end hears of its check
+        // only once start() has returned.
+        m_stage = Stage::OwnAddress;
+        QMetaObject::invokeMethod(
+            this, [this, run = m_run] { if (m_stage == Stage::OwnAddress && run == m_run) ownIpv6Alone(); },
+            Qt::QueuedConnection);
+        return;
+    }
     m_routerUrl = routerLogUrl(settings.routerPassword, settings.routerAddress);
     tell(CheckStep::Kind::Progress,
          QStringLiteral("Router page: loading %1").arg(m_redactor.url(m_routerUrl)));
@@ -173,16 +188,50 @@ void CheckRun::addressKnown(const QString& value, AddressSource source)
         return finishWithoutAddress(QStringLiteral("The router's log was read first: %1").arg(logReason));
     }
     m_address = address.value();
-    m_stage = Stage::AddressKnown;
     if (const std::optional<QString> warning = addressWarning(m_address, shown(m_address)))
         tell(CheckStep::Kind::Warning, *warning);
-    emit addressFound(m_address, source);
+    if (m_settings.ipv6 == Ipv6Mode::Yes)
+        findOwnIpv6(CheckStep::Kind::Warning);
+    addressesKnown();
+}
+
+void CheckRun::ownIpv6Alone()
+{
+    m_source = AddressSource::ThisComputer;
+    tell(CheckStep::Kind::Progress, QStringLiteral("Router page: not loaded: IPv6=only sends this computer's "
+                                                   "own IPv6 address alone"));
+    if (!findOwnIpv6(CheckStep::Kind::Failure))
+        return finish({CheckVerdict::Kind::NoAddress, noIpv6Message(m_noIpv6Reason), m_noIpv6Reason, {}});
+    addressesKnown();
+}
+
+bool CheckRun::findOwnIpv6(CheckStep::Kind missing)
+{
+    const Result<Ipv6Choice, Ipv6Absence> own = thisComputersIpv6(m_settings.acceptedIpv6);
+    if (!own) {
+        m_noIpv6Reason = own.failure().message();
+        tell(missing, ipv6MissingStep(m_noIpv6Reason));
+        return false;
+    }
+    m_ipv6 = own.value().address;
+    m_ipv6Interface = own.value().interfaceName;
+    tell(CheckStep::Kind::Progress, ipv6FoundStep(m_ipv6, m_ipv6Interface));
+    if (const std::optional<QString> warning = addressWarning(m_ipv6, m_ipv6))
+        tell(CheckStep::Kind::Warning, *warning);
+    return true;
+}
+
+void CheckRun::addressesKnown()
+{
+    m_stage = Stage::AddressKnown;
+    emit addressFound(m_address.isEmpty() ? m_ipv6 : m_address, m_source);
 }
 
 UpdateFields CheckRun::updateFields() const
 {
-    return {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword, m_settings.host,
-            m_address};
+    return {m_settings.serviceUrl, m_settings.userName, m_settings.servicePassword,
+            m_settings.host,       m_address,           m_settings.ipv6,
+            m_ipv6};
 }
 
 QString CheckRun::updateUrl() const
@@ -256,17 +305,34 @@ void CheckRun::judged(const AnswerJudgement& judgement)
         return finish({CheckVerdict::Kind::NotAccepted, outcomeMessage(judgement.outcome), judgement.reason,
                        sourceNote() << judgement.reason});
     }
-    const std::optional<QString> warning = addressWarning(m_address, shown(m_address));
     QStringList details = sourceNote();
-    if (warning)
-        details.prepend(*warning);
-    finish(
-        {CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {}, details, warning.has_value()});
+    QStringList warnings;
+    for (const QString& address : {m_address, m_ipv6}) {
+        if (const std::optional<QString> warning = address.isEmpty() ? std::nullopt
+                                                                     : addressWarning(address, shown(address)))
+            warnings << *warning;
+    }
+    if (const std::optional<QString> note =
+            ipv6VerdictNote(m_settings.ipv6, m_ipv6, m_ipv6Interface, m_noIpv6Reason))
+        details << *note;
+    CheckVerdict verdict{CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {},
+                         warnings + details, !warnings.isEmpty()};
+    verdict.sentIpv4 = m_address;
+    verdict.sentIpv6 = m_ipv6;
+    finish(verdict);
 }
 
 QStringList CheckRun::sourceNote() const
 {
-    return m_source == AddressSource::RouterLog ? QStringList{} : QStringList{upnpSourceNote(m_source)};
+    switch (m_source) {
+    case AddressSource::RouterLog:
+    case AddressSource::ThisComputer:
+        return {};
+    case AddressSource::Upnp:
+    case AddressSource::NatPmp:
+        return {upnpSourceNote(m_source)};
+    }
+    return {};
 }
 
 void CheckRun::finish(CheckVerdict verdict)

@@ -50,6 +50,10 @@ struct CheckVerdict {
     // Accepted, yet the address sent is not one the Internet can reach:
     // the first of the details says so, and what to do.
     bool notPublic = false;
+    // What the accepted update carried: the router's IPv4 address, this
+    // computer's IPv6 address; either may be empty.
+    QString sentIpv4{};
+    QString sentIpv6{};
 };
 
 class CheckRun : public QObject {
@@ -78,9 +82,16 @@ public:
     // address, and sending it. Nothing is sent unless asked.
     QString updateUrl() const;
     void sendUpdate();
+    // The addresses the update carries once addressFound() has been told:
+    // the router's IPv4 address and this computer's IPv6 address, either
+    // of which may be empty (IPv6=only; IPv6=yes with none to send).
+    const QString& ipv4Address() const { return m_address; }
+    const QString& ipv6Address() const { return m_ipv6; }
 
 signals:
     void stepTaken(const parlowen::CheckStep& step);
+    // The address the update leads with: the router's IPv4 address, or
+    // with IPv6=only this computer's IPv6 address.
     void addressFound(const QString& address, parlowen::AddressSource source);
     // A UPnP gateway other than the remembered one answered: to be asked
     // directly next time, wherever the front end keeps that.
@@ -89,11 +100,16 @@ signals:
     void finished(const parlowen::CheckVerdict& verdict);
 
 private:
-    enum class Stage { Idle, RouterPage, Upnp, AddressKnown, Answer };
+    enum class Stage { Idle, OwnAddress, RouterPage, Upnp, AddressKnown, Answer };
 
     void routerPageCompleted();
     void upnpAnswered(const UpnpAnswer& answer);
     void addressKnown(const QString& address, AddressSource source);
+    void ownIpv6Alone();
+    // This computer's IPv6 address into m_ipv6, or why there is none into
+    // m_noIpv6Reason; told as a step.
+    bool findOwnIpv6(CheckStep::Kind missing);
+    void addressesKnown();
     UpdateFields updateFields() const;
     void send(const ProviderRequest& request);
     void answerCompleted();
@@ -114,6 +130,11 @@ private:
     QString m_routerUrl;
     QString m_noAddressReason; // why the router's log gave none
     QString m_address;
+    QString m_ipv6;
+    QString m_ipv6Interface;
+    QString m_noIpv6Reason;
+    // Tells a queued step of this check from one of an earlier check.
+    quint64 m_run = 0;
     AddressSource m_source = AddressSource::RouterLog;
     // The update in flight: its requests, the one sent last, and the one
     // deadline they all share.

@@ -99,6 +99,8 @@ std::optional<LastAcceptance> parse(const QByteArray& content)
         const QByteArray value = line.mid(eq + 1);
         if (key == "address")
             last.address = fromFieldValue(value);
+        else if (key == "address6")
+            last.ipv6Address = fromFieldValue(value);
         else if (key == "accepted")
             last.acceptedAt = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate).toUTC();
         else if (key == "host")
@@ -155,10 +157,12 @@ QByteArray updateTarget(const QString& serviceUrl, const QString& userName, cons
     return hash.result().toHex();
 }
 
-LastAcceptance acceptanceOf(const QString& address, const QDateTime& acceptedAt, const QString& serviceUrl,
+LastAcceptance acceptanceOf(const SentAddresses& sent, const QDateTime& acceptedAt, const QString& serviceUrl,
                             const QString& userName, const QString& host)
 {
-    return {address, acceptedAt.toUTC(), host, updateTarget(serviceUrl, userName, host)};
+    LastAcceptance last{sent.ipv4, acceptedAt.toUTC(), host, updateTarget(serviceUrl, userName, host)};
+    last.ipv6Address = sent.ipv6;
+    return last;
 }
 
 QString stateFileBeside(const QString& settingsPath)
@@ -236,8 +240,11 @@ QByteArray contentOf(const LastAcceptance& last)
 {
     QByteArray content = Header;
     if (last.hasAcceptance()) {
-        content += "address=" + fieldValue(last.address) + "\n" +
-                   "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
+        content += "address=" + fieldValue(last.address) + "\n";
+        // Only where one was sent: a record without IPv6 stays as it was.
+        if (!last.ipv6Address.isEmpty())
+            content += "address6=" + fieldValue(last.ipv6Address) + "\n";
+        content += "accepted=" + last.acceptedAt.toUTC().toString(Qt::ISODate).toLatin1() + "\n" +
                    "host=" + fieldValue(last.host) + "\n" + "target=" + last.target + "\n";
     }
     if (!last.gatewayControlUrl.isEmpty()) {

@@ -24,7 +24,7 @@ inline constexpr char16_t StateFileName[] = u"parlowen-check.state";
 inline constexpr std::chrono::hours RefreshAfter = std::chrono::days{25};
 
 struct LastAcceptance {
-    QString address;
+    QString address; // the router's IPv4 address; empty where IPv6 went alone
     QDateTime acceptedAt; // UTC; not valid in a record that remembers a gateway alone
     QString host;         // for people reading the file; target decides
     QByteArray target;    // updateTarget() of the settings it was sent with
@@ -32,6 +32,8 @@ struct LastAcceptance {
     // time rather than searched for; never a secret.
     QString gatewayControlUrl{};
     QString gatewayServiceType{};
+    // This computer's IPv6 address, where one went with the update.
+    QString ipv6Address{};
 
     // Whether the record holds an accepted update, or only a gateway.
     bool hasAcceptance() const { return acceptedAt.isValid() && !target.isEmpty(); }
@@ -42,8 +44,16 @@ struct LastAcceptance {
 // token.
 QByteArray updateTarget(const QString& serviceUrl, const QString& userName, const QString& host);
 
+// The addresses an update carried: the router's IPv4 address and this
+// computer's IPv6 address, either of which may be empty.
+struct SentAddresses {
+    QString ipv4;
+    QString ipv6;
+    friend bool operator==(const SentAddresses&, const SentAddresses&) = default;
+};
+
 // The record of an update accepted at acceptedAt, with the settings it was sent with.
-LastAcceptance acceptanceOf(const QString& address, const QDateTime& acceptedAt, const QString& serviceUrl,
+LastAcceptance acceptanceOf(const SentAddresses& sent, const QDateTime& acceptedAt, const QString& serviceUrl,
                             const QString& userName, const QString& host);
 
 // The state file that lies beside the settings file, where the window

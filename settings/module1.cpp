@@ -26,6 +26,7 @@ Result<std::optional<SettingValues>, FileError> Module1::ReadSettings() const
         values[entry.setting] = profileValue(*content.value(), entry.section, entry.key);
     values.askUpnp = profileValue(*content.value(), UpnpSection, UpnpKey)
                          .compare(QLatin1String("no"), Qt::CaseInsensitive) != 0;
+    values.ipv6 = profileValue(*content.value(), Ipv6Section, Ipv6Key);
     return std::optional<SettingValues>(std::move(values));
 }
 

@@ -24,7 +24,7 @@ public:
     // key is missing. Values of any length come back whole.
     QString ReadSetting(const QString& section, const QString& key) const;
 
-    // All six settings, and whether to ask the router's UPnP service, from one read of the file's bytes;
+    // All six settings, whether to ask the router's UPnP service and the IPv6 key, from one read of the file's bytes;
     // nothing when there is no file, and why when it cannot be read, a file that is no profile file
     // included (profileContentProblem). A key the file lacks comes back empty, as ReadSetting gives it.
     Result<std::optional<SettingValues>, FileError> ReadSettings() const;

@@ -35,12 +35,20 @@ inline constexpr std::array<SettingKey, 6> SettingKeys{{
 inline constexpr QStringView UpnpSection = u"Router settings";
 inline constexpr QStringView UpnpKey = u"UPnP";
 
+// Not one of the window's fields either: "IPv6=yes" in this section sends
+// this computer's own IPv6 address beside the router's IPv4 address, and
+// "IPv6=only" that address alone (check/ipv6mode). Kept as the user wrote it,
+// so that a value that is none of the three is told of, not taken for "no".
+inline constexpr QStringView Ipv6Section = u"DNS settings";
+inline constexpr QStringView Ipv6Key = u"IPv6";
+
 // The six values as one read of the settings file gave them: a save that
 // lands while they are read can never pair one file's user name with
 // another's service URL.
 class SettingValues {
 public:
     bool askUpnp = true; // from the UPnP key
+    QString ipv6{};      // the IPv6 key's value, as written
 
     QString& operator[](Setting setting) { return m_values[std::size_t(setting)]; }
     const QString& operator[](Setting setting) const { return m_values[std::size_t(setting)]; }

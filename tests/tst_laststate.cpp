@@ -35,10 +35,12 @@ const QByteArray SettingsBytes = "[Router settings]\nPassword=router secret\nIP=
                                  "[DNS settings]\nService URL=http://127.0.0.1:9/dyn.asp\n"
                                  "User=u\nPassword=service secret\nHost=h.example.net\n";
 
-LastAcceptance acceptance(const QString& address)
+// addresses: the IPv4 address, and after a comma the IPv6 address sent with it.
+LastAcceptance acceptance(const QString& addresses)
 {
-    return {address, QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC), "h.example.net",
-            updateTarget("http://127.0.0.1:9/dyn.asp", "u", "h.example.net")};
+    return acceptanceOf({addresses.section(u',', 0, 0), addresses.section(u',', 1)},
+                        QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC), "http://127.0.0.1:9/dyn.asp", "u",
+                        "h.example.net");
 }
 
 template <typename T> QString message(const Result<T, StateFileError>& result)
@@ -341,6 +343,20 @@ private slots:
                            "gateway http://192.0.2.1:80/b"}
             << "203.0.113.8"
             << "http://192.0.2.1:80/b";
+        QTest::newRow("both addresses of an update, then the gateway")
+            << QStringList{"update 203.0.113.7,2001:db8:1::10", "gateway http://192.0.2.1:80/b"}
+            << "203.0.113.7,2001:db8:1::10"
+            << "http://192.0.2.1:80/b";
+        QTest::newRow("an update of IPv6 alone")
+            << QStringList{"gateway http://192.0.2.1:80/b", "update ,2001:db8:1::10"} << ",2001:db8:1::10"
+            << "http://192.0.2.1:80/b";
+        QTest::newRow("an update without IPv6 forgets the IPv6 address of the one before")
+            << QStringList{"update 203.0.113.7,2001:db8:1::10", "update 203.0.113.8"} << "203.0.113.8"
+            << "";
+        QTest::newRow("an IPv6 address's line break and a key after it")
+            << QStringList{"update 203.0.113.7,2001:db8::1\naddress=198.51.100.1"}
+            << "203.0.113.7,2001:db8::1\naddress=198.51.100.1"
+            << "";
         QTest::newRow("a check killed while it held the record holds it no more")
             << QStringList{"hold and be killed", "update 203.0.113.7", "gateway http://192.0.2.1:80/b"}
             << "203.0.113.7"
@@ -382,11 +398,12 @@ private slots:
         const LastAcceptance& last = *read.value();
         QFETCH(QString, address);
         QCOMPARE(last.hasAcceptance(), !address.isEmpty());
-        QCOMPARE(last.address, address);
+        QCOMPARE(last.address, address.section(u',', 0, 0));
+        QCOMPARE(last.ipv6Address, address.section(u',', 1));
         if (last.hasAcceptance())
             QCOMPARE(last.target, acceptance(address).target);
         QTEST(last.gatewayControlUrl, "gateway");
-        QCOMPARE(last.gatewayServiceType, serviceType);
+        QCOMPARE(last.gatewayServiceType, last.gatewayControlUrl.isEmpty() ? QString() : serviceType);
     }
 
     void aFileThisProgramDidNotWriteIsNotTrusted_data()
