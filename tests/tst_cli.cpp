@@ -221,6 +221,16 @@ void TestCli::runsThatLoadNothing_data()
         "leave out either SOURCE or --settings");
     row("--page-text shows one SOURCE", {"--page-text", "{dir}/a", "{dir}/b"}, -1, "", "one SOURCE too many");
     row("--page-text= with nothing after it", {"--page-text="}, -1, "", "empty SOURCE");
+    row("an --ipv6 that is none of its values", {"--ipv6=maybe"}, -1, "",
+        "parlowen-check: --ipv6 takes yes, only or no, not \"maybe\"." + help);
+    // A line of its own after the host's, as a user adds it.
+    row("an IPv6= that is none of its values", {}, int(Setting::Host), "home.example.net\r\nIPv6=maybe",
+        "IPv6=maybe in [DNS settings] is none of the values it takes");
+    row("--ipv6 for a provider of no row", {"--ipv6=yes"}, -1, "", "IPv6");
+    row("--ipv6 stands for the key, whatever the key says", {"--ipv6=only"}, int(Setting::Host),
+        "home.example.net\r\nIPv6=maybe", "IPv6");
+    row("--page-text sends nothing, so takes no --ipv6", {"--page-text", "--ipv6=yes"}, -1, "",
+        "--page-text shows a page and runs no check");
     row("--page-text runs no check to tell the desktop of", {"--page-text", "--notify"}, -1, "",
         "parlowen-check: --page-text shows a page and runs no check; it takes no other option than "
         "--settings." + help);
