@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,6 +54,13 @@ bool ran(const QStringList& command)
     return QProcess::execute(command.first(), command.mid(1)) == 0;
 }
 
+// This computer's IPv6 as support/with-ipv6-interfaces makes it, in the
+// test's own network namespace.
+bool giveShape(const QString& shape)
+{
+    return ran({PARLOWEN_IPV6_SHAPES, shape});
+}
+
 // The settings file both front ends read, with the lines a case adds.
 bool writeSettings(const QString& path, const QStringList& fields, const QString& extra = {})
 {
@@ -83,8 +91,8 @@ std::pair<int, QString> runCommand(const QStringList& arguments, const QDateTime
 // Gives the test's interface another global address in place of its own.
 bool renumber(const QString& from, const QString& to)
 {
-    return ran({"ip", "-6", "address", "del", from + "/64", "dev", "home0"}) &&
-           ran({"ip", "-6", "address", "add", to + "/64", "dev", "home0", "nodad"});
+    return ran({"ip", "-6", "address", "del", from + "/64", "dev", "d0"}) &&
+           ran({"ip", "-6", "address", "add", to + "/64", "dev", "d0", "nodad"});
 }
 
 // The router of every case: its log names the WAN address.
@@ -109,6 +117,8 @@ private slots:
     void bothFrontEndsReachTheProvidersVerdict();
     void bothFrontEndsKeepTheAaaaRecord_data();
     void bothFrontEndsKeepTheAaaaRecord();
+    void bothFrontEndsTellTheAddressEachShapeGives_data();
+    void bothFrontEndsTellTheAddressEachShapeGives();
     void ifChangedSendsWhenEitherAddressChanges_data();
     void ifChangedSendsWhenEitherAddressChanges();
 
@@ -121,16 +131,11 @@ void TestEveryProvider::initTestCase()
     if (!qEnvironmentVariableIsSet("PARLOWEN_PROVIDER_NETWORK"))
         QSKIP(
             "needs the providers' names on loopback: runs in tests/support/in-private-network-as-providers");
-    // In the test's own network namespace: an interface with one global
-    // IPv6 address and the default route, as a home's IPv6 gives it (a veth
-    // pair: not every kernel has the dummy driver).
+    // In the test's own network namespace: one global IPv6 address and the
+    // default route on d0, as a home's IPv6 gives it; other rows make
+    // other shapes and put this one back.
     QVERIFY(qEnvironmentVariableIsSet("PARLOWEN_PRIVATE_NETWORK"));
-    for (const QStringList& command :
-         {QStringList{"ip", "link", "add", "home0", "type", "veth", "peer", "name", "home0p"},
-          {"ip", "link", "set", "home0p", "up"}, {"ip", "link", "set", "home0", "up"},
-          {"ip", "-6", "address", "add", OwnIpv6 + "/64", "dev", "home0", "nodad"},
-          {"ip", "-6", "route", "add", "default", "dev", "home0"}})
-        QVERIFY2(ran(command), qPrintable(command.join(' ')));
+    QVERIFY(giveShape("one-global"));
 }
 
 void TestEveryProvider::bothFrontEndsReachTheProvidersVerdict_data()
@@ -228,7 +233,11 @@ void TestEveryProvider::bothFrontEndsKeepTheAaaaRecord()
     FakeHttpServer server;
     server.useTls(providerTls());
     QVERIFY(server.listen(443));
-    sim::ProviderSim provider(entry.provider, entry.record);
+    // The AAAA record is there already, as the JSON APIs need it to be.
+    sim::ProviderRecord record = entry.record;
+    if (record.addressV6.isEmpty())
+        record.addressV6 = QStringLiteral("2001:db8::7");
+    sim::ProviderSim provider(entry.provider, record);
     provider.serveOn(server);
     QTemporaryDir dir;
     QStringList fields = fieldsOf(entry);
@@ -263,6 +272,79 @@ void TestEveryProvider::bothFrontEndsKeepTheAaaaRecord()
     QCOMPARE(exitCode, int(cli::ExitAccepted));
     QVERIFY2(printed.contains("IPv6 address: " + OwnIpv6), qPrintable(printed));
     QVERIFY2(printed.endsWith("<6>The IP is unchanged; nothing was sent\n"), qPrintable(printed));
+}
+
+// What each shape of this computer's IPv6 gives, told alike by both front
+// ends: the address sent, or why none was, with IPv4 still sent for
+// IPv6=yes and nothing at all for IPv6=only.
+void TestEveryProvider::bothFrontEndsTellTheAddressEachShapeGives_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QString>("sent"); // the IPv6 address; empty: none
+    QTest::addColumn<QString>("why");  // where none is sent
+    const QString local = "only local IPv6 addresses";
+    const struct {
+        const char* shape;
+        QString sent;
+        QString why;
+    } shapes[] = {
+        {"none", {}, "This computer has no IPv6 address"},
+        {"global-and-temporary", "2001:db8:1:0:ffff::10", {}},
+        {"ula-only", {}, local + " (link-local or private)"},
+        {"link-local-only", {}, local},
+        {"route-elsewhere", {}, "the default route leaves through d1; 2001:db8:1::10 on d0"},
+        {"several-global", "2001:db8:1::10", {}},
+        {"deprecated", {}, "are being given up because the router no longer offers their prefix"},
+        {"lower-metric-elsewhere", "2001:db8:2::10", {}},
+        {"multipath", "2001:db8:2::10", {}},
+        {"unreachable-default", {}, "no IPv6 route to the Internet"},
+    };
+    for (const auto& [shape, sent, why] : shapes)
+        QTest::newRow(shape) << QString(shape) << sent << why;
+}
+
+void TestEveryProvider::bothFrontEndsTellTheAddressEachShapeGives()
+{
+    QFETCH(QString, shape);
+    QFETCH(QString, sent);
+    QFETCH(QString, why);
+    const test::ProviderCase& entry = *std::find_if(
+        test::providerCases().begin(), test::providerCases().end(),
+        [](const test::ProviderCase& entry) { return entry.provider == QLatin1String("dynv6"); });
+    QVERIFY(giveShape(shape));
+    const auto restore = qScopeGuard([] { giveShape("one-global"); });
+    FakeHttpServer router;
+    QVERIFY(router.listen(80));
+    serveRouter(router);
+    FakeHttpServer server;
+    server.useTls(providerTls());
+    QVERIFY(server.listen(443));
+    sim::ProviderSim provider(entry.provider, entry.record);
+    provider.serveOn(server);
+    for (const char* mode : {"yes", "only"}) {
+        QTemporaryDir dir;
+        QVERIFY(writeSettings(dir.filePath("Settings.ini"), fieldsOf(entry), QString("IPv6=%1\n").arg(mode)));
+        Form1 form(dir.path());
+        test::MessageBoxWatcher watcher;
+        QTest::mouseClick(form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.messages().size(), 1, Patience);
+        const test::ShownMessage& message = watcher.messages().constFirst();
+        const QString shown = message.text + '\n' + message.detail;
+        const auto [exitCode, printed] = runCommand({"--settings", dir.filePath("Settings.ini")});
+        const bool none = sent.isEmpty();
+        const bool alone = mode == QLatin1String("only");
+        for (const QString& output : {shown, printed})
+            QVERIFY2(output.contains(none ? why : sent), qPrintable(output));
+        // Without one, IPv6=yes warns and goes on; IPv6=only has failed.
+        QVERIFY2(printed.contains(!none ? "<6>IPv6 address: " + sent + ", this computer's own on d"
+                                  : alone ? QString("<3>IPv6 address: none: ")
+                                          : QString("<4>Warning: IPv6 address: none: ")),
+                 qPrintable(printed));
+        QCOMPARE(message.text, none && alone ? "No IPv6 address was sent: " + message.text.section(": ", 1)
+                                             : QString("The IP has been received"));
+        QCOMPARE(exitCode, int(none && alone ? cli::ExitNoAddress : cli::ExitAccepted));
+        QCOMPARE(provider.record().addressV6, none ? entry.record.addressV6 : sent);
+    }
 }
 
 // --if-changed with both addresses: a second run sends exactly when one of
