@@ -226,9 +226,11 @@ void TestCli::runsThatLoadNothing_data()
     // A line of its own after the host's, as a user adds it.
     row("an IPv6= that is none of its values", {}, int(Setting::Host), "home.example.net\r\nIPv6=maybe",
         "IPv6=maybe in [DNS settings] is none of the values it takes");
-    row("--ipv6 for a provider of no row", {"--ipv6=yes"}, -1, "", "IPv6");
+    const QString unknownProvider = "Parlowen knows how to send an IPv6 address only to the providers of its "
+                                    "table; 127.0.0.1 is not one of them.";
+    row("--ipv6 for a provider of no row", {"--ipv6=yes"}, -1, "", unknownProvider);
     row("--ipv6 stands for the key, whatever the key says", {"--ipv6=only"}, int(Setting::Host),
-        "home.example.net\r\nIPv6=maybe", "IPv6");
+        "home.example.net\r\nIPv6=maybe", unknownProvider);
     row("--page-text sends nothing, so takes no --ipv6", {"--page-text", "--ipv6=yes"}, -1, "",
         "--page-text shows a page and runs no check");
     row("--page-text runs no check to tell the desktop of", {"--page-text", "--notify"}, -1, "",
