@@ -33,9 +33,9 @@ std::optional<QString> ipv6VerdictNote(Ipv6Mode mode, const QString& address, co
                               "the name leads to this computer itself.")
             .arg(address, interfaceName);
     case Ipv6Mode::Only:
-        return QStringLiteral("The address sent is this computer's own IPv6 address, on %1; the router "
+        return QStringLiteral("The address sent is this computer's own IPv6 address, %1 on %2; the router "
                               "was not asked (IPv6=only), and the name's IPv4 address was left as it was.")
-            .arg(interfaceName);
+            .arg(address, interfaceName);
     }
     return std::nullopt;
 }
