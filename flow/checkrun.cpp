@@ -208,15 +208,18 @@ void CheckRun::ownIpv6Alone()
 bool CheckRun::findOwnIpv6(CheckStep::Kind missing)
 {
     const Result<Ipv6Choice, Ipv6Absence> own = thisComputersIpv6(m_settings.acceptedIpv6);
+    // Masked as a router's address is: a password may look like either.
     if (!own) {
-        m_noIpv6Reason = own.failure().message();
+        Failure<Ipv6Absence> failure = own.failure();
+        failure.detail = shown(failure.detail);
+        m_noIpv6Reason = failure.message();
         tell(missing, ipv6MissingStep(m_noIpv6Reason));
         return false;
     }
     m_ipv6 = own.value().address;
     m_ipv6Interface = own.value().interfaceName;
-    tell(CheckStep::Kind::Progress, ipv6FoundStep(m_ipv6, m_ipv6Interface));
-    if (const std::optional<QString> warning = addressWarning(m_ipv6, m_ipv6))
+    tell(CheckStep::Kind::Progress, ipv6FoundStep(shown(m_ipv6), shown(m_ipv6Interface)));
+    if (const std::optional<QString> warning = addressWarning(m_ipv6, shown(m_ipv6)))
         tell(CheckStep::Kind::Warning, *warning);
     return true;
 }
@@ -313,7 +316,7 @@ void CheckRun::judged(const AnswerJudgement& judgement)
             warnings << *warning;
     }
     if (const std::optional<QString> note =
-            ipv6VerdictNote(m_settings.ipv6, m_ipv6, m_ipv6Interface, m_noIpv6Reason))
+            ipv6VerdictNote(m_settings.ipv6, shown(m_ipv6), shown(m_ipv6Interface), m_noIpv6Reason))
         details << *note;
     CheckVerdict verdict{CheckVerdict::Kind::Accepted, outcomeMessage(judgement.outcome), {},
                          warnings + details, !warnings.isEmpty()};
