@@ -2,8 +2,6 @@
 // refusal, its address parameter, its unchanged answer, and the like.
 #include "providerexchanges.h"
 
-#include "check/ipv6mode.h"
-
 #include <QCryptographicHash>
 #include <QTest>
 
@@ -77,9 +75,6 @@ void addDyndns2Rows()
     row("OVH wants system=dyndns", "ovh",
         {.target = nic + "203.0.113.7", .headers = basic("example.com-home", "s3cret")},
         {.answer = "badsys"});
-    row("OVH takes an IPv6 address in myip", "ovh",
-        {.target = nic + "2001:db8::7&system=dyndns", .headers = basic("example.com-home", "s3cret")},
-        {.answer = "good 2001:db8::7", .addressV6 = sentV6});
     row("OVH answers under its older host name too", "ovh",
         {.target = nic + "203.0.113.7&system=dyndns",
          .headers = basic("example.com-home", "s3cret"),
@@ -115,9 +110,6 @@ void addDyndns2Rows()
     row("Dynu leaves the A record alone for myip=no", "dynu",
         {.target = nic + "no&myipv6=2001:db8::7", .headers = right},
         {.answer = "good 2001:db8::7", .addressV6 = sentV6});
-    row("Dynu takes the source address for a missing myip, even beside myipv6", "dynu",
-        {.target = "/nic/update?hostname=home.example.com&myipv6=2001:db8::7", .headers = right},
-        {.answer = "good 127.0.0.1,2001:db8::7", .address = source, .addressV6 = sentV6});
     row("Hurricane Electric takes the record's key as password beside the host", "he",
         {.target = nic + "203.0.113.7&password=s3cret"}, {.answer = "good 203.0.113.7", .address = sent});
     row("Hurricane Electric refuses a wrong key with 401 and badauth", "he",
@@ -171,9 +163,6 @@ void addUrlRows()
         {.target = "/nic/update?hostname=home.example.com&myipv4=203.0.113.7&myipv6=preserve",
          .headers = desecAccount},
         {.answer = "good", .address = sent});
-    row("deSEC keeps the A record when told to preserve it", "desec",
-        {.target = "/?hostname=home.example.com&myipv4=preserve&myipv6=2001:db8::7", .headers = desecAccount},
-        {.answer = "good", .addressV6 = sentV6});
     row("deSEC deletes the AAAA record when only myip is sent", "desec",
         {.target = "/update?hostname=home.example.com&myip=203.0.113.7", .headers = desecAccount},
         {.answer = "good", .address = sent, .addressV6 = deleted});
@@ -221,9 +210,6 @@ void addUrlRows()
     row("DuckDNS tells NOCHANGE in its verbose answer", "duckdns",
         {.target = "/update?domains=myhome&token=s3cret&ip=198.51.100.4&verbose=true"},
         {.answer = "OK\n198.51.100.4\n2001:db8::4\nNOCHANGE"});
-    row("DuckDNS takes an IPv6 address in ip and leaves the A record", "duckdns",
-        {.target = "/update?domains=myhome&token=s3cret&ip=2001:db8::7"},
-        {.answer = "OK", .addressV6 = sentV6});
     row("DuckDNS takes the domain, token and address in the path", "duckdns",
         {.target = "/update/myhome/s3cret/203.0.113.7"}, {.answer = "OK", .address = sent});
     row("FreeDNS answers a wrong token with 200 and ERROR", "freedns",
@@ -360,28 +346,4 @@ void addApiRows()
     row("A request by address rather than by name is misdirected", "duckdns",
         {.target = "/update?domains=myhome&token=s3cret&ip=203.0.113.7", .host = QStringLiteral("127.0.0.1")},
         {.status = 421});
-}
-
-void addBothRecordRows()
-{
-    const auto rows = [](const char* provider, bool both = true) {
-        const auto name = [provider](const char* what) {
-            return qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(provider), QLatin1String(what)));
-        };
-        if (both) {
-            QTest::newRow(name("IPv6=yes sets both records"))
-                << provider << int(parlowen::Ipv6Mode::Yes) << sentIpv6 << sent << sentIpv6;
-            QTest::newRow(name("IPv6=yes without an IPv6 address keeps the AAAA record"))
-                << provider << int(parlowen::Ipv6Mode::Yes) << QString() << sent << keptV6;
-        }
-        QTest::newRow(name("IPv6=only leaves the A record as it is"))
-            << provider << int(parlowen::Ipv6Mode::Only) << sentIpv6 << kept << sentIpv6;
-    };
-    for (const char* provider :
-         {"noip", "dyn", "ovh", "strato", "allinkl", "dynv6", "dynu", "desec", "he", "ipv64", "spdyn", "ydns",
-          "ydns-token", "duckdns", "cloudflare", "porkbun", "gandi", "godaddy"})
-        rows(provider);
-    // An update URL a record: the AAAA record's alone.
-    rows("freedns", false);
-    rows("freedns-v2", false);
 }

@@ -12,7 +12,6 @@ inline const QString sent = QStringLiteral("203.0.113.7");
 inline const QString sentV6 = QStringLiteral("2001:db8::7");
 inline const QString source = QStringLiteral("127.0.0.1");
 inline const QString deleted = QString();
-inline const QString sentIpv6 = QStringLiteral("2001:db8:1::10");
 
 // One request as a row sends it; Host, Content-Length and Connection are added.
 struct Exchange {
@@ -39,6 +38,3 @@ struct Expected {
 void addDyndns2Rows();
 void addUrlRows();
 void addApiRows();
-// Rows of theCheckKeepsBothRecords(): for each provider that takes an IPv6
-// address, the mode, the address found, and the A and AAAA records after.
-void addBothRecordRows();
