@@ -41,7 +41,7 @@ constexpr std::array<Provider, 26> Table{{
      .hosts = u"dns.eu.ovhapis.com www.ovh.com",
      .fixedParameters = u"system=dyndns",
      .ipv6Form = SecondRequest},
-    // Strato's FAQ: both addresses in myip, "IPv4,IPv6".
+    // Strato: both addresses in myip, "IPv4,IPv6".
     {.name = u"Strato", .hosts = u"dyndns.strato.com", .ipv6Form = BothInAddress},
     // The DDNS user stands for one host name; all-inkl reads IPv6 from myip6.
     {.name = u"all-inkl",
@@ -116,8 +116,8 @@ constexpr std::array<Provider, 26> Table{{
      .hostParameter = u"domains",
      .addressParameter = u"ip",
      .dialect = DuckDns,
-     // duckdns.org/spec.jsp: ipv6 beside ip; without ip the IPv4 address the
-     // request came from is taken, so IPv6 alone goes in ip, which takes either.
+     // DuckDNS's HTTP API page: ipv6 beside ip; ip takes an address of either
+     // family, so IPv6 alone goes there.
      .ipv6Form = Parameter,
      .ipv6Parameter = u"ipv6",
      .ipv6AloneParameter = u"ip"},

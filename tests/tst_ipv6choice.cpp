@@ -19,8 +19,8 @@ KernelIpv6View view(const QString& addresses, const QString& routes)
                                 "home",      "deprecated", "tentative",  "permanent"}; // IFA_F_*, bit by bit
     const QStringList names{"", "lo", "d0", "d1"};                                     // by index
     KernelIpv6View view{{}, {}, {{1, "lo"}, {2, "d0"}, {3, "d1"}}};
-    for (const QString& spec : addresses.split(u',', Qt::SkipEmptyParts)) {
-        const QStringList words = spec.split(u' ', Qt::SkipEmptyParts);
+    for (const QString& entry : addresses.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList words = entry.split(u' ', Qt::SkipEmptyParts);
         KernelIpv6Address& a = view.addresses.emplace_back();
         const Q_IPV6ADDR raw = QHostAddress(words[0].section(u'/', 0, 0)).toIPv6Address();
         std::copy(std::begin(raw.c), std::end(raw.c), a.bytes.begin());
@@ -32,8 +32,8 @@ KernelIpv6View view(const QString& addresses, const QString& routes)
         a.preferredLifetime = words.contains("preferred=0") ? 0 : a.preferredLifetime;
         a.validLifetime = words.contains("valid=0") ? 0 : a.validLifetime;
     }
-    for (const QString& spec : routes.split(u',', Qt::SkipEmptyParts)) {
-        const QStringList words = spec.split(u' ', Qt::SkipEmptyParts);
+    for (const QString& entry : routes.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList words = entry.split(u' ', Qt::SkipEmptyParts);
         KernelIpv6Route& r = view.defaultRoutes.emplace_back();
         const int refusing = QStringList{"unreachable", "blackhole", "prohibit"}.indexOf(words[0]);
         r.type = refusing < 0 ? RouteType::Unicast : RouteType(refusing + 1);
