@@ -247,11 +247,20 @@ QByteArrayView withoutByteOrderMark(QByteArrayView sheet)
     return sheet.startsWith("\xEF\xBB\xBF") ? sheet.sliced(3) : sheet;
 }
 
+// The port a URL reaches, written or not: the router page's address
+// spells out :80, a sheet's link seldom does.
+int effectivePort(const QUrl& url)
+{
+    const bool secure = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const bool plain = url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
+    return url.port(secure ? 443 : plain ? 80 : -1);
+}
+
 // Scheme, host and port: the page's own server.
 bool sameOrigin(const QUrl& a, const QUrl& b)
 {
     return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && effectivePort(a) == effectivePort(b);
 }
 
 // The address an @import names, resolved against its sheet's; i moves

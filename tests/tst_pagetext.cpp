@@ -347,6 +347,35 @@ private slots:
     }
 
     // The browser engine renders pages on worker threads, several at once.
+    // Only the router's own sheets are loaded, however the default port is
+    // spelled: a sheet skipped for its spelling leaves a stale line shown.
+    void onlyThePagesOwnSheetsAreLinked_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("the page's :80, the sheet's none") << "http://192.0.2.1:80/doc/syslog.htm"
+                                                         << "http://192.0.2.1/doc/log.css" << true;
+        QTest::newRow("the page's none, the sheet's :80")
+            << "http://192.0.2.1/doc/syslog.htm" << "http://192.0.2.1:80/log.css" << true;
+        QTest::newRow("https, :443 and none") << "https://192.0.2.1:443/" << "https://192.0.2.1/log.css" << true;
+        QTest::newRow("relative") << "http://192.0.2.1:80/doc/syslog.htm" << "log.css" << true;
+        QTest::newRow("another port") << "http://192.0.2.1:80/" << "http://192.0.2.1:8080/log.css" << false;
+        QTest::newRow("https's port for http") << "http://192.0.2.1/" << "http://192.0.2.1:443/log.css" << false;
+        QTest::newRow("another scheme") << "http://192.0.2.1/" << "https://192.0.2.1/log.css" << false;
+        QTest::newRow("another host") << "http://192.0.2.1/" << "http://198.51.100.1/log.css" << false;
+    }
+    void onlyThePagesOwnSheetsAreLinked()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, sheet);
+        const QUrl pageUrl(page);
+        const std::vector<QUrl> linked = linkedStyleSheets(
+            "<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7", "text/html", pageUrl);
+        QTEST(linked == std::vector<QUrl>{pageUrl.resolved(QUrl(sheet))}, "linked");
+        QVERIFY(linked.size() <= 1);
+    }
+
     void rendersOnManyThreadsAtOnce()
     {
         const QByteArray page = fixture("log-in-table.html");
