@@ -26,13 +26,4 @@ std::optional<Ipv6Mode> parseIpv6Mode(QStringView value)
     return std::nullopt;
 }
 
-QString toString(Ipv6Mode mode)
-{
-    for (const auto& [name, known] : Values) {
-        if (known == mode)
-            return name.toString();
-    }
-    return {};
-}
-
 } // namespace parlowen

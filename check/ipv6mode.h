@@ -2,7 +2,6 @@
 // Whether a check keeps the name's AAAA record too: the IPv6= key of
 // [DNS settings], or parlowen-check's --ipv6 for one run.
 
-#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -18,8 +17,5 @@ enum class Ipv6Mode {
 // "no", "yes" or "only", in any letter case, blanks around allowed; an
 // empty value is "no", as is the key absent. Nothing for any other value.
 std::optional<Ipv6Mode> parseIpv6Mode(QStringView value);
-
-// The value as the key and the option take it: "no", "yes", "only".
-QString toString(Ipv6Mode mode);
 
 } // namespace parlowen
