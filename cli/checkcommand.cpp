@@ -3,6 +3,7 @@
 #include "cli/checkcommand.h"
 
 #include "check/excerpt.h"
+#include "css/sheetdiscovery.h"
 #include "check/fieldproblem.h"
 #include "check/ipv6support.h"
 #include "check/ipv6words.h"
@@ -13,6 +14,7 @@
 #include "cli/commandoptions.h"
 #include "cli/failurenotice.h"
 #include "cli/ifchanged.h"
+#include "css/sheetdiscovery.h"
 #include "html/pagetext.h"
 #include "profile/regularfile.h"
 #include "settings/laststate.h"

@@ -4,7 +4,7 @@
 
 #include "common/windows1252.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
 
 #include <QStringDecoder>
 

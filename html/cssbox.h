@@ -3,7 +3,7 @@
 // element is rendered: hidden or not, block or inline, its white space and
 // text transform, and whether it is an atomic inline box.
 
-#include "html/cascade.h"
+#include "css/cascade.h"
 #include "html/textcollector.h"
 
 #include <gumbo.h>

@@ -22,7 +22,7 @@
 
 #include "html/htmlprepass.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
 #include "html/openelements.h"
 #include "html/tagtraits.h"
 #include "html/textplaceholders.h"

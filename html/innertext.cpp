@@ -1,6 +1,6 @@
 #include "html/innertext.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
 #include "html/cssbox.h"
 #include "html/tagtraits.h"
 

@@ -3,7 +3,7 @@
 // gumbo's tree, with the default style sheet's and the page's cascade's idea
 // of what is hidden, what is a block and what is an atomic inline box.
 
-#include "html/cascade.h"
+#include "css/cascade.h"
 #include "html/htmlprepass.h"
 #include "html/textcollector.h"
 

@@ -3,12 +3,14 @@
 
 #include "html/pagetext.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
+#include "css/sheetdiscovery.h"
 #include "html/charset.h"
 #include "html/gumboarena.h"
 #include "html/htmlprepass.h"
 #include "html/innertext.h"
 #include "html/pagetext_p.h"
+#include "html/quirksmode.h"
 #include "html/tagtraits.h"
 #include "html/textplaceholders.h"
 
@@ -155,7 +157,7 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
     const qsizetype bytes = utf8Html.size() + (sheets ? sheets->bytes() : 0);
     std::uint64_t work = arena.work() / kGumboStepsPerCascadeStep;
     const std::optional<Cascade> cascade = Cascade::build(
-        *tree, sheets, &work, GumboArena::workBudget(std::size_t(bytes)) / kGumboStepsPerCascadeStep,
+        *tree, inQuirksMode(tree->document->v.document), sheets, &work, GumboArena::workBudget(std::size_t(bytes)) / kGumboStepsPerCascadeStep,
         sheetRulesBudget(bytes), cancelled);
     if (!cascade)
         return Parsed{};
@@ -249,22 +251,6 @@ Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html, TextPlac
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html)
 {
     return innerTextOfHtml(utf8Html, TextPlaceholders::On, nullptr);
-}
-
-qsizetype PageStyleSheets::bytes() const
-{
-    qsizetype total = 0;
-    for (const QByteArray& sheet : sheets)
-        total += sheet.size();
-    return total;
-}
-
-const QByteArray* PageStyleSheets::sheetFor(const QUrl& url, bool quirks) const
-{
-    const auto found = sheets.constFind(url);
-    if (found == sheets.constEnd() || (!quirks && otherTypes.contains(url)))
-        return nullptr;
-    return &*found;
 }
 
 bool isStyleSheetType(QByteArrayView contentType)

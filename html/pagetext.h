@@ -7,11 +7,10 @@
 // parse off its GUI thread.
 
 #include "common/result.h"
+#include "css/pagestylesheets.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
-#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -35,22 +34,6 @@ QString toString(PageTextError error);
 // is refused as too complex before gumbo sees it.
 inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
 
-// The style sheets a page links to, as fetched: the page's address, and
-// each sheet's bytes by its address. A sheet that is not there was not
-// loaded, and is skipped. Only sheets from the page's own origin (scheme,
-// host and port) are ever read.
-struct PageStyleSheets {
-    QUrl pageUrl;
-    QHash<QUrl, QByteArray> sheets;
-    // Those served as another type than text/css, which only a page in
-    // quirks mode reads, as browsers do.
-    QSet<QUrl> otherTypes;
-
-    qsizetype bytes() const;
-    // The sheet at url as a page in this mode reads it, or null.
-    const QByteArray* sheetFor(const QUrl& url, bool quirks) const;
-};
-
 // Whether a sheet served with this Content-Type is one for a page in any
 // mode: none, or text/css.
 bool isStyleSheetType(QByteArrayView contentType);
@@ -70,9 +53,6 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
 // not parsed for them.
 std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
                                     const std::atomic<bool>* cancelled = nullptr);
-
-// The sheets a sheet at sheetUrl imports from the page's origin.
-std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl, const QUrl& pageUrl);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);

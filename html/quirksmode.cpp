@@ -1,6 +1,6 @@
 #include "html/quirksmode.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
 
 #include <QByteArrayView>
 

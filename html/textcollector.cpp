@@ -1,6 +1,6 @@
 #include "html/textcollector.h"
 
-#include "html/asciitext.h"
+#include "common/asciitext.h"
 #include "html/textplaceholders.h"
 
 #include <QStringDecoder>

@@ -8,6 +8,7 @@
 // page, which --dump-dom prints. The test runs in a private network
 // namespace (see tests/CMakeLists.txt), where nothing but loopback exists.
 
+#include "css/sheetdiscovery.h"
 #include "html/charset.h"
 #include "html/pagetext.h"
 #include "logpagegenerator.h"

@@ -1,6 +1,7 @@
 // The sheets a page links to and imports, loaded like the page itself.
 #include "web/browserengine_p.h"
 
+#include "css/sheetdiscovery.h"
 #include "web/answerbody.h"
 #include "web/plainhttpreply.h"
 #include "web/signin.h"

@@ -1,17 +1,14 @@
 #pragma once
-// Selectors over gumbo's tree: what a rule's prelude says, which elements it
-// matches, and how specific it is.
+// Selectors: what a rule's prelude says, and how specific it is.
 
-#include "html/csssyntax.h"
+#include "css/tokenizer.h"
 
 #include <gumbo.h>
 
 #include <QByteArray>
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -74,40 +71,5 @@ struct Selector {
 // invalid, which drops the whole rule. text is the sheet the tokens point into.
 std::optional<std::vector<Selector>> parseSelectorList(const std::vector<CssToken>& tokens,
                                                        const QByteArray& text);
-
-// The element's lower-case tag name.
-QByteArray tagNameOf(const GumboNode* element);
-
-class SelectorMatcher {
-public:
-    // Class and id selectors ignore case in a page in quirks mode. Each
-    // step of matching counts into *work; past budget, or once cancelled
-    // is set, nothing matches any more and stopped() is true.
-    SelectorMatcher(bool quirks, std::uint64_t* work, std::uint64_t budget,
-                    const std::atomic<bool>* cancelled)
-        : m_quirks(quirks), m_work(work), m_budget(budget), m_cancelled(cancelled)
-    {}
-    bool matches(const Selector& selector, const GumboNode* element);
-    bool stopped() const { return m_stopped; }
-
-private:
-    enum class Result { Matches, FailsHere, FailsAllSiblings, FailsCompletely };
-    Result matchFrom(const Selector& selector, uint32_t index, const GumboNode* element);
-    bool compoundMatches(const Selector& selector, const CompoundSelector& compound,
-                         const GumboNode* element);
-    bool simpleMatches(const Selector& selector, const SimpleSelector& simple, const GumboNode* element);
-    // The element's index among its parent's element children, and their count.
-    std::pair<uint32_t, uint32_t> positionOf(const GumboNode* element);
-    bool matchesAny(const Selector& selector, const std::vector<uint32_t>& alternatives,
-                    const GumboNode* element);
-
-    bool m_quirks;
-    std::uint64_t* m_work;
-    std::uint64_t m_budget;
-    const std::atomic<bool>* m_cancelled;
-    std::uint64_t m_nextCheck = 0;
-    bool m_stopped = false;
-    std::unordered_map<const GumboNode*, std::pair<uint32_t, uint32_t>> m_positions;
-};
 
 } // namespace parlowen

@@ -1,14 +1,12 @@
 #pragma once
 // CSS as a browser tokenizes it (CSS Syntax Level 3), read as a stream so
-// that a sheet of any size never becomes a second, larger list of tokens,
-// and the media queries a screen of 1024 by 768 pixels matches.
+// that a sheet of any size never becomes a second, larger list of tokens.
 
 #include <QByteArray>
 #include <QByteArrayView>
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 namespace parlowen {
 
@@ -91,10 +89,5 @@ private:
     std::uint64_t m_budget;
     const std::atomic<bool>* m_cancelled;
 };
-
-// True when a media query list (the prelude of @media, or a media
-// attribute) matches a screen 1024 pixels wide and 768 high. Anything not
-// understood matches nothing, as an unknown feature does in a browser.
-bool screenMatchesMedia(const std::vector<CssToken>& prelude);
 
 } // namespace parlowen

@@ -1,0 +1,46 @@
+#pragma once
+// The page's style sheets applied to its elements: what the cascade gives
+// each element for the few properties innerText depends on. Sheets come
+// from <style> elements and linked sheets, in document order; each element's
+// style attribute goes on top, as in a browser.
+
+#include "css/declaration.h"
+#include "css/pagestylesheets.h"
+
+#include <gumbo.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace parlowen {
+
+struct CascadeRules;
+
+class Cascade {
+public:
+    Cascade();
+    ~Cascade();
+    Cascade(Cascade&&) noexcept;
+    Cascade& operator=(Cascade&&) noexcept;
+
+    // The sheets of the document applied to its body; quirks, a page in
+    // quirks mode, matches classes and ids in any case. Counts its work
+    // into *work and gives up, with nullopt, once that passes budget, its
+    // rules would take more than byteBudget, or cancelled is set.
+    static std::optional<Cascade> build(const GumboOutput& tree, bool quirks, const PageStyleSheets* sheets,
+                                        std::uint64_t* work, std::uint64_t budget, std::size_t byteBudget,
+                                        const std::atomic<bool>* cancelled);
+
+    // The sheets' declarations for the element, with its style attribute's
+    // on top.
+    DeclaredStyle styleOf(const GumboNode* element) const;
+
+private:
+    std::unique_ptr<CascadeRules> m_rules;
+    std::unordered_map<const GumboNode*, DeclaredStyle> m_styles;
+};
+
+} // namespace parlowen

@@ -1,0 +1,26 @@
+#pragma once
+// The style sheets a page links to, as fetched.
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QUrl>
+
+namespace parlowen {
+
+// The page's address, and each sheet's bytes by its address. A sheet that
+// is not there was not loaded, and is skipped. Only sheets from the page's
+// own origin (scheme, host and port) are ever read.
+struct PageStyleSheets {
+    QUrl pageUrl;
+    QHash<QUrl, QByteArray> sheets;
+    // Those served as another type than text/css, which only a page in
+    // quirks mode reads, as browsers do.
+    QSet<QUrl> otherTypes;
+
+    qsizetype bytes() const;
+    // The sheet at url as a page in this mode reads it, or null.
+    const QByteArray* sheetFor(const QUrl& url, bool quirks) const;
+};
+
+} // namespace parlowen

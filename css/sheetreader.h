@@ -1,0 +1,43 @@
+#pragma once
+// A sheet, or a style attribute, read token by token: component values
+// and declaration blocks.
+
+#include "css/declaration.h"
+#include "css/tokenizer.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace parlowen {
+
+class SheetReader {
+public:
+    SheetReader(QByteArrayView text, std::uint64_t* work, std::uint64_t budget = UINT64_MAX,
+                const std::atomic<bool>* cancelled = nullptr)
+        : m_tokenizer(text, work, budget, cancelled)
+    {
+        advance();
+    }
+
+    const CssToken& current() const { return m_current; }
+    void advance() { m_current = m_tokenizer.next(); }
+    const QByteArray& text() const { return m_tokenizer.text(); }
+
+    // Consumes one component value (a block or function with all of its
+    // content), keeping at most limit tokens of it in out.
+    void component(std::vector<CssToken>* out, size_t limit);
+
+    // The declarations of a block, up to its closing brace (consumed), or
+    // of a whole style attribute.
+    void declarations(std::vector<Declaration>& out);
+
+private:
+    CssTokenizer m_tokenizer;
+    CssToken m_current;
+};
+
+} // namespace parlowen

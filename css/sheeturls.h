@@ -1,0 +1,25 @@
+#pragma once
+// Where sheets are, and which of them a page may read.
+
+#include "css/tokenizer.h"
+
+#include <QByteArrayView>
+#include <QUrl>
+
+#include <optional>
+#include <vector>
+
+namespace parlowen {
+
+// A fetched sheet is read as UTF-8; its byte order mark is no character.
+QByteArrayView withoutByteOrderMark(QByteArrayView sheet);
+
+// Scheme, host and port, the default port however it is spelled: the
+// page's own server.
+bool sameOrigin(const QUrl& a, const QUrl& b);
+
+// The address an @import names, resolved against its sheet's; i moves
+// past it.
+std::optional<QUrl> importUrl(const std::vector<CssToken>& prelude, size_t& i, const QUrl& base);
+
+} // namespace parlowen
