@@ -60,9 +60,9 @@ const GumboNode* owningSelect(const GumboNode* element)
 // type a browser does not know, which it takes for text.
 bool showsPlaceholder(const QByteArray& type)
 {
-    static constexpr std::string_view others[] = {"hidden", "checkbox", "radio", "file", "submit",
-                                                  "image", "reset", "button", "range", "color",
-                                                  "date", "datetime-local", "month", "week", "time"};
+    static constexpr std::string_view others[] = {"hidden", "checkbox",       "radio",  "file",  "submit",
+                                                  "image",  "reset",          "button", "range", "color",
+                                                  "date",   "datetime-local", "month",  "week",  "time"};
     const std::string_view t(type.constData(), size_t(type.size()));
     return std::find(std::begin(others), std::end(others), t) == std::end(others);
 }
@@ -145,7 +145,8 @@ bool ElementStates::placeholderShown(const GumboNode* element)
     if (!hasAttribute(element, "placeholder") || element->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
         return false;
     if (element->v.element.tag == GUMBO_TAG_INPUT)
-        return showsPlaceholder(lowerAttribute(element, "type")) && attributeValue(element, "value").isEmpty();
+        return showsPlaceholder(lowerAttribute(element, "type")) &&
+               attributeValue(element, "value").isEmpty();
     if (element->v.element.tag != GUMBO_TAG_TEXTAREA)
         return false;
     const GumboVector& children = element->v.element.children;
@@ -168,7 +169,8 @@ bool ElementStates::langMatches(const GumboNode* element, QByteArrayView range)
         readDocument(element);
         language = QByteArrayView(m_contentLanguage);
     }
-    return language->size() >= range.size() && language->first(range.size()).compare(range, Qt::CaseInsensitive) == 0 &&
+    return language->size() >= range.size() &&
+           language->first(range.size()).compare(range, Qt::CaseInsensitive) == 0 &&
            (language->size() == range.size() || (*language)[range.size()] == '-');
 }
 
@@ -204,7 +206,8 @@ void ElementStates::noteSelect(const GumboNode* select)
     if (!oneAtATime)
         return;
     for (auto it = options.begin(); !shown && it != options.end(); ++it) {
-        const bool groupDisabled = isHtml((*it)->parent, GUMBO_TAG_OPTGROUP) && hasAttribute((*it)->parent, "disabled");
+        const bool groupDisabled =
+            isHtml((*it)->parent, GUMBO_TAG_OPTGROUP) && hasAttribute((*it)->parent, "disabled");
         if (!hasAttribute(*it, "disabled") && !groupDisabled)
             shown = *it;
     }
@@ -255,7 +258,9 @@ void ElementStates::readDocument(const GumboNode* element)
         } else if (tag == GUMBO_TAG_META &&
                    attributeValue(node, "http-equiv").compare("content-language", Qt::CaseInsensitive) == 0) {
             const QByteArrayView content = attributeValue(node, "content");
-            m_contentLanguage = trimmedAscii(content.first(content.indexOf(',') < 0 ? content.size() : content.indexOf(','))).toByteArray();
+            m_contentLanguage =
+                trimmedAscii(content.first(content.indexOf(',') < 0 ? content.size() : content.indexOf(',')))
+                    .toByteArray();
         }
     }
     for (const auto& [group, radio] : radios)

@@ -94,7 +94,8 @@ bool SelectorMatcher::anyDescendantMatches(const Selector& relative, const Gumbo
         if (child->type != GUMBO_NODE_ELEMENT)
             continue;
         const auto known = remember ? m_hasResults.find({&relative, child}) : m_hasResults.end();
-        found = matchFrom(relative, last, child) == Result::Matches || (known != m_hasResults.end() && known->second);
+        found = matchFrom(relative, last, child) == Result::Matches ||
+                (known != m_hasResults.end() && known->second);
         if (!found && known == m_hasResults.end())
             path.emplace_back(child, 0u);
     }
@@ -110,7 +111,8 @@ bool SelectorMatcher::anyDescendantMatches(const Selector& relative, const Gumbo
 // The later siblings, and their subtrees where the selector goes down. One
 // compound after "~": a sibling before the match has it too, and one after
 // a vain search has none.
-bool SelectorMatcher::anyLaterSiblingMatches(const Selector& relative, const GumboNode* anchor, bool withSubtrees)
+bool SelectorMatcher::anyLaterSiblingMatches(const Selector& relative, const GumboNode* anchor,
+                                             bool withSubtrees)
 {
     const bool remember = relative.compounds.front().combinator == Combinator::LaterSibling && !withSubtrees;
     if (remember) {

@@ -78,11 +78,19 @@ struct CalcValue {
 
 std::optional<double> unitScale(MediaValueKind kind, const QByteArray& unit)
 {
-    static constexpr std::pair<std::string_view, double> lengths[] = {
-        {"px", 1},           {"em", 16},          {"rem", 16},           {"in", 96},
-        {"cm", 96 / 2.54},   {"mm", 96 / 25.4},   {"q", 96 / 101.6},     {"pt", 96.0 / 72},
-        {"pc", 16},          {"vw", kScreenWidth / 100}, {"vh", kScreenHeight / 100},
-        {"vmin", kScreenHeight / 100}, {"vmax", kScreenWidth / 100}};
+    static constexpr std::pair<std::string_view, double> lengths[] = {{"px", 1},
+                                                                      {"em", 16},
+                                                                      {"rem", 16},
+                                                                      {"in", 96},
+                                                                      {"cm", 96 / 2.54},
+                                                                      {"mm", 96 / 25.4},
+                                                                      {"q", 96 / 101.6},
+                                                                      {"pt", 96.0 / 72},
+                                                                      {"pc", 16},
+                                                                      {"vw", kScreenWidth / 100},
+                                                                      {"vh", kScreenHeight / 100},
+                                                                      {"vmin", kScreenHeight / 100},
+                                                                      {"vmax", kScreenWidth / 100}};
     static constexpr std::pair<std::string_view, double> resolutions[] = {
         {"dppx", 1}, {"x", 1}, {"dpi", 1.0 / 96}, {"dpcm", 2.54 / 96}};
     const std::string_view u(unit.constData(), size_t(unit.size()));
@@ -216,7 +224,8 @@ std::optional<double> readMediaValue(const std::vector<CssToken>& tokens, size_t
     const CssToken& t = pos < end ? tokens[pos] : CssToken();
     if (kind == MediaValueKind::Integer) {
         ++pos;
-        return t.is(Type::Number) && t.number == double(qint64(t.number)) ? std::optional(t.number) : std::nullopt;
+        return t.is(Type::Number) && t.number == double(qint64(t.number)) ? std::optional(t.number)
+                                                                          : std::nullopt;
     }
     // A length may be a bare zero; a resolution never.
     if (kind == MediaValueKind::Length && t.is(Type::Number) && t.number == 0) {

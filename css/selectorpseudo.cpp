@@ -78,14 +78,18 @@ constexpr PseudoClass kPseudoClasses[] = {
 // keep any "::-webkit-" one, known or not, but the few they keep to
 // themselves.
 constexpr std::string_view kPseudoElements[] = {
-    "before",          "after",         "first-line",  "first-letter", "marker",
-    "placeholder",     "selection",     "backdrop",    "file-selector-button",
-    "cue",             "spelling-error", "grammar-error", "target-text", "view-transition",
+    "before",         "after",         "first-line",  "first-letter",         "marker",
+    "placeholder",    "selection",     "backdrop",    "file-selector-button", "cue",
+    "spelling-error", "grammar-error", "target-text", "view-transition",
 };
-constexpr std::string_view kPseudoElementFunctions[] = {"slotted", "part", "highlight", "cue",
-                                                         "view-transition-group", "view-transition-old",
-                                                         "view-transition-new",
-                                                         "view-transition-image-pair"};
+constexpr std::string_view kPseudoElementFunctions[] = {"slotted",
+                                                        "part",
+                                                        "highlight",
+                                                        "cue",
+                                                        "view-transition-group",
+                                                        "view-transition-old",
+                                                        "view-transition-new",
+                                                        "view-transition-image-pair"};
 constexpr std::string_view kBrowserOwnPseudoElements[] = {"-webkit-full-page-media"};
 // Those a single colon may still name.
 constexpr std::string_view kLegacyPseudoElements[] = {"before", "after", "first-line", "first-letter"};
@@ -138,7 +142,6 @@ std::optional<std::pair<int, int>> parseNth(QByteArray text)
     }
     return ok ? std::optional(std::pair(a, b)) : std::nullopt;
 }
-
 
 } // namespace
 
@@ -240,7 +243,8 @@ bool SelectorParser::nth(SimpleSelector& simple, const QByteArray& name, size_t 
                                                                   {"nth-of-type", Kind::NthOfType},
                                                                   {"nth-last-of-type", Kind::NthLastOfType}};
     const std::string_view n(name.constData(), size_t(name.size()));
-    const auto* row = std::find_if(std::begin(kinds), std::end(kinds), [n](const auto& k) { return k.first == n; });
+    const auto* row =
+        std::find_if(std::begin(kinds), std::end(kinds), [n](const auto& k) { return k.first == n; });
     if (row == std::end(kinds))
         return false;
     // "An+B of S" counts only the siblings that match S; of a type, it
