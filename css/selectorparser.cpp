@@ -170,8 +170,8 @@ std::optional<Selector> SelectorParser::complex(size_t begin, size_t end, Select
     return selector;
 }
 
-std::optional<std::vector<Selector>> SelectorParser::argumentList(size_t begin, size_t end, SelectorPlace place,
-                                                                  bool forgiving, Specificity& most)
+std::optional<std::vector<Selector>>
+SelectorParser::argumentList(size_t begin, size_t end, SelectorPlace place, bool forgiving, Specificity& most)
 {
     std::vector<Selector> selectors;
     for (const auto& [from, to] : splitAtCommas(begin, end)) {

@@ -153,7 +153,8 @@ std::size_t SheetParser::footprint(const Selector& selector)
     for (const CompoundSelector& compound : selector.compounds) {
         bytes += sizeof(CompoundSelector) + std::size_t(compound.type.capacity()) + 32;
         for (const SimpleSelector& simple : compound.simple) {
-            bytes += sizeof(SimpleSelector) + std::size_t(simple.name.capacity() + simple.value.capacity()) + 64;
+            bytes +=
+                sizeof(SimpleSelector) + std::size_t(simple.name.capacity() + simple.value.capacity()) + 64;
             for (const Selector& argument : simple.arguments)
                 bytes += footprint(argument);
         }

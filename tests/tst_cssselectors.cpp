@@ -9,6 +9,9 @@
 #include <gumbo.h>
 
 #include <QTest>
+#include <QThread>
+
+#include <memory>
 
 #include <vector>
 
@@ -267,6 +270,18 @@ private slots:
         GumboOutput* output = gumbo_parse(page.constData());
         std::uint64_t work = 0;
         QCOMPARE(matchedIds(parse(nested(200)).selectors[0], output->root, &work), QByteArray("a"));
+        // The deepest nesting kept, read and matched on a stack an eighth
+        // of a worker thread's.
+        QByteArray deepest = "not read";
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            const SelectorList list = parse(":not(" + nested(255) + ")");
+            if (list.selectors.size() == 1)
+                deepest = matchedIds(list.selectors[0], output->root, &work);
+        }));
+        thread->setStackSize(1 << 20);
+        thread->start();
+        QVERIFY(thread->wait());
+        QCOMPARE(deepest, QByteArray(""));
         gumbo_destroy_output(&kGumboDefaultOptions, output);
     }
 
