@@ -12,9 +12,6 @@ namespace {
 
 using Type = CssToken::Type;
 
-constexpr double kScreenWidth = 1024;
-constexpr double kScreenHeight = 768;
-
 constexpr RangedFeature kRanged[] = {
     {"width", MediaValueKind::Length, kScreenWidth},
     {"height", MediaValueKind::Length, kScreenHeight},

@@ -13,6 +13,9 @@
 
 namespace parlowen {
 
+inline constexpr double kScreenWidth = 1024;
+inline constexpr double kScreenHeight = 768;
+
 enum class MediaValueKind : uint8_t { Length, Resolution, Integer };
 
 struct RangedFeature {

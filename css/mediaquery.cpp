@@ -12,9 +12,6 @@ namespace {
 using Type = CssToken::Type;
 
 
-constexpr double kScreenWidth = 1024;
-constexpr double kScreenHeight = 768;
-
 class MediaReader {
 public:
     explicit MediaReader(const std::vector<CssToken>& tokens, size_t begin, size_t end)

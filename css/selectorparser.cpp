@@ -141,6 +141,7 @@ std::optional<Selector> SelectorParser::complex(size_t begin, size_t end, Select
     for (;;) {
         std::optional<CompoundSelector> compound = this->compound(place, total);
         if (!compound || selector.compounds.size() == kMaxSelectorCompounds) {
+            // A compound read well but one too many is the limit's doing.
             m_pastLimit = m_pastLimit || compound.has_value();
             valid = false;
             break;
