@@ -485,6 +485,16 @@ QList<GeneratedPage> hostileSheetPages()
                         QByteArray("}").repeated(12) + ".n{display:none}" + QByteArray("(").repeated(10'000) +
                         "}.o{display:none}</style><p class=m>m<p class=n>n<p class=o>o";
     pages.append({QStringLiteral("nested media and an unclosed block"), "text/html", nested});
+
+    // A browser applies the selectors of a list that start within its
+    // first 8192 simple selectors, however long the list.
+    QByteArray longList = "<style>";
+    for (int i = 0; i < 100'000; ++i)
+        longList += (i ? ",.c" : ".c") + QByteArray::number(i);
+    longList += "{display:none}" + QByteArray(":is(").repeated(200) + ".deep" + QByteArray(")").repeated(200) +
+                "{display:none}</style><p class=c0>a<p class=c8191>b<p class=c8192>c<p class=c99999>d"
+                "<p class=deep>e<p>f";
+    pages.append({QStringLiteral("a list of 100,000 selectors, and :is() 200 deep"), "text/html", longList});
     return pages;
 }
 
