@@ -2,6 +2,7 @@
 // The rules of a page's sheets as the cascade keeps them: filed by what
 // their subject needs most surely, with the names their ancestors need.
 
+#include "css/cascadelayers.h"
 #include "css/declaration.h"
 #include "css/selector.h"
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace parlowen {
@@ -36,8 +38,17 @@ inline uint32_t classKey(QByteArrayView name)
     return uint32_t(qHash(name, 3));
 }
 
+// Where the rules of an @scope apply: at and below an element start
+// matches, down to, not into, an element below it that limit matches.
+struct ScopeRange {
+    std::vector<Selector> start;
+    std::vector<Selector> limit;
+};
+
 struct Rule {
     Selector selector;
+    std::shared_ptr<const ScopeRange> scope;
+    uint32_t layer = CascadeLayers::kUnlayered;
     uint32_t firstDeclaration = 0;
     uint32_t declarationCount = 0;
     uint32_t order = 0;
@@ -90,6 +101,10 @@ struct CascadeRules {
     // What the rules take, counted as they are kept, and what they may.
     std::size_t bytes = 0;
     std::size_t byteBudget = 0;
+    CascadeLayers layers;
+    // Rules past a limit of nesting or of imports, which a browser would
+    // have applied.
+    std::size_t droppedRules = 0;
 
     // Ancestors the rule needs: every compound left of a descendant or a
     // child combinator is an ancestor of the subject, even across siblings.

@@ -11,8 +11,11 @@ namespace parlowen {
 // the rest is read past, not kept, and the rule or declaration dropped.
 inline constexpr size_t kMaxPreludeTokens = size_t(1) << 16;
 inline constexpr size_t kMaxValueTokens = 64;
-// @media inside @media this deep is read past.
-inline constexpr int kMaxRuleNesting = 16;
+// Rules nested this deep, or sheets imported through this many others, are
+// read past and counted (CascadeRules::droppedRules): no real sheet nests
+// so deep, and reading them costs a few frames of the stack a level, well
+// within a thread's.
+inline constexpr int kMaxRuleNesting = 256;
 // Work between two looks at the cancel flag and the budget.
 inline constexpr std::uint64_t kCheckEvery = 4096;
 

@@ -8,11 +8,14 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace parlowen {
+
+struct Selector;
 
 struct SimpleSelector {
     enum class Kind : uint8_t {
@@ -31,6 +34,8 @@ struct SimpleSelector {
         Never,
         Not,
         Is,
+        // & in a nested rule, :scope in an @scope: any of nest.
+        Nest,
     };
     enum class Match : uint8_t { Exists, Equals, Includes, DashMatch, Prefix, Suffix, Substring };
     Kind kind = Kind::Id;
@@ -46,6 +51,7 @@ struct SimpleSelector {
     // of S): indexes into the selector's compounds (each one a compound
     // selector of its own).
     std::vector<uint32_t> alternatives;
+    std::shared_ptr<const std::vector<Selector>> nest;
 };
 
 struct CompoundSelector {
@@ -67,9 +73,23 @@ struct Selector {
     uint32_t specificity = 0;
 };
 
+// What a rule inside a style rule or an @scope is read against.
+struct SelectorNesting {
+    // What & stands for, the enclosing style rule's selectors, with the
+    // specificity of the most specific of them, which & counts.
+    std::shared_ptr<const std::vector<Selector>> ampersand;
+    uint32_t ampersandSpecificity = 0;
+    // What :scope stands for: the @scope's start.
+    std::shared_ptr<const std::vector<Selector>> scope;
+};
+
 // The selectors of a selector list, or nullopt when any of them is
-// invalid, which drops the whole rule. text is the sheet the tokens point into.
+// invalid, which drops the whole rule. text is the sheet the tokens point
+// into. Nested, a selector without & is relative to it ("> p" is "& > p",
+// "p" is "& p"), and in an @scope, one without & or :scope is below the
+// scope's root.
 std::optional<std::vector<Selector>> parseSelectorList(const std::vector<CssToken>& tokens,
-                                                       const QByteArray& text);
+                                                       const QByteArray& text,
+                                                       const SelectorNesting* nesting = nullptr);
 
 } // namespace parlowen

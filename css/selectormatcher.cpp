@@ -280,6 +280,12 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
         return !matchesAny(selector, simple.alternatives, element);
     case Kind::Is:
         return matchesAny(selector, simple.alternatives, element);
+    case Kind::Nest:
+        for (const Selector& outer : *simple.nest) {
+            if (matches(outer, element))
+                return true;
+        }
+        return false;
     }
     return false;
 }

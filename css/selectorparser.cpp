@@ -56,7 +56,31 @@ struct Specificity {
     {
         return std::min(ids, 1023u) << 20 | std::min(classes, 1023u) << 10 | std::min(types, 1023u);
     }
+    static Specificity unpacked(uint32_t packed)
+    {
+        return {packed >> 20 & 1023u, packed >> 10 & 1023u, packed & 1023u};
+    }
 };
+
+CssToken syntheticToken(Type type, QByteArray text = {}, char delim = 0)
+{
+    CssToken token;
+    token.type = type;
+    token.text = std::move(text);
+    token.delim = delim;
+    return token;
+}
+
+// What a relative selector is read as: "& " before it inside a style
+// rule, ":where(:scope) " inside an @scope alone.
+std::vector<CssToken> implicitStart(const SelectorNesting& nesting)
+{
+    if (nesting.ampersand)
+        return {syntheticToken(Type::Delim, {}, '&'), syntheticToken(Type::Whitespace)};
+    return {syntheticToken(Type::Colon), syntheticToken(Type::Function, "where"), syntheticToken(Type::Colon),
+            syntheticToken(Type::Ident, "scope"), syntheticToken(Type::RightParen),
+            syntheticToken(Type::Whitespace)};
+}
 
 // An+B from the text of :nth-child()'s argument.
 std::optional<std::pair<int, int>> parseNth(QByteArray text)
@@ -104,15 +128,15 @@ std::optional<std::pair<int, int>> parseNth(QByteArray text)
 
 class SelectorParser {
 public:
-    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text)
-        : m_tokens(tokens), m_text(text)
+    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text, const SelectorNesting* nesting)
+        : m_tokens(tokens), m_text(text), m_nesting(nesting)
     {}
 
     std::optional<std::vector<Selector>> list()
     {
         std::vector<Selector> selectors;
         for (const auto& [begin, end] : splitAtCommas(0, m_tokens.size())) {
-            std::optional<Selector> selector = complex(begin, end);
+            std::optional<Selector> selector = relative(begin, end) ? relativeComplex(begin, end) : complex(begin, end);
             if (!selector)
                 return std::nullopt;
             selectors.push_back(std::move(*selector));
@@ -121,6 +145,29 @@ public:
     }
 
 private:
+    // Whether the selector is read after an implicit start: nested, with no
+    // & of its own (nor :scope, in an @scope alone).
+    bool relative(size_t begin, size_t end) const
+    {
+        if (!m_nesting || (!m_nesting->ampersand && !m_nesting->scope))
+            return false;
+        for (size_t i = begin; i < end; ++i) {
+            if (m_tokens[i].isDelim('&'))
+                return false;
+            if (!m_nesting->ampersand && m_tokens[i].is(Type::Colon) && i + 1 < end &&
+                m_tokens[i + 1].isIdent("scope"))
+                return false;
+        }
+        return true;
+    }
+
+    std::optional<Selector> relativeComplex(size_t begin, size_t end)
+    {
+        std::vector<CssToken> tokens = implicitStart(*m_nesting);
+        tokens.insert(tokens.end(), m_tokens.begin() + qsizetype(begin), m_tokens.begin() + qsizetype(end));
+        return SelectorParser(tokens, m_text, m_nesting).complex(0, tokens.size());
+    }
+
     const CssToken& at(size_t i) const
     {
         static const CssToken end;
@@ -281,6 +328,13 @@ private:
             } else if (t.is(Type::Colon)) {
                 if (!pseudo(simple, depth, specificity))
                     return std::nullopt;
+            } else if (t.isDelim('&')) {
+                if (!m_nesting || !m_nesting->ampersand)
+                    return std::nullopt;
+                simple.kind = SimpleSelector::Kind::Nest;
+                simple.nest = m_nesting->ampersand;
+                specificity += Specificity::unpacked(m_nesting->ampersandSpecificity);
+                ++m_pos;
             } else {
                 break;
             }
@@ -446,6 +500,7 @@ private:
 
     const std::vector<CssToken>& m_tokens;
     const QByteArray& m_text;
+    const SelectorNesting* m_nesting;
     size_t m_pos = 0;
     size_t m_end = 0;
     std::vector<CompoundSelector> m_extra;
@@ -455,9 +510,9 @@ private:
 } // namespace
 
 std::optional<std::vector<Selector>> parseSelectorList(const std::vector<CssToken>& tokens,
-                                                       const QByteArray& text)
+                                                       const QByteArray& text, const SelectorNesting* nesting)
 {
-    return SelectorParser(tokens, text).list();
+    return SelectorParser(tokens, text, nesting).list();
 }
 
 
