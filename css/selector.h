@@ -81,6 +81,9 @@ struct SelectorNesting {
     uint32_t ampersandSpecificity = 0;
     // What :scope stands for: the @scope's start.
     std::shared_ptr<const std::vector<Selector>> scope;
+    // Directly in an @scope, where & stands for its start too, a selector
+    // with neither is below the scope's root.
+    bool directlyInScope = false;
 };
 
 // The selectors of a selector list, or nullopt when any of them is

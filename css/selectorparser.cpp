@@ -75,7 +75,7 @@ CssToken syntheticToken(Type type, QByteArray text = {}, char delim = 0)
 // rule, ":where(:scope) " inside an @scope alone.
 std::vector<CssToken> implicitStart(const SelectorNesting& nesting)
 {
-    if (nesting.ampersand)
+    if (!nesting.directlyInScope)
         return {syntheticToken(Type::Delim, {}, '&'), syntheticToken(Type::Whitespace)};
     return {syntheticToken(Type::Colon), syntheticToken(Type::Function, "where"), syntheticToken(Type::Colon),
             syntheticToken(Type::Ident, "scope"), syntheticToken(Type::RightParen),
@@ -149,12 +149,12 @@ private:
     // & of its own (nor :scope, in an @scope alone).
     bool relative(size_t begin, size_t end) const
     {
-        if (!m_nesting || (!m_nesting->ampersand && !m_nesting->scope))
+        if (!m_nesting || !m_nesting->ampersand)
             return false;
         for (size_t i = begin; i < end; ++i) {
             if (m_tokens[i].isDelim('&'))
                 return false;
-            if (!m_nesting->ampersand && m_tokens[i].is(Type::Colon) && i + 1 < end &&
+            if (m_nesting->directlyInScope && m_tokens[i].is(Type::Colon) && i + 1 < end &&
                 m_tokens[i + 1].isIdent("scope"))
                 return false;
         }
@@ -442,6 +442,11 @@ private:
                 simple.kind = SimpleSelector::Kind::FirstChild;
                 simple.b = 1; // and the last
             } else if (n == "root")
+                simple.kind = SimpleSelector::Kind::Root;
+            else if (n == "scope" && m_nesting && m_nesting->scope) {
+                simple.kind = SimpleSelector::Kind::Nest;
+                simple.nest = m_nesting->scope;
+            } else if (n == "scope")
                 simple.kind = SimpleSelector::Kind::Root;
             else if (n == "empty")
                 simple.kind = SimpleSelector::Kind::Empty;

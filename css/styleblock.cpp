@@ -36,6 +36,12 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
     nesting.ampersandSpecificity = context.parentSpecificity;
     if (context.scope)
         nesting.scope = std::shared_ptr<const std::vector<Selector>>(context.scope, &context.scope->start);
+    if (context.scope && !context.parent) {
+        nesting.directlyInScope = true;
+        nesting.ampersand = nesting.scope;
+        for (const Selector& start : context.scope->start)
+            nesting.ampersandSpecificity = std::max(nesting.ampersandSpecificity, start.specificity);
+    }
     std::optional<std::vector<Selector>> selectors =
         prelude.size() > kMaxPreludeTokens ? std::nullopt : parseSelectorList(prelude, reader.text(), &nesting);
     if (!selectors) {
