@@ -1,6 +1,7 @@
 #include "css/selector.h"
 
 #include "common/asciitext.h"
+#include "css/selectornesting.h"
 
 #include <QByteArrayView>
 
@@ -62,26 +63,6 @@ struct Specificity {
     }
 };
 
-CssToken syntheticToken(Type type, QByteArray text = {}, char delim = 0)
-{
-    CssToken token;
-    token.type = type;
-    token.text = std::move(text);
-    token.delim = delim;
-    return token;
-}
-
-// What a relative selector is read as: "& " before it inside a style
-// rule, ":where(:scope) " inside an @scope alone.
-std::vector<CssToken> implicitStart(const SelectorNesting& nesting)
-{
-    if (!nesting.directlyInScope)
-        return {syntheticToken(Type::Delim, {}, '&'), syntheticToken(Type::Whitespace)};
-    return {syntheticToken(Type::Colon), syntheticToken(Type::Function, "where"), syntheticToken(Type::Colon),
-            syntheticToken(Type::Ident, "scope"), syntheticToken(Type::RightParen),
-            syntheticToken(Type::Whitespace)};
-}
-
 // An+B from the text of :nth-child()'s argument.
 std::optional<std::pair<int, int>> parseNth(QByteArray text)
 {
@@ -136,7 +117,7 @@ public:
     {
         std::vector<Selector> selectors;
         for (const auto& [begin, end] : splitAtCommas(0, m_tokens.size())) {
-            std::optional<Selector> selector = relative(begin, end) ? relativeComplex(begin, end) : complex(begin, end);
+            std::optional<Selector> selector = readsRelative(m_tokens, begin, end, m_nesting) ? relativeComplex(begin, end) : complex(begin, end);
             if (!selector)
                 return std::nullopt;
             selectors.push_back(std::move(*selector));
@@ -145,22 +126,6 @@ public:
     }
 
 private:
-    // Whether the selector is read after an implicit start: nested, with no
-    // & of its own (nor :scope, in an @scope alone).
-    bool relative(size_t begin, size_t end) const
-    {
-        if (!m_nesting || !m_nesting->ampersand)
-            return false;
-        for (size_t i = begin; i < end; ++i) {
-            if (m_tokens[i].isDelim('&'))
-                return false;
-            if (m_nesting->directlyInScope && m_tokens[i].is(Type::Colon) && i + 1 < end &&
-                m_tokens[i + 1].isIdent("scope"))
-                return false;
-        }
-        return true;
-    }
-
     std::optional<Selector> relativeComplex(size_t begin, size_t end)
     {
         std::vector<CssToken> tokens = implicitStart(*m_nesting);
