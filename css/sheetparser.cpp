@@ -1,6 +1,7 @@
 #include "css/sheetparser.h"
 
 #include "css/atrulepreludes.h"
+#include "css/containerquery.h"
 #include "css/limits.h"
 #include "css/mediaquery.h"
 #include "css/selector.h"
@@ -129,8 +130,8 @@ std::optional<SheetParser::RuleContext> SheetParser::groupContext(const QByteArr
         inner.scope = std::make_shared<const ScopeRange>(std::move(*range));
         return inner;
     }
-    // @container: no element of the page is a size container (we lay
-    // nothing out), and a query on none matches nothing.
+    if (name == "container")
+        return containerQueryMatches(prelude) ? std::optional(inner) : std::nullopt;
     return std::nullopt;
 }
 

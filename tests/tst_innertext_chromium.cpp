@@ -342,11 +342,12 @@ const char* const kRulePages[] = {
     // @scope with a limit and :scope; @container where nothing is a container.
     "<style>@scope (.log) to (.keep){.stale{display:none} :scope > .old{display:none} .log{display:none}}"
     "@scope (.card){& .x{display:none}} @container (min-width:1px){.c{display:none}} @container not "
-    "(min-width:1px){.d{display:none}} @container box (width > 0){.e{display:none}}</style><div class=log>"
+    "(min-width:1px){.d{display:none}} @container box (width > 0){.e{display:none}} @container not "
+    "style(--z: q){.f{display:none}} @container (width > 0) or not style(--z: q){.g{display:none}}</style><div class=log>"
     "<p class=stale>WAN IP is 198.51.100.1<p class=old>WAN IP is 198.51.100.2<div class=keep><p "
     "class=stale>WAN IP is 203.0.113.1</div></div><div class=card><p class=x>WAN IP is 198.51.100.3</div>"
     "<p class=x>WAN IP is 203.0.113.2<p class=c>WAN IP is 203.0.113.3<p class=d>WAN IP is 203.0.113.4<p "
-    "class=e>WAN IP is 203.0.113.5",
+    "class=e>WAN IP is 203.0.113.5<p class=f>WAN IP is 198.51.100.4<p class=g>WAN IP is 203.0.113.6",
     // Style sets: the first title met, or a Default-Style met before it,
     // is the preferred set; sheets without a title always apply.
     "<style>.a{display:none}</style><style title=one>.b{display:none}</style><style title=two>.c{display:"

@@ -4,6 +4,7 @@
 // tst_innertext_chromium's pages.
 
 #include "css/cascadelayers.h"
+#include "css/containerquery.h"
 #include "css/sheetparser.h"
 #include "css/sheetreader.h"
 #include "css/stylesets.h"
@@ -64,6 +65,33 @@ private slots:
         while (!reader.current().is(CssToken::Type::End))
             reader.component(&tokens, 1000);
         QTEST(supportsCondition(tokens, 0, tokens.size(), reader.text()), "holds");
+    }
+
+    // No element is a size container: what asks for one is unknown.
+    void containerQueries_data()
+    {
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("a size feature") << QByteArray("(min-width:1px)") << false;
+        QTest::newRow("not a size feature") << QByteArray("not (min-width:1px)") << false;
+        QTest::newRow("a named container") << QByteArray("box (width > 0)") << false;
+        QTest::newRow("not a style") << QByteArray("not style(--z: q)") << true;
+        QTest::newRow("a size feature or a true style")
+            << QByteArray("(width > 0) or not style(--z: q)") << false;
+        QTest::newRow("styles alone") << QByteArray("style(--a: b) or (not style(--z: q))") << true;
+        QTest::newRow("a size feature and a true style") << QByteArray("(width > 0) and not style(--z: q)") << false;
+        QTest::newRow("a named container, not a style") << QByteArray("box not style(--z: q)") << false;
+        QTest::newRow("unclosed") << QByteArray("not style(--z: q") << false;
+    }
+    void containerQueries()
+    {
+        QFETCH(QByteArray, query);
+        std::uint64_t work = 0;
+        SheetReader reader(query, &work);
+        std::vector<CssToken> tokens;
+        while (!reader.current().is(CssToken::Type::End))
+            reader.component(&tokens, 1000);
+        QTEST(containerQueryMatches(tokens), "matches");
     }
 
     // Sublayers before their layer's own rules, the unlayered last; for
