@@ -98,8 +98,9 @@ std::optional<ImportConditions> importConditions(const std::vector<CssToken>& pr
 {
     ImportConditions conditions;
     i = skipSpace(prelude, i, prelude.size());
-    if (i < prelude.size() && (prelude[i].isIdent("layer") ||
-                               (prelude[i].is(Type::Function) && prelude[i].text.compare("layer", Qt::CaseInsensitive) == 0))) {
+    if (i < prelude.size() &&
+        (prelude[i].isIdent("layer") ||
+         (prelude[i].is(Type::Function) && prelude[i].text.compare("layer", Qt::CaseInsensitive) == 0))) {
         conditions.layered = true;
         if (prelude[i].is(Type::Function)) {
             const size_t close = closing(prelude, i, prelude.size());
@@ -119,8 +120,10 @@ std::optional<ImportConditions> importConditions(const std::vector<CssToken>& pr
         // supports() takes a bare declaration as well as a condition.
         const size_t first = skipSpace(prelude, i + 1, close);
         const size_t colon = first < close ? skipSpace(prelude, first + 1, close) : close;
-        const bool bare = first < close && prelude[first].is(Type::Ident) && colon < close && prelude[colon].is(Type::Colon);
-        std::vector<CssToken> condition(prelude.begin() + qsizetype(i + 1), prelude.begin() + qsizetype(close));
+        const bool bare = first < close && prelude[first].is(Type::Ident) && colon < close &&
+                          prelude[colon].is(Type::Colon);
+        std::vector<CssToken> condition(prelude.begin() + qsizetype(i + 1),
+                                        prelude.begin() + qsizetype(close));
         if (bare) {
             CssToken open;
             open.type = Type::LeftParen;

@@ -22,7 +22,8 @@ public:
             return operand ? std::optional(!*operand) : std::nullopt;
         }
         std::optional<bool> result = inParens(i, end);
-        for (skipSpace(i, end); result && i < end && (m_tokens[i].isIdent("and") || m_tokens[i].isIdent("or"));
+        for (skipSpace(i, end);
+             result && i < end && (m_tokens[i].isIdent("and") || m_tokens[i].isIdent("or"));
              skipSpace(i, end)) {
             const bool conjunction = m_tokens[i++].isIdent("and");
             const std::optional<bool> operand = inParens(i, end);
@@ -48,7 +49,8 @@ private:
         skipSpace(i, end);
         if (i >= end || (!m_tokens[i].is(Type::LeftParen) && !m_tokens[i].is(Type::Function)))
             return std::nullopt;
-        const bool style = m_tokens[i].is(Type::Function) && m_tokens[i].text.compare("style", Qt::CaseInsensitive) == 0;
+        const bool style =
+            m_tokens[i].is(Type::Function) && m_tokens[i].text.compare("style", Qt::CaseInsensitive) == 0;
         const size_t open = i;
         int nesting = 0;
         for (; i < end; ++i) {

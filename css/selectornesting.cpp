@@ -23,19 +23,21 @@ std::vector<CssToken> implicitStart(const SelectorNesting& nesting)
 {
     if (!nesting.directlyInScope)
         return {syntheticToken(Type::Delim, {}, '&'), syntheticToken(Type::Whitespace)};
-    return {syntheticToken(Type::Colon), syntheticToken(Type::Function, "where"), syntheticToken(Type::Colon),
-            syntheticToken(Type::Ident, "scope"), syntheticToken(Type::RightParen),
-            syntheticToken(Type::Whitespace)};
+    return {syntheticToken(Type::Colon),      syntheticToken(Type::Function, "where"),
+            syntheticToken(Type::Colon),      syntheticToken(Type::Ident, "scope"),
+            syntheticToken(Type::RightParen), syntheticToken(Type::Whitespace)};
 }
 
-bool readsRelative(const std::vector<CssToken>& tokens, size_t begin, size_t end, const SelectorNesting* nesting)
+bool readsRelative(const std::vector<CssToken>& tokens, size_t begin, size_t end,
+                   const SelectorNesting* nesting)
 {
     if (!nesting || !nesting->ampersand)
         return false;
     for (size_t i = begin; i < end; ++i) {
         if (tokens[i].isDelim('&'))
             return false;
-        if (nesting->directlyInScope && tokens[i].is(Type::Colon) && i + 1 < end && tokens[i + 1].isIdent("scope"))
+        if (nesting->directlyInScope && tokens[i].is(Type::Colon) && i + 1 < end &&
+            tokens[i + 1].isIdent("scope"))
             return false;
     }
     return true;

@@ -13,6 +13,7 @@ std::vector<CssToken> implicitStart(const SelectorNesting& nesting);
 
 // Whether the selector in tokens[begin, end) is read after that start:
 // nested, with no & of its own (nor :scope, directly inside an @scope).
-bool readsRelative(const std::vector<CssToken>& tokens, size_t begin, size_t end, const SelectorNesting* nesting);
+bool readsRelative(const std::vector<CssToken>& tokens, size_t begin, size_t end,
+                   const SelectorNesting* nesting);
 
 } // namespace parlowen

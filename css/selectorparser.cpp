@@ -109,7 +109,8 @@ std::optional<std::pair<int, int>> parseNth(QByteArray text)
 
 class SelectorParser {
 public:
-    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text, const SelectorNesting* nesting)
+    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text,
+                   const SelectorNesting* nesting)
         : m_tokens(tokens), m_text(text), m_nesting(nesting)
     {}
 
@@ -117,7 +118,9 @@ public:
     {
         std::vector<Selector> selectors;
         for (const auto& [begin, end] : splitAtCommas(0, m_tokens.size())) {
-            std::optional<Selector> selector = readsRelative(m_tokens, begin, end, m_nesting) ? relativeComplex(begin, end) : complex(begin, end);
+            std::optional<Selector> selector = readsRelative(m_tokens, begin, end, m_nesting)
+                                                   ? relativeComplex(begin, end)
+                                                   : complex(begin, end);
             if (!selector)
                 return std::nullopt;
             selectors.push_back(std::move(*selector));

@@ -114,7 +114,7 @@ std::optional<SheetParser::RuleContext> SheetParser::groupContext(const QByteArr
         return screenMatchesMedia(prelude) ? std::optional(inner) : std::nullopt;
     if (name == "supports")
         return supportsCondition(prelude, 0, prelude.size(), reader.text()) ? std::optional(inner)
-                                                                             : std::nullopt;
+                                                                            : std::nullopt;
     if (name == "layer") {
         const std::optional<std::vector<QByteArray>> names = layerNames(prelude, 0, prelude.size());
         if (!names || names->size() > 1)
@@ -144,7 +144,8 @@ void SheetParser::layerStatement(const std::vector<CssToken>& prelude, const Rul
         m_rules.layers.named(context.layer, layer);
 }
 
-void SheetParser::import(const std::vector<CssToken>& prelude, const QByteArray& text, const RuleContext& context)
+void SheetParser::import(const std::vector<CssToken>& prelude, const QByteArray& text,
+                         const RuleContext& context)
 {
     size_t i = 0;
     while (i < prelude.size() && prelude[i].is(Type::Whitespace))

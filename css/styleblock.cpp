@@ -43,7 +43,8 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
             nesting.ampersandSpecificity = std::max(nesting.ampersandSpecificity, start.specificity);
     }
     std::optional<std::vector<Selector>> selectors =
-        prelude.size() > kMaxPreludeTokens ? std::nullopt : parseSelectorList(prelude, reader.text(), &nesting);
+        prelude.size() > kMaxPreludeTokens ? std::nullopt
+                                           : parseSelectorList(prelude, reader.text(), &nesting);
     if (!selectors) {
         skipBlock(reader);
         return;
@@ -129,8 +130,8 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
     return true;
 }
 
-void SheetParser::addRules(const std::vector<Selector>& selectors, const std::vector<Declaration>& declarations,
-                           const RuleContext& context)
+void SheetParser::addRules(const std::vector<Selector>& selectors,
+                           const std::vector<Declaration>& declarations, const RuleContext& context)
 {
     const auto first = uint32_t(m_rules.declarations.size());
     m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
@@ -156,8 +157,7 @@ std::size_t SheetParser::footprint(const Selector& selector)
     for (const CompoundSelector& compound : selector.compounds) {
         bytes += sizeof(CompoundSelector) + std::size_t(compound.type.capacity()) + 32;
         for (const SimpleSelector& simple : compound.simple)
-            bytes += sizeof(SimpleSelector) +
-                     std::size_t(simple.name.capacity() + simple.value.capacity()) +
+            bytes += sizeof(SimpleSelector) + std::size_t(simple.name.capacity() + simple.value.capacity()) +
                      simple.alternatives.capacity() * sizeof(uint32_t) + 64;
     }
     return bytes;

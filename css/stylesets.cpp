@@ -33,7 +33,8 @@ QByteArrayView setNamed(const GumboNode* element)
 {
     const GumboTag tag = element->v.element.tag;
     if (tag == GUMBO_TAG_META)
-        return QByteArrayView(attributeValue(element, "http-equiv")).compare("default-style", Qt::CaseInsensitive) == 0
+        return QByteArrayView(attributeValue(element, "http-equiv"))
+                           .compare("default-style", Qt::CaseInsensitive) == 0
                    ? attributeValue(element, "content")
                    : QByteArrayView();
     const GumboAttribute* type = gumbo_get_attribute(&element->v.element.attributes, "type");

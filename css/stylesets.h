@@ -14,7 +14,8 @@ namespace parlowen {
 // The preferred set: whichever comes first in document order, a
 // <meta http-equiv="Default-Style"> that names one, or a titled <style> or
 // <link rel=stylesheet>'s title. Empty when the page has neither.
-QByteArray preferredStyleSet(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled);
+QByteArray preferredStyleSet(const GumboOutput& tree, std::uint64_t* work,
+                             const std::atomic<bool>* cancelled);
 
 // Whether a <style> or <link> element's sheet is in no set or the preferred one.
 bool inPreferredStyleSet(const GumboNode* element, const QByteArray& preferred);

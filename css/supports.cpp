@@ -96,7 +96,9 @@ bool declarationHolds(const std::vector<CssToken>& tokens, size_t begin, size_t 
 
 class ConditionReader {
 public:
-    ConditionReader(const std::vector<CssToken>& tokens, const QByteArray& text) : m_tokens(tokens), m_text(text) {}
+    ConditionReader(const std::vector<CssToken>& tokens, const QByteArray& text)
+        : m_tokens(tokens), m_text(text)
+    {}
 
     // nullopt: no condition at all.
     std::optional<bool> condition(size_t begin, size_t end, int depth) const
@@ -139,7 +141,8 @@ private:
         if (t.is(Type::Function)) {
             if (t.text.compare("selector", Qt::CaseInsensitive) != 0)
                 return false;
-            const std::vector<CssToken> inner(m_tokens.begin() + qsizetype(i + 1), m_tokens.begin() + qsizetype(close));
+            const std::vector<CssToken> inner(m_tokens.begin() + qsizetype(i + 1),
+                                              m_tokens.begin() + qsizetype(close));
             const std::optional<std::vector<Selector>> parsed = parseSelectorList(inner, m_text);
             return parsed && parsed->size() == 1;
         }

@@ -386,14 +386,16 @@ private slots:
         QTest::addColumn<int>("depth");
         QTest::addColumn<int>("kept");
         QTest::addColumn<int>("dropped");
-        QTest::newRow("media 200 deep") << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 200
-                                        << 2 << 0;
-        QTest::newRow("media 300 deep") << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 300
-                                        << 1 << 1;
-        QTest::newRow("style rules 200 deep") << QByteArray(".n{") << QByteArray("display:none") << 200 << 2 << 0;
-        QTest::newRow("style rules 300 deep") << QByteArray(".n{") << QByteArray("display:none") << 300 << 1 << 1;
-        QTest::newRow("layers and supports 300 deep")
-            << QByteArray("@layer a{@supports (display:grid){") << QByteArray(".m{display:none}") << 150 << 1 << 1;
+        QTest::newRow("media 200 deep")
+            << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 200 << 2 << 0;
+        QTest::newRow("media 300 deep")
+            << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 300 << 1 << 1;
+        QTest::newRow("style rules 200 deep")
+            << QByteArray(".n{") << QByteArray("display:none") << 200 << 2 << 0;
+        QTest::newRow("style rules 300 deep")
+            << QByteArray(".n{") << QByteArray("display:none") << 300 << 1 << 1;
+        QTest::newRow("layers and supports 300 deep") << QByteArray("@layer a{@supports (display:grid){")
+                                                      << QByteArray(".m{display:none}") << 150 << 1 << 1;
         QTest::newRow("media in a style rule 300 deep")
             << QByteArray(".n{@media screen{") << QByteArray("display:none") << 150 << 1 << 1;
     }
@@ -402,9 +404,8 @@ private slots:
         QFETCH(QByteArray, opening);
         QFETCH(QByteArray, innermost);
         QFETCH(int, depth);
-        const QByteArray sheet =
-            opening.repeated(depth) + innermost + QByteArray("}").repeated(depth * opening.count('{')) +
-            ".z{display:none}";
+        const QByteArray sheet = opening.repeated(depth) + innermost +
+                                 QByteArray("}").repeated(depth * opening.count('{')) + ".z{display:none}";
         CascadeRules rules;
         rules.byteBudget = size_t(1) << 30;
         std::uint64_t work = 0;

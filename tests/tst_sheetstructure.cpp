@@ -41,9 +41,10 @@ private slots:
         QTest::newRow("not") << QByteArray("not (display:grid)") << false;
         QTest::newRow("and of two known") << QByteArray("(display:flex) and (position:sticky)") << true;
         QTest::newRow("or with an unknown property") << QByteArray("(colour:red) or (display:block)") << true;
-        QTest::newRow("and with an unknown property") << QByteArray("(colour:red) and (display:block)") << false;
-        QTest::newRow("and and or mixed") << QByteArray("(display:grid) and (display:flex) or (display:block)")
-                                          << false;
+        QTest::newRow("and with an unknown property")
+            << QByteArray("(colour:red) and (display:block)") << false;
+        QTest::newRow("and and or mixed")
+            << QByteArray("(display:grid) and (display:flex) or (display:block)") << false;
         QTest::newRow("in parentheses") << QByteArray("((display:grid) or (display:nonsense))") << true;
         QTest::newRow("a custom property") << QByteArray("(--x: y)") << true;
         QTest::newRow("no parentheses") << QByteArray("display:grid") << false;
@@ -79,7 +80,8 @@ private slots:
         QTest::newRow("a size feature or a true style")
             << QByteArray("(width > 0) or not style(--z: q)") << false;
         QTest::newRow("styles alone") << QByteArray("style(--a: b) or (not style(--z: q))") << true;
-        QTest::newRow("a size feature and a true style") << QByteArray("(width > 0) and not style(--z: q)") << false;
+        QTest::newRow("a size feature and a true style")
+            << QByteArray("(width > 0) and not style(--z: q)") << false;
         QTest::newRow("a named container, not a style") << QByteArray("box not style(--z: q)") << false;
         QTest::newRow("unclosed") << QByteArray("not style(--z: q") << false;
     }
@@ -119,17 +121,18 @@ private slots:
         QTest::addColumn<QByteArray>("sheet");
         // The rules kept, each one's specificity, in order.
         QTest::addColumn<std::vector<uint32_t>>("specificities");
-        QTest::newRow("nested without &") << QByteArray(".a{.b{display:none}}")
-                                          << std::vector{specificity(0, 2, 0)};
+        QTest::newRow("nested without &")
+            << QByteArray(".a{.b{display:none}}") << std::vector{specificity(0, 2, 0)};
         QTest::newRow("& counts as the most specific parent")
             << QByteArray("#x, .y{& .z{display:none}}") << std::vector{specificity(1, 1, 0)};
-        QTest::newRow("a relative selector") << QByteArray("p{> b{display:none}}")
-                                             << std::vector{specificity(0, 0, 2)};
+        QTest::newRow("a relative selector")
+            << QByteArray("p{> b{display:none}}") << std::vector{specificity(0, 0, 2)};
         QTest::newRow("declarations after a nested rule are a rule after it")
             << QByteArray(".a{display:none; .b{display:block} display:block}")
             << std::vector{specificity(0, 1, 0), specificity(0, 2, 0), specificity(0, 1, 0)};
         QTest::newRow("the parent list's own specificities for its declarations")
-            << QByteArray("#x, .y{.q{} display:none}") << std::vector{specificity(1, 0, 0), specificity(0, 1, 0)};
+            << QByteArray("#x, .y{.q{} display:none}")
+            << std::vector{specificity(1, 0, 0), specificity(0, 1, 0)};
         QTest::newRow("a rule that starts like a declaration")
             << QByteArray(".a{b:first-child{display:none}}") << std::vector{specificity(0, 2, 1)};
         QTest::newRow("declarations in a nested group rule")
@@ -163,24 +166,28 @@ private slots:
     {
         QTest::addColumn<QByteArray>("html");
         QTest::addColumn<QByteArray>("preferred");
-        QTest::newRow("none titled") << QByteArray("<style>p{}</style><style title=''>p{}</style>") << QByteArray();
-        QTest::newRow("the first title") << QByteArray("<style title=one></style><style title=two></style>")
-                                         << QByteArray("one");
-        QTest::newRow("a titled link") << QByteArray("<link rel=stylesheet title=two><style title=one></style>")
-                                       << QByteArray("two");
+        QTest::newRow("none titled") << QByteArray("<style>p{}</style><style title=''>p{}</style>")
+                                     << QByteArray();
+        QTest::newRow("the first title")
+            << QByteArray("<style title=one></style><style title=two></style>") << QByteArray("one");
+        QTest::newRow("a titled link")
+            << QByteArray("<link rel=stylesheet title=two><style title=one></style>") << QByteArray("two");
         QTest::newRow("no alternate link") << QByteArray("<link rel='alternate stylesheet' title=two>"
                                                          "<style title=one></style>")
                                            << QByteArray("one");
         QTest::newRow("a Default-Style first")
-            << QByteArray("<meta http-equiv=DEFAULT-STYLE content=two><style title=one></style>") << QByteArray("two");
+            << QByteArray("<meta http-equiv=DEFAULT-STYLE content=two><style title=one></style>")
+            << QByteArray("two");
         QTest::newRow("a Default-Style too late")
-            << QByteArray("<style title=one></style><meta http-equiv=default-style content=two>") << QByteArray("one");
+            << QByteArray("<style title=one></style><meta http-equiv=default-style content=two>")
+            << QByteArray("one");
         QTest::newRow("an empty Default-Style")
-            << QByteArray("<meta http-equiv=default-style content=''><style title=one></style>") << QByteArray("one");
-        QTest::newRow("a name with spaces") << QByteArray("<meta http-equiv=default-style content=' two '>")
-                                            << QByteArray(" two ");
-        QTest::newRow("a sheet of another type") << QByteArray("<style type=text/x title=one></style>")
-                                                 << QByteArray();
+            << QByteArray("<meta http-equiv=default-style content=''><style title=one></style>")
+            << QByteArray("one");
+        QTest::newRow("a name with spaces")
+            << QByteArray("<meta http-equiv=default-style content=' two '>") << QByteArray(" two ");
+        QTest::newRow("a sheet of another type")
+            << QByteArray("<style type=text/x title=one></style>") << QByteArray();
     }
     void preferredStyleSet()
     {
