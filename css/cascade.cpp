@@ -8,6 +8,7 @@
 #include "css/sheetparser.h"
 #include "css/sheetreader.h"
 #include "css/sheeturls.h"
+#include "css/stylesets.h"
 
 #include <QByteArrayView>
 #include <QHash>
@@ -96,7 +97,10 @@ bool readSheets(const GumboOutput& tree, const PageStyleSheets* sheets, bool qui
 {
     parser.setSheets(sheets);
     const QUrl base = sheets ? documentBase(tree, sheets->pageUrl) : QUrl();
+    const QByteArray preferredSet = preferredStyleSet(tree, work, cancelled);
     const bool complete = visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+        if (!inPreferredStyleSet(node, preferredSet))
+            return true;
         if (node->v.element.tag == GUMBO_TAG_STYLE) {
             if (const std::optional<QByteArray> text = styleElementText(node))
                 parser.sheet(*text, base);
@@ -152,10 +156,21 @@ private:
         unsigned next;
         size_t keys;
     };
-    // The winner of each property so far: important first, then the most
-    // specific, then the last, within a rule too.
+    // How a declaration weighs: importance, then its layer, then the rule's
+    // specificity and place.
+    struct Rank {
+        std::uint32_t importanceAndLayer = 0;
+        std::uint64_t specificityAndOrder = 0;
+        bool operator>=(const Rank& o) const
+        {
+            return importanceAndLayer != o.importanceAndLayer ? importanceAndLayer > o.importanceAndLayer
+                                                              : specificityAndOrder >= o.specificityAndOrder;
+        }
+    };
+    // The winner of each property so far: important first, then the
+    // layer, then the most specific, then the last, within a rule too.
     struct Winners {
-        std::array<std::uint64_t, size_t(CssProperty::Count)> rank{};
+        std::array<Rank, size_t(CssProperty::Count)> rank{};
         DeclaredStyle style;
         bool any = false;
     };
@@ -164,13 +179,15 @@ private:
     {
         for (const uint32_t index : candidates) {
             const Rule& rule = m_rules.rules[index];
-            if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element))
+            if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element) ||
+                (rule.scope && !inScope(*rule.scope, element)))
                 continue;
             *m_work += rule.declarationCount;
             for (uint32_t d = 0; d < rule.declarationCount; ++d) {
                 const Declaration& declaration = m_rules.declarations[rule.firstDeclaration + d];
-                const std::uint64_t rank = (std::uint64_t(declaration.important) << 63) |
-                                           (std::uint64_t(rule.selector.specificity) << 32) | (rule.order + 1u);
+                const Rank rank{(std::uint32_t(declaration.important) << 31) |
+                                    m_rules.layers.weight(rule.layer, declaration.important),
+                                (std::uint64_t(rule.selector.specificity) << 32) | (rule.order + 1u)};
                 const size_t p = size_t(declaration.property);
                 if (rank >= winners.rank[p]) {
                     winners.rank[p] = rank;
@@ -180,6 +197,29 @@ private:
                 }
             }
         }
+    }
+
+    bool matchesAny(const std::vector<Selector>& selectors, const GumboNode* element)
+    {
+        return std::any_of(selectors.begin(), selectors.end(),
+                           [&](const Selector& selector) { return m_matcher.matches(selector, element); });
+    }
+
+    // At or below a root the scope's start matches, with no element the
+    // limit matches between them, the element itself included. Of nested
+    // roots, no nearer one is preferred.
+    bool inScope(const ScopeRange& scope, const GumboNode* element)
+    {
+        for (const GumboNode* root = element; root && root->type == GUMBO_NODE_ELEMENT; root = root->parent) {
+            if (!matchesAny(scope.start, root))
+                continue;
+            bool limited = false;
+            for (const GumboNode* below = element; below != root && !limited; below = below->parent)
+                limited = matchesAny(scope.limit, below);
+            if (!limited)
+                return true;
+        }
+        return false;
     }
 
     void considerFiled(const QHash<QByteArray, std::vector<uint32_t>>& index, const QByteArray& key,
@@ -246,6 +286,7 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, cons
     SheetParser parser(rules, work, budget, cancelled);
     if (!readSheets(tree, sheets, quirks, parser, work, cancelled) || *work > budget)
         return std::nullopt;
+    rules.layers.rank();
     const GumboNode* body = childElement(tree.root, GUMBO_TAG_BODY);
     if (rules.rules.empty() || !body)
         return cascade;

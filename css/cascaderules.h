@@ -2,6 +2,7 @@
 // The rules of a page's sheets as the cascade keeps them: filed by what
 // their subject needs most surely, with the names their ancestors need.
 
+#include "css/cascadelayers.h"
 #include "css/declaration.h"
 #include "css/selector.h"
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace parlowen {
@@ -36,8 +38,17 @@ inline uint32_t classKey(QByteArrayView name)
     return uint32_t(qHash(name, 3));
 }
 
+// Where the rules of an @scope apply: at and below an element start
+// matches, down to, not into, an element below it that limit matches.
+struct ScopeRange {
+    std::vector<Selector> start;
+    std::vector<Selector> limit;
+};
+
 struct Rule {
     Selector selector;
+    std::shared_ptr<const ScopeRange> scope;
+    uint32_t layer = CascadeLayers::kUnlayered;
     uint32_t firstDeclaration = 0;
     uint32_t declarationCount = 0;
     uint32_t order = 0;
@@ -90,7 +101,9 @@ struct CascadeRules {
     // What the rules take, counted as they are kept, and what they may.
     std::size_t bytes = 0;
     std::size_t byteBudget = 0;
-    // Rules a limit of the reader dropped where a browser keeps them.
+    CascadeLayers layers;
+    // Rules a limit of the reader dropped where a browser keeps them: past
+    // a limit of nesting, of imports or of a selector list's length.
     std::size_t rulesPastLimits = 0;
 
     // Ancestors the rule needs: every compound left of a descendant or a

@@ -15,8 +15,11 @@ inline constexpr size_t kMaxValueTokens = 64;
 // each fit, and a browser keeps them; a token takes some 60 bytes while
 // the rule is read.
 inline constexpr size_t kMaxSelectorListTokens = size_t(1) << 19;
-// @media inside @media this deep is read past.
-inline constexpr int kMaxRuleNesting = 16;
+// Rules nested this deep, or sheets imported through this many others, are
+// read past and counted (CascadeRules::rulesPastLimits): no real sheet nests
+// so deep, and reading them costs a few frames of the stack a level, well
+// within a thread's.
+inline constexpr int kMaxRuleNesting = 256;
 // Work between two looks at the cancel flag and the budget.
 inline constexpr std::uint64_t kCheckEvery = 4096;
 

@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace parlowen {
@@ -43,6 +44,8 @@ struct SimpleSelector {
         Not,
         Is,
         Has,
+        // & in a nested rule, :scope in an @scope: any of nest.
+        Nest,
     };
     enum class Match : uint8_t { Exists, Equals, Includes, DashMatch, Prefix, Suffix, Substring };
     Kind kind = Kind::Id;
@@ -59,6 +62,7 @@ struct SimpleSelector {
     // :nth-child(An+B of S). Those of :has() are relative: their first
     // compound's combinator says how it stands to the element tried.
     std::vector<Selector> arguments;
+    std::shared_ptr<const std::vector<Selector>> nest;
 };
 
 struct CompoundSelector {
@@ -88,7 +92,24 @@ struct SelectorList {
     bool pastLimit = false;
 };
 
-// The selectors of a rule's prelude. text is the sheet the tokens point into.
-SelectorList parseSelectorList(const std::vector<CssToken>& tokens, const QByteArray& text);
+// What a rule inside a style rule or an @scope is read against.
+struct SelectorNesting {
+    // What & stands for, the enclosing style rule's selectors, with the
+    // specificity of the most specific of them, which & counts.
+    std::shared_ptr<const std::vector<Selector>> ampersand;
+    uint32_t ampersandSpecificity = 0;
+    // What :scope stands for: the @scope's start.
+    std::shared_ptr<const std::vector<Selector>> scope;
+    // Directly in an @scope, where & stands for its start too, a selector
+    // with neither is below the scope's root.
+    bool directlyInScope = false;
+};
+
+// The selectors of a rule's prelude. text is the sheet the tokens point
+// into. Nested, a selector without & is relative to it ("> p" is "& > p",
+// "p" is "& p"), and in an @scope, one without & or :scope is below the
+// scope's root.
+SelectorList parseSelectorList(const std::vector<CssToken>& tokens, const QByteArray& text,
+                               const SelectorNesting* nesting = nullptr);
 
 } // namespace parlowen

@@ -329,6 +329,8 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
         return matchesAny(simple.arguments, element);
     case Kind::Has:
         return hasMatches(simple, element);
+    case Kind::Nest:
+        return matchesAny(*simple.nest, element);
     }
     return false;
 }

@@ -1,5 +1,7 @@
 #include "css/selectorparser.h"
 
+#include "css/selectornesting.h"
+
 #include <QByteArrayView>
 
 #include <array>
@@ -52,7 +54,9 @@ SelectorList SelectorParser::list()
     size_t position = 0;
     for (const auto& [begin, end] : splitAtCommas(0, m_tokens.size())) {
         Specificity specificity;
-        std::optional<Selector> selector = complex(begin, end, {}, specificity);
+        std::optional<Selector> selector = readsRelative(m_tokens, begin, end, m_nesting)
+                                               ? relativeToNesting(begin, end, specificity)
+                                               : complex(begin, end, {}, specificity);
         if (!selector)
             return {{}, m_pastLimit};
         const size_t start = position;
@@ -61,6 +65,17 @@ SelectorList SelectorParser::list()
             list.selectors.push_back(std::move(*selector));
     }
     return list;
+}
+
+std::optional<Selector> SelectorParser::relativeToNesting(size_t begin, size_t end, Specificity& total)
+{
+    std::vector<CssToken> tokens = implicitStart(*m_nesting);
+    tokens.insert(tokens.end(), m_tokens.begin() + qsizetype(begin), m_tokens.begin() + qsizetype(end));
+    SelectorParser inner(tokens, m_text, m_nesting);
+    inner.m_end = tokens.size();
+    std::optional<Selector> selector = inner.complex(0, tokens.size(), {}, total);
+    m_pastLimit = m_pastLimit || inner.m_pastLimit;
+    return selector;
 }
 
 std::vector<std::pair<size_t, size_t>> SelectorParser::splitAtCommas(size_t begin, size_t end) const
@@ -236,6 +251,13 @@ std::optional<CompoundSelector> SelectorParser::compound(SelectorPlace place, Sp
         } else if (t.is(Type::Colon)) {
             if (!pseudo(simple, place, specificity))
                 return std::nullopt;
+        } else if (t.isDelim('&')) {
+            if (!m_nesting || !m_nesting->ampersand)
+                return std::nullopt;
+            simple.kind = SimpleSelector::Kind::Nest;
+            simple.nest = m_nesting->ampersand;
+            specificity += Specificity::unpacked(m_nesting->ampersandSpecificity);
+            ++m_pos;
         } else {
             break;
         }
@@ -307,9 +329,10 @@ bool SelectorParser::attribute(SimpleSelector& simple)
     return true;
 }
 
-SelectorList parseSelectorList(const std::vector<CssToken>& tokens, const QByteArray& text)
+SelectorList parseSelectorList(const std::vector<CssToken>& tokens, const QByteArray& text,
+                               const SelectorNesting* nesting)
 {
-    return SelectorParser(tokens, text).list();
+    return SelectorParser(tokens, text, nesting).list();
 }
 
 } // namespace parlowen

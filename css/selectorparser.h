@@ -42,6 +42,10 @@ struct Specificity {
     {
         return std::min(ids, 1023u) << 20 | std::min(classes, 1023u) << 10 | std::min(types, 1023u);
     }
+    static Specificity unpacked(uint32_t packed)
+    {
+        return {packed >> 20 & 1023u, packed >> 10 & 1023u, packed & 1023u};
+    }
 };
 
 // Where a selector stands, which decides what it may hold.
@@ -61,8 +65,9 @@ struct SelectorPlace {
 
 class SelectorParser {
 public:
-    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text)
-        : m_tokens(tokens), m_text(text)
+    SelectorParser(const std::vector<CssToken>& tokens, const QByteArray& text,
+                   const SelectorNesting* nesting = nullptr)
+        : m_tokens(tokens), m_text(text), m_nesting(nesting)
     {}
 
     SelectorList list();
@@ -79,6 +84,8 @@ private:
     size_t closingParen(size_t from) const;
 
     std::optional<Selector> complex(size_t begin, size_t end, SelectorPlace place, Specificity& total);
+    // A nested selector without & of its own, read after the & it implies.
+    std::optional<Selector> relativeToNesting(size_t begin, size_t end, Specificity& total);
     // The selectors between the parentheses of a functional pseudo-class.
     // A forgiving list drops the ones it cannot read, not itself.
     std::optional<std::vector<Selector>> argumentList(size_t begin, size_t end, SelectorPlace place,
@@ -97,6 +104,7 @@ private:
 
     const std::vector<CssToken>& m_tokens;
     const QByteArray& m_text;
+    const SelectorNesting* m_nesting;
     size_t m_pos = 0;
     size_t m_end = 0;
     // Set when a limit, not the sheet, made a selector unreadable.

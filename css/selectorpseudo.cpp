@@ -32,6 +32,8 @@ constexpr PseudoClass kPseudoClasses[] = {
     {"last-of-type", Kind::NthLastOfType, 0, 1},
     {"only-of-type", Kind::OnlyOfType},
     {"root", Kind::Root},
+    // Outside an @scope, :scope is the root.
+    {"scope", Kind::Root},
     {"empty", Kind::Empty},
     {"link", Kind::Link},
     {"any-link", Kind::Link},
@@ -160,6 +162,12 @@ bool SelectorParser::pseudo(SimpleSelector& simple, SelectorPlace place, Specifi
     if (element || (!function && listed(kLegacyPseudoElements, n)))
         return pseudoElement(simple, name, function, place, specificity);
     ++m_pos;
+    if (!function && n == "scope" && m_nesting && m_nesting->scope) {
+        simple.kind = Kind::Nest;
+        simple.nest = m_nesting->scope;
+        ++specificity.classes;
+        return true;
+    }
     if (!function) {
         const auto* row = std::find_if(std::begin(kPseudoClasses), std::end(kPseudoClasses),
                                        [n](const PseudoClass& p) { return p.name == n; });

@@ -6,6 +6,7 @@
 #include "css/mediaquery.h"
 #include "css/sheetreader.h"
 #include "css/sheeturls.h"
+#include "css/stylesets.h"
 
 #include <algorithm>
 
@@ -143,7 +144,11 @@ std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl
         if (std::find(urls.begin(), urls.end(), url) == urls.end())
             urls.push_back(url);
     };
+    // Sheets of a set that is not the preferred one are never applied.
+    const QByteArray preferredSet = preferredStyleSet(tree, work, cancelled);
     visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+        if (!inPreferredStyleSet(node, preferredSet))
+            return true;
         if (node->v.element.tag == GUMBO_TAG_LINK) {
             if (const std::optional<QUrl> url = linkedSheetUrl(node, base, pageUrl))
                 add(*url);

@@ -1,9 +1,12 @@
 #include "css/sheetparser.h"
 
+#include "css/atrulepreludes.h"
+#include "css/containerquery.h"
 #include "css/limits.h"
 #include "css/mediaquery.h"
 #include "css/selector.h"
 #include "css/sheeturls.h"
+#include "css/supports.h"
 
 #include <algorithm>
 #include <optional>
@@ -13,12 +16,12 @@ namespace parlowen {
 
 using Type = CssToken::Type;
 
-void SheetParser::sheet(QByteArrayView text, const QUrl& url)
+void SheetParser::sheetIn(QByteArrayView text, const QUrl& url, const RuleContext& context)
 {
     SheetReader reader(text, m_work, m_budget, m_cancelled);
     m_importing.push_back(url);
     m_importsAllowed.push_back(true);
-    ruleList(reader, 0, true);
+    ruleList(reader, context, true);
     m_importsAllowed.pop_back();
     m_importing.pop_back();
 }
@@ -34,7 +37,7 @@ bool SheetParser::shouldStop()
     return m_stopped;
 }
 
-void SheetParser::ruleList(SheetReader& reader, int depth, bool topLevel)
+void SheetParser::ruleList(SheetReader& reader, const RuleContext& context, bool topLevel)
 {
     while (!shouldStop()) {
         const CssToken& t = reader.current();
@@ -55,13 +58,13 @@ void SheetParser::ruleList(SheetReader& reader, int depth, bool topLevel)
         if (!import && !statement && topLevel)
             m_importsAllowed.back() = false;
         if (t.is(Type::AtKeyword))
-            atRule(reader, depth, import && topLevel && m_importsAllowed.back());
+            atRule(reader, context, import && topLevel && m_importsAllowed.back());
         else
-            qualifiedRule(reader);
+            qualifiedRule(reader, context);
     }
 }
 
-void SheetParser::atRule(SheetReader& reader, int depth, bool importAllowed)
+void SheetParser::atRule(SheetReader& reader, const RuleContext& context, bool importAllowed)
 {
     const QByteArray name = reader.current().text.toLower();
     reader.advance();
@@ -74,34 +77,99 @@ void SheetParser::atRule(SheetReader& reader, int depth, bool importAllowed)
         if (reader.current().is(Type::Semicolon))
             reader.advance();
         if (importAllowed)
-            import(prelude);
+            import(prelude, reader.text(), context);
+        else if (name == "layer" && !context.parent)
+            layerStatement(prelude, context);
         return;
     }
-    if (name == "media" && depth < kMaxRuleNesting && prelude.size() < kMaxPreludeTokens &&
-        screenMatchesMedia(prelude)) {
-        reader.advance();
-        ruleList(reader, depth + 1, false);
+    if (prelude.size() >= kMaxPreludeTokens) {
+        skipBlock(reader);
         return;
     }
-    // Rules of other at-rules, and of media we are not, never apply.
-    skipBlock(reader);
+    const std::optional<RuleContext> inner = groupContext(name, prelude, reader, context);
+    if (!inner) {
+        // Rules of other at-rules, and of conditions that fail, never apply.
+        skipBlock(reader);
+        return;
+    }
+    if (inner->depth > kMaxRuleNesting) {
+        drop(reader);
+        return;
+    }
+    reader.advance();
+    if (context.parent)
+        styleBlock(reader, *inner);
+    else
+        ruleList(reader, *inner, false);
 }
 
-void SheetParser::import(const std::vector<CssToken>& prelude)
+std::optional<SheetParser::RuleContext> SheetParser::groupContext(const QByteArray& name,
+                                                                  const std::vector<CssToken>& prelude,
+                                                                  const SheetReader& reader,
+                                                                  const RuleContext& context)
+{
+    RuleContext inner = context;
+    ++inner.depth;
+    if (name == "media")
+        return screenMatchesMedia(prelude) ? std::optional(inner) : std::nullopt;
+    if (name == "supports")
+        return supportsCondition(prelude, 0, prelude.size(), reader.text()) ? std::optional(inner)
+                                                                            : std::nullopt;
+    if (name == "layer") {
+        const std::optional<std::vector<QByteArray>> names = layerNames(prelude, 0, prelude.size());
+        if (!names || names->size() > 1)
+            return std::nullopt;
+        inner.layer = names->empty() ? m_rules.layers.anonymous(context.layer)
+                                     : m_rules.layers.named(context.layer, names->front());
+        return inner;
+    }
+    if (name == "scope" && !context.parent && !context.scope) {
+        std::optional<ScopeRange> range = scopeRange(prelude, reader.text());
+        if (!range)
+            return std::nullopt;
+        inner.scope = std::make_shared<const ScopeRange>(std::move(*range));
+        return inner;
+    }
+    if (name == "container")
+        return containerQueryMatches(prelude) ? std::optional(inner) : std::nullopt;
+    return std::nullopt;
+}
+
+void SheetParser::layerStatement(const std::vector<CssToken>& prelude, const RuleContext& context)
+{
+    const std::optional<std::vector<QByteArray>> names = layerNames(prelude, 0, prelude.size());
+    if (!names)
+        return;
+    for (const QByteArray& layer : *names)
+        m_rules.layers.named(context.layer, layer);
+}
+
+void SheetParser::import(const std::vector<CssToken>& prelude, const QByteArray& text,
+                         const RuleContext& context)
 {
     size_t i = 0;
     while (i < prelude.size() && prelude[i].is(Type::Whitespace))
         ++i;
     const std::optional<QUrl> url = importUrl(prelude, i, m_importing.back());
-    if (!url || !m_sheets || m_importing.size() > size_t(kMaxRuleNesting) ||
+    const std::optional<ImportConditions> conditions =
+        url ? importConditions(prelude, i, text) : std::nullopt;
+    if (!conditions || !m_sheets ||
         std::find(m_importing.begin(), m_importing.end(), *url) != m_importing.end() ||
         !sameOrigin(*url, m_sheets->pageUrl))
         return;
     const QByteArray* found = m_sheets->sheetFor(*url, m_rules.quirks);
-    if (!found ||
-        !screenMatchesMedia(std::vector<CssToken>(prelude.begin() + qsizetype(i), prelude.end())))
+    if (!found || !conditions->supported || !screenMatchesMedia(conditions->media))
         return;
-    sheet(withoutByteOrderMark(*found), *url);
+    if (m_importing.size() > size_t(kMaxRuleNesting)) {
+        ++m_rules.rulesPastLimits;
+        return;
+    }
+    RuleContext imported = context;
+    if (conditions->layered)
+        imported.layer = conditions->layerName.isEmpty()
+                             ? m_rules.layers.anonymous(context.layer)
+                             : m_rules.layers.named(context.layer, conditions->layerName);
+    sheetIn(withoutByteOrderMark(*found), *url, imported);
 }
 
 void SheetParser::skipBlock(SheetReader& reader)
@@ -110,56 +178,10 @@ void SheetParser::skipBlock(SheetReader& reader)
         reader.component(nullptr, 0);
 }
 
-void SheetParser::qualifiedRule(SheetReader& reader)
+void SheetParser::drop(SheetReader& reader)
 {
-    std::vector<CssToken> prelude;
-    while (!reader.current().is(Type::End) && !reader.current().is(Type::LeftCurly) && !shouldStop())
-        reader.component(&prelude, kMaxSelectorListTokens + 1);
-    if (!reader.current().is(Type::LeftCurly))
-        return;
-    reader.advance();
-    std::vector<Declaration> declarations;
-    reader.declarations(declarations);
-    // Rules that say nothing innerText reads are not kept at all.
-    if (declarations.empty())
-        return;
-    SelectorList list;
-    if (prelude.size() <= kMaxSelectorListTokens) {
-        *m_work += prelude.size();
-        list = parseSelectorList(prelude, reader.text());
-    }
-    m_rules.rulesPastLimits += prelude.size() > kMaxSelectorListTokens || list.pastLimit ? 1 : 0;
-    if (list.selectors.empty())
-        return;
-    const auto first = uint32_t(m_rules.declarations.size());
-    m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
-    for (Selector& selector : list.selectors) {
-        Rule rule;
-        rule.selector = std::move(selector);
-        rule.firstDeclaration = first;
-        rule.declarationCount = uint32_t(declarations.size());
-        rule.order = uint32_t(m_rules.rules.size());
-        m_rules.bytes += footprint(rule.selector);
-        m_rules.rules.push_back(std::move(rule));
-        m_rules.file(uint32_t(m_rules.rules.size() - 1));
-    }
-    m_rules.bytes += declarations.size() * sizeof(Declaration);
-    m_stopped = m_stopped || m_rules.bytes > m_rules.byteBudget;
-}
-
-std::size_t SheetParser::footprint(const Selector& selector)
-{
-    std::size_t bytes = sizeof(Rule) + 96;
-    for (const CompoundSelector& compound : selector.compounds) {
-        bytes += sizeof(CompoundSelector) + std::size_t(compound.type.capacity()) + 32;
-        for (const SimpleSelector& simple : compound.simple) {
-            bytes +=
-                sizeof(SimpleSelector) + std::size_t(simple.name.capacity() + simple.value.capacity()) + 64;
-            for (const Selector& argument : simple.arguments)
-                bytes += footprint(argument);
-        }
-    }
-    return bytes;
+    ++m_rules.rulesPastLimits;
+    skipBlock(reader);
 }
 
 } // namespace parlowen

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace parlowen {
@@ -26,20 +27,48 @@ public:
 
     // A sheet at url (the document's base for a <style>), the sheets it
     // imports first.
-    void sheet(QByteArrayView text, const QUrl& url);
+    void sheet(QByteArrayView text, const QUrl& url) { sheetIn(text, url, RuleContext()); }
 
     void setSheets(const PageStyleSheets* sheets) { m_sheets = sheets; }
 
 private:
+    // What the rules being read are inside of.
+    struct RuleContext {
+        uint32_t layer = CascadeLayers::kUnlayered;
+        // The enclosing style rule's selectors, and the most specific's
+        // specificity.
+        std::shared_ptr<const std::vector<Selector>> parent;
+        uint32_t parentSpecificity = 0;
+        std::shared_ptr<const ScopeRange> scope;
+        int depth = 0;
+    };
+
+    void sheetIn(QByteArrayView text, const QUrl& url, const RuleContext& context);
     bool shouldStop();
     // Rules up to the end of the sheet, or of the block (its brace consumed).
-    void ruleList(SheetReader& reader, int depth, bool topLevel);
-    void atRule(SheetReader& reader, int depth, bool importAllowed);
+    void ruleList(SheetReader& reader, const RuleContext& context, bool topLevel);
+    void atRule(SheetReader& reader, const RuleContext& context, bool importAllowed);
+    // The context of a group rule's block, or nullopt when its rules never
+    // apply.
+    std::optional<RuleContext> groupContext(const QByteArray& name, const std::vector<CssToken>& prelude,
+                                            const SheetReader& reader, const RuleContext& context);
+    void layerStatement(const std::vector<CssToken>& prelude, const RuleContext& context);
     // An imported sheet we were given, from the page's origin, not already
-    // being read (a loop), for media we are.
-    void import(const std::vector<CssToken>& prelude);
+    // being read (a loop), for media we are, and its supports() holding.
+    void import(const std::vector<CssToken>& prelude, const QByteArray& text, const RuleContext& context);
     void skipBlock(SheetReader& reader);
-    void qualifiedRule(SheetReader& reader);
+    // A style rule, nested in another when context has a parent.
+    void qualifiedRule(SheetReader& reader, const RuleContext& context);
+    // A style rule's block: its declarations, and the rules nested in it,
+    // up to its closing brace (consumed).
+    void styleBlock(SheetReader& reader, const RuleContext& context);
+    // A declaration of a style rule's block, or false (read past nothing)
+    // when it is a nested rule.
+    bool declaration(SheetReader& reader, std::vector<Declaration>& out);
+    void addRules(const std::vector<Selector>& selectors, const std::vector<Declaration>& declarations,
+                  const RuleContext& context);
+    // A rule past a limit, read past and counted.
+    void drop(SheetReader& reader);
     // About what a kept selector takes, its rule and its place in an index
     // included: enough to keep a sheet of a million tiny rules from taking
     // gigabytes.

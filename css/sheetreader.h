@@ -27,6 +27,19 @@ public:
     void advance() { m_current = m_tokenizer.next(); }
     const QByteArray& text() const { return m_tokenizer.text(); }
 
+    // A place to read again from: a nested rule that began like a
+    // declaration is read once as each.
+    struct Mark {
+        qsizetype position;
+        CssToken current;
+    };
+    Mark mark() const { return {m_tokenizer.position(), m_current}; }
+    void rewind(const Mark& mark)
+    {
+        m_tokenizer.seek(mark.position);
+        m_current = mark.current;
+    }
+
     // Consumes one component value (a block or function with all of its
     // content), keeping at most limit tokens of it in out.
     void component(std::vector<CssToken>* out, size_t limit);

@@ -70,6 +70,9 @@ public:
     CssToken next();
     // The preprocessed sheet the tokens' offsets point into.
     const QByteArray& text() const { return m_text; }
+    // Where the next token starts, to read it again from there.
+    qsizetype position() const { return m_pos; }
+    void seek(qsizetype position) { m_pos = position; }
 
 private:
     bool startsIdent(qsizetype at) const;

@@ -408,6 +408,66 @@ const char* const kRulePages[] = {
     "{.o{display:none}}</style><p class=a>a<p class=b>b<p class=c>c<p class=d>d<p class=e>e<p class=f>f"
     "<p class=g>g<p class=h>h<p class=i>i<p class=j>j<p class=k>k<p class=l>l<p class=m>m<p class=n>n"
     "<p class=o>o<p>p",
+    // Rules nested in a style rule: with & and without, relative, after
+    // declarations and before them, in group rules; & counts as the most
+    // specific of its parent's selectors, a later block as the parent.
+    "<style>.log{.stale{display:none} & > .old{display:none} > p.gone{display:none} .box &{display:none}"
+    "@media screen{.m{display:none}} @media print{.cur{display:none}} &.x{display:none} b:first-child"
+    "{display:none} color:red; .q{x:y} visibility:visible} .tail{.zz{} display:none} .o{@supports "
+    "(display:grid){display:none}} .spec{.q{display:none}} div.q{display:block} #i, .i{.zz{} display:none}"
+    ".w .i{display:block} .broken{.a; display:none} .bad:nosuch{.x{display:none}}</style>"
+    "<div class=log><p class=stale>WAN IP is 198.51.100.1<p class=old>WAN IP is 198.51.100.2<p class=gone>"
+    "WAN IP is 198.51.100.3<p class=m>WAN IP is 198.51.100.4<p><b>WAN IP is 198.51.100.9</b> up<p class=cur>"
+    "WAN IP is 203.0.113.7</div><div class=box><div class=log>WAN IP is 198.51.100.5</div></div><div "
+    "class='log x'>WAN IP is 198.51.100.6</div><p class=tail>WAN IP is 198.51.100.10<p class=o>WAN IP is "
+    "198.51.100.11<div class=spec><div class=q>WAN IP is 198.51.100.7</div></div><div class=w><p id=i>WAN "
+    "IP is 198.51.100.8<p class=i>WAN IP is 203.0.113.8</div><p class=broken>WAN IP is 198.51.100.12<div "
+    "class=bad><p class=x>WAN IP is 203.0.113.9</div>",
+    // Layers: order fixed by a statement, later beats earlier and none
+    // beats all for normal declarations, the reverse for important ones.
+    "<style>@layer base, top; @layer top{.a{display:none}} @layer base{.a{display:block} .b{display:none"
+    "!important}} @layer top{.b{display:block!important} .c{display:none!important}} .c{display:block"
+    "!important} .d{display:block} @layer top{#d.d{display:none}} @layer{.e{display:none}} .e{display:block}"
+    "@layer top.inner{.f{display:block}} @layer top{.f{display:none}} @layer x.y{.g{display:none}} @LAYER a,"
+    "{.h{display:none}} @layer top.inner{.i{display:none!important}} @layer top{.i{display:block!important}}"
+    "</style><p class=a>WAN IP is 198.51.100.1<p class=b>WAN IP is 198.51.100.2<p class=c>WAN IP is "
+    "198.51.100.3<p class=d id=d>WAN IP is 203.0.113.1<p class=e>WAN IP is 203.0.113.2<p class=f>WAN IP is "
+    "198.51.100.4<p class=g>WAN IP is 198.51.100.5<p class=h>WAN IP is 203.0.113.3<p class=i>WAN IP is "
+    "198.51.100.6",
+    // @supports: declarations, not/and/or, selector(), what is unknown.
+    "<style>@supports (display:grid){.a{display:none}} @supports not (display:grid){.b{display:none}}"
+    "@supports (display:flex) and (position:sticky){.c{display:none}} @supports (colour:red) or "
+    "(display:block){.d{display:none}} @supports selector(p > .x){.e{display:none}} @supports "
+    "selector(p:nosuch){.f{display:none}} @supports foo(bar){.g{display:none}} @supports not foo(bar)"
+    "{.h{display:none}} @supports (--x: y){.i{display:none}} @supports display:grid{.j{display:none}}"
+    "@supports (display:grid) and (display:flex) or (display:block){.k{display:none}} @supports "
+    "((display:grid) or (display:nonsense)){.l{display:none}} @supports (display:nonsense){.m{display:none}}"
+    "</style><p class=a>WAN IP is 198.51.100.1<p class=b>WAN IP is 203.0.113.1<p class=c>WAN IP is "
+    "198.51.100.2<p class=d>WAN IP is 198.51.100.3<p class=e>WAN IP is 198.51.100.4<p class=f>WAN IP is "
+    "203.0.113.2<p class=g>WAN IP is 203.0.113.3<p class=h>WAN IP is 198.51.100.5<p class=i>WAN IP is "
+    "198.51.100.6<p class=j>WAN IP is 203.0.113.4<p class=k>WAN IP is 203.0.113.5<p class=l>WAN IP is "
+    "198.51.100.7<p class=m>WAN IP is 203.0.113.6",
+    // @scope with a limit and :scope; @container where nothing is a container.
+    "<style>@scope (.log) to (.keep){.stale{display:none} :scope > .old{display:none} .log{display:none}}"
+    "@scope (.card){& .x{display:none}} @container (min-width:1px){.c{display:none}} @container not "
+    "(min-width:1px){.d{display:none}} @container box (width > 0){.e{display:none}} @container not "
+    "style(--z: q){.f{display:none}} @container (width > 0) or not style(--z: q){.g{display:none}}</style><div class=log>"
+    "<p class=stale>WAN IP is 198.51.100.1<p class=old>WAN IP is 198.51.100.2<div class=keep><p "
+    "class=stale>WAN IP is 203.0.113.1</div></div><div class=card><p class=x>WAN IP is 198.51.100.3</div>"
+    "<p class=x>WAN IP is 203.0.113.2<p class=c>WAN IP is 203.0.113.3<p class=d>WAN IP is 203.0.113.4<p "
+    "class=e>WAN IP is 203.0.113.5<p class=f>WAN IP is 198.51.100.4<p class=g>WAN IP is 203.0.113.6",
+    // Style sets: the first title met, or a Default-Style met before it,
+    // is the preferred set; sheets without a title always apply.
+    "<style>.a{display:none}</style><style title=one>.b{display:none}</style><style title=two>.c{display:"
+    "none}</style><style title=\"\">.d{display:none}</style><p class=a>WAN IP is 198.51.100.1<p class=b>WAN "
+    "IP is 198.51.100.2<p class=d>WAN IP is 198.51.100.3<p class=c>WAN IP is 203.0.113.7",
+    "<meta http-equiv=Default-Style content=two><style title=one>.b{display:none}</style><style title=two>"
+    ".c{display:none}</style><p class=c>WAN IP is 198.51.100.1<p class=b>WAN IP is 203.0.113.7",
+    "<style title=one media=print>.b{display:none}</style><meta http-equiv=default-style content=two><style "
+    "title=two>.c{display:none}</style><style title=ONE>.d{display:none}</style><style>.e{display:none}"
+    "</style><p class=e>WAN IP is 198.51.100.1<p class=c>WAN IP is 203.0.113.7<p class=d>d<p class=b>b",
+    "<meta http-equiv=Default-Style content=\" two \"><style title=two>.c{display:none}</style><style>.e"
+    "{display:none}</style><p class=e>WAN IP is 198.51.100.1<p class=c>WAN IP is 203.0.113.7",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
@@ -500,11 +560,29 @@ QList<GeneratedPage> hostileSheetPages()
                 "{display:none}</style><p class=c0>a<p class=c8191>b<p class=c8192>c<p class=c99999>d"
                 "<p class=deep>e<p>f";
     pages.append({QStringLiteral("a list of 100,000 selectors, and :is() 200 deep"), "text/html", longList});
+    // Deeper than our old limit, as Chromium applies them.
+    QByteArray deep = "<style>" + QByteArray("@media screen{").repeated(40) + ".m{display:none}" +
+                      QByteArray("}").repeated(40) + QByteArray(".n{").repeated(20) + "display:none" +
+                      QByteArray("}").repeated(20) + "</style><p class=m>WAN IP is 198.51.100.1" +
+                      QByteArray("<div class=n>").repeated(20) + "WAN IP is 198.51.100.2" +
+                      QByteArray("</div>").repeated(20) + "<div class=n>WAN IP is 203.0.113.7</div>";
+    pages.append({QStringLiteral("media nested 40 deep, style rules 20"), "text/html", deep});
     return pages;
 }
 
+// Sheets that import the next, as many as Chromium follows and more than
+// we once did.
+QList<QPair<QString, QByteArray>> withImportChain(QList<QPair<QString, QByteArray>> sheets)
+{
+    for (int i = 1; i <= 20; ++i)
+        sheets.append({QStringLiteral("/css/chain/%1.css").arg(i),
+                       (i < 20 ? "@import '" + QByteArray::number(i + 1) + ".css';" : QByteArray()) + ".c" +
+                           QByteArray::number(i) + "{display:none}"});
+    return sheets;
+}
+
 // Sheets on the test's server, by path, for the pages that link them.
-const QList<QPair<const char*, QByteArray>> kSheets = {
+const QList<QPair<QString, QByteArray>> kSheets = withImportChain({
     {"/css/log.css", ".l{display:block}.stale{display:none}"},
     {"/css/imports.css", "@charset \"utf-8\";@import url(\"log.css\");@import 'print.css' print;"
                          "@import '/css/upper.css' screen;.x{display:none}@import 'late.css';"},
@@ -522,7 +600,15 @@ const QList<QPair<const char*, QByteArray>> kSheets = {
     {"/css/untyped.css", ".untyped{display:none}"},
     {"/css/with-charset.css", ".charset{display:none}"},
     {"/css/html.css", ".html{display:none}"},
-};
+    // Imports into layers, and on conditions.
+    {"/css/layered.css", "@import url(base.css) layer(base);@import 'top.css' layer;@import 'gone.css' "
+                         "supports(display:nonsense);@import 'kept.css' supports(display:grid) screen;"
+                         "@import 'print.css' supports(display:grid) print;.lu{display:block}"},
+    {"/css/base.css", ".lb{display:block}.lc{display:none!important}"},
+    {"/css/top.css", ".lb{display:none}.lc{display:block!important}.lu{display:none}"},
+    {"/css/gone.css", ".ls{display:none}"},
+    {"/css/kept.css", ".lk{display:none}"},
+});
 
 // Doctypes that old routers' pages carry, each deciding whether the page is
 // in quirks mode: whether its class selectors ignore case and it reads a
@@ -558,6 +644,15 @@ QByteArray sheetType(const QString& path)
 
 // Pages that link those sheets: as a router serves its log with its own.
 const char* const kLinkingPages[] = {
+    "<link rel=stylesheet href=/css/layered.css><p class=lb>WAN IP is 198.51.100.1<p class=lc>WAN IP is "
+    "198.51.100.2<p class=ls>WAN IP is 203.0.113.1<p class=lk>WAN IP is 198.51.100.3<p class=lu>WAN IP is "
+    "203.0.113.2<p class=p>p",
+    "<link rel=stylesheet href=/css/chain/1.css><p class=c20>WAN IP is 198.51.100.1<p class=c17>WAN IP is "
+    "198.51.100.2<p>WAN IP is 203.0.113.7",
+    // A titled link names the preferred set as a titled <style> does.
+    "<link rel=stylesheet href=/css/log.css title=main><link rel=stylesheet href=/css/print.css title=other>"
+    "<style title=other>.x{display:none}</style><link rel=stylesheet href=/css/late.css><p class=stale>WAN "
+    "IP is 198.51.100.1<p class=late>WAN IP is 198.51.100.2<p class=p>WAN IP is 203.0.113.7<p class=x>x",
     "<link rel=stylesheet href=/css/log.css><div><span class=l>Jan  1 00:00:01 up</span>"
     "<span class='l stale'>WAN IP is 198.51.100.1</span><span class=l>WAN IP is 203.0.113.7</span></div>",
     "<link rel=stylesheet href=../css/imports.css><link rel=\"alternate stylesheet\" href=/css/print.css>"
@@ -651,7 +746,7 @@ QList<ServedSheet> servedSheets()
 {
     QList<ServedSheet> served = testing::stylePageSheets();
     for (const auto& [path, sheet] : kSheets)
-        served.append({QLatin1String(path), sheetType(QLatin1String(path)), sheet});
+        served.append({path, sheetType(path), sheet});
     return served;
 }
 

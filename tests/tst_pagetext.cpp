@@ -2,6 +2,7 @@
 // text placeholders that keep gumbo fast. Pages built to hurt are in
 // tst_pagetextguard.cpp.
 
+#include "css/sheetparser.h"
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
@@ -374,6 +375,44 @@ private slots:
             "<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7", "text/html", pageUrl);
         QTEST(linked == std::vector<QUrl>{pageUrl.resolved(QUrl(sheet))}, "linked");
         QVERIFY(linked.size() <= 1);
+    }
+
+    // Nesting as deep as a browser applies is kept; past our limit the rule
+    // is dropped and counted, and the sheet's later rules are still read.
+    void deepNestingIsKeptOrCounted_data()
+    {
+        QTest::addColumn<QByteArray>("opening");
+        QTest::addColumn<QByteArray>("innermost");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("media 200 deep")
+            << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 200 << 2 << 0;
+        QTest::newRow("media 300 deep")
+            << QByteArray("@media screen{") << QByteArray(".m{display:none}") << 300 << 1 << 1;
+        QTest::newRow("style rules 200 deep")
+            << QByteArray(".n{") << QByteArray("display:none") << 200 << 2 << 0;
+        QTest::newRow("style rules 300 deep")
+            << QByteArray(".n{") << QByteArray("display:none") << 300 << 1 << 1;
+        QTest::newRow("layers and supports 300 deep") << QByteArray("@layer a{@supports (display:grid){")
+                                                      << QByteArray(".m{display:none}") << 150 << 1 << 1;
+        QTest::newRow("media in a style rule 300 deep")
+            << QByteArray(".n{@media screen{") << QByteArray("display:none") << 150 << 1 << 1;
+    }
+    void deepNestingIsKeptOrCounted()
+    {
+        QFETCH(QByteArray, opening);
+        QFETCH(QByteArray, innermost);
+        QFETCH(int, depth);
+        const QByteArray sheet = opening.repeated(depth) + innermost +
+                                 QByteArray("}").repeated(depth * opening.count('{')) + ".z{display:none}";
+        CascadeRules rules;
+        rules.byteBudget = size_t(1) << 30;
+        std::uint64_t work = 0;
+        SheetParser parser(rules, &work, UINT64_MAX, nullptr);
+        parser.sheet(sheet, QUrl());
+        QTEST(int(rules.rules.size()), "kept");
+        QTEST(int(rules.rulesPastLimits), "dropped");
     }
 
     void rendersOnManyThreadsAtOnce()

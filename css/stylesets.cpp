@@ -1,0 +1,84 @@
+#include "css/stylesets.h"
+
+#include "common/asciitext.h"
+#include "css/elementtree.h"
+
+#include <QByteArrayView>
+
+#include <vector>
+
+namespace parlowen {
+
+namespace {
+
+bool relNames(const GumboNode* link, QByteArrayView wanted)
+{
+    const QByteArrayView rel = attributeValue(link, "rel");
+    for (qsizetype i = 0; i < rel.size();) {
+        while (i < rel.size() && isAsciiWhitespace(rel[i]))
+            ++i;
+        qsizetype end = i;
+        while (end < rel.size() && !isAsciiWhitespace(rel[end]))
+            ++end;
+        if (end > i && rel.sliced(i, end - i).compare(wanted, Qt::CaseInsensitive) == 0)
+            return true;
+        i = end;
+    }
+    return false;
+}
+
+// The set name the element gives, or empty. A sheet whose media we are not
+// names its set all the same.
+QByteArrayView setNamed(const GumboNode* element)
+{
+    const GumboTag tag = element->v.element.tag;
+    if (tag == GUMBO_TAG_META)
+        return QByteArrayView(attributeValue(element, "http-equiv"))
+                           .compare("default-style", Qt::CaseInsensitive) == 0
+                   ? attributeValue(element, "content")
+                   : QByteArrayView();
+    const GumboAttribute* type = gumbo_get_attribute(&element->v.element.attributes, "type");
+    if (type && *type->value && QByteArrayView(type->value).compare("text/css", Qt::CaseInsensitive) != 0)
+        return {};
+    if (tag == GUMBO_TAG_STYLE)
+        return attributeValue(element, "title");
+    if (tag == GUMBO_TAG_LINK && relNames(element, "stylesheet") && !relNames(element, "alternate"))
+        return attributeValue(element, "title");
+    return {};
+}
+
+} // namespace
+
+QByteArray preferredStyleSet(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled)
+{
+    std::vector<const GumboNode*> pending{tree.document};
+    while (!pending.empty()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return {};
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        ++*work;
+        if (node->type == GUMBO_NODE_ELEMENT) {
+            if (node->v.element.tag == GUMBO_TAG_NOSCRIPT)
+                continue;
+            const QByteArrayView name = setNamed(node);
+            if (!name.isEmpty())
+                return name.toByteArray();
+        }
+        const GumboVector& children = childrenOf(node);
+        for (unsigned i = children.length; i-- > 0;) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type == GUMBO_NODE_ELEMENT)
+                pending.push_back(child);
+        }
+    }
+    return {};
+}
+
+bool inPreferredStyleSet(const GumboNode* element, const QByteArray& preferred)
+{
+    const QByteArrayView title = attributeValue(element, "title");
+    return title.isEmpty() || title == preferred;
+}
+
+} // namespace parlowen
