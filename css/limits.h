@@ -11,8 +11,17 @@ namespace parlowen {
 // the rest is read past, not kept, and the rule or declaration dropped.
 inline constexpr size_t kMaxPreludeTokens = size_t(1) << 16;
 inline constexpr size_t kMaxValueTokens = 64;
+inline constexpr size_t kMaxCustomValueTokens = 1024;
 // @media inside @media this deep is read past.
 inline constexpr int kMaxRuleNesting = 16;
+// var() filled in: a value longer than this, as Chromium counts it, is
+// invalid; one longer than kMaxKeptValueBytes is still valid but kept only
+// by its length, as none of our properties can take it; references deeper
+// than kMaxReferenceDepth (a var() in a fallback, or a custom property
+// that reads another of the same element) are invalid.
+inline constexpr std::uint64_t kMaxSubstitutedBytes = std::uint64_t(2) << 20;
+inline constexpr std::uint64_t kMaxKeptValueBytes = 4096;
+inline constexpr int kMaxReferenceDepth = 64;
 // Work between two looks at the cancel flag and the budget.
 inline constexpr std::uint64_t kCheckEvery = 4096;
 

@@ -140,6 +140,8 @@ void SheetParser::qualifiedRule(SheetReader& reader)
         m_rules.file(uint32_t(m_rules.rules.size() - 1));
     }
     m_rules.bytes += declarations.size() * sizeof(Declaration);
+    for (const Declaration& declaration : declarations)
+        m_rules.bytes += std::size_t(declaration.name.size() + declaration.text.size());
     m_stopped = m_stopped || m_rules.bytes > m_rules.byteBudget;
 }
 
