@@ -346,6 +346,65 @@ private slots:
         }
     }
 
+    // Custom properties built to cost: each page is read, or refused as too
+    // complex, within its budget, never left to expand or recurse without
+    // end. mayRefuse: the page may be refused rather than read.
+    void customPropertiesWithinBounds_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("mayRefuse");
+        const auto row = [](const char* name, const QByteArray& html, const QString& expected,
+                            bool mayRefuse = false) {
+            QTest::newRow(name) << html << expected << mayRefuse;
+        };
+        const auto laughs = [](int levels, const char* where) {
+            QByteArray sheet = "<style>" + QByteArray(where) + "{--l0:aaaaaaaaaaaaaaaa;";
+            for (int level = 1; level <= levels; ++level)
+                sheet += "--l" + QByteArray::number(level) + ":" +
+                         ("var(--l" + QByteArray::number(level - 1) + ") ").repeated(16) + ";";
+            return sheet + "} .x{display:var(--l" + QByteArray::number(levels) + ", none)}</style>";
+        };
+        row("sixteenfold twelve times over is past the bound, so the fallback hides the line",
+            laughs(12, ":root") + "<p class=x>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7",
+            "WAN IP is 203.0.113.7");
+        row("and on every one of 3000 elements, each filling in its own",
+            laughs(6, "*") + QByteArray("<div>").repeated(3000) + "<p class=x>stale</p>kept" +
+                QByteArray("</div>").repeated(3000),
+            "kept", true);
+        row("a cycle of two and one of itself are invalid, so their fallbacks apply",
+            "<style>p{--a:var(--b,block); --b:var(--a,block); --s:var(--s)} .a{display:var(--a,none)}"
+            ".s{display:var(--s,none)} .b{display:var(--b)}</style><p class=a>1<p class=s>2<p>3<div class=b>4</div>",
+            "3\r\n\r\n4");
+        QByteArray chain = "<style>p{";
+        for (int i = 200; i > 0; --i)
+            chain += "--c" + QByteArray::number(i) + ":var(--c" + QByteArray::number(i - 1) + ");";
+        row("a chain of 200 references on one element is cut off where it is too deep",
+            chain + "--c0:block} p{display:var(--c200,none)} i{display:var(--c200)}</style><p>1<i>2</i>",
+            "");
+        const auto nested = [](int depth) {
+            return "<style>p{--n:" + QByteArray("var(--m,").repeated(depth) + "none" +
+                   QByteArray(")").repeated(depth) + "} p{display:var(--n,inline)}</style><p>1</p>2";
+        };
+        row("fallbacks nested 60 deep are filled in", nested(60), "2");
+        row("fallbacks nested 100 deep are too deep, so the custom property is invalid", nested(100),
+            "1\r\n\r\n2");
+        row("fallbacks nested 300 deep are past the token bound, and still a value: no fallback", nested(300),
+            "1\r\n\r\n2");
+        row("a value of many thousand tokens is kept only as too long for a display, not as missing",
+            "<style>:root{--big:" + QByteArray("none ").repeated(5000) + "} p{display:var(--big, none)}"
+            "</style><p>1</p>2",
+            "1\r\n\r\n2");
+    }
+    void customPropertiesWithinBounds()
+    {
+        QFETCH(QByteArray, html);
+        QFETCH(bool, mayRefuse);
+        const QString text = textOf(innerTextOfHtml(html));
+        if (!mayRefuse || text != QStringLiteral("<%1>").arg(toString(PageTextError::TooComplex)))
+            QTEST(text, "expected");
+    }
+
     // The browser engine renders pages on worker threads, several at once.
     // Only the router's own sheets are loaded, however the default port is
     // spelled: a sheet skipped for its spelling leaves a stale line shown.
