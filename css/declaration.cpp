@@ -139,6 +139,7 @@ uint8_t ownValue(const PropertyRow& row, const PropertyName& named, const std::v
 
 // Whether the value holds var(); nullopt when one of them is not of the
 // form var(--name) or var(--name, fallback), which drops the declaration.
+// One left open where the value ends is closed there.
 std::optional<bool> holdsReferences(const std::vector<CssToken>& value, size_t end)
 {
     bool any = false;
@@ -154,7 +155,7 @@ std::optional<bool> holdsReferences(const std::vector<CssToken>& value, size_t e
         ++at;
         while (at < end && value[at].is(Type::Whitespace))
             ++at;
-        if (at >= end || (!value[at].is(Type::RightParen) && !value[at].is(Type::Comma)))
+        if (at < end && !value[at].is(Type::RightParen) && !value[at].is(Type::Comma))
             return std::nullopt;
     }
     return any;

@@ -210,6 +210,10 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
     const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
     applyStyle(style, parent, html && hasTrait(tag, kCell),
                html && (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_CAPTION), box);
+    // A select's options are shown as written, whatever transform the page
+    // gives them or lets them inherit.
+    if (html && (tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_OPTION || tag == GUMBO_TAG_OPTGROUP))
+        box.transform = TextTransform::None;
     return box;
 }
 

@@ -345,6 +345,28 @@ const char* const kRulePages[] = {
     "<div class=r style=\"display:inline\">5</div><div class=t>a  b<span class=u>c  d</span></div>"
     "<p class='cv i'>6<p class='cv rl'>7<div class=w>e  f<span class=l>g  h</span></div>"
     "<span class='h a'>8</span><p class=d>9<span class='h x'>10</span>",
+    // Inherited on purpose: a control's transform from its parent, a cell's
+    // content-visibility from its row, whose own is never skipped.
+    "<style>.t{text-transform:uppercase} .t button{text-transform:inherit}"
+    ".t select{text-transform:inherit} .t option{text-transform:inherit} .t textarea{text-transform:inherit}"
+    "tr.cv{content-visibility:hidden} tr.cv td{content-visibility:inherit} .w{white-space:pre}"
+    ".w span{white-space:unset} .w b{white-space:initial}</style><div class=t>a <button>go</button> "
+    "<select><option>opt</select><select><option>q</select> <textarea>ta</textarea></div><table><tr class=cv><td>1<td>2<tr><td>3<td>4</table>"
+    "<div class=w>x  y<span>z  z</span><b>w  w</b></div>",
+    // var() in the style attribute, beside the sheets' and over them, in
+    // every property, and a value that fills in to two words or to none.
+    "<style>:root{--n:none; --two:inline flow-root; --ws:pre-line; --tt:capitalize} .s{display:var(--n)}"
+    ".i{display:var(--n) !important}</style><div class=s style=display:block>1</div>"
+    "<div class=i style=display:block>2</div><div style=\"display:var(--two)\">3</div>4"
+    "<div style=\"white-space-collapse:var(--ws)\">5   5\n5</div><div style=\"text-transform:var(--tt)\">six ix</div>"
+    "<div style=\"content-visibility:var(--h, hidden)\">7</div><span style=\"visibility:var(--vv, collapse)\">8</span>"
+    "<div style=\"--n:block\"><div class=s>9</div></div><div style=\"display:var(--n\">10</div>11",
+    // Declarations dropped as they are read: var() not of its form, and a
+    // custom property holding one; spaces and case of the name.
+    "<style>.a{display:none} .a{display:var(x)} .b{display:none} .b{display:var(--q) junk(} .c{--bad:var(y);"
+    "display:var(--bad, none)} .d{--D:block; display:var(--d, none)} .e{-- x:none; display:var(--x, block)}"
+    ".f{--f :none; display:var(--f)}</style><div class=a>1</div><div class=b>2</div><div class=c>3</div>"
+    "<div class=d>4</div><div class=e>5</div><div class=f>6</div>7",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
