@@ -2,6 +2,7 @@
 // text placeholders that keep gumbo fast. Pages built to hurt are in
 // tst_pagetextguard.cpp.
 
+#include "css/declaration.h"
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
@@ -14,6 +15,13 @@
 #include <vector>
 
 using namespace parlowen;
+
+// A property's values compare with its own, never with another's.
+template <typename Declared, typename Value>
+constexpr bool kComparable = requires(Declared declared, Value value) { declared == value; };
+static_assert(kComparable<css::Declared<css::Display>, css::Display>);
+static_assert(!kComparable<css::Declared<css::Display>, css::Visibility>);
+static_assert(!kComparable<css::Declared<css::Visibility>, uint8_t>);
 
 namespace {
 
@@ -345,6 +353,47 @@ private slots:
             QCOMPARE(fast, plain);
         }
     }
+
+    // The values of the cascade offline: the same behaviours the browser
+    // comparison checks, for a build that cannot run the browser.
+    void declaredValues_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QByteArray& html, const QString& expected) {
+            QTest::newRow(name) << html << expected;
+        };
+        row("a stale line hidden through the root's custom property",
+            "<style>:root{--off:none} .old{display:var(--off)}</style><p class=old>WAN IP is 198.51.100.1"
+            "<p>WAN IP is 203.0.113.7",
+            "WAN IP is 203.0.113.7");
+        row("a missing custom property's fallback", "<div style=\"display:var(--missing, none)\">a</div>b", "b");
+        row("a custom property inherited from an ancestor's style attribute",
+            "<div style=\"--h:none\"><p><span style=display:var(--h)>a</span>b</div>", "b");
+        row("the nearest ancestor's value, not the root's",
+            "<style>:root{--h:none} .k{--h:inline} span{display:var(--h)}</style><div class=k><span>a</span>"
+            "</div><span>b</span>c",
+            "a\r\nc");
+        row("invalid at computed-value time: an inherited property inherits",
+            "<div style=visibility:hidden>a<span style=\"--x:block;visibility:var(--x)\">b</span></div>c", "c");
+        row("invalid at computed-value time: a display is inline, the none before it lost",
+            "<style>div{display:none; display:var(--z)}</style><div>a</div>b", "ab");
+        row("all: unset on a hidden class shows it, all: inherit hides with its parent",
+            "<style>.h{display:none} .h.u{all:unset} .v{visibility:hidden} .v b{all:inherit}</style>"
+            "<div class='h u'>a</div><div class=h>b</div><div class=v><b>c</b></div>d",
+            "ad");
+        row("an important custom property beats a later one, the style attribute beats the sheet's",
+            "<style>.a{--h:none !important} .a{--h:block} .b{--h:block} div{display:var(--h)}</style>"
+            "<div class=a>1</div><div class=b style=--h:none>2</div>3",
+            "3");
+        row("a cycle is invalid, so the fallback applies",
+            "<style>p{--a:var(--b); --b:var(--a); display:var(--a, none)}</style><p>1<div>2</div>", "2");
+        row("revert keeps the default style sheet's box, initial is inline",
+            "<style>.r{display:none} .r{display:revert} .i{display:initial}</style>a<div class=r>b</div>"
+            "<div class=i>c</div>d",
+            "a\r\nb\r\ncd");
+    }
+    void declaredValues() { innerText(); }
 
     // Custom properties built to cost: each page is read, or refused as too
     // complex, within its budget, never left to expand or recurse without
