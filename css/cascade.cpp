@@ -113,8 +113,9 @@ public:
     RuleMatching(const CascadeRules& rules, std::unordered_map<const GumboNode*, DeclaredStyle>& styles,
                  SheetVariables& variables, std::uint64_t* work, std::uint64_t budget,
                  const std::atomic<bool>* cancelled)
-        : m_rules(rules), m_styles(styles), m_variables(variables), m_matcher(rules.quirks, work, budget, cancelled),
-          m_work(work), m_budget(budget), m_cancelled(cancelled)
+        : m_rules(rules), m_styles(styles), m_variables(variables),
+          m_matcher(rules.quirks, work, budget, cancelled), m_work(work), m_budget(budget),
+          m_cancelled(cancelled)
     {}
 
     // False when stopped before the end.

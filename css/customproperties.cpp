@@ -65,7 +65,8 @@ class VariableResolver {
 public:
     VariableResolver(const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                      const SheetVariables& sheetVariables,
-                     std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, const VariableBudget& budget)
+                     std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
+                     const VariableBudget& budget)
         : m_sheetStyles(sheetStyles), m_sheetVariables(sheetVariables), m_resolved(resolved), m_budget(budget)
     {}
 
@@ -113,7 +114,8 @@ private:
     {
         ++*m_budget.work;
         const auto found = m_sheetVariables.elements.find(element);
-        const ElementVariables* fromSheets = found == m_sheetVariables.elements.end() ? nullptr : &found->second;
+        const ElementVariables* fromSheets =
+            found == m_sheetVariables.elements.end() ? nullptr : &found->second;
         const QByteArrayView style = attributeValue(element, "style");
         // Only a style attribute with "--" in it, or an escape, can hold a
         // custom property or var(); others are read as they always are,
@@ -165,7 +167,8 @@ private:
 // The winning custom properties of the element, its style attribute's on
 // top of its sheets' unless theirs is important and its own is not, bound
 // for it and its descendants, then their var() filled in.
-void VariableResolver::bind(const ElementVariables* fromSheets, const std::vector<Declaration>& inlineDeclarations)
+void VariableResolver::bind(const ElementVariables* fromSheets,
+                            const std::vector<Declaration>& inlineDeclarations)
 {
     std::vector<const Declaration*> winners;
     if (fromSheets)
@@ -185,10 +188,11 @@ void VariableResolver::bind(const ElementVariables* fromSheets, const std::vecto
     for (const Declaration* d : winners) {
         Binding binding;
         binding.state = d->value == css::kCustomTooLong ? Binding::State::Long
-                        : d->text.contains('(')           ? Binding::State::Unresolved
-                                                          : Binding::State::Value;
+                        : d->text.contains('(')         ? Binding::State::Unresolved
+                                                        : Binding::State::Value;
         binding.text = d->text;
-        binding.length = d->value == css::kCustomTooLong ? kMaxKeptValueBytes + 1 : std::uint64_t(d->text.size());
+        binding.length =
+            d->value == css::kCustomTooLong ? kMaxKeptValueBytes + 1 : std::uint64_t(d->text.size());
         m_bytes += sizeof(Binding) + std::size_t(d->text.size());
         m_bindings[d->name].push_back(std::move(binding));
         m_pushed.push_back(d->name);
@@ -228,7 +232,8 @@ void VariableResolver::resolve(Binding& binding, int depth)
 }
 
 // The tokens from, to of value with each var() in them filled in.
-void VariableResolver::substitute(const TokenizedText& value, size_t from, size_t to, Expansion& out, int depth)
+void VariableResolver::substitute(const TokenizedText& value, size_t from, size_t to, Expansion& out,
+                                  int depth)
 {
     for (size_t i = from; i < to && !out.invalid; ++i) {
         ++*m_budget.work;
@@ -252,7 +257,8 @@ void VariableResolver::substitute(const TokenizedText& value, size_t from, size_
 // The var() whose arguments are the tokens from, close: the custom
 // property's value, else its fallback. Comments around a value keep its
 // first and last tokens from running into their neighbours'.
-void VariableResolver::reference(const TokenizedText& value, size_t from, size_t close, Expansion& out, int depth)
+void VariableResolver::reference(const TokenizedText& value, size_t from, size_t close, Expansion& out,
+                                 int depth)
 {
     size_t at = from;
     while (at < close && value.tokens[at].is(Type::Whitespace))
@@ -358,9 +364,11 @@ TokenizedText VariableResolver::tokenize(const QByteArray& text) const
 
 } // namespace
 
-bool resolveVariables(const GumboNode* body, const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
+bool resolveVariables(const GumboNode* body,
+                      const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                       const SheetVariables& sheetVariables,
-                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, const VariableBudget& budget)
+                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
+                      const VariableBudget& budget)
 {
     VariableResolver resolver(sheetStyles, sheetVariables, resolved, budget);
     return resolver.run(body);

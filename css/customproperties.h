@@ -49,8 +49,10 @@ struct VariableBudget {
 // attribute, the style attribute's declarations on top, var() filled in:
 // into resolved. Custom properties of the body's parent are inherited
 // too. False when stopped by the budget.
-bool resolveVariables(const GumboNode* body, const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
+bool resolveVariables(const GumboNode* body,
+                      const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                       const SheetVariables& sheetVariables,
-                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, const VariableBudget& budget);
+                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
+                      const VariableBudget& budget);
 
 } // namespace parlowen

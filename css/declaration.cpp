@@ -37,27 +37,40 @@ struct PropertyRow {
 };
 
 constexpr Keyword kDisplayWords[] = {
-    word("none", Display::None), word("block", Display::Block), word("list-item", Display::Block),
-    word("flex", Display::Block), word("grid", Display::Block), word("table", Display::Block),
-    word("flow-root", Display::Block), word("table-caption", Display::Block),
-    word("inline-block", Display::InlineBlock), word("inline-flex", Display::InlineBlock),
-    word("inline-grid", Display::InlineBlock), word("inline-table", Display::InlineBlock),
-    word("inline", Display::Inline), word("ruby", Display::Inline), word("contents", Display::Contents),
-    word("table-row-group", Display::OwnBox), word("table-header-group", Display::OwnBox),
-    word("table-footer-group", Display::OwnBox), word("table-row", Display::OwnBox),
-    word("table-cell", Display::OwnBox), word("table-column-group", Display::OwnBox),
-    word("table-column", Display::OwnBox), word("ruby-text", Display::OwnBox),
+    word("none", Display::None),
+    word("block", Display::Block),
+    word("list-item", Display::Block),
+    word("flex", Display::Block),
+    word("grid", Display::Block),
+    word("table", Display::Block),
+    word("flow-root", Display::Block),
+    word("table-caption", Display::Block),
+    word("inline-block", Display::InlineBlock),
+    word("inline-flex", Display::InlineBlock),
+    word("inline-grid", Display::InlineBlock),
+    word("inline-table", Display::InlineBlock),
+    word("inline", Display::Inline),
+    word("ruby", Display::Inline),
+    word("contents", Display::Contents),
+    word("table-row-group", Display::OwnBox),
+    word("table-header-group", Display::OwnBox),
+    word("table-footer-group", Display::OwnBox),
+    word("table-row", Display::OwnBox),
+    word("table-cell", Display::OwnBox),
+    word("table-column-group", Display::OwnBox),
+    word("table-column", Display::OwnBox),
+    word("ruby-text", Display::OwnBox),
     word("ruby-base", Display::OwnBox),
 };
-constexpr Keyword kVisibilityWords[] = {
-    word("visible", Visibility::Visible), word("hidden", Visibility::Hidden),
-    word("collapse", Visibility::Hidden)};
-constexpr Keyword kContentVisibilityWords[] = {
-    word("visible", ContentVisibility::Visible), word("auto", ContentVisibility::Visible),
-    word("hidden", ContentVisibility::Hidden)};
+constexpr Keyword kVisibilityWords[] = {word("visible", Visibility::Visible),
+                                        word("hidden", Visibility::Hidden),
+                                        word("collapse", Visibility::Hidden)};
+constexpr Keyword kContentVisibilityWords[] = {word("visible", ContentVisibility::Visible),
+                                               word("auto", ContentVisibility::Visible),
+                                               word("hidden", ContentVisibility::Hidden)};
 constexpr Keyword kWhiteSpaceWords[] = {
-    word("normal", WhiteSpace::Collapse), word("nowrap", WhiteSpace::Collapse),
-    word("pre", WhiteSpace::Preserve), word("pre-wrap", WhiteSpace::Preserve),
+    word("normal", WhiteSpace::Collapse),       word("nowrap", WhiteSpace::Collapse),
+    word("pre", WhiteSpace::Preserve),          word("pre-wrap", WhiteSpace::Preserve),
     word("break-spaces", WhiteSpace::Preserve), word("pre-line", WhiteSpace::PreserveBreaks)};
 constexpr Keyword kWhiteSpaceCollapseWords[] = {
     word("collapse", WhiteSpace::Collapse), word("preserve", WhiteSpace::Preserve),
@@ -191,8 +204,8 @@ void interpret(const QByteArray& name, const std::vector<CssToken>& value, const
     const auto [row, named] = rowNamed(property);
     if ((!all && !row) || end == 0)
         return;
-    const std::span<const PropertyRow> targets = all ? std::span<const PropertyRow>(kProperties)
-                                                     : std::span<const PropertyRow>(row, 1);
+    const std::span<const PropertyRow> targets =
+        all ? std::span<const PropertyRow>(kProperties) : std::span<const PropertyRow>(row, 1);
     const std::optional<bool> references = holdsReferences(value, end);
     if (!references)
         return;

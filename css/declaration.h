@@ -17,7 +17,15 @@ namespace parlowen {
 
 // Custom stands for any custom property (--name); it is none of ours, so it
 // comes after Count.
-enum class CssProperty : uint8_t { Display, Visibility, ContentVisibility, WhiteSpace, TextTransform, Count, Custom };
+enum class CssProperty : uint8_t {
+    Display,
+    Visibility,
+    ContentVisibility,
+    WhiteSpace,
+    TextTransform,
+    Count,
+    Custom
+};
 
 namespace css {
 

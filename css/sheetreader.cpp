@@ -2,7 +2,6 @@
 
 #include "css/limits.h"
 
-
 namespace parlowen {
 
 namespace {

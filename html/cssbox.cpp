@@ -68,11 +68,11 @@ void applyDisplay(css::Declared<css::Display> declared, const Box& parent, Box& 
 {
     using css::Display;
     // Inherited, display is the parent's kind of box.
-    const std::optional<Display> display = declared.is(css::Wide::Inherit)
-                                               ? (parent.breaks > 0                       ? Display::Block
-                                                  : parent.kind == Box::Kind::InlineBlock ? Display::InlineBlock
-                                                                                          : Display::Inline)
-                                               : declared.own();
+    const std::optional<Display> display =
+        declared.is(css::Wide::Inherit) ? (parent.breaks > 0                       ? Display::Block
+                                           : parent.kind == Box::Kind::InlineBlock ? Display::InlineBlock
+                                                                                   : Display::Inline)
+                                        : declared.own();
     switch (display.value_or(Display::OwnBox)) {
     case Display::Block:
         box.breaks = std::max(box.breaks, 1);
@@ -98,7 +98,8 @@ void applyDisplay(css::Declared<css::Display> declared, const Box& parent, Box& 
 
 // The declared value's, the parent's when inherited, or the default box's
 // when the page declares none or reverts to the default style sheet.
-template <typename V, typename T> void applyInherited(css::Declared<V> declared, T parentValue, T (*own)(V), T& value)
+template <typename V, typename T>
+void applyInherited(css::Declared<V> declared, T parentValue, T (*own)(V), T& value)
 {
     if (declared.is(css::Wide::Inherit))
         value = parentValue;
@@ -115,7 +116,7 @@ WhiteSpace whiteSpaceOf(css::WhiteSpace value)
 
 TextTransform transformOf(css::TextTransform value)
 {
-    return value == css::TextTransform::Uppercase   ? TextTransform::Uppercase
+    return value == css::TextTransform::Uppercase    ? TextTransform::Uppercase
            : value == css::TextTransform::Lowercase  ? TextTransform::Lowercase
            : value == css::TextTransform::Capitalize ? TextTransform::Capitalize
                                                      : TextTransform::None;

@@ -302,14 +302,17 @@ const char* const kRulePages[] = {
     "<div class=e>8</div><p class=f>9<p class=g>10<p class=g>11<p class=h>12",
     // Custom properties: a stale line hidden through var(), from the root
     // down, a style attribute's own, and names that differ only in case.
-    "<style>:root{--stale:none} .old{display:var(--stale)} .x{display:VAR( --stale )} .y{display:var(--Stale)}"
+    "<style>:root{--stale:none} .old{display:var(--stale)} .x{display:VAR( --stale )} "
+    ".y{display:var(--Stale)}"
     "</style><p class=old>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7<p class=x>x<div class=y>y</div>"
-    "<div style=\"--gone:none\"><span style=\"display:var(--gone)\">a</span>b</div><i style=display:var(--gone)>c</i>",
+    "<div style=\"--gone:none\"><span style=\"display:var(--gone)\">a</span>b</div><i "
+    "style=display:var(--gone)>c</i>",
     // Fallbacks: missing, nested, and a fallback of none beside a value.
     "<style>.a{display:var(--missing, none)} .b{display:var(--m1, var(--m2, none))} .c{--s:block;"
     "display:var(--s, none)} .d{display:var(--missing)} .e{visibility:var(--m, hidden)} .f{--w:pre;"
     "white-space:var(--w)} .g{text-transform:var(--t, uppercase)} .h{display:var(--m,)}</style>"
-    "<div class=a>a</div><div class=b>b</div><span class=c>c</span><div class=d>d</div>x<span class=e>e</span>"
+    "<div class=a>a</div><div class=b>b</div><span class=c>c</span><div class=d>d</div>x<span "
+    "class=e>e</span>"
     "<div class=f>f   f</div><div class=g>g</div><div class=h>h</div>i",
     // Inherited: the nearest ancestor's value, declared where it applies.
     "<style>.box{--v:hidden} .box .in{--v:visible} .box span{visibility:var(--v)} .log{--d:none}"
@@ -319,7 +322,8 @@ const char* const kRulePages[] = {
     // Invalid at computed-value time: inherited properties inherit, others
     // take their initial value, and the declaration before it is lost.
     "<style>.v{visibility:hidden} .v span{--x:block; visibility:var(--x)} div.i{--y:hidden; display:var(--y)}"
-    ".n{display:none; display:var(--z)} .p{--q:no; --r:ne; display:var(--q)var(--r)} .u{text-transform:uppercase}"
+    ".n{display:none; display:var(--z)} .p{--q:no; --r:ne; display:var(--q)var(--r)} "
+    ".u{text-transform:uppercase}"
     ".u b{--k:42; text-transform:var(--k)} .s{display:var(--s2)} .s2{--s2:inline flex; display:var(--s2)}"
     "</style><div class=v>a<span>b</span></div><div class=i>c</div>d<div class=n>e</div><div class=p>f</div>"
     "<div class=u>g<b>h</b></div><div class=s2>i</div>j",
@@ -351,15 +355,18 @@ const char* const kRulePages[] = {
     ".t select{text-transform:inherit} .t option{text-transform:inherit} .t textarea{text-transform:inherit}"
     "tr.cv{content-visibility:hidden} tr.cv td{content-visibility:inherit} .w{white-space:pre}"
     ".w span{white-space:unset} .w b{white-space:initial}</style><div class=t>a <button>go</button> "
-    "<select><option>opt</select><select><option>q</select> <textarea>ta</textarea></div><table><tr class=cv><td>1<td>2<tr><td>3<td>4</table>"
+    "<select><option>opt</select><select><option>q</select> <textarea>ta</textarea></div><table><tr "
+    "class=cv><td>1<td>2<tr><td>3<td>4</table>"
     "<div class=w>x  y<span>z  z</span><b>w  w</b></div>",
     // var() in the style attribute, beside the sheets' and over them, in
     // every property, and a value that fills in to two words or to none.
     "<style>:root{--n:none; --two:inline flow-root; --ws:pre-line; --tt:capitalize} .s{display:var(--n)}"
     ".i{display:var(--n) !important}</style><div class=s style=display:block>1</div>"
     "<div class=i style=display:block>2</div><div style=\"display:var(--two)\">3</div>4"
-    "<div style=\"white-space-collapse:var(--ws)\">5   5\n5</div><div style=\"text-transform:var(--tt)\">six ix</div>"
-    "<div style=\"content-visibility:var(--h, hidden)\">7</div><span style=\"visibility:var(--vv, collapse)\">8</span>"
+    "<div style=\"white-space-collapse:var(--ws)\">5   5\n5</div><div style=\"text-transform:var(--tt)\">six "
+    "ix</div>"
+    "<div style=\"content-visibility:var(--h, hidden)\">7</div><span style=\"visibility:var(--vv, "
+    "collapse)\">8</span>"
     "<div style=\"--n:block\"><div class=s>9</div></div><div style=\"display:var(--n\">10</div>11",
     // Declarations dropped as they are read: var() not of its form, and a
     // custom property holding one; spaces and case of the name.
@@ -462,7 +469,8 @@ QList<GeneratedPage> hostileSheetPages()
     }
     laughs += "} .four{display:var(--l4, none)} .five{display:var(--l5, none)}"
               "</style><div class=four>4</div><div class=five>5</div><p>6";
-    pages.append({QStringLiteral("custom properties that expand sixteenfold, five times"), "text/html", laughs});
+    pages.append(
+        {QStringLiteral("custom properties that expand sixteenfold, five times"), "text/html", laughs});
     return pages;
 }
 

@@ -18,7 +18,10 @@ using namespace parlowen;
 
 // A property's values compare with its own, never with another's.
 template <typename Declared, typename Value>
-constexpr bool kComparable = requires(Declared declared, Value value) { declared == value; };
+constexpr bool kComparable = requires(Declared declared, Value value)
+{
+    declared == value;
+};
 static_assert(kComparable<css::Declared<css::Display>, css::Display>);
 static_assert(!kComparable<css::Declared<css::Display>, css::Visibility>);
 static_assert(!kComparable<css::Declared<css::Visibility>, uint8_t>);
@@ -367,7 +370,8 @@ private slots:
             "<style>:root{--off:none} .old{display:var(--off)}</style><p class=old>WAN IP is 198.51.100.1"
             "<p>WAN IP is 203.0.113.7",
             "WAN IP is 203.0.113.7");
-        row("a missing custom property's fallback", "<div style=\"display:var(--missing, none)\">a</div>b", "b");
+        row("a missing custom property's fallback", "<div style=\"display:var(--missing, none)\">a</div>b",
+            "b");
         row("a custom property inherited from an ancestor's style attribute",
             "<div style=\"--h:none\"><p><span style=display:var(--h)>a</span>b</div>", "b");
         row("the nearest ancestor's value, not the root's",
@@ -375,7 +379,8 @@ private slots:
             "</div><span>b</span>c",
             "a\r\nc");
         row("invalid at computed-value time: an inherited property inherits",
-            "<div style=visibility:hidden>a<span style=\"--x:block;visibility:var(--x)\">b</span></div>c", "c");
+            "<div style=visibility:hidden>a<span style=\"--x:block;visibility:var(--x)\">b</span></div>c",
+            "c");
         row("invalid at computed-value time: a display is inline, the none before it lost",
             "<style>div{display:none; display:var(--z)}</style><div>a</div>b", "ab");
         row("all: unset on a hidden class shows it, all: inherit hides with its parent",
@@ -423,14 +428,14 @@ private slots:
             "kept", true);
         row("a cycle of two and one of itself are invalid, so their fallbacks apply",
             "<style>p{--a:var(--b,block); --b:var(--a,block); --s:var(--s)} .a{display:var(--a,none)}"
-            ".s{display:var(--s,none)} .b{display:var(--b)}</style><p class=a>1<p class=s>2<p>3<div class=b>4</div>",
+            ".s{display:var(--s,none)} .b{display:var(--b)}</style><p class=a>1<p class=s>2<p>3<div "
+            "class=b>4</div>",
             "3\r\n\r\n4");
         QByteArray chain = "<style>p{";
         for (int i = 200; i > 0; --i)
             chain += "--c" + QByteArray::number(i) + ":var(--c" + QByteArray::number(i - 1) + ");";
         row("a chain of 200 references on one element is cut off where it is too deep",
-            chain + "--c0:block} p{display:var(--c200,none)} i{display:var(--c200)}</style><p>1<i>2</i>",
-            "");
+            chain + "--c0:block} p{display:var(--c200,none)} i{display:var(--c200)}</style><p>1<i>2</i>", "");
         const auto nested = [](int depth) {
             return "<style>p{--n:" + QByteArray("var(--m,").repeated(depth) + "none" +
                    QByteArray(")").repeated(depth) + "} p{display:var(--n,inline)}</style><p>1</p>2";
@@ -441,8 +446,9 @@ private slots:
         row("fallbacks nested 300 deep are past the token bound, and still a value: no fallback", nested(300),
             "1\r\n\r\n2");
         row("a value of many thousand tokens is kept only as too long for a display, not as missing",
-            "<style>:root{--big:" + QByteArray("none ").repeated(5000) + "} p{display:var(--big, none)}"
-            "</style><p>1</p>2",
+            "<style>:root{--big:" + QByteArray("none ").repeated(5000) +
+                "} p{display:var(--big, none)}"
+                "</style><p>1</p>2",
             "1\r\n\r\n2");
     }
     void customPropertiesWithinBounds()
