@@ -186,10 +186,14 @@ void VariableResolver::bind(const ElementVariables* fromSheets,
     }
     const size_t first = m_pushed.size();
     for (const Declaration* d : winners) {
+        // The parent's binding stays the nearest.
+        if (d->value == css::kCustomInherits)
+            continue;
         Binding binding;
-        binding.state = d->value == css::kCustomTooLong ? Binding::State::Long
-                        : d->text.contains('(')         ? Binding::State::Unresolved
-                                                        : Binding::State::Value;
+        binding.state = d->value == css::kCustomTooLong  ? Binding::State::Long
+                        : d->value == css::kCustomInitial ? Binding::State::Invalid
+                        : d->text.contains('(')           ? Binding::State::Unresolved
+                                                          : Binding::State::Value;
         binding.text = d->text;
         binding.length =
             d->value == css::kCustomTooLong ? kMaxKeptValueBytes + 1 : std::uint64_t(d->text.size());

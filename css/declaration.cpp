@@ -195,8 +195,14 @@ void interpret(const QByteArray& name, const std::vector<CssToken>& value, const
         return end == 0 ? QByteArray() : sheet.mid(value[0].begin, value[end - 1].end - value[0].begin);
     };
     if (name.startsWith("--")) {
+        const QByteArray keyword = end == 1 && value[0].is(Type::Ident) ? value[0].text.toLower() : QByteArray();
+        const uint8_t wide = keyword == "initial" ? kCustomInitial
+                             : keyword == "inherit" || keyword == "unset" || keyword == "revert" ||
+                                     keyword == "revert-layer"
+                                 ? kCustomInherits
+                                 : 0;
         if (holdsReferences(value, end))
-            out.push_back({CssProperty::Custom, 0, important, name, written()});
+            out.push_back({CssProperty::Custom, wide, important, name, wide ? QByteArray() : written()});
         return;
     }
     const QByteArray property = name.toLower();

@@ -61,9 +61,14 @@ private:
     uint8_t m_raw;
 };
 
-// A custom property's value past what is kept: still its value, so var()
-// takes no fallback, but none of our properties can take it.
-inline constexpr uint8_t kCustomTooLong = 1;
+// What a custom property's declaration says besides a value kept as
+// written (0): that it inherits (inherit, unset, revert), that it has the
+// initial value, which makes var() take its fallback, or a value past what
+// is kept: still its value, so var() takes no fallback, but none of our
+// properties can take it.
+inline constexpr uint8_t kCustomInherits = uint8_t(Wide::Inherit);
+inline constexpr uint8_t kCustomInitial = kFirstOwnValue;
+inline constexpr uint8_t kCustomTooLong = kFirstOwnValue + 1;
 
 } // namespace css
 
@@ -81,7 +86,7 @@ struct DeclaredStyle {
 struct Declaration {
     CssProperty property;
     // One of the property's values or of css::Wide, raw; for a custom
-    // property, kCustomTooLong or 0.
+    // property, 0 or one of the kCustom values.
     uint8_t value;
     bool important;
     // A custom property's name and value, or, for a value that holds var(),

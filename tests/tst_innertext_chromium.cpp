@@ -368,6 +368,12 @@ const char* const kRulePages[] = {
     "<div style=\"content-visibility:var(--h, hidden)\">7</div><span style=\"visibility:var(--vv, "
     "collapse)\">8</span>"
     "<div style=\"--n:block\"><div class=s>9</div></div><div style=\"display:var(--n\">10</div>11",
+    // The CSS-wide keywords as a custom property's value, and all, which
+    // leaves custom properties alone.
+    "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} .u{--h:UNSET} .r{--h:revert} .k{--h:block}"
+    ".k .n2{--h:inherit} span{display:var(--h, block)} .a{all:initial}</style><div class=i><span>1</span>"
+    "</div><div class=n><span>2</span></div><div class=u><span>3</span></div><div class=r><span>4</span>"
+    "</div><div class=k><b class=n2><span>5</span></b></div><div class=a><span>6</span></div>7",
     // Declarations dropped as they are read: var() not of its form, and a
     // custom property holding one; spaces and case of the name.
     "<style>.a{display:none} .a{display:var(x)} .b{display:none} .b{display:var(--q) junk(} .c{--bad:var(y);"

@@ -391,6 +391,10 @@ private slots:
             "<style>.a{--h:none !important} .a{--h:block} .b{--h:block} div{display:var(--h)}</style>"
             "<div class=a>1</div><div class=b style=--h:none>2</div>3",
             "3");
+        row("a custom property of initial takes the fallback, of inherit the parent's value",
+            "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} span{display:var(--h, block)}</style>"
+            "a<b class=i><span>1</span></b><b class=n><span>2</span></b>c",
+            "a\r\n1\r\nc");
         row("a cycle is invalid, so the fallback applies",
             "<style>p{--a:var(--b); --b:var(--a); display:var(--a, none)}</style><p>1<div>2</div>", "2");
         row("revert keeps the default style sheet's box, initial is inline",
