@@ -2,6 +2,7 @@
 
 #include "common/asciitext.h"
 #include "css/cascaderules.h"
+#include "css/customproperties.h"
 #include "css/elementtree.h"
 #include "css/selectormatcher.h"
 #include "css/sheetdiscovery.h"
@@ -20,8 +21,6 @@
 namespace parlowen {
 
 namespace {
-
-using Type = CssToken::Type;
 
 // The element's names for the filter of ancestors; its classes, each once,
 // into classes when asked.
@@ -75,13 +74,9 @@ DeclaredStyle inlineStyleOf(const GumboNode* element)
     if (!attribute || !*attribute->value)
         return style;
     std::uint64_t work = 0;
-    SheetReader reader(QByteArrayView(attribute->value), &work);
-    std::vector<Declaration> declarations;
-    while (!reader.current().is(Type::End))
-        reader.declarations(declarations);
-    for (const Declaration& d : declarations) {
+    for (const Declaration& d : styleAttributeDeclarations(QByteArrayView(attribute->value), &work)) {
         const size_t p = size_t(d.property);
-        if (style.important[p] && !d.important)
+        if (p >= size_t(CssProperty::Count) || (style.important[p] && !d.important))
             continue;
         style.values[p] = d.value;
         style.important[p] = d.important;
@@ -120,20 +115,30 @@ bool readSheets(const GumboOutput& tree, const PageStyleSheets* sheets, bool qui
 class RuleMatching {
 public:
     RuleMatching(const CascadeRules& rules, std::unordered_map<const GumboNode*, DeclaredStyle>& styles,
-                 std::uint64_t* work, std::uint64_t budget, const std::atomic<bool>* cancelled)
-        : m_rules(rules), m_styles(styles), m_matcher(rules.quirks, work, budget, cancelled), m_work(work),
-          m_budget(budget), m_cancelled(cancelled)
+                 SheetVariables& variables, std::uint64_t* work, std::uint64_t budget,
+                 const std::atomic<bool>* cancelled)
+        : m_rules(rules), m_styles(styles), m_variables(variables),
+          m_matcher(rules.quirks, work, budget, cancelled), m_work(work), m_budget(budget),
+          m_cancelled(cancelled)
     {}
 
     // False when stopped before the end.
     bool run(const GumboNode* body)
     {
+        // The root's custom properties are the ones pages declare most,
+        // for the body and all in it to inherit.
+        const GumboNode* root = body->parent;
+        if (root && root->type == GUMBO_NODE_ELEMENT) {
+            Winners winners;
+            matchFiled(root, winners);
+            noteVariables(root, winners);
+        }
         for (const GumboNode* up = body->parent; up && up->type == GUMBO_NODE_ELEMENT; up = up->parent)
             m_ancestors.add(elementKeys(up, m_rules.quirks, nullptr));
         enter(body);
         while (!m_stack.empty()) {
             if ((m_cancelled && m_cancelled->load(std::memory_order_relaxed)) || *m_work > m_budget ||
-                m_matcher.stopped())
+                m_matcher.stopped() || m_rules.bytes + m_variables.bytes > m_rules.byteBudget)
                 return false;
             Visit& top = m_stack.back();
             const GumboVector& children = top.element->v.element.children;
@@ -173,7 +178,40 @@ private:
         std::array<Rank, size_t(CssProperty::Count)> rank{};
         DeclaredStyle style;
         bool any = false;
+        // Those of values that hold var(), and the custom properties.
+        ElementVariables variables;
+        std::vector<Rank> customRank;
     };
+
+    // A custom property's declaration against the winner of its name.
+    void considerCustom(const Declaration& declaration, const Rank& rank, Winners& winners)
+    {
+        std::vector<const Declaration*>& custom = winners.variables.custom;
+        *m_work += custom.size();
+        for (size_t i = 0; i < custom.size(); ++i) {
+            if (custom[i]->name != declaration.name)
+                continue;
+            if (rank >= winners.customRank[i]) {
+                custom[i] = &declaration;
+                winners.customRank[i] = rank;
+            }
+            return;
+        }
+        custom.push_back(&declaration);
+        winners.customRank.push_back(rank);
+    }
+
+    void noteVariables(const GumboNode* element, Winners& winners)
+    {
+        for (size_t p = 0; p < size_t(CssProperty::Count); ++p) {
+            if (winners.style.values[p] != uint8_t(css::Wide::Pending))
+                winners.variables.pending[p] = nullptr;
+        }
+        const auto& pending = winners.variables.pending;
+        if (!winners.variables.custom.empty() ||
+            std::any_of(pending.begin(), pending.end(), [](const Declaration* d) { return d != nullptr; }))
+            m_variables.note(element, std::move(winners.variables));
+    }
 
     void consider(const std::vector<uint32_t>& candidates, const GumboNode* element, Winners& winners)
     {
@@ -188,11 +226,16 @@ private:
                 const Rank rank{(std::uint32_t(declaration.important) << 31) |
                                     m_rules.layers.weight(rule.layer, declaration.important),
                                 (std::uint64_t(rule.selector.specificity) << 32) | (rule.order + 1u)};
+                if (declaration.property == CssProperty::Custom) {
+                    considerCustom(declaration, rank, winners);
+                    continue;
+                }
                 const size_t p = size_t(declaration.property);
                 if (rank >= winners.rank[p]) {
                     winners.rank[p] = rank;
                     winners.style.values[p] = declaration.value;
                     winners.style.important[p] = declaration.important;
+                    winners.variables.pending[p] = &declaration;
                     winners.any = true;
                 }
             }
@@ -230,11 +273,13 @@ private:
             consider(*found, element, winners);
     }
 
-    void enter(const GumboNode* element)
+    // The rules filed under the element's id, its classes, its type and
+    // none against it; its classes in m_classes. Its names for the filter
+    // of ancestors.
+    std::vector<uint32_t> matchFiled(const GumboNode* element, Winners& winners)
     {
-        Winners winners;
         m_classes.clear();
-        const std::vector<uint32_t> own = elementKeys(element, m_rules.quirks, &m_classes);
+        std::vector<uint32_t> own = elementKeys(element, m_rules.quirks, &m_classes);
         *m_work += own.size();
         const QByteArrayView id = attributeValue(element, "id");
         if (!id.isEmpty())
@@ -248,8 +293,16 @@ private:
         else
             considerFiled(m_rules.byType, tagNameOf(element), element, winners);
         consider(m_rules.universal, element, winners);
+        return own;
+    }
+
+    void enter(const GumboNode* element)
+    {
+        Winners winners;
+        const std::vector<uint32_t> own = matchFiled(element, winners);
         if (winners.any)
             m_styles.emplace(element, winners.style);
+        noteVariables(element, winners);
         m_stack.push_back({element, 0, m_keys.size()});
         m_keys.insert(m_keys.end(), own.begin(), own.end());
         m_ancestors.add(own);
@@ -257,6 +310,7 @@ private:
 
     const CascadeRules& m_rules;
     std::unordered_map<const GumboNode*, DeclaredStyle>& m_styles;
+    SheetVariables& m_variables;
     SelectorMatcher m_matcher;
     std::uint64_t* m_work;
     std::uint64_t m_budget;
@@ -288,16 +342,28 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, cons
         return std::nullopt;
     rules.layers.rank();
     const GumboNode* body = childElement(tree.root, GUMBO_TAG_BODY);
-    if (rules.rules.empty() || !body)
+    if (!body)
         return cascade;
-    RuleMatching matching(rules, cascade.m_styles, work, budget, cancelled);
-    if (!matching.run(body))
+    SheetVariables variables;
+    if (!rules.rules.empty()) {
+        RuleMatching matching(rules, cascade.m_styles, variables, work, budget, cancelled);
+        if (!matching.run(body))
+            return std::nullopt;
+    }
+    const std::size_t used = rules.bytes + variables.bytes;
+    const VariableBudget left{work, budget, byteBudget > used ? byteBudget - used : 0, cancelled};
+    if (!resolveVariables(body, cascade.m_styles, variables, cascade.m_resolved, left))
         return std::nullopt;
     return cascade;
 }
 
 DeclaredStyle Cascade::styleOf(const GumboNode* element) const
 {
+    if (!m_resolved.empty()) {
+        const auto resolved = m_resolved.find(element);
+        if (resolved != m_resolved.end())
+            return resolved->second;
+    }
     // A page's sheets seldom style anything, and every element is asked.
     const auto found = m_styles.empty() ? m_styles.end() : m_styles.find(element);
     DeclaredStyle style = found == m_styles.end() ? DeclaredStyle() : found->second;

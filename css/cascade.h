@@ -41,6 +41,9 @@ public:
 private:
     std::unique_ptr<CascadeRules> m_rules;
     std::unordered_map<const GumboNode*, DeclaredStyle> m_styles;
+    // The whole style, style attribute included, of each element whose
+    // var() were filled in.
+    std::unordered_map<const GumboNode*, DeclaredStyle> m_resolved;
 };
 
 } // namespace parlowen

@@ -1,118 +1,238 @@
 #include "css/declaration.h"
 
+#include <span>
+#include <utility>
+
 namespace parlowen {
 
 namespace {
 
 using Type = CssToken::Type;
+using namespace css;
 
-uint8_t globalKeyword(const QByteArray& word, bool inherited)
+struct Keyword {
+    const char* word;
+    uint8_t value;
+};
+
+template <typename V> constexpr Keyword word(const char* name, V value)
 {
-    if (word == "inherit")
-        return css::kInherit;
-    if (word == "unset")
-        return inherited ? css::kInherit : 0;
-    if (word == "revert" || word == "revert-layer")
-        return css::kDefault;
-    return 0;
+    return {name, uint8_t(value)};
 }
 
-uint8_t displayValue(const std::vector<QByteArray>& words)
+// A name a property is declared under, with the words it takes there.
+struct PropertyName {
+    const char* name;
+    std::span<const Keyword> words;
+};
+
+struct PropertyRow {
+    CssProperty property;
+    bool inherited;
+    uint8_t initial;
+    std::span<const PropertyName> names;
+    // Values of more than one word, for a property that takes them: the
+    // value, or 0.
+    uint8_t (*severalWords)(const std::vector<QByteArray>& words) = nullptr;
+};
+
+constexpr Keyword kDisplayWords[] = {
+    word("none", Display::None),
+    word("block", Display::Block),
+    word("list-item", Display::Block),
+    word("flex", Display::Block),
+    word("grid", Display::Block),
+    word("table", Display::Block),
+    word("flow-root", Display::Block),
+    word("table-caption", Display::Block),
+    word("inline-block", Display::InlineBlock),
+    word("inline-flex", Display::InlineBlock),
+    word("inline-grid", Display::InlineBlock),
+    word("inline-table", Display::InlineBlock),
+    word("inline", Display::Inline),
+    word("ruby", Display::Inline),
+    word("contents", Display::Contents),
+    word("table-row-group", Display::OwnBox),
+    word("table-header-group", Display::OwnBox),
+    word("table-footer-group", Display::OwnBox),
+    word("table-row", Display::OwnBox),
+    word("table-cell", Display::OwnBox),
+    word("table-column-group", Display::OwnBox),
+    word("table-column", Display::OwnBox),
+    word("ruby-text", Display::OwnBox),
+    word("ruby-base", Display::OwnBox),
+};
+constexpr Keyword kVisibilityWords[] = {word("visible", Visibility::Visible),
+                                        word("hidden", Visibility::Hidden),
+                                        word("collapse", Visibility::Hidden)};
+constexpr Keyword kContentVisibilityWords[] = {word("visible", ContentVisibility::Visible),
+                                               word("auto", ContentVisibility::Visible),
+                                               word("hidden", ContentVisibility::Hidden)};
+constexpr Keyword kWhiteSpaceWords[] = {
+    word("normal", WhiteSpace::Collapse),       word("nowrap", WhiteSpace::Collapse),
+    word("pre", WhiteSpace::Preserve),          word("pre-wrap", WhiteSpace::Preserve),
+    word("break-spaces", WhiteSpace::Preserve), word("pre-line", WhiteSpace::PreserveBreaks)};
+constexpr Keyword kWhiteSpaceCollapseWords[] = {
+    word("collapse", WhiteSpace::Collapse), word("preserve", WhiteSpace::Preserve),
+    word("break-spaces", WhiteSpace::Preserve), word("preserve-breaks", WhiteSpace::PreserveBreaks)};
+constexpr Keyword kTextTransformWords[] = {
+    word("none", TextTransform::None), word("uppercase", TextTransform::Uppercase),
+    word("lowercase", TextTransform::Lowercase), word("capitalize", TextTransform::Capitalize)};
+
+constexpr PropertyName kDisplayNames[] = {{"display", kDisplayWords}};
+constexpr PropertyName kVisibilityNames[] = {{"visibility", kVisibilityWords}};
+constexpr PropertyName kContentVisibilityNames[] = {{"content-visibility", kContentVisibilityWords}};
+constexpr PropertyName kWhiteSpaceNames[] = {{"white-space", kWhiteSpaceWords},
+                                             {"white-space-collapse", kWhiteSpaceCollapseWords}};
+constexpr PropertyName kTextTransformNames[] = {{"text-transform", kTextTransformWords}};
+
+// "block flow", "inline flex" and the like: the outer display and the inner.
+uint8_t twoWordDisplay(const std::vector<QByteArray>& words)
 {
-    if (words.size() == 1) {
-        const QByteArray& w = words[0];
-        if (w == "none")
-            return css::kNone;
-        if (w == "block" || w == "list-item" || w == "flex" || w == "grid" || w == "table" ||
-            w == "flow-root" || w == "table-caption")
-            return css::kBlock;
-        if (w == "inline-block" || w == "inline-flex" || w == "inline-grid" || w == "inline-table")
-            return css::kInlineBlock;
-        if (w == "inline" || w == "initial" || w == "unset" || w == "ruby")
-            return css::kInline;
-        if (w == "contents")
-            return css::kContents;
-        if (w == "inherit")
-            return css::kInherit;
-        // Parts of a table keep the element's own box.
-        if (w.startsWith("table-") || w == "ruby-text" || w == "ruby-base" || w == "revert" ||
-            w == "revert-layer")
-            return css::kDefault;
-        return 0;
-    }
     if (words.size() != 2)
         return 0;
-    const QByteArray& outer = words[0] == "block" || words[0] == "inline" ? words[0] : words[1];
-    const QByteArray& inner = &outer == &words[0] ? words[1] : words[0];
+    const bool outerFirst = words[0] == "block" || words[0] == "inline";
+    const QByteArray& outer = outerFirst ? words[0] : words[1];
+    const QByteArray& inner = outerFirst ? words[1] : words[0];
     if ((outer != "block" && outer != "inline") ||
         (inner != "flow" && inner != "flow-root" && inner != "flex" && inner != "grid" && inner != "table"))
         return 0;
     if (outer == "block")
-        return css::kBlock;
-    return inner == "flow" ? css::kInline : css::kInlineBlock;
+        return uint8_t(Display::Block);
+    return uint8_t(inner == "flow" ? Display::Inline : Display::InlineBlock);
+}
+
+// One row per property, in CssProperty's order.
+const PropertyRow kProperties[] = {
+    {CssProperty::Display, false, uint8_t(Display::Inline), kDisplayNames, twoWordDisplay},
+    {CssProperty::Visibility, true, uint8_t(Visibility::Visible), kVisibilityNames},
+    {CssProperty::ContentVisibility, false, uint8_t(ContentVisibility::Visible), kContentVisibilityNames},
+    {CssProperty::WhiteSpace, true, uint8_t(WhiteSpace::Collapse), kWhiteSpaceNames},
+    {CssProperty::TextTransform, true, uint8_t(TextTransform::None), kTextTransformNames},
+};
+static_assert(std::size(kProperties) == size_t(CssProperty::Count));
+
+// The row of a lower-case property name, and the words it takes under it.
+std::pair<const PropertyRow*, const PropertyName*> rowNamed(const QByteArray& name)
+{
+    for (const PropertyRow& row : kProperties) {
+        for (const PropertyName& named : row.names) {
+            if (name == named.name)
+                return {&row, &named};
+        }
+    }
+    return {nullptr, nullptr};
+}
+
+// initial, inherit, unset, revert and revert-layer, for any property; 0
+// for any other word.
+uint8_t wideKeyword(const QByteArray& word, const PropertyRow& row)
+{
+    if (word == "initial")
+        return row.initial;
+    if (word == "inherit")
+        return uint8_t(Wide::Inherit);
+    if (word == "unset")
+        return unsetValue(row.property);
+    if (word == "revert" || word == "revert-layer")
+        return uint8_t(Wide::Revert);
+    return 0;
+}
+
+uint8_t ownValue(const PropertyRow& row, const PropertyName& named, const std::vector<QByteArray>& words)
+{
+    if (words.size() != 1)
+        return row.severalWords ? row.severalWords(words) : 0;
+    for (const Keyword& keyword : named.words) {
+        if (words[0] == keyword.word)
+            return keyword.value;
+    }
+    return 0;
+}
+
+// Whether the value holds var(); nullopt when one of them is not of the
+// form var(--name) or var(--name, fallback), which drops the declaration.
+// One left open where the value ends is closed there.
+std::optional<bool> holdsReferences(const std::vector<CssToken>& value, size_t end)
+{
+    bool any = false;
+    for (size_t i = 0; i < end; ++i) {
+        if (!value[i].is(Type::Function) || value[i].text.compare("var", Qt::CaseInsensitive) != 0)
+            continue;
+        any = true;
+        size_t at = i + 1;
+        while (at < end && value[at].is(Type::Whitespace))
+            ++at;
+        if (at >= end || !value[at].is(Type::Ident) || !value[at].text.startsWith("--"))
+            return std::nullopt;
+        ++at;
+        while (at < end && value[at].is(Type::Whitespace))
+            ++at;
+        if (at < end && !value[at].is(Type::RightParen) && !value[at].is(Type::Comma))
+            return std::nullopt;
+    }
+    return any;
 }
 
 } // namespace
 
-std::optional<Declaration> interpret(const QByteArray& name, const std::vector<CssToken>& value)
+uint8_t unsetValue(CssProperty property)
 {
-    std::vector<QByteArray> words;
-    bool important = false;
+    const PropertyRow& row = kProperties[size_t(property)];
+    return row.inherited ? uint8_t(Wide::Inherit) : row.initial;
+}
+
+void interpret(const QByteArray& name, const std::vector<CssToken>& value, const QByteArray& sheet,
+               std::vector<Declaration>& out)
+{
     size_t end = value.size();
+    bool important = false;
     if (end >= 2 && value[end - 1].isIdent("important") && value[end - 2].isDelim('!')) {
         important = true;
         end -= 2;
     }
+    const auto written = [&] {
+        return end == 0 ? QByteArray() : sheet.mid(value[0].begin, value[end - 1].end - value[0].begin);
+    };
+    if (name.startsWith("--")) {
+        const QByteArray keyword = end == 1 && value[0].is(Type::Ident) ? value[0].text.toLower() : QByteArray();
+        const uint8_t wide = keyword == "initial" ? kCustomInitial
+                             : keyword == "inherit" || keyword == "unset" || keyword == "revert" ||
+                                     keyword == "revert-layer"
+                                 ? kCustomInherits
+                                 : 0;
+        if (holdsReferences(value, end))
+            out.push_back({CssProperty::Custom, wide, important, name, wide ? QByteArray() : written()});
+        return;
+    }
+    const QByteArray property = name.toLower();
+    const bool all = property == "all";
+    const auto [row, named] = rowNamed(property);
+    if ((!all && !row) || end == 0)
+        return;
+    const std::span<const PropertyRow> targets =
+        all ? std::span<const PropertyRow>(kProperties) : std::span<const PropertyRow>(row, 1);
+    const std::optional<bool> references = holdsReferences(value, end);
+    if (!references)
+        return;
+    if (*references) {
+        for (const PropertyRow& target : targets)
+            out.push_back({target.property, uint8_t(Wide::Pending), important, property, written()});
+        return;
+    }
+    std::vector<QByteArray> words;
     for (size_t i = 0; i < end; ++i) {
         if (!value[i].is(Type::Ident))
-            return std::nullopt;
+            return;
         words.push_back(value[i].text.toLower());
     }
-    if (words.empty())
-        return std::nullopt;
-    const QByteArray property = name.toLower();
-    if (property == "display") {
-        const uint8_t v = displayValue(words);
-        return v ? std::optional(Declaration{CssProperty::Display, v, important}) : std::nullopt;
+    if (words.size() == 1 && wideKeyword(words[0], targets[0])) {
+        for (const PropertyRow& target : targets)
+            out.push_back({target.property, wideKeyword(words[0], target), important, {}, {}});
+        return;
     }
-    if (words.size() != 1)
-        return std::nullopt;
-    const QByteArray& w = words[0];
-    uint8_t v = 0;
-    CssProperty p = CssProperty::Count;
-    if (property == "visibility") {
-        p = CssProperty::Visibility;
-        v = w == "visible" || w == "initial"   ? css::kVisible
-            : w == "hidden" || w == "collapse" ? css::kHidden
-                                               : globalKeyword(w, true);
-    } else if (property == "content-visibility") {
-        p = CssProperty::ContentVisibility;
-        v = w == "visible" || w == "auto" || w == "initial" || w == "unset" || w == "inherit" ? css::kVisible
-            : w == "hidden"                                                                   ? css::kHidden
-                            : globalKeyword(w, false);
-    } else if (property == "white-space" || property == "white-space-collapse") {
-        p = CssProperty::WhiteSpace;
-        if (property == "white-space")
-            v = w == "normal" || w == "nowrap" || w == "initial"       ? css::kCollapse
-                : w == "pre" || w == "pre-wrap" || w == "break-spaces" ? css::kPreserve
-                : w == "pre-line"                                      ? css::kPreserveBreaks
-                                                                       : globalKeyword(w, true);
-        else
-            v = w == "collapse" || w == "initial"        ? css::kCollapse
-                : w == "preserve" || w == "break-spaces" ? css::kPreserve
-                : w == "preserve-breaks"                 ? css::kPreserveBreaks
-                                                         : globalKeyword(w, true);
-    } else if (property == "text-transform") {
-        p = CssProperty::TextTransform;
-        v = w == "none" || w == "initial" ? css::kNoTransform
-            : w == "uppercase"            ? css::kUppercase
-            : w == "lowercase"            ? css::kLowercase
-            : w == "capitalize"           ? css::kCapitalize
-                                          : globalKeyword(w, true);
-    }
-    if (!v)
-        return std::nullopt;
-    return Declaration{p, v, important};
+    if (const uint8_t own = all ? 0 : ownValue(*row, *named, words))
+        out.push_back({row->property, own, important, {}, {}});
 }
 
 } // namespace parlowen

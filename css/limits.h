@@ -20,6 +20,15 @@ inline constexpr size_t kMaxSelectorListTokens = size_t(1) << 19;
 // so deep, and reading them costs a few frames of the stack a level, well
 // within a thread's.
 inline constexpr int kMaxRuleNesting = 256;
+inline constexpr size_t kMaxCustomValueTokens = 1024;
+// var() filled in: a value longer than this, as Chromium counts it, is
+// invalid; one longer than kMaxKeptValueBytes is still valid but kept only
+// by its length, as none of our properties can take it; references deeper
+// than kMaxReferenceDepth (a var() in a fallback, or a custom property
+// that reads another of the same element) are invalid.
+inline constexpr std::uint64_t kMaxSubstitutedBytes = std::uint64_t(2) << 20;
+inline constexpr std::uint64_t kMaxKeptValueBytes = 4096;
+inline constexpr int kMaxReferenceDepth = 64;
 // Work between two looks at the cancel flag and the budget.
 inline constexpr std::uint64_t kCheckEvery = 4096;
 

@@ -2,8 +2,6 @@
 
 #include "css/limits.h"
 
-#include <optional>
-
 namespace parlowen {
 
 namespace {
@@ -74,19 +72,30 @@ void SheetReader::declarations(std::vector<Declaration>& out)
         const bool colon = m_current.is(Type::Colon);
         if (colon)
             advance();
+        // A custom property may hold any value, for var() to fill in.
+        const size_t limit = name.startsWith("--") ? kMaxCustomValueTokens : kMaxValueTokens;
         std::vector<CssToken> value;
         while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
                !m_current.is(Type::RightCurly)) {
             if (m_current.is(Type::Whitespace))
                 advance();
             else
-                component(&value, kMaxValueTokens + 1);
+                component(&value, limit + 1);
         }
-        if (colon && value.size() <= kMaxValueTokens) {
-            if (std::optional<Declaration> declaration = interpret(name, value))
-                out.push_back(*declaration);
-        }
+        if (colon && value.size() <= limit)
+            interpret(name, value, text(), out);
+        else if (colon && limit == kMaxCustomValueTokens)
+            out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
     }
+}
+
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work)
+{
+    SheetReader reader(style, work);
+    std::vector<Declaration> declarations;
+    while (!reader.current().is(Type::End))
+        reader.declarations(declarations);
+    return declarations;
 }
 
 } // namespace parlowen

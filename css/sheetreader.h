@@ -53,4 +53,7 @@ private:
     CssToken m_current;
 };
 
+// The declarations of a style attribute, in their order.
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work);
+
 } // namespace parlowen

@@ -108,6 +108,8 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
     const bool colon = reader.current().is(Type::Colon);
     if (colon)
         reader.advance();
+    // A custom property may hold any value, for var() to fill in.
+    const size_t limit = name.startsWith("--") ? kMaxCustomValueTokens : kMaxValueTokens;
     std::vector<CssToken> value;
     bool block = false;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
@@ -117,7 +119,7 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
             continue;
         }
         block = block || reader.current().is(Type::LeftCurly);
-        reader.component(&value, kMaxValueTokens + 1);
+        reader.component(&value, limit + 1);
     }
     // What is no declaration, a {} block in a value among them, is read
     // again as a nested rule; a custom property may hold a block.
@@ -125,10 +127,10 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
         reader.rewind(start);
         return false;
     }
-    if (value.size() <= kMaxValueTokens) {
-        if (std::optional<Declaration> declaration = interpret(name, value))
-            out.push_back(*declaration);
-    }
+    if (value.size() <= limit)
+        interpret(name, value, reader.text(), out);
+    else if (limit == kMaxCustomValueTokens)
+        out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
     return true;
 }
 
@@ -150,6 +152,8 @@ void SheetParser::addRules(const std::vector<Selector>& selectors,
         m_rules.file(uint32_t(m_rules.rules.size() - 1));
     }
     m_rules.bytes += declarations.size() * sizeof(Declaration);
+    for (const Declaration& declaration : declarations)
+        m_rules.bytes += std::size_t(declaration.name.size() + declaration.text.size());
     m_stopped = m_stopped || m_rules.bytes > m_rules.byteBudget;
 }
 

@@ -79,7 +79,10 @@ bool declarationHolds(const std::vector<CssToken>& tokens, size_t begin, size_t 
         return true;
     if (value.empty())
         return false;
-    if (interpret(name, value))
+    // Only whether it is read matters here, not what it says.
+    std::vector<Declaration> read;
+    interpret(name, value, QByteArray(), read);
+    if (!read.empty())
         return true;
     const std::string_view n(name.constData(), size_t(name.size()));
     const auto known = std::find_if(kKnownProperties.begin(), kKnownProperties.end(),

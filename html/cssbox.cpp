@@ -64,77 +64,82 @@ Box svgChildBox(const GumboNode* node, Box box)
 
 // The cascade's display on the default box. A p element keeps its two
 // breaks whatever its display, as innerText asks for them by its name.
-void applyDisplay(uint8_t display, const Box& parent, Box& box)
+void applyDisplay(css::Declared<css::Display> declared, const Box& parent, Box& box)
 {
+    using css::Display;
     // Inherited, display is the parent's kind of box.
-    if (display == css::kInherit)
-        display = parent.breaks > 0                       ? css::kBlock
-                  : parent.kind == Box::Kind::InlineBlock ? css::kInlineBlock
-                                                          : css::kInline;
-    switch (display) {
-    case css::kBlock:
+    const std::optional<Display> display =
+        declared.is(css::Wide::Inherit) ? (parent.breaks > 0                       ? Display::Block
+                                           : parent.kind == Box::Kind::InlineBlock ? Display::InlineBlock
+                                                                                   : Display::Inline)
+                                        : declared.own();
+    switch (display.value_or(Display::OwnBox)) {
+    case Display::Block:
         box.breaks = std::max(box.breaks, 1);
         if (box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
         break;
-    case css::kInlineBlock:
+    case Display::InlineBlock:
         box.breaks = box.breaks == 2 ? 2 : 0;
         if (box.kind == Box::Kind::Inline)
             box.kind = Box::Kind::InlineBlock;
         break;
-    case css::kInline:
-    case css::kContents:
+    case Display::Inline:
+    case Display::Contents:
         box.breaks = box.breaks == 2 ? 2 : 0;
-        if (display == css::kContents && box.kind == Box::Kind::InlineBlock)
+        if (display == Display::Contents && box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
         break;
-    default:
+    case Display::None:
+    case Display::OwnBox:
         break;
     }
 }
 
+// The declared value's, the parent's when inherited, or the default box's
+// when the page declares none or reverts to the default style sheet.
+template <typename V, typename T>
+void applyInherited(css::Declared<V> declared, T parentValue, T (*own)(V), T& value)
+{
+    if (declared.is(css::Wide::Inherit))
+        value = parentValue;
+    else if (const std::optional<V> ownValue = declared.own())
+        value = own(*ownValue);
+}
+
+WhiteSpace whiteSpaceOf(css::WhiteSpace value)
+{
+    return value == css::WhiteSpace::Preserve         ? WhiteSpace::Preserve
+           : value == css::WhiteSpace::PreserveBreaks ? WhiteSpace::PreserveBreaks
+                                                      : WhiteSpace::Collapse;
+}
+
+TextTransform transformOf(css::TextTransform value)
+{
+    return value == css::TextTransform::Uppercase    ? TextTransform::Uppercase
+           : value == css::TextTransform::Lowercase  ? TextTransform::Lowercase
+           : value == css::TextTransform::Capitalize ? TextTransform::Capitalize
+                                                     : TextTransform::None;
+}
+
+bool isVisible(css::Visibility value)
+{
+    return value == css::Visibility::Visible;
+}
+
 void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool tableBox, Box& box)
 {
-    applyDisplay(style[CssProperty::Display], parent, box);
-    switch (style[CssProperty::WhiteSpace]) {
-    case css::kInherit:
-        box.whiteSpace = parent.whiteSpace;
-        break;
-    case css::kCollapse:
-        box.whiteSpace = WhiteSpace::Collapse;
-        break;
-    case css::kPreserve:
-        box.whiteSpace = WhiteSpace::Preserve;
-        break;
-    case css::kPreserveBreaks:
-        box.whiteSpace = WhiteSpace::PreserveBreaks;
-        break;
-    default:
-        break;
-    }
-    switch (style[CssProperty::TextTransform]) {
-    case css::kNoTransform:
-        box.transform = TextTransform::None;
-        break;
-    case css::kUppercase:
-        box.transform = TextTransform::Uppercase;
-        break;
-    case css::kLowercase:
-        box.transform = TextTransform::Lowercase;
-        break;
-    case css::kCapitalize:
-        box.transform = TextTransform::Capitalize;
-        break;
-    default:
-        break;
-    }
-    const uint8_t visibility = style[CssProperty::Visibility];
-    if (visibility == css::kHidden || visibility == css::kVisible)
-        box.visible = visibility == css::kVisible;
+    applyDisplay(style.get<CssProperty::Display>(), parent, box);
+    applyInherited(style.get<CssProperty::WhiteSpace>(), parent.whiteSpace, whiteSpaceOf, box.whiteSpace);
+    applyInherited(style.get<CssProperty::TextTransform>(), parent.transform, transformOf, box.transform);
+    applyInherited(style.get<CssProperty::Visibility>(), parent.visible, isVisible, box.visible);
     // A table cell is no inline box either, so its content is skipped too
     // (with the tab after it); a row's is not, as it cannot be contained,
     // and browsers skip neither a table's nor its caption's.
-    if (style[CssProperty::ContentVisibility] == css::kHidden)
+    const auto contentVisibility = style.get<CssProperty::ContentVisibility>();
+    box.contentHidden = contentVisibility == css::ContentVisibility::Hidden ||
+                        (contentVisibility.is(css::Wide::Inherit) && parent.contentHidden);
+    if (box.contentHidden)
         box.contentSkipped = !tableBox && (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || cell);
     // Neither a hidden box nor one whose content is skipped asks for breaks.
     if (!box.visible || box.contentSkipped) {
@@ -164,10 +169,10 @@ bool isRendered(const GumboNode* node, const DeclaredStyle& style)
         if (type && QByteArrayView(type->value).compare("hidden", Qt::CaseInsensitive) == 0)
             return false;
     }
-    const uint8_t display = style[CssProperty::Display];
+    const auto display = style.get<CssProperty::Display>();
     // Replaced content without a box of its own has nothing to show.
-    return display != css::kNone &&
-           !(display == css::kContents && element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+    return !(display == css::Display::None) &&
+           !(display == css::Display::Contents && element.tag_namespace == GUMBO_NAMESPACE_HTML &&
              hasTrait(element.tag, kAtomic));
 }
 
@@ -206,6 +211,10 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
     const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
     applyStyle(style, parent, html && hasTrait(tag, kCell),
                html && (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_CAPTION), box);
+    // A select's options are shown as written, whatever transform the page
+    // gives them or lets them inherit.
+    if (html && (tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_OPTION || tag == GUMBO_TAG_OPTGROUP))
+        box.transform = TextTransform::None;
     return box;
 }
 

@@ -33,6 +33,9 @@ struct Box {
     // content-visibility: hidden on a box that is not inline: nothing
     // inside it is shown.
     bool contentSkipped = false;
+    // content-visibility: hidden, whatever the box, for a child that
+    // inherits it.
+    bool contentHidden = false;
     // A block that asks for no breaks, being hidden or its content
     // skipped, still ends the line before it and starts a new one after.
     bool endsLine = false;

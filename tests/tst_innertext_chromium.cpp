@@ -468,6 +468,86 @@ const char* const kRulePages[] = {
     "</style><p class=e>WAN IP is 198.51.100.1<p class=c>WAN IP is 203.0.113.7<p class=d>d<p class=b>b",
     "<meta http-equiv=Default-Style content=\" two \"><style title=two>.c{display:none}</style><style>.e"
     "{display:none}</style><p class=e>WAN IP is 198.51.100.1<p class=c>WAN IP is 203.0.113.7",
+    // Custom properties: a stale line hidden through var(), from the root
+    // down, a style attribute's own, and names that differ only in case.
+    "<style>:root{--stale:none} .old{display:var(--stale)} .x{display:VAR( --stale )} "
+    ".y{display:var(--Stale)}"
+    "</style><p class=old>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7<p class=x>x<div class=y>y</div>"
+    "<div style=\"--gone:none\"><span style=\"display:var(--gone)\">a</span>b</div><i "
+    "style=display:var(--gone)>c</i>",
+    // Fallbacks: missing, nested, and a fallback of none beside a value.
+    "<style>.a{display:var(--missing, none)} .b{display:var(--m1, var(--m2, none))} .c{--s:block;"
+    "display:var(--s, none)} .d{display:var(--missing)} .e{visibility:var(--m, hidden)} .f{--w:pre;"
+    "white-space:var(--w)} .g{text-transform:var(--t, uppercase)} .h{display:var(--m,)}</style>"
+    "<div class=a>a</div><div class=b>b</div><span class=c>c</span><div class=d>d</div>x<span "
+    "class=e>e</span>"
+    "<div class=f>f   f</div><div class=g>g</div><div class=h>h</div>i",
+    // Inherited: the nearest ancestor's value, declared where it applies.
+    "<style>.box{--v:hidden} .box .in{--v:visible} .box span{visibility:var(--v)} .log{--d:none}"
+    ".log .t{display:var(--d)} .late{display:var(--later)} .late b{--later:none}</style>"
+    "<div class=box><span>1</span><div class=in><span>2</span></div></div><div class=log><p><b class=t>00:01"
+    "</b> WAN IP is 203.0.113.7</div><div class=late>3<b>4</b></div><b class=t>5</b>",
+    // Invalid at computed-value time: inherited properties inherit, others
+    // take their initial value, and the declaration before it is lost.
+    "<style>.v{visibility:hidden} .v span{--x:block; visibility:var(--x)} div.i{--y:hidden; display:var(--y)}"
+    ".n{display:none; display:var(--z)} .p{--q:no; --r:ne; display:var(--q)var(--r)} "
+    ".u{text-transform:uppercase}"
+    ".u b{--k:42; text-transform:var(--k)} .s{display:var(--s2)} .s2{--s2:inline flex; display:var(--s2)}"
+    "</style><div class=v>a<span>b</span></div><div class=i>c</div>d<div class=n>e</div><div class=p>f</div>"
+    "<div class=u>g<b>h</b></div><div class=s2>i</div>j",
+    // Cycles make every custom property in them invalid; others stay.
+    "<style>.c{--a:var(--b); --b:var(--a); display:var(--a, none)} .s{--self:var(--self, block);"
+    "display:var(--self, none)} .f{--a2:var(--b2, none); --b2:var(--a2, block); display:var(--a2, block)}"
+    ".o{--ok:none; --uses:var(--ok); --c1:var(--c2); --c2:var(--c1); display:var(--uses)}</style>"
+    "<div class=c>1</div><div class=s>2</div><div class=f>3</div><div class=o>4</div>5",
+    // Which custom property wins: important, specificity, order, the style
+    // attribute on top; the empty value; custom properties on the root.
+    "<style>.a{--h:none !important} .a{--h:block} #b{--h:none} .b{--h:block} .c{--h:block} .c{--h:none}"
+    ".d{--h:none !important} html{--r:none} .e{--e:; display:var(--e) none} div{display:var(--h)}"
+    ".r{display:var(--r)}</style><div class=a>1</div><div id=b class=b>2</div><div class=c>3</div>"
+    "<div class=c style=--h:block>4</div><div class=d style=--h:block>5</div><span class=e>6</span>"
+    "<span class=r>7</span>8",
+    // The CSS-wide keywords for every property, and all.
+    "<style>.h{display:none} .h.u{all:unset} .vh{visibility:hidden} .vh .i{all:initial} .vh .n{all:inherit}"
+    "div.r{all:revert} .t{text-transform:uppercase; white-space:pre} .t .u{all:unset} .cv{content-visibility:"
+    "hidden} .cv.i{content-visibility:initial} .cv.rl{content-visibility:revert-layer} .w{white-space:pre}"
+    ".w .l{white-space:revert-layer} .a{--all:unset} .h.a{all:var(--all)} p.d{display:initial}"
+    ".x{all:unset bogus}</style>"
+    "<div class='h u'>1</div><div class=vh>2<span class=i>3</span><span class=n>4</span></div>"
+    "<div class=r style=\"display:inline\">5</div><div class=t>a  b<span class=u>c  d</span></div>"
+    "<p class='cv i'>6<p class='cv rl'>7<div class=w>e  f<span class=l>g  h</span></div>"
+    "<span class='h a'>8</span><p class=d>9<span class='h x'>10</span>",
+    // Inherited on purpose: a control's transform from its parent, a cell's
+    // content-visibility from its row, whose own is never skipped.
+    "<style>.t{text-transform:uppercase} .t button{text-transform:inherit}"
+    ".t select{text-transform:inherit} .t option{text-transform:inherit} .t textarea{text-transform:inherit}"
+    "tr.cv{content-visibility:hidden} tr.cv td{content-visibility:inherit} .w{white-space:pre}"
+    ".w span{white-space:unset} .w b{white-space:initial}</style><div class=t>a <button>go</button> "
+    "<select><option>opt</select><select><option>q</select> <textarea>ta</textarea></div><table><tr "
+    "class=cv><td>1<td>2<tr><td>3<td>4</table>"
+    "<div class=w>x  y<span>z  z</span><b>w  w</b></div>",
+    // var() in the style attribute, beside the sheets' and over them, in
+    // every property, and a value that fills in to two words or to none.
+    "<style>:root{--n:none; --two:inline flow-root; --ws:pre-line; --tt:capitalize} .s{display:var(--n)}"
+    ".i{display:var(--n) !important}</style><div class=s style=display:block>1</div>"
+    "<div class=i style=display:block>2</div><div style=\"display:var(--two)\">3</div>4"
+    "<div style=\"white-space-collapse:var(--ws)\">5   5\n5</div><div style=\"text-transform:var(--tt)\">six "
+    "ix</div>"
+    "<div style=\"content-visibility:var(--h, hidden)\">7</div><span style=\"visibility:var(--vv, "
+    "collapse)\">8</span>"
+    "<div style=\"--n:block\"><div class=s>9</div></div><div style=\"display:var(--n\">10</div>11",
+    // The CSS-wide keywords as a custom property's value, and all, which
+    // leaves custom properties alone.
+    "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} .u{--h:UNSET} .r{--h:revert} .k{--h:block}"
+    ".k .n2{--h:inherit} span{display:var(--h, block)} .a{all:initial}</style><div class=i><span>1</span>"
+    "</div><div class=n><span>2</span></div><div class=u><span>3</span></div><div class=r><span>4</span>"
+    "</div><div class=k><b class=n2><span>5</span></b></div><div class=a><span>6</span></div>7",
+    // Declarations dropped as they are read: var() not of its form, and a
+    // custom property holding one; spaces and case of the name.
+    "<style>.a{display:none} .a{display:var(x)} .b{display:none} .b{display:var(--q) junk(} .c{--bad:var(y);"
+    "display:var(--bad, none)} .d{--D:block; display:var(--d, none)} .e{-- x:none; display:var(--x, block)}"
+    ".f{--f :none; display:var(--f)}</style><div class=a>1</div><div class=b>2</div><div class=c>3</div>"
+    "<div class=d>4</div><div class=e>5</div><div class=f>6</div>7",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
@@ -567,6 +647,20 @@ QList<GeneratedPage> hostileSheetPages()
                       QByteArray("<div class=n>").repeated(20) + "WAN IP is 198.51.100.2" +
                       QByteArray("</div>").repeated(20) + "<div class=n>WAN IP is 203.0.113.7</div>";
     pages.append({QStringLiteral("media nested 40 deep, style rules 20"), "text/html", deep});
+    // Each custom property sixteen of the one before: the last is past
+    // what the browser fills in, so its fallback is taken; the one before
+    // fills in, too long to be a display.
+    QByteArray laughs = "<style>:root{--l0:aaaaaaaaaa;";
+    for (int level = 1; level <= 5; ++level) {
+        laughs += "--l" + QByteArray::number(level) + ":";
+        for (int i = 0; i < 16; ++i)
+            laughs += "var(--l" + QByteArray::number(level - 1) + ") ";
+        laughs += ";";
+    }
+    laughs += "} .four{display:var(--l4, none)} .five{display:var(--l5, none)}"
+              "</style><div class=four>4</div><div class=five>5</div><p>6";
+    pages.append(
+        {QStringLiteral("custom properties that expand sixteenfold, five times"), "text/html", laughs});
     return pages;
 }
 

@@ -3,6 +3,7 @@
 // tst_pagetextguard.cpp.
 
 #include "css/sheetparser.h"
+#include "css/declaration.h"
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
@@ -15,6 +16,16 @@
 #include <vector>
 
 using namespace parlowen;
+
+// A property's values compare with its own, never with another's.
+template <typename Declared, typename Value>
+constexpr bool kComparable = requires(Declared declared, Value value)
+{
+    declared == value;
+};
+static_assert(kComparable<css::Declared<css::Display>, css::Display>);
+static_assert(!kComparable<css::Declared<css::Display>, css::Visibility>);
+static_assert(!kComparable<css::Declared<css::Visibility>, uint8_t>);
 
 namespace {
 
@@ -345,6 +356,113 @@ private slots:
                 qWarning("page: %s", page.toPercentEncoding(" <>/=\"'!-&;").constData());
             QCOMPARE(fast, plain);
         }
+    }
+
+    // The values of the cascade offline: the same behaviours the browser
+    // comparison checks, for a build that cannot run the browser.
+    void declaredValues_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QByteArray& html, const QString& expected) {
+            QTest::newRow(name) << html << expected;
+        };
+        row("a stale line hidden through the root's custom property",
+            "<style>:root{--off:none} .old{display:var(--off)}</style><p class=old>WAN IP is 198.51.100.1"
+            "<p>WAN IP is 203.0.113.7",
+            "WAN IP is 203.0.113.7");
+        row("a missing custom property's fallback", "<div style=\"display:var(--missing, none)\">a</div>b",
+            "b");
+        row("a custom property inherited from an ancestor's style attribute",
+            "<div style=\"--h:none\"><p><span style=display:var(--h)>a</span>b</div>", "b");
+        row("the nearest ancestor's value, not the root's",
+            "<style>:root{--h:none} .k{--h:inline} span{display:var(--h)}</style><div class=k><span>a</span>"
+            "</div><span>b</span>c",
+            "a\r\nc");
+        row("invalid at computed-value time: an inherited property inherits",
+            "<div style=visibility:hidden>a<span style=\"--x:block;visibility:var(--x)\">b</span></div>c",
+            "c");
+        row("invalid at computed-value time: a display is inline, the none before it lost",
+            "<style>div{display:none; display:var(--z)}</style><div>a</div>b", "ab");
+        row("all: unset on a hidden class shows it, all: inherit hides with its parent",
+            "<style>.h{display:none} .h.u{all:unset} .v{visibility:hidden} .v b{all:inherit}</style>"
+            "<div class='h u'>a</div><div class=h>b</div><div class=v><b>c</b></div>d",
+            "ad");
+        row("an important custom property beats a later one, the style attribute beats the sheet's",
+            "<style>.a{--h:none !important} .a{--h:block} .b{--h:block} div{display:var(--h)}</style>"
+            "<div class=a>1</div><div class=b style=--h:none>2</div>3",
+            "3");
+        row("a custom property of initial takes the fallback, of inherit the parent's value",
+            "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} span{display:var(--h, block)}</style>"
+            "a<b class=i><span>1</span></b><b class=n><span>2</span></b>c",
+            "a\r\n1\r\nc");
+        row("a cycle is invalid, so the fallback applies",
+            "<style>p{--a:var(--b); --b:var(--a); display:var(--a, none)}</style><p>1<div>2</div>", "2");
+        row("revert keeps the default style sheet's box, initial is inline",
+            "<style>.r{display:none} .r{display:revert} .i{display:initial}</style>a<div class=r>b</div>"
+            "<div class=i>c</div>d",
+            "a\r\nb\r\ncd");
+    }
+    void declaredValues() { innerText(); }
+
+    // Custom properties built to cost: each page is read, or refused as too
+    // complex, within its budget, never left to expand or recurse without
+    // end. mayRefuse: the page may be refused rather than read.
+    void customPropertiesWithinBounds_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("mayRefuse");
+        const auto row = [](const char* name, const QByteArray& html, const QString& expected,
+                            bool mayRefuse = false) {
+            QTest::newRow(name) << html << expected << mayRefuse;
+        };
+        const auto laughs = [](int levels, const char* where) {
+            QByteArray sheet = "<style>" + QByteArray(where) + "{--l0:aaaaaaaaaaaaaaaa;";
+            for (int level = 1; level <= levels; ++level)
+                sheet += "--l" + QByteArray::number(level) + ":" +
+                         ("var(--l" + QByteArray::number(level - 1) + ") ").repeated(16) + ";";
+            return sheet + "} .x{display:var(--l" + QByteArray::number(levels) + ", none)}</style>";
+        };
+        row("sixteenfold twelve times over is past the bound, so the fallback hides the line",
+            laughs(12, ":root") + "<p class=x>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7",
+            "WAN IP is 203.0.113.7");
+        row("and on every one of 3000 elements, each filling in its own",
+            laughs(6, "*") + QByteArray("<div>").repeated(3000) + "<p class=x>stale</p>kept" +
+                QByteArray("</div>").repeated(3000),
+            "kept", true);
+        row("a cycle of two and one of itself are invalid, so their fallbacks apply",
+            "<style>p{--a:var(--b,block); --b:var(--a,block); --s:var(--s)} .a{display:var(--a,none)}"
+            ".s{display:var(--s,none)} .b{display:var(--b)}</style><p class=a>1<p class=s>2<p>3<div "
+            "class=b>4</div>",
+            "3\r\n\r\n4");
+        QByteArray chain = "<style>p{";
+        for (int i = 200; i > 0; --i)
+            chain += "--c" + QByteArray::number(i) + ":var(--c" + QByteArray::number(i - 1) + ");";
+        row("a chain of 200 references on one element is cut off where it is too deep",
+            chain + "--c0:block} p{display:var(--c200,none)} i{display:var(--c200)}</style><p>1<i>2</i>", "");
+        const auto nested = [](int depth) {
+            return "<style>p{--n:" + QByteArray("var(--m,").repeated(depth) + "none" +
+                   QByteArray(")").repeated(depth) + "} p{display:var(--n,inline)}</style><p>1</p>2";
+        };
+        row("fallbacks nested 60 deep are filled in", nested(60), "2");
+        row("fallbacks nested 100 deep are too deep, so the custom property is invalid", nested(100),
+            "1\r\n\r\n2");
+        row("fallbacks nested 300 deep are past the token bound, and still a value: no fallback", nested(300),
+            "1\r\n\r\n2");
+        row("a value of many thousand tokens is kept only as too long for a display, not as missing",
+            "<style>:root{--big:" + QByteArray("none ").repeated(5000) +
+                "} p{display:var(--big, none)}"
+                "</style><p>1</p>2",
+            "1\r\n\r\n2");
+    }
+    void customPropertiesWithinBounds()
+    {
+        QFETCH(QByteArray, html);
+        QFETCH(bool, mayRefuse);
+        const QString text = textOf(innerTextOfHtml(html));
+        if (!mayRefuse || text != QStringLiteral("<%1>").arg(toString(PageTextError::TooComplex)))
+            QTEST(text, "expected");
     }
 
     // The browser engine renders pages on worker threads, several at once.
