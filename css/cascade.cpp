@@ -65,6 +65,7 @@ void putOnTop(DeclaredStyle& style, const DeclaredStyle& inlineStyle)
         style.values[p] = inlineStyle.values[p];
         style.important[p] = inlineStyle.important[p];
     }
+    style.doubtful = style.doubtful || inlineStyle.doubtful;
 }
 
 DeclaredStyle inlineStyleOf(const GumboNode* element)
@@ -76,8 +77,10 @@ DeclaredStyle inlineStyleOf(const GumboNode* element)
     std::uint64_t work = 0;
     SheetReader reader(QByteArrayView(attribute->value), &work);
     std::vector<Declaration> declarations;
+    UnreadDeclarations unread;
     while (!reader.current().is(Type::End))
-        reader.declarations(declarations);
+        reader.declarations(declarations, &unread);
+    style.doubtful = unread.textValue || unread.nestedRule;
     for (const Declaration& d : declarations) {
         const size_t p = size_t(d.property);
         if (style.important[p] && !d.important)
@@ -167,6 +170,10 @@ private:
             if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element))
                 continue;
             *m_work += rule.declarationCount;
+            if (rule.doubtful) {
+                winners.style.doubtful = true;
+                winners.any = true;
+            }
             for (uint32_t d = 0; d < rule.declarationCount; ++d) {
                 const Declaration& declaration = m_rules.declarations[rule.firstDeclaration + d];
                 const std::uint64_t rank = (std::uint64_t(declaration.important) << 63) |
@@ -253,6 +260,11 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, cons
     if (!matching.run(body))
         return std::nullopt;
     return cascade;
+}
+
+bool Cascade::pageDoubtful() const
+{
+    return m_rules && m_rules->pageDoubtful;
 }
 
 DeclaredStyle Cascade::styleOf(const GumboNode* element) const

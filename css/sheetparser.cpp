@@ -1,5 +1,6 @@
 #include "css/sheetparser.h"
 
+#include "css/droppedrules.h"
 #include "css/limits.h"
 #include "css/mediaquery.h"
 #include "css/selector.h"
@@ -77,14 +78,16 @@ void SheetParser::atRule(SheetReader& reader, int depth, bool importAllowed)
             import(prelude);
         return;
     }
-    if (name == "media" && depth < kMaxRuleNesting && prelude.size() < kMaxPreludeTokens &&
-        screenMatchesMedia(prelude)) {
+    if (name == "media" && depth < kMaxRuleNesting && prelude.size() < kMaxPreludeTokens) {
+        if (!screenMatchesMedia(prelude))
+            return skipBlock(reader); // as a browser does
         reader.advance();
         ruleList(reader, depth + 1, false);
         return;
     }
-    // Rules of other at-rules, and of media we are not, never apply.
-    skipBlock(reader);
+    // Rules of other at-rules are never applied here; a browser may apply them.
+    if (skipBlockNotingText(reader))
+        m_rules.pageDoubtful = true;
 }
 
 void SheetParser::import(const std::vector<CssToken>& prelude)
@@ -93,14 +96,18 @@ void SheetParser::import(const std::vector<CssToken>& prelude)
     while (i < prelude.size() && prelude[i].is(Type::Whitespace))
         ++i;
     const std::optional<QUrl> url = importUrl(prelude, i, m_importing.back());
-    if (!url || !m_sheets || m_importing.size() > size_t(kMaxRuleNesting) ||
-        std::find(m_importing.begin(), m_importing.end(), *url) != m_importing.end() ||
+    if (!url || !m_sheets || std::find(m_importing.begin(), m_importing.end(), *url) != m_importing.end() ||
         !sameOrigin(*url, m_sheets->pageUrl))
         return;
     const QByteArray* found = m_sheets->sheetFor(*url, m_rules.quirks);
     if (!found ||
         !screenMatchesMedia(std::vector<CssToken>(prelude.begin() + qsizetype(i), prelude.end())))
         return;
+    // A browser reads on, however deep the imports go.
+    if (m_importing.size() > size_t(kMaxRuleNesting)) {
+        m_rules.pageDoubtful = true;
+        return;
+    }
     sheet(withoutByteOrderMark(*found), *url);
 }
 
@@ -119,13 +126,26 @@ void SheetParser::qualifiedRule(SheetReader& reader)
         return;
     reader.advance();
     std::vector<Declaration> declarations;
-    reader.declarations(declarations);
-    // Rules that say nothing innerText reads are not kept at all.
-    if (declarations.empty() || prelude.size() > kMaxPreludeTokens)
+    UnreadDeclarations unread;
+    reader.declarations(declarations, &unread);
+    // What a rule could not be read for, at a limit too, leaves which
+    // elements it hides unknown.
+    m_rules.pageDoubtful = m_rules.pageDoubtful || unread.nestedRule ||
+                           (prelude.size() > kMaxPreludeTokens && unread.changesText);
+    if (prelude.size() > kMaxPreludeTokens)
+        return;
+    // Rules that say nothing that could change the text are not even
+    // parsed: most rules of a sheet are about colours and fonts.
+    if (!unread.changesText)
         return;
     *m_work += prelude.size();
     std::optional<std::vector<Selector>> selectors = parseSelectorList(prelude, reader.text());
-    if (!selectors)
+    if (!selectors) {
+        m_rules.pageDoubtful = m_rules.pageDoubtful || !stylesPseudoElementsOnly(prelude);
+        return;
+    }
+    // Kept for what innerText reads, or might read in a browser.
+    if (declarations.empty() && !unread.textValue)
         return;
     const auto first = uint32_t(m_rules.declarations.size());
     m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
@@ -135,6 +155,7 @@ void SheetParser::qualifiedRule(SheetReader& reader)
         rule.firstDeclaration = first;
         rule.declarationCount = uint32_t(declarations.size());
         rule.order = uint32_t(m_rules.rules.size());
+        rule.doubtful = unread.textValue;
         m_rules.bytes += footprint(rule.selector);
         m_rules.rules.push_back(std::move(rule));
         m_rules.file(uint32_t(m_rules.rules.size() - 1));

@@ -41,7 +41,20 @@ void SheetReader::component(std::vector<CssToken>* out, size_t limit)
     } while (!closers.empty());
 }
 
-void SheetReader::declarations(std::vector<Declaration>& out)
+void SheetReader::skipJunk(UnreadDeclarations* unread)
+{
+    while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) && !m_current.is(Type::RightCurly)) {
+        const bool block = m_current.is(Type::LeftCurly);
+        if (block && unread)
+            unread->nestedRule = skipBlockNotingText(*this) || unread->nestedRule;
+        else
+            component(nullptr, 0);
+        if (block)
+            return;
+    }
+}
+
+void SheetReader::declarations(std::vector<Declaration>& out, UnreadDeclarations* unread)
 {
     for (;;) {
         const CssToken& t = m_current;
@@ -56,24 +69,19 @@ void SheetReader::declarations(std::vector<Declaration>& out)
             continue;
         }
         if (!t.is(Type::Ident)) {
-            // A nested rule or junk: read past it, to a semicolon or
-            // through the block it ends with.
-            while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
-                   !m_current.is(Type::RightCurly)) {
-                const bool block = m_current.is(Type::LeftCurly);
-                component(nullptr, 0);
-                if (block)
-                    break;
-            }
+            skipJunk(unread);
             continue;
         }
         const QByteArray name = t.text;
         advance();
         while (m_current.is(Type::Whitespace))
             advance();
-        const bool colon = m_current.is(Type::Colon);
-        if (colon)
-            advance();
+        // A name and no colon: the start of a nested rule, as "div {...}".
+        if (!m_current.is(Type::Colon)) {
+            skipJunk(unread);
+            continue;
+        }
+        advance();
         std::vector<CssToken> value;
         while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
                !m_current.is(Type::RightCurly)) {
@@ -82,9 +90,15 @@ void SheetReader::declarations(std::vector<Declaration>& out)
             else
                 component(&value, kMaxValueTokens + 1);
         }
-        if (colon && value.size() <= kMaxValueTokens) {
-            if (std::optional<Declaration> declaration = interpret(name, value))
-                out.push_back(*declaration);
+        const std::optional<Declaration> declaration =
+            value.size() <= kMaxValueTokens ? interpret(name, value) : std::nullopt;
+        if (declaration)
+            out.push_back(*declaration);
+        if (unread && declaration)
+            unread->changesText = true;
+        else if (unread && mayChangeText(name)) {
+            unread->changesText = true;
+            unread->textValue = unread->textValue || isTextProperty(name);
         }
     }
 }

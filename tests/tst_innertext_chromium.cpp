@@ -590,10 +590,10 @@ private slots:
                     wanted.push_back(imported);
             }
         }
-        const Result<QString, PageTextError> text =
+        const Result<PageText, PageTextError> text =
             renderPageText(page.body, page.contentType, nullptr, &sheets);
         QVERIFY2(text, "too complex");
-        const QByteArray ours = text.value().toUtf8();
+        const QByteArray ours = text.value().text.toUtf8();
         const QByteArray browser = m_browserTexts[index];
         if (ours != browser)
             QFAIL(qPrintable(firstDifference(ours, browser)));
