@@ -15,10 +15,10 @@ bool wanLineMayBeHidden(const LoadedPage& page)
 
 QString hiddenLineReason()
 {
-    return QStringLiteral("the page uses style rules Parlowen cannot read, and its \"WAN IP is \" line may be "
-                          "one the page hides, so its address is not sent. Turn on the router's UPnP or "
-                          "NAT-PMP service, and leave UPnP=no out of the settings file, so that the check can "
-                          "ask the router itself");
+    return QStringLiteral("the page uses style rules Parlowen cannot read, and its \"WAN IP is \" line "
+                          "may be one the page hides, so its address is not sent. Turn on the router's UPnP "
+                          "or NAT-PMP service, and leave UPnP=no out of the settings file, so that the "
+                          "check can ask the router itself");
 }
 
 QString hiddenLineUpnpStep(const QString& router)

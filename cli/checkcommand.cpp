@@ -190,7 +190,8 @@ int showPageTextOfFile(const QString& path, Console& console)
         return ExitNoAddress;
     }
     PageText rendered = std::move(text).value();
-    const HtmlDocument page(path, std::move(rendered.text), 200, LoadError::None, {}, std::move(rendered.doubt));
+    const HtmlDocument page(path, std::move(rendered.text), 200, LoadError::None, {},
+                            std::move(rendered.doubt));
     console.raw(page.body().innerText());
     const std::optional<QString> address = trustedWanAddress(loadedPage(page, LoadPeer::Router));
     console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(console.shown(*address)))

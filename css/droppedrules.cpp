@@ -74,7 +74,8 @@ bool stylesPseudoElementsOnly(const std::vector<CssToken>& prelude)
             --nesting;
         else if (nesting == 0 && t.is(Type::Comma) && !std::exchange(pseudoElement, false))
             return false;
-        else if (nesting == 0 && t.is(Type::Colon) && i + 1 < prelude.size() && prelude[i + 1].is(Type::Colon))
+        else if (nesting == 0 && t.is(Type::Colon) && i + 1 < prelude.size() &&
+                 prelude[i + 1].is(Type::Colon))
             pseudoElement = true;
     }
     return pseudoElement;

@@ -144,7 +144,8 @@ void CheckRun::routerPageCompleted()
         tell(CheckStep::Kind::Warning, hiddenLineUpnpStep(shown(router)));
     else
         tell(CheckStep::Kind::Progress,
-             QStringLiteral("WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
+             QStringLiteral(
+                 "WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
                  .arg(shown(router)));
     m_stage = Stage::Upnp;
     m_upnp.start(router, m_settings.rememberedGateway);

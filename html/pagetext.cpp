@@ -202,10 +202,11 @@ Parsed innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders, Inn
             return std::move(*parsed);
         }
     }
-    return std::move(*parseAndRender(utf8Html,
-                                     prepareHtml(utf8Html, TextPlaceholders::Off,
-                                                 GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
-                                     sheets, cancelled));
+    return std::move(
+        *parseAndRender(utf8Html,
+                        prepareHtml(utf8Html, TextPlaceholders::Off,
+                                    GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
+                        sheets, cancelled));
 }
 
 // Whether the page could link or import a sheet at all: one pass over its

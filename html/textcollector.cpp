@@ -47,7 +47,8 @@ QString Utf8Chunks::toString(Ranges* marked) &&
         const QByteArray piece = std::exchange(chunk, {});
         qsizetype decoded = 0;
         for (; end != ends.end() && **end - chunkStart <= piece.size(); ++end) {
-            out = decoder.appendToBuffer(out, QByteArrayView(piece).sliced(decoded, **end - chunkStart - decoded));
+            out = decoder.appendToBuffer(out,
+                                         QByteArrayView(piece).sliced(decoded, **end - chunkStart - decoded));
             decoded = **end - chunkStart;
             **end = out - text.constData();
         }

@@ -293,13 +293,15 @@ private slots:
         };
         // The elements of a rule whose selector was read
         row("a value not read: its element's text, from the breaks before it", ".d{" + hideIf + "}",
-            "<p>a</p><p class=d>WAN IP is 198.51.100.1</p><p>b</p>", "a[\r\n\r\nWAN IP is 198.51.100.1]\r\n\r\nb");
+            "<p>a</p><p class=d>WAN IP is 198.51.100.1</p><p>b</p>",
+            "a[\r\n\r\nWAN IP is 198.51.100.1]\r\n\r\nb");
         row("inside another such element it counts once", ".d{" + hideIf + "}",
             "<div class=d>x<span class=d>y</span>z</div>w", "[xyz]\r\nw");
         row("a line break such a rule may hide", "br.d{" + hideIf + "}", "<p>a<br class=d>b</p>",
             "a[\r\n]b");
         row("a style attribute's value not read", "",
-            "<p>a <span style=\"visibility: if(style(--k: 1): hidden; else: visible)\">b</span> c</p>", "a[ b] c");
+            "<p>a <span style=\"visibility: if(style(--k: 1): hidden; else: visible)\">b</span> c</p>",
+            "a[ b] c");
         row("all, which the cascade never reads", ".r{all: unset}", "<p>a</p><p class=r>b</p>",
             "a[\r\n\r\nb]");
         row("ranges count UTF-16 code units", ".d{" + hideIf + "}",
@@ -316,8 +318,8 @@ private slots:
             "<p>a</p>", "a");
         row("an at-rule not read, with display", "@container style(--k: 1){p{display:none}}", "<p>a</p>",
             "*a");
-        row("an at-rule not read that says nothing of the text", "@font-face{font-family: x; font-display: swap}",
-            "<p>a</p>", "a");
+        row("an at-rule not read that says nothing of the text",
+            "@font-face{font-family: x; font-display: swap}", "<p>a</p>", "a");
         row("media a screen is not are read as a browser reads them", "@media print{p{display:none}}",
             "<p>a</p>", "a");
         row("a rule dropped at the limit of a prelude", QByteArray(".a,").repeated(33000) + "p{display:none}",
