@@ -300,6 +300,9 @@ const char* const kRulePages[] = {
     ".g:nth-child(n+2 of .g){display:none} :is(){display:none} .h:is(p){display:none}</style>"
     "<table><tr><td class=x>1<td>2</table><p data-a>3<p data-b=1>4<p class=c>5<p class=d>6<p class=e>7"
     "<div class=e>8</div><p class=f>9<p class=g>10<p class=g>11<p class=h>12",
+    // A nested rule that starts with a name ends at its block: what follows
+    // it is a declaration of the outer rule.
+    "<style>p.n{color:red; span {color:blue} display:none}</style><p class=n>WAN IP is 198.51.100.1</p><p>b",
 };
 
 // Encoding labels, each in the header and in a meta element. The text is
