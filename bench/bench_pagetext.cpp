@@ -108,7 +108,7 @@ double peakMemoryRatio(qsizetype size, Layout layout)
 {
     const QByteArray page = logPage(size, layout);
     const qint64 before = residentKiB();
-    const QString text = parlowen::renderPageText(page, "text/html").value();
+    const QString text = parlowen::renderPageText(page, "text/html").value().text;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double((usage.ru_maxrss - before) * 1024 + page.size()) / double(page.size());
@@ -136,7 +136,7 @@ void pageTextAndWanAddress(benchmark::State& state, Layout layout)
     for (auto _ : state) {
         // renderPageText takes its body by value; copying the QByteArray only
         // shares the buffer, as the browser engine's reply would.
-        const QString text = parlowen::renderPageText(page, "text/html").value();
+        const QString text = parlowen::renderPageText(page, "text/html").value().text;
         const std::optional<QString> address = parlowen::extractWanAddress(text);
         if (!address || *address != QLatin1String("203.0.113.7"))
             state.SkipWithError("WAN address not found");
@@ -154,7 +154,7 @@ QString textToMask(int64_t size, MaskedText kind)
 {
     switch (kind) {
     case MaskedText::Log:
-        return parlowen::renderPageText(logPage(size, Layout::Pre), "text/html").value();
+        return parlowen::renderPageText(logPage(size, Layout::Pre), "text/html").value().text;
     case MaskedText::Escapes:
         return QString(size / 2, u'%') + QString(size / 2, u'&');
     case MaskedText::FirstLetters:

@@ -1,15 +1,22 @@
 // Why the router's page gave no WAN address.
 #include "check/routerpage.h"
 
+#include "check/hiddenline.h"
 #include "check/wanaddress.h"
 
 namespace parlowen {
+
+std::optional<QString> trustedWanAddress(const LoadedPage& page)
+{
+    std::optional<QString> address = extractWanAddress(page.text);
+    return address && !wanLineMayBeHidden(page) ? address : std::nullopt;
+}
 
 std::optional<QString> whyNoAddress(const LoadedPage& page)
 {
     if (!page.loadErrorWords.isEmpty())
         return QStringLiteral("the router's page could not be loaded. %1").arg(page.loadErrorWords);
-    if (extractWanAddress(page.text))
+    if (trustedWanAddress(page))
         return std::nullopt;
     const int status = page.httpStatus;
     if (status == 401 || status == 403) {
@@ -26,6 +33,8 @@ std::optional<QString> whyNoAddress(const LoadedPage& page)
                               "has no address. Check the router address in the settings.")
             .arg(status);
     }
+    if (wanLineMayBeHidden(page))
+        return hiddenLineReason();
     // With a line break added, only a missing marker still finds nothing.
     if (extractWanAddress(page.text + QStringLiteral("\r\n"))) {
         return QStringLiteral("the \"WAN IP is \" line is the last of the page and no line break ends "

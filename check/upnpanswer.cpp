@@ -1,13 +1,13 @@
 // When the router's UPnP service is asked, and what its answers are called.
 #include "check/upnpanswer.h"
 
-#include "check/wanaddress.h"
+#include "check/routerpage.h"
 
 namespace parlowen {
 
 bool mayAskUpnp(const LoadedPage& routerPage)
 {
-    if (!routerPage.loadErrorWords.isEmpty() || extractWanAddress(routerPage.text))
+    if (!routerPage.loadErrorWords.isEmpty() || trustedWanAddress(routerPage))
         return false;
     const int status = routerPage.httpStatus;
     return (status >= 200 && status <= 299) || status == 404;

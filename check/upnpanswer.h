@@ -15,7 +15,7 @@ namespace parlowen {
 // The router's NAT-PMP service, then its UPnP gateway, asked only when the
 // router's log page arrived but gave no address: a
 // page that exists without the line (its ring buffer may have dropped it),
-// or no such page at all (HTTP 404). A refused password, an unreachable
+// or with a line it may hide, or no such page at all (HTTP 404). A refused password, an unreachable
 // router or a page too complex to read are answered as without UPnP.
 bool mayAskUpnp(const LoadedPage& routerPage);
 

@@ -16,6 +16,12 @@ bool isRouterLogUrl(const QString& url)
 
 std::optional<QString> extractWanAddress(const QString& pageText)
 {
+    std::optional<WanLine> line = findWanLine(pageText);
+    return line ? std::optional(std::move(line->address)) : std::nullopt;
+}
+
+std::optional<WanLine> findWanLine(const QString& pageText)
+{
     const qsizetype marker = pageText.indexOf(wanMarker, 0, Qt::CaseInsensitive);
     if (marker < 0)
         return std::nullopt;
@@ -25,7 +31,7 @@ std::optional<QString> extractWanAddress(const QString& pageText)
     // than guess where the address ends, report nothing.
     if (end < 0)
         return std::nullopt;
-    return pageText.mid(start, end - start);
+    return WanLine{pageText.mid(start, end - start), marker, end};
 }
 
 } // namespace parlowen

@@ -15,4 +15,13 @@ bool isRouterLogUrl(const QString& url);
 // is missing.
 std::optional<QString> extractWanAddress(const QString& pageText);
 
+// Where that address is read from: the marker at start, the line break
+// that ends the address at end.
+struct WanLine {
+    QString address;
+    qsizetype start = 0;
+    qsizetype end = 0;
+};
+std::optional<WanLine> findWanLine(const QString& pageText);
+
 } // namespace parlowen

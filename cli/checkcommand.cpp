@@ -8,8 +8,8 @@
 #include "check/ipv6support.h"
 #include "check/ipv6words.h"
 #include "check/providers.h"
+#include "check/routerpage.h"
 #include "check/routerurl.h"
-#include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
 #include "cli/commandoptions.h"
 #include "cli/failurenotice.h"
@@ -184,14 +184,16 @@ int showPageTextOfFile(const QString& path, Console& console)
     // A saved page has no Content-Type; the browser engine treats it as HTML.
     QByteArray bytes = std::move(*read.value());
     const PageStyleSheets sheets = sheetsBesidePage(bytes, path);
-    Result<QString, PageTextError> text = renderPageText(std::move(bytes), {}, nullptr, &sheets);
+    Result<PageText, PageTextError> text = renderPageText(std::move(bytes), {}, nullptr, &sheets);
     if (!text) {
         console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
         return ExitNoAddress;
     }
-    const HtmlDocument page(path, std::move(text).value(), 200);
+    PageText rendered = std::move(text).value();
+    const HtmlDocument page(path, std::move(rendered.text), 200, LoadError::None, {},
+                            std::move(rendered.doubt));
     console.raw(page.body().innerText());
-    const std::optional<QString> address = extractWanAddress(page.body().innerText());
+    const std::optional<QString> address = trustedWanAddress(loadedPage(page, LoadPeer::Router));
     console.step(address ? QStringLiteral("Page: WAN address %1").arg(quoted(console.shown(*address)))
                          : QStringLiteral("Page: no WAN address: %1").arg(*reasonForNoAddress(page)));
     return ExitAccepted;
@@ -215,7 +217,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
                 return done(ExitNoAddress);
             }
             console.raw(page.body().innerText());
-            const std::optional<QString> address = extractWanAddress(page.body().innerText());
+            const std::optional<QString> address = trustedWanAddress(loadedPage(page, LoadPeer::Router));
             console.step(address ? QStringLiteral("Page: HTTP %1, WAN address %2")
                                        .arg(page.httpStatus())
                                        .arg(quoted(console.shown(*address)))

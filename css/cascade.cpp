@@ -65,6 +65,7 @@ void putOnTop(DeclaredStyle& style, const DeclaredStyle& inlineStyle)
         style.values[p] = inlineStyle.values[p];
         style.important[p] = inlineStyle.important[p];
     }
+    style.doubtful = style.doubtful || inlineStyle.doubtful;
 }
 
 DeclaredStyle inlineStyleOf(const GumboNode* element)
@@ -74,7 +75,11 @@ DeclaredStyle inlineStyleOf(const GumboNode* element)
     if (!attribute || !*attribute->value)
         return style;
     std::uint64_t work = 0;
-    for (const Declaration& d : styleAttributeDeclarations(QByteArrayView(attribute->value), &work)) {
+    UnreadDeclarations unread;
+    const std::vector<Declaration> declarations =
+        styleAttributeDeclarations(QByteArrayView(attribute->value), &work, &unread);
+    style.doubtful = unread.textValue || unread.nestedRule;
+    for (const Declaration& d : declarations) {
         const size_t p = size_t(d.property);
         if (p >= size_t(CssProperty::Count) || (style.important[p] && !d.important))
             continue;
@@ -221,6 +226,10 @@ private:
                 (rule.scope && !inScope(*rule.scope, element)))
                 continue;
             *m_work += rule.declarationCount;
+            if (rule.doubtful) {
+                winners.style.doubtful = true;
+                winners.any = true;
+            }
             for (uint32_t d = 0; d < rule.declarationCount; ++d) {
                 const Declaration& declaration = m_rules.declarations[rule.firstDeclaration + d];
                 const Rank rank{(std::uint32_t(declaration.important) << 31) |
@@ -355,6 +364,12 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, cons
     if (!resolveVariables(body, cascade.m_styles, variables, cascade.m_resolved, left))
         return std::nullopt;
     return cascade;
+}
+
+bool Cascade::pageDoubtful() const
+{
+    // What a limit dropped, a browser reads: where it applies is unknown.
+    return m_rules && (m_rules->pageDoubtful || m_rules->rulesPastLimits > 0);
 }
 
 DeclaredStyle Cascade::styleOf(const GumboNode* element) const

@@ -38,6 +38,11 @@ public:
     // on top.
     DeclaredStyle styleOf(const GumboNode* element) const;
 
+    // A rule that could change the text was dropped, and the elements it
+    // applies to are unknown: a browser may hide any of the page. Which
+    // elements a rule dropped for a declaration applies to, styleOf tells.
+    bool pageDoubtful() const;
+
 private:
     std::unique_ptr<CascadeRules> m_rules;
     std::unordered_map<const GumboNode*, DeclaredStyle> m_styles;

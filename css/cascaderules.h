@@ -52,6 +52,8 @@ struct Rule {
     uint32_t firstDeclaration = 0;
     uint32_t declarationCount = 0;
     uint32_t order = 0;
+    // A declaration of it could not be read: its elements are doubtful.
+    bool doubtful = false;
     // Names some ancestor of a matching element must have.
     std::array<uint32_t, 4> ancestorKeys{};
     uint8_t ancestorKeyCount = 0;
@@ -98,6 +100,9 @@ struct CascadeRules {
     std::array<std::vector<uint32_t>, GUMBO_TAG_LAST + 1> byKnownType;
     std::vector<uint32_t> universal;
     bool quirks = false;
+    // A rule that could change the text was dropped whole, its selector
+    // unread or inside an at-rule not read: any element may be hidden.
+    bool pageDoubtful = false;
     // What the rules take, counted as they are kept, and what they may.
     std::size_t bytes = 0;
     std::size_t byteBudget = 0;

@@ -76,6 +76,9 @@ struct DeclaredStyle {
     std::array<uint8_t, size_t(CssProperty::Count)> values{};
     // Which of them came from an !important declaration.
     std::array<bool, size_t(CssProperty::Count)> important{};
+    // A rule for the element, or its style attribute, had a declaration
+    // the cascade could not read: a browser may show it otherwise.
+    bool doubtful = false;
 
     template <CssProperty P> css::Declared<css::ValueOf<P>> get() const
     {

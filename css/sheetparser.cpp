@@ -2,6 +2,7 @@
 
 #include "css/atrulepreludes.h"
 #include "css/containerquery.h"
+#include "css/droppedrules.h"
 #include "css/limits.h"
 #include "css/mediaquery.h"
 #include "css/selector.h"
@@ -83,13 +84,17 @@ void SheetParser::atRule(SheetReader& reader, const RuleContext& context, bool i
         return;
     }
     if (prelude.size() >= kMaxPreludeTokens) {
-        skipBlock(reader);
+        drop(reader);
         return;
     }
     const std::optional<RuleContext> inner = groupContext(name, prelude, reader, context);
     if (!inner) {
-        // Rules of other at-rules, and of conditions that fail, never apply.
-        skipBlock(reader);
+        // Rules of conditions that fail never apply; those of at-rules we
+        // do not read, a browser may apply.
+        if (readsGroupRule(name, context))
+            skipBlock(reader);
+        else if (skipBlockNotingText(reader))
+            m_rules.pageDoubtful = true;
         return;
     }
     if (inner->depth > kMaxRuleNesting) {
@@ -101,6 +106,12 @@ void SheetParser::atRule(SheetReader& reader, const RuleContext& context, bool i
         styleBlock(reader, *inner);
     else
         ruleList(reader, *inner, false);
+}
+
+bool SheetParser::readsGroupRule(const QByteArray& name, const RuleContext& context)
+{
+    return name == "media" || name == "supports" || name == "layer" || name == "container" ||
+           (name == "scope" && !context.parent && !context.scope);
 }
 
 std::optional<SheetParser::RuleContext> SheetParser::groupContext(const QByteArray& name,

@@ -47,6 +47,9 @@ private:
     bool shouldStop();
     // Rules up to the end of the sheet, or of the block (its brace consumed).
     void ruleList(SheetReader& reader, const RuleContext& context, bool topLevel);
+    // Whether the group rule's conditions are read: its rules are left out
+    // only when they fail.
+    static bool readsGroupRule(const QByteArray& name, const RuleContext& context);
     void atRule(SheetReader& reader, const RuleContext& context, bool importAllowed);
     // The context of a group rule's block, or nullopt when its rules never
     // apply.
@@ -64,8 +67,10 @@ private:
     void styleBlock(SheetReader& reader, const RuleContext& context);
     // A declaration of a style rule's block, or false (read past nothing)
     // when it is a nested rule.
-    bool declaration(SheetReader& reader, std::vector<Declaration>& out);
+    bool declaration(SheetReader& reader, std::vector<Declaration>& out, UnreadDeclarations* unread);
+    // Doubtful rules' elements may be shown otherwise than they read.
     void addRules(const std::vector<Selector>& selectors, const std::vector<Declaration>& declarations,
+                  bool doubtful,
                   const RuleContext& context);
     // A rule past a limit, read past and counted.
     void drop(SheetReader& reader);

@@ -39,7 +39,20 @@ void SheetReader::component(std::vector<CssToken>* out, size_t limit)
     } while (!closers.empty());
 }
 
-void SheetReader::declarations(std::vector<Declaration>& out)
+void SheetReader::skipJunk(UnreadDeclarations* unread)
+{
+    while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) && !m_current.is(Type::RightCurly)) {
+        const bool block = m_current.is(Type::LeftCurly);
+        if (block && unread)
+            unread->nestedRule = skipBlockNotingText(*this) || unread->nestedRule;
+        else
+            component(nullptr, 0);
+        if (block)
+            return;
+    }
+}
+
+void SheetReader::declarations(std::vector<Declaration>& out, UnreadDeclarations* unread)
 {
     for (;;) {
         const CssToken& t = m_current;
@@ -54,24 +67,19 @@ void SheetReader::declarations(std::vector<Declaration>& out)
             continue;
         }
         if (!t.is(Type::Ident)) {
-            // A nested rule or junk: read past it, to a semicolon or
-            // through the block it ends with.
-            while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
-                   !m_current.is(Type::RightCurly)) {
-                const bool block = m_current.is(Type::LeftCurly);
-                component(nullptr, 0);
-                if (block)
-                    break;
-            }
+            skipJunk(unread);
             continue;
         }
         const QByteArray name = t.text;
         advance();
         while (m_current.is(Type::Whitespace))
             advance();
-        const bool colon = m_current.is(Type::Colon);
-        if (colon)
-            advance();
+        // A name and no colon: the start of a nested rule, as "div {...}".
+        if (!m_current.is(Type::Colon)) {
+            skipJunk(unread);
+            continue;
+        }
+        advance();
         // A custom property may hold any value, for var() to fill in.
         const size_t limit = name.startsWith("--") ? kMaxCustomValueTokens : kMaxValueTokens;
         std::vector<CssToken> value;
@@ -82,19 +90,28 @@ void SheetReader::declarations(std::vector<Declaration>& out)
             else
                 component(&value, limit + 1);
         }
-        if (colon && value.size() <= limit)
-            interpret(name, value, text(), out);
-        else if (colon && limit == kMaxCustomValueTokens)
-            out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
+        readDeclaration(name, value, limit, text(), out, unread);
     }
 }
 
-std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work)
+void readDeclaration(const QByteArray& name, const std::vector<CssToken>& value, size_t limit,
+                     const QByteArray& sheet, std::vector<Declaration>& out, UnreadDeclarations* unread)
+{
+    const size_t before = out.size();
+    if (value.size() <= limit)
+        interpret(name, value, sheet, out);
+    else if (limit == kMaxCustomValueTokens)
+        out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
+    noteDeclaration(name, out.size() > before, unread);
+}
+
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work,
+                                                    UnreadDeclarations* unread)
 {
     SheetReader reader(style, work);
     std::vector<Declaration> declarations;
     while (!reader.current().is(Type::End))
-        reader.declarations(declarations);
+        reader.declarations(declarations, unread);
     return declarations;
 }
 

@@ -3,6 +3,7 @@
 // and declaration blocks.
 
 #include "css/declaration.h"
+#include "css/droppedrules.h"
 #include "css/tokenizer.h"
 
 #include <QByteArray>
@@ -45,15 +46,26 @@ public:
     void component(std::vector<CssToken>* out, size_t limit);
 
     // The declarations of a block, up to its closing brace (consumed), or
-    // of a whole style attribute.
-    void declarations(std::vector<Declaration>& out);
+    // of a whole style attribute; with unread, what of it a browser may
+    // apply that out does not hold.
+    void declarations(std::vector<Declaration>& out, UnreadDeclarations* unread = nullptr);
 
 private:
+    // A nested rule or junk: read past, to a semicolon or through the block
+    // it ends with.
+    void skipJunk(UnreadDeclarations* unread);
+
     CssTokenizer m_tokenizer;
     CssToken m_current;
 };
 
+// A declaration's value read into out (several for "all"), its tokens in
+// sheet; with unread, what of it a browser may apply that out does not hold.
+void readDeclaration(const QByteArray& name, const std::vector<CssToken>& value, size_t limit,
+                     const QByteArray& sheet, std::vector<Declaration>& out, UnreadDeclarations* unread);
+
 // The declarations of a style attribute, in their order.
-std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work);
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work,
+                                                    UnreadDeclarations* unread = nullptr);
 
 } // namespace parlowen

@@ -2,6 +2,7 @@
 // relative to their parent, and group rules whose declarations are the
 // parent's.
 
+#include "css/droppedrules.h"
 #include "css/limits.h"
 #include "css/sheetparser.h"
 
@@ -47,7 +48,10 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
         list = parseSelectorList(prelude, reader.text(), &nesting);
     if (list.selectors.empty()) {
         m_rules.rulesPastLimits += prelude.size() > kMaxSelectorListTokens || list.pastLimit ? 1 : 0;
-        skipBlock(reader);
+        // What it would do to the text is unknown, but for a rule that
+        // styles pseudo-elements alone.
+        if (skipBlockNotingText(reader) && !stylesPseudoElementsOnly(prelude))
+            m_rules.pageDoubtful = true;
         return;
     }
     std::vector<Selector>* selectors = &list.selectors;
@@ -70,10 +74,13 @@ void SheetParser::styleBlock(SheetReader& reader, const RuleContext& context)
     std::vector<Declaration> declarations;
     // Declarations after a nested rule are a rule of their own, after it,
     // with the same selectors.
+    // Unread, a declaration leaves its rule's elements in doubt.
+    UnreadDeclarations unread;
     const auto flush = [&] {
-        if (!declarations.empty())
-            addRules(*context.parent, declarations, context);
+        if (!declarations.empty() || unread.textValue)
+            addRules(*context.parent, declarations, unread.textValue, context);
         declarations.clear();
+        unread = {};
     };
     while (!shouldStop()) {
         const CssToken& t = reader.current();
@@ -87,7 +94,7 @@ void SheetParser::styleBlock(SheetReader& reader, const RuleContext& context)
             reader.advance();
             continue;
         }
-        if (t.is(Type::Ident) && declaration(reader, declarations))
+        if (t.is(Type::Ident) && declaration(reader, declarations, &unread))
             continue;
         flush();
         if (reader.current().is(Type::AtKeyword))
@@ -98,7 +105,7 @@ void SheetParser::styleBlock(SheetReader& reader, const RuleContext& context)
     flush();
 }
 
-bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out)
+bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out, UnreadDeclarations* unread)
 {
     const SheetReader::Mark start = reader.mark();
     const QByteArray name = reader.current().text;
@@ -127,15 +134,13 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
         reader.rewind(start);
         return false;
     }
-    if (value.size() <= limit)
-        interpret(name, value, reader.text(), out);
-    else if (limit == kMaxCustomValueTokens)
-        out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
+    readDeclaration(name, value, limit, reader.text(), out, unread);
     return true;
 }
 
 void SheetParser::addRules(const std::vector<Selector>& selectors,
-                           const std::vector<Declaration>& declarations, const RuleContext& context)
+                           const std::vector<Declaration>& declarations, bool doubtful,
+                           const RuleContext& context)
 {
     const auto first = uint32_t(m_rules.declarations.size());
     m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
@@ -144,6 +149,7 @@ void SheetParser::addRules(const std::vector<Selector>& selectors,
         rule.selector = selector;
         rule.scope = context.scope;
         rule.layer = context.layer;
+        rule.doubtful = doubtful;
         rule.firstDeclaration = first;
         rule.declarationCount = uint32_t(declarations.size());
         rule.order = uint32_t(m_rules.rules.size());

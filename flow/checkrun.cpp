@@ -3,6 +3,7 @@
 
 #include "check/addressscope.h"
 #include "check/excerpt.h"
+#include "check/hiddenline.h"
 #include "check/ipv6words.h"
 #include "check/outcome.h"
 #include "check/providers.h"
@@ -46,7 +47,8 @@ NavigationRequest navigationFor(const ProviderRequest& request)
 
 LoadedPage loadedPage(const HtmlDocument& page, LoadPeer peer)
 {
-    return {page.httpStatus(), page.loadErrorWords(peer), page.body().innerText()};
+    return {page.httpStatus(), page.loadErrorWords(peer), page.body().innerText(), {},
+            page.body().doubtfulText()};
 }
 
 CheckRun::CheckRun(BrowserEngine& browser, const QString& upnpHelper, QObject* parent)
@@ -63,6 +65,7 @@ void CheckRun::start(const CheckSettings& settings)
     m_settings = settings;
     m_redactor = redactorFor(settings);
     m_noAddressReason.clear();
+    m_logLineHidden = false;
     m_address.clear();
     m_ipv6.clear();
     m_ipv6Interface.clear();
@@ -129,16 +132,21 @@ void CheckRun::routerPageCompleted()
             {CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, {}});
     }
     tell(CheckStep::Kind::Progress, QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
-    if (const std::optional<QString> address = extractWanAddress(loaded.text)) {
+    if (const std::optional<QString> address = trustedWanAddress(loaded)) {
         tell(CheckStep::Kind::Progress, QStringLiteral("WAN address: %1").arg(quoted(shown(*address))));
         return addressKnown(*address, AddressSource::RouterLog);
     }
     if (!m_settings.askUpnp || !mayAskUpnp(loaded))
         return finishWithoutAddress();
     const QString router = QUrl(page.url()).host();
-    tell(CheckStep::Kind::Progress,
-         QStringLiteral("WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
-             .arg(shown(router)));
+    m_logLineHidden = wanLineMayBeHidden(loaded);
+    if (m_logLineHidden)
+        tell(CheckStep::Kind::Warning, hiddenLineUpnpStep(shown(router)));
+    else
+        tell(CheckStep::Kind::Progress,
+             QStringLiteral(
+                 "WAN address: none in the log; asking the router's NAT-PMP and UPnP services at %1")
+                 .arg(shown(router)));
     m_stage = Stage::Upnp;
     m_upnp.start(router, m_settings.rememberedGateway);
 }
@@ -333,7 +341,7 @@ QStringList CheckRun::sourceNote() const
         return {};
     case AddressSource::Upnp:
     case AddressSource::NatPmp:
-        return {upnpSourceNote(m_source)};
+        return {m_logLineHidden ? hiddenLineSourceNote(m_source) : upnpSourceNote(m_source)};
     }
     return {};
 }

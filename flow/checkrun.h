@@ -129,6 +129,8 @@ private:
     Stage m_stage = Stage::Idle;
     QString m_routerUrl;
     QString m_noAddressReason; // why the router's log gave none
+    // Its line may be one the page hides: the router's services stand in.
+    bool m_logLineHidden = false;
     QString m_address;
     QString m_ipv6;
     QString m_ipv6Interface;

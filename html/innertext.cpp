@@ -84,6 +84,8 @@ struct Frame {
     // A closed details element shows its first summary only.
     const GumboNode* onlyChild = nullptr;
     bool onlyOneChild = false;
+    // A rule the cascade could not read applies to the element.
+    bool doubtful = false;
 };
 
 void leave(const Frame& done, TextCollector& out)
@@ -145,13 +147,36 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, const C
     return frame;
 }
 
+void textNode(const GumboNode* node, const Box& box, TextCollector& out)
+{
+    if (box.textShown && box.visible)
+        out.textNode(node->v.text.text, box.whiteSpace, box.transform);
+    else if (box.textShown && hasVisibleCharacter(node->v.text.text))
+        // Hidden text still takes its place on the line, so the spaces on
+        // both sides of it are not collapsed away.
+        out.atomicInline();
+}
+
+// A box with nothing shown inside it: a line break or an atomic inline.
+void leafBox(const GumboNode* element, const Box& box, TextCollector& out)
+{
+    if (!isHtmlElement(element, GUMBO_TAG_BR))
+        out.atomicInline();
+    else if (box.textShown && box.visible)
+        out.lineBreak();
+}
+
 // Walks with an explicit stack: a page may nest elements very deeply.
 Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollector out,
                       const std::atomic<bool>* cancelled)
 {
     std::vector<Frame> stack(1);
+    const DeclaredStyle bodyStyle = cascade.styleOf(body);
     stack.back().node = body;
-    stack.back().box = boxOf(body, cascade.styleOf(body), Box{});
+    stack.back().box = boxOf(body, bodyStyle, Box{});
+    stack.back().doubtful = bodyStyle.doubtful;
+    if (bodyStyle.doubtful)
+        out.enterDoubtful();
     if (stack.back().box.contentSkipped)
         stack.back().next = childrenOf(body).length;
     while (!stack.empty()) {
@@ -163,6 +188,8 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
             const Frame done = top;
             stack.pop_back();
             leave(done, out);
+            if (done.doubtful)
+                out.leaveDoubtful();
             continue;
         }
         const auto* child = static_cast<const GumboNode*>(children.data[top.next++]);
@@ -172,12 +199,7 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
-            if (top.box.textShown && top.box.visible)
-                out.textNode(child->v.text.text, top.box.whiteSpace, top.box.transform);
-            else if (top.box.textShown && hasVisibleCharacter(child->v.text.text))
-                // Hidden text still takes its place on the line, so the
-                // spaces on both sides of it are not collapsed away.
-                out.atomicInline();
+            textNode(child, top.box, out);
             continue;
         case GUMBO_NODE_ELEMENT:
             break;
@@ -188,16 +210,16 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
         if (!isRendered(child, style))
             continue;
         const Box box = boxOf(child, style, top.box);
-        if (isHtmlElement(child, GUMBO_TAG_BR)) {
-            if (box.textShown && box.visible)
-                out.lineBreak();
-            continue;
-        }
-        if (box.kind == Box::Kind::Atomic) {
-            out.atomicInline();
+        if (style.doubtful)
+            out.enterDoubtful();
+        if (isHtmlElement(child, GUMBO_TAG_BR) || box.kind == Box::Kind::Atomic) {
+            leafBox(child, box, out);
+            if (style.doubtful)
+                out.leaveDoubtful();
             continue;
         }
         stack.push_back(enter(child, box, top, cascade, out));
+        stack.back().doubtful = style.doubtful;
         if (box.contentSkipped)
             stack.back().next = childrenOf(child).length;
     }

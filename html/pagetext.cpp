@@ -131,6 +131,7 @@ std::size_t sheetRulesBudget(qsizetype pageBytes)
 struct Parsed {
     std::optional<Utf8Chunks> text; // empty when over budget
     bool placeholdersAccepted = false;
+    bool wholePageDoubtful = false;
 };
 
 // A step of the cascade (a selector tried on an element, a token of a
@@ -162,10 +163,12 @@ std::optional<Parsed> parseAndRender(QByteArrayView utf8Html, const PreparedHtml
     if (!cascade)
         return Parsed{};
     if (prepared.runs.empty())
-        return Parsed{renderInnerText(*tree, *cascade, nullptr, nullptr, cancelled), false};
+        return Parsed{renderInnerText(*tree, *cascade, nullptr, nullptr, cancelled), false,
+                      cascade->pageDoubtful()};
     if (!placeholdersIntact(*tree, prepared.runs.size(), cancelled))
         return std::nullopt;
-    return Parsed{renderInnerText(*tree, *cascade, utf8Html.data(), &prepared.runs, cancelled), true};
+    return Parsed{renderInnerText(*tree, *cascade, utf8Html.data(), &prepared.runs, cancelled), true,
+                  cascade->pageDoubtful()};
 }
 
 // gumbo 0.10.1 ends the whole program once its parse loop passes a billion
@@ -180,12 +183,11 @@ bool tooLargeForGumbo(qsizetype utf8Bytes)
 
 // innerText as UTF-8. The parse tree and the rewritten page are gone by the
 // time the caller widens the text to a QString.
-std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders,
-                                        InnerTextTrace* trace, const std::atomic<bool>* cancelled = nullptr,
-                                        const PageStyleSheets* sheets = nullptr)
+Parsed innerTextUtf8(QByteArrayView utf8Html, TextPlaceholders placeholders, InnerTextTrace* trace,
+                     const std::atomic<bool>* cancelled = nullptr, const PageStyleSheets* sheets = nullptr)
 {
     if (tooLargeForGumbo(utf8Html.size()))
-        return std::nullopt;
+        return Parsed{};
     // Placeholders hold original bytes; gumbo would have replaced invalid
     // UTF-8 in them, so they are only used on valid input.
     if (placeholders == TextPlaceholders::On && utf8Html.isValidUtf8() &&
@@ -197,15 +199,14 @@ std::optional<Utf8Chunks> innerTextUtf8(QByteArrayView utf8Html, TextPlaceholder
         if (std::optional<Parsed> parsed = parseAndRender(utf8Html, prepared, sheets, cancelled)) {
             if (trace)
                 trace->placeholdersAccepted = parsed->placeholdersAccepted;
-            return std::move(parsed->text);
+            return std::move(*parsed);
         }
     }
     return std::move(
-        parseAndRender(utf8Html,
-                       prepareHtml(utf8Html, TextPlaceholders::Off,
-                                   GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
-                       sheets, cancelled)
-            ->text);
+        *parseAndRender(utf8Html,
+                        prepareHtml(utf8Html, TextPlaceholders::Off,
+                                    GumboArena::workBudget(std::size_t(utf8Html.size())), cancelled),
+                        sheets, cancelled));
 }
 
 // Whether the page could link or import a sheet at all: one pass over its
@@ -242,7 +243,7 @@ QString toString(PageTextError error)
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
                                                InnerTextTrace* trace)
 {
-    std::optional<Utf8Chunks> text = innerTextUtf8(utf8Html, placeholders, trace);
+    std::optional<Utf8Chunks> text = innerTextUtf8(utf8Html, placeholders, trace).text;
     if (!text)
         return PageTextError::TooComplex;
     return std::move(*text).toString();
@@ -279,27 +280,30 @@ std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType,
     return linkedStyleSheets(*tree, pageUrl, &work, cancelled);
 }
 
-Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
-                                              const std::atomic<bool>* cancelled,
-                                              const PageStyleSheets* sheets)
+Result<PageText, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
+                                               const std::atomic<bool>* cancelled,
+                                               const PageStyleSheets* sheets)
 {
     const bool plainText = mediaType(contentType) == "text/plain";
     if (body.size() > kLargestPageBytes)
         return PageTextError::TooComplex;
     const Charset charset = sniffCharset(body, contentType, plainText);
-    std::optional<Utf8Chunks> text;
+    Parsed parsed;
     {
         const QByteArray utf8 = decodeToUtf8(std::move(body), charset);
         if (plainText)
-            return normalisedPlainText(utf8);
-        text = innerTextUtf8(utf8, TextPlaceholders::On, nullptr, cancelled, sheets);
+            return PageText{normalisedPlainText(utf8), {}};
+        parsed = innerTextUtf8(utf8, TextPlaceholders::On, nullptr, cancelled, sheets);
     }
     if (cancelled && cancelled->load())
         return PageTextError::Cancelled;
-    if (!text)
+    if (!parsed.text)
         return PageTextError::TooComplex;
     // Only the text is left when it widens to UTF-16.
-    return std::move(*text).toString();
+    PageText page;
+    page.text = std::move(*parsed.text).toString(&page.doubt.ranges);
+    page.doubt.wholePage = parsed.wholePageDoubtful;
+    return page;
 }
 
 } // namespace parlowen

@@ -6,6 +6,7 @@
 // any thread, several at once, so that a caller can keep a large page's
 // parse off its GUI thread.
 
+#include "common/doubtfultext.h"
 #include "common/result.h"
 #include "css/pagestylesheets.h"
 
@@ -38,14 +39,21 @@ inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
 // mode: none, or text/css.
 bool isStyleSheetType(QByteArrayView contentType);
 
+// The text a browser shows for a page, and where a style rule the cascade
+// could not read might make it show otherwise.
+struct PageText {
+    QString text;
+    DoubtfulText doubt;
+};
+
 // contentType is the raw Content-Type header value, possibly empty.
 // text/plain is shown as preformatted text; anything else is parsed as HTML,
 // with its <style> elements and the linked sheets in sheets. The body is
 // taken by value so that a large page is not kept twice. Setting cancelled,
 // from any thread, ends a long parse within milliseconds.
-Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
-                                              const std::atomic<bool>* cancelled = nullptr,
-                                              const PageStyleSheets* sheets = nullptr);
+Result<PageText, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
+                                               const std::atomic<bool>* cancelled = nullptr,
+                                               const PageStyleSheets* sheets = nullptr);
 
 // The sheets an HTML page at pageUrl links to with <link rel=stylesheet>,
 // or imports from a <style> element, from its own origin, each once, in

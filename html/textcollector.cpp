@@ -19,9 +19,10 @@ void Utf8Chunks::append(const char* data, qsizetype size)
         m_chunks.back().reserve(std::max(ChunkBytes, size));
     }
     m_chunks.back().append(data, size);
+    m_size += size;
 }
 
-QString Utf8Chunks::toString() &&
+QString Utf8Chunks::toString(Ranges* marked) &&
 {
     qsizetype bytes = 0;
     for (const QByteArray& chunk : m_chunks)
@@ -32,8 +33,28 @@ QString Utf8Chunks::toString() &&
     QChar* out = text.data();
     // One decoder for all pieces carries a character split between two.
     QStringDecoder decoder(QStringConverter::Utf8);
-    for (QByteArray& chunk : m_chunks)
-        out = decoder.appendToBuffer(out, std::exchange(chunk, {}));
+    // The ends of the marked ranges, in order: each piece up to one is
+    // decoded on its own, to see where it ends in the text.
+    std::vector<qsizetype*> ends;
+    if (marked) {
+        *marked = std::move(m_marked);
+        for (auto& [from, to] : *marked)
+            ends.insert(ends.end(), {&from, &to});
+    }
+    auto end = ends.begin();
+    qsizetype chunkStart = 0;
+    for (QByteArray& chunk : m_chunks) {
+        const QByteArray piece = std::exchange(chunk, {});
+        qsizetype decoded = 0;
+        for (; end != ends.end() && **end - chunkStart <= piece.size(); ++end) {
+            out = decoder.appendToBuffer(out,
+                                         QByteArrayView(piece).sliced(decoded, **end - chunkStart - decoded));
+            decoded = **end - chunkStart;
+            **end = out - text.constData();
+        }
+        out = decoder.appendToBuffer(out, QByteArrayView(piece).sliced(decoded));
+        chunkStart += piece.size();
+    }
     m_chunks.clear();
     text.truncate(out - text.constData());
     return text;
@@ -82,6 +103,18 @@ void TextCollector::endInlineBlock()
 {
     m_pendingSpace = false;
     m_atLineStart = false;
+}
+
+void TextCollector::enterDoubtful()
+{
+    if (m_doubtfulDepth++ == 0)
+        m_doubtfulStart = m_out.size();
+}
+
+void TextCollector::leaveDoubtful()
+{
+    if (--m_doubtfulDepth == 0 && m_out.size() > m_doubtfulStart)
+        m_out.mark(m_doubtfulStart, m_out.size());
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace parlowen {
@@ -22,13 +23,23 @@ enum class TextTransform { None, Uppercase, Lowercase, Capitalize };
 // never held twice. A character may span two pieces.
 class Utf8Chunks {
 public:
+    using Ranges = std::vector<std::pair<qsizetype, qsizetype>>;
+
     void append(const char* data, qsizetype size);
     void append(char c) { append(&c, 1); }
-    QString toString() &&;
+    qsizetype size() const { return m_size; }
+    // Marks bytes [from, to), after those marked so far, each end between
+    // two characters.
+    void mark(qsizetype from, qsizetype to) { m_marked.emplace_back(from, to); }
+    // With marked, where the marked bytes are in the text, in UTF-16 code
+    // units.
+    QString toString(Ranges* marked = nullptr) &&;
 
 private:
     static constexpr qsizetype ChunkBytes = 1 << 20;
     std::vector<QByteArray> m_chunks;
+    qsizetype m_size = 0;
+    Ranges m_marked;
 };
 
 class TextCollector {
@@ -50,6 +61,10 @@ public:
     // The end of an inline block's content: spaces before it are not rendered.
     void endInlineBlock();
     void textNode(const char* text, WhiteSpace mode, TextTransform transform = TextTransform::None);
+    // What comes between these two a rule the cascade could not read may
+    // hide; inside another such part, it is part of that one.
+    void enterDoubtful();
+    void leaveDoubtful();
 
     Utf8Chunks finish() { return std::move(m_out); }
 
@@ -72,6 +87,8 @@ private:
     QByteArray* m_gathered = nullptr;
     // Whether the last text ended inside a word, for capitalize.
     bool m_inWord = false;
+    int m_doubtfulDepth = 0;
+    qsizetype m_doubtfulStart = 0;
 };
 
 } // namespace parlowen

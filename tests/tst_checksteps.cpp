@@ -313,6 +313,23 @@ void TestCheckSteps::reasonForNoAddress_data()
                                    << true;
     QTest::newRow("a marker on the last line")
         << LoadedPage{200, {}, "WAN IP is 203.0.113.7"} << "no line break ends it" << true;
+    // Where a style rule not read might hide text: the marker starts at 6,
+    // the address ends at 27, and the line break after it at 29.
+    const QString line = QStringLiteral("Jan 1 WAN IP is 203.0.113.7\r\nnext\r\n");
+    const QString hidden = QStringLiteral("may be one the page hides, so its address is not sent");
+    const auto doubtful = [&](int status, std::vector<std::pair<qsizetype, qsizetype>> ranges,
+                              bool wholePage) {
+        return LoadedPage{status, {}, line, {}, DoubtfulText{std::move(ranges), wholePage}};
+    };
+    QTest::newRow("a rule not read may hide the address")
+        << doubtful(200, {{10, 12}}, false) << hidden << true;
+    QTest::newRow("or the line break that ends it") << doubtful(200, {{28, 33}}, false) << hidden << true;
+    QTest::newRow("or any line of the page") << doubtful(200, {}, true) << hidden << true;
+    QTest::newRow("text it may hide before the marker leaves the line trusted")
+        << doubtful(200, {{0, 6}}, false) << QString() << false;
+    QTest::newRow("and after its line break") << doubtful(200, {{29, 33}}, false) << QString() << false;
+    QTest::newRow("a refused password still says so")
+        << doubtful(401, {}, true) << "refused the password" << false;
 }
 
 void TestCheckSteps::reasonForNoAddress()

@@ -72,6 +72,27 @@ QString textOf(const Result<QString, PageTextError>& result)
     return result ? result.value() : QStringLiteral("<%1>").arg(toString(result.error()));
 }
 
+QString textOf(const Result<PageText, PageTextError>& result)
+{
+    return result ? result.value().text : QStringLiteral("<%1>").arg(toString(result.error()));
+}
+
+// The text with each part a rule not read might hide in brackets, and a
+// star in front when any of it might be.
+QString markedText(const Result<PageText, PageTextError>& result)
+{
+    if (!result)
+        return textOf(result);
+    const PageText& page = result.value();
+    QString marked = page.doubt.wholePage ? QStringLiteral("*") : QString();
+    qsizetype at = 0;
+    for (const auto& [from, to] : page.doubt.ranges) {
+        marked += page.text.mid(at, from - at) + '[' + page.text.mid(from, to - from) + ']';
+        at = to;
+    }
+    return marked + page.text.mid(at);
+}
+
 } // namespace
 
 class TestPageText : public QObject {
@@ -269,6 +290,57 @@ private slots:
         QFETCH(QByteArray, contentType);
         QFETCH(QString, expected);
         QCOMPARE(textOf(renderPageText(body, contentType)), expected);
+    }
+
+    // What Chromium reads and the cascade does not: if() and :state(), which
+    // it has read since version 137 and 125, and container style queries.
+    void textARuleNotReadMightHide_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("expected");
+        const QByteArray hideIf = "display: if(style(--k: 1): none; else: block)";
+        const auto row = [](const char* name, const QByteArray& style, const QByteArray& body,
+                            const QString& expected) {
+            QTest::newRow(name) << "<style>" + style + "</style>" + body << expected;
+        };
+        // The elements of a rule whose selector was read
+        row("a value not read: its element's text, from the breaks before it", ".d{" + hideIf + "}",
+            "<p>a</p><p class=d>WAN IP is 198.51.100.1</p><p>b</p>",
+            "a[\r\n\r\nWAN IP is 198.51.100.1]\r\n\r\nb");
+        row("inside another such element it counts once", ".d{" + hideIf + "}",
+            "<div class=d>x<span class=d>y</span>z</div>w", "[xyz]\r\nw");
+        row("a line break such a rule may hide", "br.d{" + hideIf + "}", "<p>a<br class=d>b</p>",
+            "a[\r\n]b");
+        row("a style attribute's value not read", "",
+            "<p>a <span style=\"visibility: if(style(--k: 1): hidden; else: visible)\">b</span> c</p>",
+            "a[ b] c");
+        row("all, read as any property is", ".r{all: unset}", "<p>a</p><p class=r>b</p>", "a\r\n\r\nb");
+        row("ranges count UTF-16 code units", ".d{" + hideIf + "}",
+            "<p>\xc3\xa9\xe2\x82\xac\xf0\x9d\x84\x9e</p><p class=d>x</p><p>\xc3\xa9</p>",
+            QString::fromUtf8("\u00e9\u20ac\U0001D11E[\r\n\r\nx]\r\n\r\n\u00e9"));
+        row("a rule read whole hides for sure", ".old{display:none}", "<p class=old>x</p><p>a</p>", "a");
+        // Rules dropped whole: any element may be the one they hide
+        row("a selector not read, with display", "p:state(x){display:none}", "<p>a</p>", "*a");
+        row("a selector not read, with a custom property a var() may read", "p:state(x){--k: none}",
+            "<p>a</p>", "*a");
+        row("a selector not read, with position", "p:state(x){position: absolute}", "<p>a</p>", "*a");
+        row("a selector not read that says nothing of the text", "p:state(x){color: red}", "<p>a</p>", "a");
+        row("a pseudo-element's rule styles no element's text", "p::-webkit-scrollbar{display:none}",
+            "<p>a</p>", "a");
+        row("an at-rule not read, with display", "@scope (.s){@scope (.t){p{display:none}}}", "<p>a</p>",
+            "*a");
+        row("an at-rule not read that says nothing of the text",
+            "@font-face{font-family: x; font-display: swap}", "<p>a</p>", "a");
+        row("media a screen is not are read as a browser reads them", "@media print{p{display:none}}",
+            "<p>a</p>", "a");
+        row("a rule dropped at the limit of a prelude", QByteArray(".a,").repeated(270000) + "p{display:none}",
+            "<p>a</p>", "*a");
+    }
+    void textARuleNotReadMightHide()
+    {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, expected);
+        QCOMPARE(markedText(renderPageText(html, "text/html")), expected);
     }
 
     void placeholdersMatchPlainParse_data()

@@ -75,11 +75,11 @@ private:
         for (const GeneratedPage& page : testing::stylePages()) {
             const PageStyleSheets sheets =
                 testing::fetchedStyleSheets(page, kPageUrl, testing::stylePageSheets());
-            const Result<QString, PageTextError> ours =
+            const Result<PageText, PageTextError> ours =
                 renderPageText(page.body, page.contentType, nullptr, &sheets);
             QVERIFY2(ours, qPrintable(page.name));
             QTest::newRow(qPrintable(page.name))
-                << page.name << ours.value() << QString::fromUtf8(m_recorded.value(page.name));
+                << page.name << ours.value().text << QString::fromUtf8(m_recorded.value(page.name));
         }
     }
 

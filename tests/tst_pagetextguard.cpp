@@ -29,6 +29,11 @@ QString textOf(const Result<QString, PageTextError>& result)
     return result ? result.value() : QStringLiteral("<%1>").arg(toString(result.error()));
 }
 
+QString textOf(const Result<PageText, PageTextError>& result)
+{
+    return result ? result.value().text : QStringLiteral("<%1>").arg(toString(result.error()));
+}
+
 QStringList wordsOf(const QString& text)
 {
     return text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
@@ -65,10 +70,10 @@ ChildOutcome renderWithinMemoryLimit(const QByteArray& page, const QString& must
         const rlim_t limit = rlim_t(addressSpace() + 16 * page.size() + (96 << 20));
         const rlimit rl{limit, limit};
         setrlimit(RLIMIT_AS, &rl);
-        const Result<QString, PageTextError> text = renderPageText(page, "text/html");
+        const Result<PageText, PageTextError> text = renderPageText(page, "text/html");
         if (!text)
             _exit(text.error() == PageTextError::TooComplex ? 2 : 3);
-        _exit(text.value().contains(mustContain) ? 0 : 4);
+        _exit(text.value().text.contains(mustContain) ? 0 : 4);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -256,10 +261,11 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QString, mustContain);
         QFETCH(bool, tooComplex);
-        const Result<QString, PageTextError> text = renderPageText(body, "text/html");
+        const Result<PageText, PageTextError> text = renderPageText(body, "text/html");
         QCOMPARE(!text, tooComplex);
         if (text)
-            QVERIFY(mustContain.isEmpty() ? text.value().isEmpty() : text.value().contains(mustContain));
+            QVERIFY(mustContain.isEmpty() ? text.value().text.isEmpty()
+                                          : text.value().text.contains(mustContain));
     }
 
     // A budget of processor time once read some of these pages on an idle

@@ -65,14 +65,14 @@ void TestRouterSim::pageHasTheAskedSizeAndTheAddress()
     QCOMPARE(page.count("WAN IP is"), wanLine ? 1 : 0);
     // Other addresses come earlier on the page; only the WAN line's may be
     // found, and without it none at all.
-    QCOMPARE(extractWanAddress(renderPageText(page, "text/html").value()),
+    QCOMPARE(extractWanAddress(renderPageText(page, "text/html").value().text),
              wanLine ? std::optional(QStringLiteral("203.0.113.7")) : std::nullopt);
 }
 
 void TestRouterSim::addressWithHtmlSpecialCharactersComesBackAsGiven()
 {
     const QString odd = QStringLiteral("203.0.113.7 <ppp0> & more");
-    QCOMPARE(extractWanAddress(renderPageText(syslogPage(4096, odd), "text/html").value()), odd);
+    QCOMPARE(extractWanAddress(renderPageText(syslogPage(4096, odd), "text/html").value().text), odd);
 }
 
 void TestRouterSim::byteSizes_data()
@@ -143,7 +143,7 @@ void TestRouterSim::providerAnswers()
     const ProviderAccount account{QStringLiteral("demo"), QStringLiteral("s&cret"),
                                   QStringLiteral("home.example.net")};
     const QByteArray answer = providerAnswer(QUrlQuery(query), basicUser, basicPassword, account, accepting);
-    const bool accepted = judgeAnswer({200, {}, renderPageText(answer, "text/plain").value()}).outcome ==
+    const bool accepted = judgeAnswer({200, {}, renderPageText(answer, "text/plain").value().text}).outcome ==
                           UpdateOutcome::Accepted;
     QCOMPARE(accepted, expected == "updated successfully");
     if (!accepted)

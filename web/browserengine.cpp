@@ -268,15 +268,16 @@ void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int
     // cancel() stops the worker too, so whatever arrives here is still wanted.
     pageText.render(
         std::move(page), std::move(contentType), std::move(sheets), q,
-        [this, status](Result<QString, PageTextError> text) { rendered(std::move(text), status); });
+        [this, status](Result<PageText, PageTextError> text) { rendered(std::move(text), status); });
 }
 
-void BrowserEngine::Private::rendered(Result<QString, PageTextError> text, int status)
+void BrowserEngine::Private::rendered(Result<PageText, PageTextError> text, int status)
 {
     if (!text)
         return fail(LoadError::PageTooComplex);
-    complete(HtmlDocument(requestedUrl, std::move(text).value(), status, LoadError::None,
-                          std::exchange(keptBody, {})));
+    PageText page = std::move(text).value();
+    complete(HtmlDocument(requestedUrl, std::move(page.text), status, LoadError::None,
+                          std::exchange(keptBody, {}), std::move(page.doubt)));
 }
 
 void BrowserEngine::Private::fail(LoadError error)

@@ -95,7 +95,7 @@ struct BrowserEngine::Private {
     void requestSheet(const QByteArray& authorization);
     void onSheetFinished();
     void render(QByteArray page, QByteArray contentType, int status, PageStyleSheets sheets = {});
-    void rendered(Result<QString, PageTextError> text, int status);
+    void rendered(Result<PageText, PageTextError> text, int status);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
     HtmlDocument errorDocument(const QString& url, LoadError error) const;

@@ -2,6 +2,7 @@
 // The finished top-level document as the window's handlers read it: the
 // body's rendered text and the address the page was asked for.
 
+#include "common/doubtfultext.h"
 #include "web/loaderror.h"
 
 #include <QString>
@@ -11,21 +12,27 @@ namespace parlowen {
 class HtmlElement {
 public:
     HtmlElement() = default;
-    explicit HtmlElement(QString innerText) : m_innerText(std::move(innerText)) {}
+    explicit HtmlElement(QString innerText, DoubtfulText doubt = {})
+        : m_innerText(std::move(innerText)), m_doubt(std::move(doubt))
+    {}
 
     // Rendered text with every line break written as "\r\n".
     const QString& innerText() const { return m_innerText; }
+    // Where in it a style rule the engine could not read might hide text
+    // a browser would not show.
+    const DoubtfulText& doubtfulText() const { return m_doubt; }
 
 private:
     QString m_innerText;
+    DoubtfulText m_doubt;
 };
 
 class HtmlDocument {
 public:
     HtmlDocument() = default;
     HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None,
-                 QByteArray rawBody = {})
-        : m_url(std::move(url)), m_body(std::move(bodyText)), m_rawBody(std::move(rawBody)),
+                 QByteArray rawBody = {}, DoubtfulText doubt = {})
+        : m_url(std::move(url)), m_body(std::move(bodyText), std::move(doubt)), m_rawBody(std::move(rawBody)),
           m_httpStatus(httpStatus), m_error(error)
     {}
 

@@ -23,7 +23,7 @@ void PageTextWorker::render(QByteArray page, QByteArray contentType, PageStyleSh
     post(
         [page = std::move(page), contentType = std::move(contentType), sheets = std::move(sheets),
          done = std::move(done)](const std::atomic<bool>* cancelled) mutable -> std::function<void()> {
-            Result<QString, PageTextError> text =
+            Result<PageText, PageTextError> text =
                 renderPageText(std::move(page), contentType, cancelled, &sheets);
             return [done = std::move(done), text = std::move(text)]() mutable {
                 done(std::move(text));

@@ -25,7 +25,7 @@ namespace parlowen {
 
 class PageTextWorker {
 public:
-    using Done = std::function<void(Result<QString, PageTextError>)>;
+    using Done = std::function<void(Result<PageText, PageTextError>)>;
     using Links = std::function<void(std::vector<QUrl>)>;
 
     PageTextWorker() = default;

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const char* contentType = kContentTypes[data[0] % std::size(kContentTypes)];
     const QByteArray page(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
-    const Result<QString, PageTextError> text = renderPageText(page, contentType);
+    const Result<PageText, PageTextError> text = renderPageText(page, contentType);
     if (!text)
         fail("a small page was too complex", page, {}, {});
     if (page.isValidUtf8()) {

@@ -27,6 +27,9 @@ QList<CheckCase> makeCheckCases()
     const auto ok = Peer::Answers;
     using Shape = sim::DescriptionShape;
     const QByteArray noLine = routerLogPage("WAN IP: 192.0.2.1");
+    const QByteArray unreadRule = "<style>.old{display:if(style(--k: 1): none; else: block)}</style>";
+    const QByteArray stale = "<p class=old>WAN IP is 198.51.100.1</p>";
+    const QString hidden = "may be one the page hides, so its address is not sent";
     // A log without the line, and the router's own service gives the address.
     const auto fromTheRouter = [&](const char* name, Shape shape, bool natPmp = false,
                                    bool chattyDevice = false) {
@@ -213,6 +216,19 @@ QList<CheckCase> makeCheckCases()
          Gateway::None,
          {},
          ".l{display:block}"},
+        // A rule Chromium reads and Parlowen cannot (if() since Chromium
+        // 137, :state() since 125) may hide the line: it is never sent.
+        {"a stale line a rule not read may hide: the address from UPnP", ok, 200, unreadRule + stale + log,
+         ok, 200, yes, Verdict::Accepted, "198.51.100.20 is an address reserved for documentation",
+         Gateway::Address, "198.51.100.20", {}, Shape::Standard, false, false, true},
+        {"a stale line a rule not read may hide, and no gateway", ok, 200, unreadRule + stale + log, ok, 200,
+         yes, Verdict::NoAddress, hidden, Gateway::None, {}, {}, Shape::Standard, false, false, true},
+        {"a rule not read elsewhere leaves the line trusted", ok, 200,
+         unreadRule + "<p class=old>System</p><hr>" + log, ok, 200, yes, Verdict::Accepted, documentation,
+         Gateway::Address, "198.51.100.20"},
+        {"a selector not read may hide any line", ok, 200,
+         "<style>p:state(stale){display:none}</style>" + log, ok, 200, yes, Verdict::NoAddress, hidden,
+         Gateway::None, {}, {}, Shape::Standard, false, false, true},
     };
 }
 } // namespace

@@ -1,0 +1,39 @@
+// The router's "WAN IP is " line where a rule not read might hide it.
+#include "check/hiddenline.h"
+
+#include "check/wanaddress.h"
+
+namespace parlowen {
+
+bool wanLineMayBeHidden(const LoadedPage& page)
+{
+    const std::optional<WanLine> line = findWanLine(page.text);
+    // The line break belongs to the line: a rule that hides what follows
+    // may leave the address running on into the next line's text.
+    return line && page.doubt.covers(line->start, line->end + 2);
+}
+
+QString hiddenLineReason()
+{
+    return QStringLiteral("the page uses style rules Parlowen cannot read, and its \"WAN IP is \" line "
+                          "may be one the page hides, so its address is not sent. Turn on the router's UPnP "
+                          "or NAT-PMP service, and leave UPnP=no out of the settings file, so that the "
+                          "check can ask the router itself");
+}
+
+QString hiddenLineUpnpStep(const QString& router)
+{
+    return QStringLiteral("WAN address: the log's \"WAN IP is \" line may be one the page hides, as the page "
+                          "uses style rules Parlowen cannot read; asking the router's NAT-PMP and UPnP "
+                          "services at %1")
+        .arg(router);
+}
+
+QString hiddenLineSourceNote(AddressSource source)
+{
+    return QStringLiteral("The address came from %1, because the page uses style rules Parlowen cannot read "
+                          "and its \"WAN IP is \" line may be one the page hides.")
+        .arg(toString(source));
+}
+
+} // namespace parlowen

@@ -1,0 +1,26 @@
+#pragma once
+// The router's "WAN IP is " line where a style rule Parlowen could not
+// read might hide it: its address is never trusted, and the words that say
+// so, one copy for the window and the command.
+
+#include "check/loadedpage.h"
+#include "check/sendableaddress.h"
+
+#include <QString>
+
+namespace parlowen {
+
+// Whether the first "WAN IP is " line, from its marker to the line break
+// that ends it, lies where such a rule might hide it, or end it elsewhere.
+bool wanLineMayBeHidden(const LoadedPage& page);
+
+// The reason, as a clause to follow "No WAN IP was found: ", and what to do.
+QString hiddenLineReason();
+
+// The step that asks the router's own services in the line's place.
+QString hiddenLineUpnpStep(const QString& router);
+
+// The line of the final box when one of those services gave the address.
+QString hiddenLineSourceNote(AddressSource source);
+
+} // namespace parlowen
