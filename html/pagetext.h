@@ -34,10 +34,6 @@ QString toString(PageTextError error);
 // is refused as too complex before gumbo sees it.
 inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
 
-// Whether a sheet served with this Content-Type is one for a page in any
-// mode: none, or text/css.
-bool isStyleSheetType(QByteArrayView contentType);
-
 // contentType is the raw Content-Type header value, possibly empty.
 // text/plain is shown as preformatted text; anything else is parsed as HTML,
 // with its <style> elements and the linked sheets in sheets. The body is
@@ -49,8 +45,9 @@ Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView co
 
 // The sheets an HTML page at pageUrl links to with <link rel=stylesheet>,
 // or imports from a <style> element, from its own origin, each once, in
-// document order. A page that says neither "stylesheet" nor "@import" is
-// not parsed for them.
+// document order; none for a page that says neither "stylesheet" nor
+// "@import". Parses the page: a caller that reads its text too parses it
+// once, as a ParsedPage (parsedpage.h).
 std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
                                     const std::atomic<bool>* cancelled = nullptr);
 
