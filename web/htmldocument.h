@@ -2,7 +2,10 @@
 // The finished top-level document as the window's handlers read it: the
 // body's rendered text and the address the page was asked for.
 
+#include "common/skippedsheet.h"
 #include "web/loaderror.h"
+
+#include <QList>
 
 #include <QString>
 
@@ -24,9 +27,9 @@ class HtmlDocument {
 public:
     HtmlDocument() = default;
     HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None,
-                 QByteArray rawBody = {})
+                 QByteArray rawBody = {}, QList<SkippedSheet> skippedSheets = {})
         : m_url(std::move(url)), m_body(std::move(bodyText)), m_rawBody(std::move(rawBody)),
-          m_httpStatus(httpStatus), m_error(error)
+          m_skippedSheets(std::move(skippedSheets)), m_httpStatus(httpStatus), m_error(error)
     {}
 
     const HtmlElement& body() const { return m_body; }
@@ -36,6 +39,9 @@ public:
     // The answer's bytes as they came, unpacked, when the navigation asked
     // to keep them: an answer whose markup is its meaning (XML, JSON).
     const QByteArray& rawBody() const { return m_rawBody; }
+
+    // The style sheets the page linked to and was read without, and why.
+    const QList<SkippedSheet>& skippedSheets() const { return m_skippedSheets; }
 
     // How the load went, for diagnostics; the handlers only read the text.
     int httpStatus() const { return m_httpStatus; } // 0 when no HTTP answer came
@@ -51,6 +57,7 @@ private:
     QString m_url;
     HtmlElement m_body;
     QByteArray m_rawBody;
+    QList<SkippedSheet> m_skippedSheets;
     int m_httpStatus = 0;
     LoadError m_error = LoadError::None;
 };
