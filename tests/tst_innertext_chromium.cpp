@@ -8,9 +8,10 @@
 // page, which --dump-dom prints. The test runs in a private network
 // namespace (see tests/CMakeLists.txt), where nothing but loopback exists.
 
-#include "css/sheetdiscovery.h"
+#include "css/sheetset.h"
 #include "html/charset.h"
 #include "html/pagetext.h"
+#include "html/parsedpage.h"
 #include "logpagegenerator.h"
 #include "sim/fakehttpserver.h"
 
@@ -574,26 +575,24 @@ private slots:
     {
         QFETCH(int, index);
         const GeneratedPage& page = m_pages[index];
-        // The sheets the engine would load: those the page links or
-        // imports, and theirs, each once.
-        PageStyleSheets sheets;
-        sheets.pageUrl = QUrl(m_server.url(QStringLiteral("/page/%1").arg(index)));
-        std::vector<QUrl> wanted = linkedStyleSheets(page.body, page.contentType, sheets.pageUrl);
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            for (const auto& [path, sheet] : kSheets) {
-                if (QUrl(m_server.url(path)) != wanted[i] || sheets.sheets.contains(wanted[i]))
-                    continue;
-                sheets.sheets.insert(wanted[i], sheet);
-                if (!isStyleSheetType(sheetType(path)))
-                    sheets.otherTypes.insert(wanted[i]);
-                for (const QUrl& imported : importedStyleSheets(sheet, wanted[i], sheets.pageUrl))
-                    wanted.push_back(imported);
-            }
+        // The sheets the engine would load, as its sheet set asks for them.
+        const QUrl pageUrl(m_server.url(QStringLiteral("/page/%1").arg(index)));
+        std::shared_ptr<const ParsedPage> parsed = ParsedPage::parse(page.body, page.contentType);
+        SheetSet wanted(pageUrl, parsed->linkedStyleSheets(pageUrl),
+                        sheetLimitsBeside(page.body.size(), kLargestPageBytes));
+        while (const std::optional<QUrl> url = wanted.next()) {
+            const auto served = std::find_if(std::begin(kSheets), std::end(kSheets), [&](const auto& sheet) {
+                return QUrl(m_server.url(sheet.first)) == *url;
+            });
+            if (served == std::end(kSheets))
+                wanted.failed(SheetSkip::NotLoaded);
+            else
+                wanted.fetched(served->second, sheetType(served->first));
         }
-        const Result<QString, PageTextError> text =
-            renderPageText(page.body, page.contentType, nullptr, &sheets);
+        const PageStyleSheets sheets = std::move(wanted).finish();
+        const Result<PageText, PageTextError> text = ParsedPage::text(std::move(parsed), &sheets);
         QVERIFY2(text, "too complex");
-        const QByteArray ours = text.value().toUtf8();
+        const QByteArray ours = text.value().text.toUtf8();
         const QByteArray browser = m_browserTexts[index];
         if (ours != browser)
             QFAIL(qPrintable(firstDifference(ours, browser)));
