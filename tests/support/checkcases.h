@@ -53,6 +53,11 @@ struct CheckCase {
     bool natPmp = false;
     // A device beside the router that answers every search and never stops.
     bool chattyDevice = false;
+    // How the router answers for syslog.css, and the line the command
+    // shows among its steps for it, if any.
+    Peer sheetPeer = Peer::Answers;
+    int sheetStatus = 200;
+    QString sheetStep{};
 };
 
 const QList<CheckCase>& checkCases();
