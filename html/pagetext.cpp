@@ -37,12 +37,6 @@ Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html)
     return innerTextOfHtml(utf8Html, TextPlaceholders::On, nullptr);
 }
 
-std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
-                                    const std::atomic<bool>* cancelled)
-{
-    return ParsedPage::parse(std::move(body), contentType, cancelled)->linkedStyleSheets(pageUrl, cancelled);
-}
-
 Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
                                               const std::atomic<bool>* cancelled,
                                               const PageStyleSheets* sheets)

@@ -15,7 +15,6 @@
 #include <QUrl>
 
 #include <atomic>
-#include <vector>
 
 namespace parlowen {
 
@@ -42,14 +41,6 @@ inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
 Result<QString, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
                                               const std::atomic<bool>* cancelled = nullptr,
                                               const PageStyleSheets* sheets = nullptr);
-
-// The sheets an HTML page at pageUrl links to with <link rel=stylesheet>,
-// or imports from a <style> element, from its own origin, each once, in
-// document order; none for a page that says neither "stylesheet" nor
-// "@import". Parses the page: a caller that reads its text too parses it
-// once, as a ParsedPage (parsedpage.h).
-std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
-                                    const std::atomic<bool>* cancelled = nullptr);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);

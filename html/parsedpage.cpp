@@ -162,7 +162,9 @@ bool mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
 
 } // namespace
 
-// The page as gumbo parsed it, and what the tree points into.
+// The page as gumbo parsed it, and what the tree points into. The arena
+// looks at the cancel flag only while it parses: the tree is read later
+// under other flags, and nothing of it is allocated again.
 struct ParsedPage::Tree {
     Tree(QByteArray page, PreparedHtml preparedPage, const std::atomic<bool>* cancelled)
         : utf8(std::move(page)), prepared(std::move(preparedPage)),

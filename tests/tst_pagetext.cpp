@@ -372,8 +372,10 @@ private slots:
         QFETCH(QString, page);
         QFETCH(QString, sheet);
         const QUrl pageUrl(page);
-        const std::vector<QUrl> linked = linkedStyleSheets(
-            "<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7", "text/html", pageUrl);
+        const std::vector<QUrl> linked =
+            ParsedPage::parse("<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7",
+                              "text/html")
+                ->linkedStyleSheets(pageUrl);
         QTEST(linked == std::vector<QUrl>{pageUrl.resolved(QUrl(sheet))}, "linked");
         QVERIFY(linked.size() <= 1);
     }
