@@ -4,8 +4,9 @@ the same log page once with `<link rel=stylesheet href=log.css>` in its head
 and once without, served over HTTP on loopback inside a private network
 namespace, with a router's small sheet (a dozen rules, none of which hides
 a log line). Each run is one whole process; the processor time (user +
-system) of each is taken from its rusage, and the table gives the median of
-the runs and the ratio of the page with the link to the page without.
+system) and peak resident set of each are taken from its rusage, and the
+table gives the medians of the runs and the ratio of the page with the link
+to the page without.
 
     bench/linked-sheet.py [--check build/bin/parlowen-check] [--sizes 1M,8M] [--runs 7]
 
@@ -82,7 +83,7 @@ def cpu_of_one_run(check, url):
     _, status, usage = os.wait4(process.pid, 0)
     if status != 0 or b'WAN address "203.0.113.7"' not in err:
         sys.exit('linked-sheet: %s gave no address:\n%s' % (url, err.decode(errors='replace')))
-    return usage.ru_utime + usage.ru_stime
+    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
 def main():
@@ -104,8 +105,8 @@ def main():
     base = 'http://127.0.0.1:%d' % server.server_address[1]
     Pages.routes['/log.css'] = (SHEET, 'text/css')
 
-    print('| layout | size | without the link | with the link | ratio |')
-    print('|---|---|---|---|---|')
+    print('| layout | size | CPU without the link | CPU with the link | ratio | peak RSS without / with |')
+    print('|---|---|---|---|---|---|')
     for size_name in args.sizes.split(','):
         size = int(size_name[:-1]) << {'K': 10, 'M': 20}[size_name[-1]]
         for layout in ('log in a pre', 'table row a line'):
@@ -116,8 +117,10 @@ def main():
             for _ in range(args.runs):
                 for path in times:  # one after the other, so that both see the same load
                     times[path].append(cpu_of_one_run(args.check, base + path))
-            without, linked = (statistics.median(times[p]) * 1000 for p in ('/without.htm', '/with.htm'))
-            print('| %s | %s | %.0f ms | %.0f ms | %.2fx |' % (layout, size_name, without, linked, linked / without))
+            cpu, rss = ({p: statistics.median(run[k] for run in times[p]) for p in times} for k in (0, 1))
+            without, linked = cpu['/without.htm'] * 1000, cpu['/with.htm'] * 1000
+            print('| %s | %s | %.0f ms | %.0f ms | %.2fx | %.0f / %.0f MiB |' % (
+                layout, size_name, without, linked, linked / without, rss['/without.htm'], rss['/with.htm']))
     server.shutdown()
 
 
