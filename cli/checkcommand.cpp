@@ -3,19 +3,20 @@
 #include "cli/checkcommand.h"
 
 #include "check/excerpt.h"
-#include "css/sheetdiscovery.h"
 #include "check/fieldproblem.h"
 #include "check/ipv6support.h"
 #include "check/ipv6words.h"
 #include "check/providers.h"
 #include "check/routerpage.h"
 #include "check/routerurl.h"
+#include "check/sheetwords.h"
+#include "check/wanaddress.h"
 #include "cli/commandlinecheck.h"
 #include "cli/commandoptions.h"
 #include "cli/failurenotice.h"
 #include "cli/ifchanged.h"
-#include "css/sheetdiscovery.h"
-#include "html/pagetext.h"
+#include "css/sheetset.h"
+#include "html/parsedpage.h"
 #include "profile/regularfile.h"
 #include "settings/laststate.h"
 #include "settings/module1.h"
@@ -139,36 +140,34 @@ void reportSettingsProblems(const QStringList& problems, Console& console)
 }
 
 // The sheets a saved page links to, read from files beside it or in
-// folders below: a saved page reaches neither the network nor the rest of
-// the disk. Each is read once, within the size a page may have.
-PageStyleSheets sheetsBesidePage(const QByteArray& page, const QString& path)
+// folders below, as its sheet set asks for them: a saved page reaches
+// neither the network nor the rest of the disk.
+PageStyleSheets sheetsBesidePage(const ParsedPage& page, const QString& path)
 {
-    PageStyleSheets sheets;
     const QFileInfo info(path);
-    sheets.pageUrl = QUrl::fromLocalFile(info.absoluteFilePath());
+    const QUrl pageUrl = QUrl::fromLocalFile(info.absoluteFilePath());
     const QString folder = info.canonicalPath() + u'/';
-    std::vector<QUrl> wanted = linkedStyleSheets(page, {}, sheets.pageUrl);
-    QList<QUrl> tried;
-    qint64 room = BrowserLimits().maxBodyBytes - page.size();
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        const QUrl url = wanted[i];
-        if (tried.contains(url))
-            continue;
-        tried.append(url);
+    SheetSet sheets(pageUrl, page.linkedStyleSheets(pageUrl),
+                    sheetLimitsBeside(page.bytes(), BrowserLimits().maxBodyBytes));
+    while (const std::optional<QUrl> url = sheets.next()) {
         // Canonical, so that neither ".." nor a link leads out of the folder.
-        const QString found = QFileInfo(url.toLocalFile()).canonicalFilePath();
-        if (found.isEmpty() || !found.startsWith(folder))
-            continue;
-        auto read = readRegularFile(found, qMax<qint64>(room, 0));
-        if (!read || !read.value())
-            continue;
-        QByteArray sheet = std::move(*read.value());
-        room -= sheet.size();
-        for (const QUrl& imported : importedStyleSheets(sheet, url, sheets.pageUrl))
-            wanted.push_back(imported);
-        sheets.sheets.insert(url, std::move(sheet));
+        const QString found = QFileInfo(url->toLocalFile()).canonicalFilePath();
+        auto read = found.isEmpty() || !found.startsWith(folder)
+                        ? Result<std::optional<QByteArray>, FileError>(std::nullopt)
+                        : readRegularFile(found, sheets.room());
+        if (read && read.value())
+            sheets.fetched(std::move(*read.value()), {});
+        else
+            sheets.failed(!read && read.error() == FileError::TooLarge ? SheetSkip::TooLarge
+                                                                       : SheetSkip::NotLoaded);
     }
-    return sheets;
+    return std::move(sheets).finish();
+}
+
+void showSkippedSheets(const QList<SkippedSheet>& skipped, Console& console)
+{
+    for (const SkippedSheet& sheet : skipped)
+        console.warning(skippedSheetStep(console.shownUrl(sheet.url.toString()), sheet.why));
 }
 
 int showPageTextOfFile(const QString& path, Console& console)
@@ -182,9 +181,10 @@ int showPageTextOfFile(const QString& path, Console& console)
         return ExitBadUsage;
     }
     // A saved page has no Content-Type; the browser engine treats it as HTML.
-    QByteArray bytes = std::move(*read.value());
-    const PageStyleSheets sheets = sheetsBesidePage(bytes, path);
-    Result<PageText, PageTextError> text = renderPageText(std::move(bytes), {}, nullptr, &sheets);
+    std::shared_ptr<const ParsedPage> parsed = ParsedPage::parse(std::move(*read.value()), {});
+    const PageStyleSheets sheets = sheetsBesidePage(*parsed, path);
+    showSkippedSheets(sheets.skipped, console);
+    Result<PageText, PageTextError> text = ParsedPage::text(std::move(parsed), &sheets);
     if (!text) {
         console.failure(QStringLiteral("Page: %1 cannot be read: %2").arg(path, toString(text.error())));
         return ExitNoAddress;
@@ -216,6 +216,7 @@ int showPageTextOfUrl(const QString& url, Console& console, const CommandEnviron
                 console.failure(QStringLiteral("Page: not loaded: %1").arg(toString(page.loadError())));
                 return done(ExitNoAddress);
             }
+            showSkippedSheets(page.skippedSheets(), console);
             console.raw(page.body().innerText());
             const std::optional<QString> address = trustedWanAddress(loadedPage(page, LoadPeer::Router));
             console.step(address ? QStringLiteral("Page: HTTP %1, WAN address %2")

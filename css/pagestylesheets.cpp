@@ -1,5 +1,7 @@
 #include "css/pagestylesheets.h"
 
+#include "css/sheeturls.h"
+
 namespace parlowen {
 
 qsizetype PageStyleSheets::bytes() const
@@ -12,8 +14,9 @@ qsizetype PageStyleSheets::bytes() const
 
 const QByteArray* PageStyleSheets::sheetFor(const QUrl& url, bool quirks) const
 {
-    const auto found = sheets.constFind(url);
-    if (found == sheets.constEnd() || (!quirks && otherTypes.contains(url)))
+    const QUrl key = sheetKey(url);
+    const auto found = sheets.constFind(key);
+    if (found == sheets.constEnd() || (!quirks && otherTypes.contains(key)))
         return nullptr;
     return &*found;
 }

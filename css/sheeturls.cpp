@@ -29,6 +29,13 @@ bool sameOrigin(const QUrl& a, const QUrl& b)
            a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && effectivePort(a) == effectivePort(b);
 }
 
+QUrl sheetKey(const QUrl& url)
+{
+    if (url.port() < 0 || url.port() != effectivePort(url.adjusted(QUrl::RemovePort)))
+        return url;
+    return url.adjusted(QUrl::RemovePort);
+}
+
 std::optional<QUrl> importUrl(const std::vector<CssToken>& prelude, size_t& i, const QUrl& base)
 {
     if (i >= prelude.size())

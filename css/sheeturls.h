@@ -18,6 +18,10 @@ QByteArrayView withoutByteOrderMark(QByteArrayView sheet);
 // page's own server.
 bool sameOrigin(const QUrl& a, const QUrl& b);
 
+// The one spelling of a sheet's address that a page's sheets are kept and
+// looked up by: http://host/x.css and http://host:80/x.css are one sheet.
+QUrl sheetKey(const QUrl& url);
+
 // The address an @import names, resolved against its sheet's; i moves
 // past it.
 std::optional<QUrl> importUrl(const std::vector<CssToken>& prelude, size_t& i, const QUrl& base);

@@ -9,6 +9,7 @@
 #include "check/providers.h"
 #include "check/routerpage.h"
 #include "check/routerurl.h"
+#include "check/sheetwords.h"
 #include "check/updateurl.h"
 #include "check/upnpanswer.h"
 #include "check/wanaddress.h"
@@ -132,6 +133,8 @@ void CheckRun::routerPageCompleted()
             {CheckVerdict::Kind::NoAddress, noAddressMessage(m_noAddressReason), m_noAddressReason, {}});
     }
     tell(CheckStep::Kind::Progress, QStringLiteral("Router page: loaded (%1)").arg(statusText(page)));
+    for (const SkippedSheet& sheet : page.skippedSheets())
+        tell(CheckStep::Kind::Warning, skippedSheetStep(m_redactor.url(sheet.url.toString()), sheet.why));
     if (const std::optional<QString> address = trustedWanAddress(loaded)) {
         tell(CheckStep::Kind::Progress, QStringLiteral("WAN address: %1").arg(quoted(shown(*address))));
         return addressKnown(*address, AddressSource::RouterLog);

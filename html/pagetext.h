@@ -16,7 +16,6 @@
 #include <QUrl>
 
 #include <atomic>
-#include <vector>
 
 namespace parlowen {
 
@@ -35,15 +34,14 @@ QString toString(PageTextError error);
 // is refused as too complex before gumbo sees it.
 inline constexpr qsizetype kLargestPageBytes = 32 * 1024 * 1024;
 
-// Whether a sheet served with this Content-Type is one for a page in any
-// mode: none, or text/css.
-bool isStyleSheetType(QByteArrayView contentType);
-
 // The text a browser shows for a page, and where a style rule the cascade
 // could not read might make it show otherwise.
 struct PageText {
     QString text;
     DoubtfulText doubt;
+    // The page's linked sheets were too much to read it with: it was read
+    // as it would have been without them, every line of it in doubt.
+    bool withoutLinkedSheets = false;
 };
 
 // contentType is the raw Content-Type header value, possibly empty.
@@ -54,13 +52,6 @@ struct PageText {
 Result<PageText, PageTextError> renderPageText(QByteArray body, QByteArrayView contentType,
                                                const std::atomic<bool>* cancelled = nullptr,
                                                const PageStyleSheets* sheets = nullptr);
-
-// The sheets an HTML page at pageUrl links to with <link rel=stylesheet>,
-// or imports from a <style> element, from its own origin, each once, in
-// document order. A page that says neither "stylesheet" nor "@import" is
-// not parsed for them.
-std::vector<QUrl> linkedStyleSheets(QByteArray body, QByteArrayView contentType, const QUrl& pageUrl,
-                                    const std::atomic<bool>* cancelled = nullptr);
 
 // innerText of the body of an HTML document already decoded to UTF-8.
 Result<QString, PageTextError> innerTextOfHtml(QByteArrayView utf8Html);

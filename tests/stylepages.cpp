@@ -1,8 +1,12 @@
 #include "stylepages.h"
 
-#include "css/sheetdiscovery.h"
+#include "css/sheetset.h"
+#include "css/sheeturls.h"
+#include "html/parsedpage.h"
 
 #include <QFile>
+
+#include <algorithm>
 
 namespace parlowen::testing {
 
@@ -338,21 +342,20 @@ QList<ServedSheet> stylePageSheets()
 PageStyleSheets fetchedStyleSheets(const GeneratedPage& page, const QUrl& pageUrl,
                                    const QList<ServedSheet>& served)
 {
-    PageStyleSheets sheets;
-    sheets.pageUrl = pageUrl;
-    std::vector<QUrl> wanted = linkedStyleSheets(page.body, page.contentType, pageUrl);
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        for (const ServedSheet& sheet : served) {
-            if (pageUrl.resolved(QUrl(sheet.path)) != wanted[i] || sheets.sheets.contains(wanted[i]))
-                continue;
-            sheets.sheets.insert(wanted[i], sheet.body);
-            if (!isStyleSheetType(sheet.contentType))
-                sheets.otherTypes.insert(wanted[i]);
-            for (const QUrl& imported : importedStyleSheets(sheet.body, wanted[i], pageUrl))
-                wanted.push_back(imported);
-        }
+    // As the engine asks for them: the page's sheet set says which to fetch.
+    std::shared_ptr<const ParsedPage> parsed = ParsedPage::parse(page.body, page.contentType);
+    SheetSet wanted(pageUrl, parsed->linkedStyleSheets(pageUrl),
+                    sheetLimitsBeside(page.body.size(), kLargestPageBytes));
+    while (const std::optional<QUrl> url = wanted.next()) {
+        const auto sheet = std::find_if(served.begin(), served.end(), [&](const ServedSheet& s) {
+            return sheetKey(pageUrl.resolved(QUrl(s.path))) == sheetKey(*url);
+        });
+        if (sheet == served.end())
+            wanted.failed(SheetSkip::NotLoaded);
+        else
+            wanted.fetched(sheet->body, sheet->contentType);
     }
-    return sheets;
+    return std::move(wanted).finish();
 }
 
 namespace {

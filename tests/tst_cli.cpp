@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 using namespace parlowen;
+using namespace std::chrono_literals;
 using namespace parlowen::test;
 using sim::FakeHttpServer;
 
@@ -322,6 +323,9 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
         "198.51.100.1<p class=new>WAN IP is "
         "203.0.113.7<p>end",
         0, "WAN IP is 203.0.113.7\r\n\r\nend", "WAN address \"203.0.113.7\"");
+    row("a saved page's sheet that is not there is skipped, with a line that says so", file,
+        "<link rel=stylesheet href=missing.css><p>WAN IP is 203.0.113.7", 0, "WAN IP is 203.0.113.7",
+        "/missing.css not read: it could not be loaded; the page is read without it.");
     row("--page-text=FILE still names the file", {"--page-text={file}"},
         "<textarea>WAN IP is 203.0.113.7\n</textarea>", 0, "WAN IP is 203.0.113.7\r\n",
         "WAN address \"203.0.113.7\"");
@@ -344,6 +348,33 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads_data()
         "<textarea>WAN IP is 203.0.113.7\npassword " + RouterPassword.toUtf8() + " or " + encoded.toLatin1() +
             "\n</textarea>",
         0, "WAN IP is 203.0.113.7\r\npassword *** or ***\r\n", loading);
+    // The router's sheets, as the check reads its page: /doc/hide.css hides
+    // ".old"; chain.css imports imports.css, which imports hide.css.
+    const QStringList router{"--page-text", "--settings", "{settings}"};
+    const QByteArray lines = "<p class=old>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7<p>end";
+    const QByteArray applied = "WAN IP is 203.0.113.7\r\n\r\nend",
+                     bothLines = "WAN IP is 198.51.100.1\r\n\r\n" + applied;
+    row("a sheet linked without the page's :80 is the router's", router,
+        "<link rel=stylesheet href=http://127.0.0.1/doc/hide.css>" + lines, 0, applied,
+        "WAN address \"203.0.113.7\"");
+    row("imports chained, each the router's", router, "<link rel=stylesheet href=chain.css>" + lines, 0,
+        applied, "WAN address \"203.0.113.7\"");
+    // A sheet a browser would have read leaves the line it may hide in doubt.
+    const auto notRead = [](const char* sheet, const char* why, bool browserReadsIt = false) {
+        return QStringLiteral("Warning: Router page: style sheet http://127.0.0.1/doc/%1 not read: %2; the page "
+                              "is read without it.\nPage: HTTP 200, %3")
+            .arg(sheet, why,
+                 browserReadsIt ? "no WAN address: the page uses style rules Parlowen cannot read"
+                                : "WAN address \"198.51.100.1\"");
+    };
+    row("a sheet the router does not have is skipped, with a line that says so", router,
+        "<link rel=stylesheet href=none.css>" + lines, 0, bothLines,
+        notRead("none.css", "it could not be loaded"));
+    row("a sheet that never comes is skipped in its own time", router,
+        "<link rel=stylesheet href=silent.css>" + lines, 0, bothLines,
+        notRead("silent.css", "it took too long to load", true));
+    row("a sheet over a sheet's size is skipped", router, "<link rel=stylesheet href=big.css>" + lines, 0,
+        bothLines, notRead("big.css", "it is larger than a page's style sheet may be", true));
     row("a router that refuses the saved password", {"--page-text", "--settings", "{settings}"}, "401", 0, {},
         "the router refused the password (HTTP 401)");
 }
@@ -374,6 +405,16 @@ void TestCli::pageTextIsExactlyWhatTheCheckReads()
         m_router->requireAuth(RouterLogPath, FakeHttpServer::Auth::Basic, "admin", "another");
     } else if (!page.isEmpty()) {
         m_router->setRoute(RouterLogPath, {.body = page});
+        const QByteArray hide = ".old{display:none}";
+        m_router->setRoute("/doc/hide.css", {.contentType = "text/css", .body = hide});
+        m_router->setRoute("/doc/chain.css", {.contentType = "text/css", .body = "@import 'imports.css';"});
+        m_router->setRoute("/doc/imports.css", {.contentType = "text/css", .body = "@import url(hide.css);"});
+        m_router->setRoute("/doc/none.css", {.status = 404, .body = hide});
+        m_router->setRoute("/doc/silent.css", {.neverAnswer = true});
+        m_router->setRoute("/doc/big.css",
+                           {.contentType = "text/css", .body = hide + QByteArray(5 << 20, ' ')});
+        // The sheets' share of the load's time, made short: the load's own is far.
+        m_limits.sheetTimeout = 300ms;
     }
     arguments.replaceInStrings("{file}", source);
     arguments.replaceInStrings("{settings}", settingsPath());

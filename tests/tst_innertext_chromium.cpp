@@ -12,8 +12,10 @@
 // tree for tst_pagetext_recorded; with PARLOWEN_RECORD_CHROMIUM naming a
 // file, this test writes them there.
 
+#include "css/sheetset.h"
 #include "html/charset.h"
 #include "html/pagetext.h"
+#include "html/parsedpage.h"
 #include "logpagegenerator.h"
 #include "sim/fakehttpserver.h"
 #include "stylepages.h"

@@ -4,9 +4,11 @@
 
 #include "css/sheetparser.h"
 #include "css/declaration.h"
+#include "css/sheetset.h"
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
+#include "html/parsedpage.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -561,8 +563,10 @@ private slots:
         QFETCH(QString, page);
         QFETCH(QString, sheet);
         const QUrl pageUrl(page);
-        const std::vector<QUrl> linked = linkedStyleSheets(
-            "<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7", "text/html", pageUrl);
+        const std::vector<QUrl> linked =
+            ParsedPage::parse("<link rel=stylesheet href=\"" + sheet.toUtf8() + "\"><p>WAN IP is 203.0.113.7",
+                              "text/html")
+                ->linkedStyleSheets(pageUrl);
         QTEST(linked == std::vector<QUrl>{pageUrl.resolved(QUrl(sheet))}, "linked");
         QVERIFY(linked.size() <= 1);
     }
@@ -603,6 +607,62 @@ private slots:
         parser.sheet(sheet, QUrl());
         QTEST(int(rules.rules.size()), "kept");
         QTEST(int(rules.rulesPastLimits), "dropped");
+    }
+
+    // One parse gives the page's links and, once its sheets are in, its
+    // text; sheets that would take the page past its budgets are dropped,
+    // and the page is read as it is without them, never refused for them.
+    void linkedSheetsNeverCostThePageItsText_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("sheet"); // at log.css, beside the page
+        QTest::addColumn<bool>("withoutLinkedSheets");
+        const QByteArray lines = "<p class=old>WAN IP is 198.51.100.1<p>WAN IP is 203.0.113.7";
+        const QByteArray hide = ".old{display:none}";
+        QTest::newRow("a sheet that hides a line")
+            << "http://192.0.2.1/doc/syslog.htm"
+            << "<link rel=stylesheet href=log.css>" + lines << hide << false;
+        QTest::newRow("the page's :80, the sheet's none, one sheet")
+            << "http://192.0.2.1:80/doc/syslog.htm"
+            << "<link rel=stylesheet href=http://192.0.2.1/doc/log.css>" + lines << hide << false;
+        QTest::newRow("the page's none, the sheet's :80")
+            << "http://192.0.2.1/doc/syslog.htm"
+            << "<link rel=stylesheet href=http://192.0.2.1:80/doc/log.css>" + lines << hide << false;
+        QTest::newRow("imported from a style element")
+            << "http://192.0.2.1/doc/syslog.htm"
+            << "<style>@import 'log.css';</style>" + lines << hide << false;
+        // Seconds of matching: 20,000 universal rules over 100,000 elements.
+        QTest::newRow("a sheet past what the page may cost")
+            << "http://192.0.2.1/doc/syslog.htm"
+            << "<link rel=stylesheet href=log.css>" + lines + QByteArray("<b>x</b>").repeated(100000)
+            << hide + QByteArray("*{display:block}").repeated(20000) << true;
+    }
+    void linkedSheetsNeverCostThePageItsText()
+    {
+        QFETCH(QString, page);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, sheet);
+        const QUrl pageUrl(page);
+        std::shared_ptr<const ParsedPage> parsed = ParsedPage::parse(body, "text/html");
+        SheetSet sheets(pageUrl, parsed->linkedStyleSheets(pageUrl),
+                        sheetLimitsBeside(body.size(), kLargestPageBytes));
+        QCOMPARE(sheets.next(), pageUrl.resolved(QUrl("log.css")).adjusted(QUrl::RemovePort));
+        sheets.fetched(sheet, "text/css");
+        QCOMPARE(sheets.next(), std::nullopt);
+        const PageStyleSheets read = std::move(sheets).finish();
+        QVERIFY(read.skipped.isEmpty());
+        const Result<PageText, PageTextError> text = ParsedPage::text(parsed, &read);
+        QVERIFY(text);
+        QTEST(text.value().withoutLinkedSheets, "withoutLinkedSheets");
+        // The same parse read again, without the sheets, as a page that links none.
+        const QString alone = textOf(renderPageText(body, "text/html"));
+        QCOMPARE(text.value().text == alone, text.value().withoutLinkedSheets);
+        QVERIFY(text.value().text.startsWith(text.value().withoutLinkedSheets ? "WAN IP is 198.51.100.1"
+                                                                              : "WAN IP is 203.0.113.7"));
+        const Result<PageText, PageTextError> without = ParsedPage::text(std::move(parsed), nullptr);
+        QVERIFY(without);
+        QCOMPARE(without.value().text, alone);
     }
 
     void rendersOnManyThreadsAtOnce()

@@ -76,7 +76,10 @@ void TestSameVerdict::serve(const CheckCase& check)
     };
     serveAt(m_router, RouterLogPath, check.router, check.routerStatus, check.page);
     if (!check.sheet.isEmpty())
-        m_router->setRoute("/doc/syslog.css", {.contentType = "text/css", .body = check.sheet});
+        m_router->setRoute("/doc/syslog.css", {.status = check.sheetStatus,
+                                               .contentType = "text/css",
+                                               .body = check.sheet,
+                                               .neverAnswer = check.sheetPeer == Peer::NeverAnswers});
     serveAt(m_provider, UpdatePath, check.provider, check.providerStatus, check.answer);
     if (check.router == Peer::NoRoute)
         field("txtRouterIP")->setText(NoRouteAddress);
@@ -122,6 +125,9 @@ void TestSameVerdict::theWindowAndTheCommandReachOneVerdictInTheSameWords()
     BrowserLimits limits;
     if (check.router == Peer::NeverAnswers || check.provider == Peer::NeverAnswers)
         limits.timeout = 500ms;
+    // The sheets' own share, made short; the load's time stays as it was.
+    if (check.sheetPeer == Peer::NeverAnswers)
+        limits.sheetTimeout = 300ms;
     browser()->engine()->setLimits(limits);
     saveTheFields();
     ServiceAnswer service;
@@ -223,6 +229,8 @@ void TestSameVerdict::judgeTheCommand(const CheckCase& check, const ServiceAnswe
     const QString reasonLine = printed.sliced(printed.lastIndexOf('\n', reasonAt) + 1);
     QVERIFY2(reasonLine.startsWith(check.verdict == Verdict::Accepted ? "<4>Warning: " : "<3>"),
              qPrintable(printed));
+    if (!check.sheetStep.isEmpty())
+        QVERIFY2(printed.contains("\n<4>Warning: " + check.sheetStep + '\n'), qPrintable(printed));
     static const int exitCodes[] = {cli::ExitAccepted, cli::ExitNotAccepted, cli::ExitNoAddress};
     QCOMPARE(exitCode, exitCodes[int(check.verdict)]);
     if (check.verdict == Verdict::Accepted) {

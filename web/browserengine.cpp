@@ -10,6 +10,7 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <utility>
 
 namespace parlowen {
@@ -34,13 +35,8 @@ void BrowserEngine::Private::cancel()
         old->abort();
         old->deleteLater();
     }
-    if (sheetReply) {
-        QNetworkReply* old = sheetReply;
-        sheetReply = nullptr;
-        QObject::disconnect(old, nullptr, q, nullptr);
-        old->abort();
-        old->deleteLater();
-    }
+    dropSheetReply();
+    sheetDeadline.stop();
     sheetLoad.reset();
     credentials = {};
     body.clear();
@@ -252,32 +248,46 @@ void BrowserEngine::Private::onFinished()
     reply = nullptr;
     QObject::disconnect(r, nullptr, q, nullptr);
     r->deleteLater();
-    loadSheets(std::move(unpacked).value(), contentType, status.toInt());
+    readPage(std::move(unpacked).value(), contentType, status.toInt());
 }
 
-// A page of many megabytes takes a while to parse: that happens on the
+// A page of many megabytes takes a while to read: that happens on the
 // engine's own thread, so a window stays responsive and can be closed
 // meanwhile. The network's deadline is over once the body is in; the parse
 // has a budget of its own, and a navigation in the meantime stops it.
-void BrowserEngine::Private::render(QByteArray page, QByteArray contentType, int status,
-                                    PageStyleSheets sheets)
+void BrowserEngine::Private::render(std::shared_ptr<const ParsedPage> page, PageStyleSheets sheets,
+                                    int status)
 {
-    deadline.stop();
-    if (page.size() + sheets.bytes() < InlinePageBytes)
-        return rendered(renderPageText(std::move(page), contentType, nullptr, &sheets), status);
+    if (page->bytes() + sheets.bytes() < InlinePageBytes) {
+        Result<PageText, PageTextError> text = ParsedPage::text(std::move(page), &sheets);
+        return rendered(std::move(text), status, sheets);
+    }
     // cancel() stops the worker too, so whatever arrives here is still wanted.
-    pageText.render(
-        std::move(page), std::move(contentType), std::move(sheets), q,
-        [this, status](Result<PageText, PageTextError> text) { rendered(std::move(text), status); });
+    pageText.render(std::move(page), sheets, q, [this, status, sheets](Result<PageText, PageTextError> text) {
+        rendered(std::move(text), status, sheets);
+    });
 }
 
-void BrowserEngine::Private::rendered(Result<PageText, PageTextError> text, int status)
+void BrowserEngine::Private::rendered(Result<PageText, PageTextError> text, int status,
+                                      const PageStyleSheets& sheets)
 {
     if (!text)
         return fail(LoadError::PageTooComplex);
+    QList<SkippedSheet> skipped = sheets.skipped;
+    if (text.value().withoutLinkedSheets) {
+        QList<QUrl> read = sheets.sheets.keys();
+        std::sort(read.begin(), read.end());
+        for (const QUrl& url : read)
+            skipped.append({url, SheetSkip::TooComplex});
+    }
     PageText page = std::move(text).value();
+    // A sheet the page was read without for its size or time is one a
+    // browser would have read: what it hides is unknown.
+    if (std::any_of(skipped.begin(), skipped.end(),
+                    [](const SkippedSheet& sheet) { return sheet.why != SheetSkip::NotLoaded; }))
+        page.doubt.wholePage = true;
     complete(HtmlDocument(requestedUrl, std::move(page.text), status, LoadError::None,
-                          std::exchange(keptBody, {}), std::move(page.doubt)));
+                          std::exchange(keptBody, {}), std::move(page.doubt), std::move(skipped)));
 }
 
 void BrowserEngine::Private::fail(LoadError error)
@@ -315,6 +325,8 @@ BrowserEngine::BrowserEngine(QObject* parent) : QObject(parent), d(std::make_uni
 {
     d->deadline.setSingleShot(true);
     connect(&d->deadline, &QTimer::timeout, this, [this] { d->fail(LoadError::TimedOut); });
+    d->sheetDeadline.setSingleShot(true);
+    connect(&d->sheetDeadline, &QTimer::timeout, this, [this] { d->sheetsTookTooLong(); });
 }
 
 BrowserEngine::~BrowserEngine()

@@ -25,6 +25,9 @@ struct BrowserLimits {
     std::chrono::milliseconds timeout{30'000}; // for a whole load, redirects included
     qint64 maxBodyBytes = kLargestPageBody;
     int maxRedirects = 10;
+    // For all of a page's sheets together, once the page is in, and within
+    // what is left of timeout: past it the page is read without the rest.
+    std::chrono::milliseconds sheetTimeout{5'000};
 };
 
 // What a navigation sends beside its address, as a browser's Navigate2

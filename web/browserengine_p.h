@@ -7,7 +7,8 @@
 #include "web/networkmanager.h"
 #include "web/pagetextworker.h"
 
-#include "html/pagetext.h"
+#include "css/sheetset.h"
+#include "html/parsedpage.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -15,7 +16,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,17 +30,14 @@ namespace parlowen {
 // about 30 ms, too soon for anyone to want to stop it.
 inline constexpr qsizetype InlinePageBytes = 64 * 1024;
 
-// The page in hand while the sheets it links to load, one at a time,
-// from its own server, each once.
+// The page in hand, parsed, while the sheets it links to load, one at a
+// time, as its sheet set asks for them.
 struct SheetLoad {
-    QByteArray page;
-    QByteArray contentType;
+    std::shared_ptr<const ParsedPage> page;
     int status = 0;
-    PageStyleSheets sheets;
-    std::vector<QUrl> wanted;
-    size_t next = 0;
-    qint64 room = 0; // bytes the sheets may still take
+    SheetSet sheets;
     bool challengeAnswered = false;
+    bool tooLarge = false; // the sheet in flight was stopped at its room
 };
 
 // A request of the engine's: never answered by Qt, never redirected by it,
@@ -74,6 +74,8 @@ struct BrowserEngine::Private {
 
     std::optional<SheetLoad> sheetLoad;
     QPointer<QNetworkReply> sheetReply;
+    // The time the page's sheets have together, once the page is in.
+    QTimer sheetDeadline;
 
     // Last, so that it goes first: its thread may still post to the engine.
     PageTextWorker pageText;
@@ -89,13 +91,16 @@ struct BrowserEngine::Private {
     void onReadyRead();
     bool answerChallenge();
     void onFinished();
-    void loadSheets(QByteArray page, QByteArray contentType, int status);
-    void fetchSheets(QByteArray page, QByteArray contentType, int status, std::vector<QUrl> wanted);
+    void readPage(QByteArray page, QByteArray contentType, int status);
+    void fetchSheets(std::shared_ptr<const ParsedPage> page, std::vector<QUrl> wanted, int status,
+                     std::chrono::milliseconds left);
     void nextSheet();
-    void requestSheet(const QByteArray& authorization);
+    void requestSheet(const QUrl& url, const QByteArray& authorization);
     void onSheetFinished();
-    void render(QByteArray page, QByteArray contentType, int status, PageStyleSheets sheets = {});
-    void rendered(Result<PageText, PageTextError> text, int status);
+    void dropSheetReply();
+    void sheetsTookTooLong();
+    void render(std::shared_ptr<const ParsedPage> page, PageStyleSheets sheets, int status);
+    void rendered(Result<PageText, PageTextError> text, int status, const PageStyleSheets& sheets);
     void fail(LoadError error);
     void complete(HtmlDocument finished);
     HtmlDocument errorDocument(const QString& url, LoadError error) const;

@@ -3,7 +3,10 @@
 // body's rendered text and the address the page was asked for.
 
 #include "common/doubtfultext.h"
+#include "common/skippedsheet.h"
 #include "web/loaderror.h"
+
+#include <QList>
 
 #include <QString>
 
@@ -31,9 +34,9 @@ class HtmlDocument {
 public:
     HtmlDocument() = default;
     HtmlDocument(QString url, QString bodyText, int httpStatus = 0, LoadError error = LoadError::None,
-                 QByteArray rawBody = {}, DoubtfulText doubt = {})
+                 QByteArray rawBody = {}, DoubtfulText doubt = {}, QList<SkippedSheet> skippedSheets = {})
         : m_url(std::move(url)), m_body(std::move(bodyText), std::move(doubt)), m_rawBody(std::move(rawBody)),
-          m_httpStatus(httpStatus), m_error(error)
+          m_skippedSheets(std::move(skippedSheets)), m_httpStatus(httpStatus), m_error(error)
     {}
 
     const HtmlElement& body() const { return m_body; }
@@ -43,6 +46,9 @@ public:
     // The answer's bytes as they came, unpacked, when the navigation asked
     // to keep them: an answer whose markup is its meaning (XML, JSON).
     const QByteArray& rawBody() const { return m_rawBody; }
+
+    // The style sheets the page linked to and was read without, and why.
+    const QList<SkippedSheet>& skippedSheets() const { return m_skippedSheets; }
 
     // How the load went, for diagnostics; the handlers only read the text.
     int httpStatus() const { return m_httpStatus; } // 0 when no HTTP answer came
@@ -58,6 +64,7 @@ private:
     QString m_url;
     HtmlElement m_body;
     QByteArray m_rawBody;
+    QList<SkippedSheet> m_skippedSheets;
     int m_httpStatus = 0;
     LoadError m_error = LoadError::None;
 };

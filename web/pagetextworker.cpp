@@ -17,30 +17,31 @@ PageTextWorker::~PageTextWorker()
         m_thread.join();
 }
 
-void PageTextWorker::render(QByteArray page, QByteArray contentType, PageStyleSheets sheets,
-                            QObject* receiver, Done done)
+void PageTextWorker::parse(QByteArray page, QByteArray contentType, QUrl pageUrl, QObject* receiver,
+                           Parsed done)
 {
     post(
-        [page = std::move(page), contentType = std::move(contentType), sheets = std::move(sheets),
+        [page = std::move(page), contentType = std::move(contentType), pageUrl = std::move(pageUrl),
          done = std::move(done)](const std::atomic<bool>* cancelled) mutable -> std::function<void()> {
-            Result<PageText, PageTextError> text =
-                renderPageText(std::move(page), contentType, cancelled, &sheets);
-            return [done = std::move(done), text = std::move(text)]() mutable {
-                done(std::move(text));
+            std::shared_ptr<const ParsedPage> parsed =
+                ParsedPage::parse(std::move(page), contentType, cancelled);
+            std::vector<QUrl> links = parsed->linkedStyleSheets(pageUrl, cancelled);
+            return [done = std::move(done), parsed = std::move(parsed), links = std::move(links)]() mutable {
+                done(std::move(parsed), std::move(links));
             };
         },
         receiver);
 }
 
-void PageTextWorker::findLinkedSheets(QByteArray page, QByteArray contentType, QUrl pageUrl,
-                                      QObject* receiver, Links done)
+void PageTextWorker::render(std::shared_ptr<const ParsedPage> page, PageStyleSheets sheets, QObject* receiver,
+                            Done done)
 {
     post(
-        [page = std::move(page), contentType = std::move(contentType), pageUrl = std::move(pageUrl),
+        [page = std::move(page), sheets = std::move(sheets),
          done = std::move(done)](const std::atomic<bool>* cancelled) mutable -> std::function<void()> {
-            std::vector<QUrl> links = linkedStyleSheets(std::move(page), contentType, pageUrl, cancelled);
-            return [done = std::move(done), links = std::move(links)]() mutable {
-                done(std::move(links));
+            Result<PageText, PageTextError> text = ParsedPage::text(std::move(page), &sheets, cancelled);
+            return [done = std::move(done), text = std::move(text)]() mutable {
+                done(std::move(text));
             };
         },
         receiver);

@@ -5,7 +5,7 @@
 // program's end waits for it.
 
 #include "common/result.h"
-#include "html/pagetext.h"
+#include "html/parsedpage.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -26,7 +26,7 @@ namespace parlowen {
 class PageTextWorker {
 public:
     using Done = std::function<void(Result<PageText, PageTextError>)>;
-    using Links = std::function<void(std::vector<QUrl>)>;
+    using Parsed = std::function<void(std::shared_ptr<const ParsedPage>, std::vector<QUrl>)>;
 
     PageTextWorker() = default;
     // Stops the page in hand and waits for the thread, which takes milliseconds.
@@ -34,15 +34,13 @@ public:
     PageTextWorker(const PageTextWorker&) = delete;
     PageTextWorker& operator=(const PageTextWorker&) = delete;
 
-    // Reads the page on the worker thread; done then runs on receiver's
-    // thread, unless cancel() came first. The receiver must outlive this
-    // worker, as an owner does.
-    void render(QByteArray page, QByteArray contentType, PageStyleSheets sheets, QObject* receiver,
-                Done done);
-    // Finds the sheets the page at pageUrl links to on the worker thread, as
-    // render() reads a page: a page that links one is parsed for it.
-    void findLinkedSheets(QByteArray page, QByteArray contentType, QUrl pageUrl, QObject* receiver,
-                          Links done);
+    // Parses the page at pageUrl on the worker thread, and finds the sheets
+    // it links to; done then runs on receiver's thread, unless cancel()
+    // came first. The receiver must outlive this worker, as an owner does.
+    void parse(QByteArray page, QByteArray contentType, QUrl pageUrl, QObject* receiver, Parsed done);
+    // Reads the parsed page's text with its sheets on the worker thread, as
+    // parse() does.
+    void render(std::shared_ptr<const ParsedPage> page, PageStyleSheets sheets, QObject* receiver, Done done);
     // Drops every page given so far: done is called for none of them.
     void cancel();
 

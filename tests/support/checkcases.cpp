@@ -37,7 +37,30 @@ QList<CheckCase> makeCheckCases()
                          "198.51.100.20 is an address reserved for documentation", Gateway::Address,
                          "198.51.100.20", {}, shape, natPmp, chattyDevice};
     };
+    // The log with a sheet of the router's that the page is read without,
+    // and the command says which sheet. One the router does not have, a
+    // browser does without too, and the address is sent; one that took too
+    // long or was too large, a browser reads: what it hides is unknown.
+    const auto withoutItsSheet = [&](const char* name, const QByteArray& sheet, Peer sheetPeer,
+                                     int sheetStatus, const char* why, bool browserReadsIt) {
+        return CheckCase{name, ok, 200, "<link rel=stylesheet href=syslog.css>" + log, ok, 200, yes,
+                         browserReadsIt ? Verdict::NoAddress : Verdict::Accepted,
+                         browserReadsIt ? hidden : documentation, Gateway::None, {}, sheet, Shape::Standard, false,
+                         false, browserReadsIt, sheetPeer, sheetStatus,
+                         QStringLiteral("Router page: style sheet http://127.0.0.1/doc/syslog.css not read: "
+                                        "%1; the page is read without it.").arg(why)};
+    };
     return {
+        withoutItsSheet("a log whose sheet the router does not have", ".l{display:none}", ok, 404,
+                        "it could not be loaded", false),
+        withoutItsSheet("a log whose sheet never comes", ".l{display:none}", Peer::NeverAnswers, 200,
+                        "it took too long to load", true),
+        withoutItsSheet("a log whose sheet is too large", QByteArray(5 << 20, ' '), ok, 200,
+                        "it is larger than a page's style sheet may be", true),
+        {"a stale line hidden by a sheet linked without the log's :80", ok, 200,
+         "<link rel=stylesheet href=http://127.0.0.1/doc/syslog.css><p class=old>WAN IP is 198.51.100.1</p>" +
+             log,
+         ok, 200, yes, Verdict::Accepted, documentation, Gateway::None, {}, ".old{display:none}"},
         {"the success phrase", ok, 200, log, ok, 200, yes, Verdict::Accepted, documentation},
         {"the success phrase in capitals", ok, 200, log, ok, 200, "UPDATED SUCCESSFULLY", Verdict::Accepted,
          documentation},

@@ -56,6 +56,11 @@ struct CheckCase {
     // The log's line lies where a style rule Parlowen cannot read might
     // hide it: the router's services are asked in its place.
     bool lineMayBeHidden = false;
+    // How the router answers for syslog.css, and the line the command
+    // shows among its steps for it, if any.
+    Peer sheetPeer = Peer::Answers;
+    int sheetStatus = 200;
+    QString sheetStep{};
 };
 
 const QList<CheckCase>& checkCases();
