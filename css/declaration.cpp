@@ -23,19 +23,28 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
         const QByteArray& w = words[0];
         if (w == "none")
             return css::kNone;
-        if (w == "block" || w == "list-item" || w == "flex" || w == "grid" || w == "table" ||
-            w == "flow-root" || w == "table-caption")
+        if (w == "block" || w == "list-item" || w == "flow-root" || w == "table-caption")
             return css::kBlock;
-        if (w == "inline-block" || w == "inline-flex" || w == "inline-grid" || w == "inline-table")
+        if (w == "flex" || w == "grid")
+            return css::kFlex;
+        if (w == "inline-flex" || w == "inline-grid")
+            return css::kInlineFlex;
+        if (w == "table" || w == "inline-table")
+            return w == "table" ? css::kTable : css::kInlineTable;
+        if (w == "inline-block")
             return css::kInlineBlock;
+        if (w == "table-row-group" || w == "table-header-group" || w == "table-footer-group")
+            return css::kTableRowGroup;
+        if (w == "table-row" || w == "table-cell")
+            return w == "table-row" ? css::kTableRow : css::kTableCell;
         if (w == "inline" || w == "initial" || w == "unset" || w == "ruby")
             return css::kInline;
         if (w == "contents")
             return css::kContents;
         if (w == "inherit")
             return css::kInherit;
-        // Parts of a table keep the element's own box.
-        if (w.startsWith("table-") || w == "ruby-text" || w == "ruby-base" || w == "revert" ||
+        // Columns keep the element's own box.
+        if (w == "table-column" || w == "table-column-group" || w == "ruby-text" || w == "ruby-base" || w == "revert" ||
             w == "revert-layer")
             return css::kDefault;
         return 0;
@@ -47,7 +56,12 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
     if ((outer != "block" && outer != "inline") ||
         (inner != "flow" && inner != "flow-root" && inner != "flex" && inner != "grid" && inner != "table"))
         return 0;
-    if (outer == "block")
+    const bool block = outer == "block";
+    if (inner == "flex" || inner == "grid")
+        return block ? css::kFlex : css::kInlineFlex;
+    if (inner == "table")
+        return block ? css::kTable : css::kInlineTable;
+    if (block)
         return css::kBlock;
     return inner == "flow" ? css::kInline : css::kInlineBlock;
 }
@@ -109,6 +123,16 @@ std::optional<Declaration> interpret(const QByteArray& name, const std::vector<C
             : w == "lowercase"            ? css::kLowercase
             : w == "capitalize"           ? css::kCapitalize
                                           : globalKeyword(w, true);
+    } else if (property == "float") {
+        p = CssProperty::Float;
+        v = w == "none" || w == "initial" || w == "unset"                                ? css::kNotFloated
+            : w == "left" || w == "right" || w == "inline-start" || w == "inline-end" ? css::kFloated
+                                                                                       : globalKeyword(w, false);
+    } else if (property == "position") {
+        p = CssProperty::Position;
+        v = w == "static" || w == "relative" || w == "sticky" || w == "initial" || w == "unset" ? css::kInFlow
+            : w == "absolute" || w == "fixed"                                  ? css::kOutOfFlow
+                                                                               : globalKeyword(w, false);
     }
     if (!v)
         return std::nullopt;

@@ -13,7 +13,16 @@
 
 namespace parlowen {
 
-enum class CssProperty : uint8_t { Display, Visibility, ContentVisibility, WhiteSpace, TextTransform, Count };
+enum class CssProperty : uint8_t {
+    Display,
+    Visibility,
+    ContentVisibility,
+    WhiteSpace,
+    TextTransform,
+    Float,
+    Position,
+    Count
+};
 
 // A declared value: not declared, "inherit", the default style sheet's
 // value, or one of the property's own below.
@@ -27,6 +36,14 @@ inline constexpr uint8_t kBlock = 4;
 inline constexpr uint8_t kInlineBlock = 5;
 inline constexpr uint8_t kInline = 6;
 inline constexpr uint8_t kContents = 7;
+// A flex or grid container: its children are blocks whatever their display.
+inline constexpr uint8_t kFlex = 8;
+inline constexpr uint8_t kInlineFlex = 9;
+inline constexpr uint8_t kTable = 10;
+inline constexpr uint8_t kInlineTable = 11;
+inline constexpr uint8_t kTableRowGroup = 12;
+inline constexpr uint8_t kTableRow = 13;
+inline constexpr uint8_t kTableCell = 14;
 // visibility and content-visibility
 inline constexpr uint8_t kVisible = 3;
 inline constexpr uint8_t kHidden = 4;
@@ -39,6 +56,12 @@ inline constexpr uint8_t kNoTransform = 3;
 inline constexpr uint8_t kUppercase = 4;
 inline constexpr uint8_t kLowercase = 5;
 inline constexpr uint8_t kCapitalize = 6;
+// float
+inline constexpr uint8_t kNotFloated = 3;
+inline constexpr uint8_t kFloated = 4;
+// position
+inline constexpr uint8_t kInFlow = 3;
+inline constexpr uint8_t kOutOfFlow = 4;
 } // namespace css
 
 struct DeclaredStyle {

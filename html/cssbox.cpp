@@ -48,6 +48,25 @@ int requiredBreaks(GumboTag tag)
     return hasTrait(tag, kParagraph) ? 2 : hasTrait(tag, kBlock) ? 1 : 0;
 }
 
+TablePart defaultTablePart(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_TABLE:
+        return TablePart::Table;
+    case GUMBO_TAG_THEAD:
+    case GUMBO_TAG_TBODY:
+    case GUMBO_TAG_TFOOT:
+        return TablePart::RowGroup;
+    case GUMBO_TAG_TR:
+        return TablePart::Row;
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+        return TablePart::Cell;
+    default:
+        return TablePart::None;
+    }
+}
+
 // Inside an svg drawing only text elements show text, each as a block;
 // descriptions are never shown. A foreign object holds HTML again.
 Box svgChildBox(const GumboNode* node, Box box)
@@ -62,40 +81,107 @@ Box svgChildBox(const GumboNode* node, Box box)
     return box;
 }
 
+// The display keyword that gives a box of this kind, for "inherit".
+uint8_t displayOf(const Box& box)
+{
+    switch (box.tablePart) {
+    case TablePart::Table:
+        return box.breaks > 0 ? css::kTable : css::kInlineTable;
+    case TablePart::RowGroup:
+        return css::kTableRowGroup;
+    case TablePart::Row:
+        return css::kTableRow;
+    case TablePart::Cell:
+        return css::kTableCell;
+    case TablePart::None:
+        break;
+    }
+    if (box.blockifiesChildren)
+        return box.breaks > 0 ? css::kFlex : css::kInlineFlex;
+    return box.breaks > 0 ? css::kBlock : box.kind == Box::Kind::InlineBlock ? css::kInlineBlock : css::kInline;
+}
+
+TablePart tablePartOf(uint8_t display)
+{
+    switch (display) {
+    case css::kTable:
+    case css::kInlineTable:
+        return TablePart::Table;
+    case css::kTableRowGroup:
+        return TablePart::RowGroup;
+    case css::kTableRow:
+        return TablePart::Row;
+    case css::kTableCell:
+        return TablePart::Cell;
+    default:
+        return TablePart::None;
+    }
+}
+
 // The cascade's display on the default box. A p element keeps its two
 // breaks whatever its display, as innerText asks for them by its name.
 void applyDisplay(uint8_t display, const Box& parent, Box& box)
 {
-    // Inherited, display is the parent's kind of box.
     if (display == css::kInherit)
-        display = parent.breaks > 0                       ? css::kBlock
-                  : parent.kind == Box::Kind::InlineBlock ? css::kInlineBlock
-                                                          : css::kInline;
+        display = displayOf(parent);
+    if (display == css::kUndeclared || display == css::kDefault || display == css::kNone)
+        return;
+    box.tablePart = tablePartOf(display);
+    // The children of contents are their parent's children.
+    box.blockifiesChildren =
+        display == css::kFlex || display == css::kInlineFlex || (display == css::kContents && parent.blockifiesChildren);
     switch (display) {
     case css::kBlock:
+    case css::kFlex:
+    case css::kTable:
         box.breaks = std::max(box.breaks, 1);
         if (box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
         break;
     case css::kInlineBlock:
+    case css::kInlineFlex:
+    case css::kInlineTable:
         box.breaks = box.breaks == 2 ? 2 : 0;
         if (box.kind == Box::Kind::Inline)
             box.kind = Box::Kind::InlineBlock;
         break;
-    case css::kInline:
-    case css::kContents:
-        box.breaks = box.breaks == 2 ? 2 : 0;
-        if (display == css::kContents && box.kind == Box::Kind::InlineBlock)
-            box.kind = Box::Kind::Inline;
-        break;
     default:
+        // Inline, contents and the parts inside a table: no box of their own
+        // on a line. A row or a cell is read as a table's part, not by its
+        // name, and contents leave no box to read.
+        box.breaks = box.breaks == 2 && display != css::kContents && display != css::kTableRow &&
+                             display != css::kTableCell
+                         ? 2
+                         : 0;
+        if (box.kind == Box::Kind::InlineBlock && display != css::kInline)
+            box.kind = Box::Kind::Inline;
         break;
     }
 }
 
-void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool tableBox, Box& box)
+// A float, an absolutely positioned box and a flex or grid item are blocks
+// whatever their display, the inline kinds becoming their block kin.
+void blockify(Box& box)
 {
-    applyDisplay(style[CssProperty::Display], parent, box);
+    if (box.tablePart != TablePart::Table)
+        box.tablePart = TablePart::None;
+    if (box.breaks == 0)
+        box.breaks = 1;
+    if (box.kind == Box::Kind::InlineBlock)
+        box.kind = Box::Kind::Inline;
+}
+
+void applyStyle(const DeclaredStyle& style, const Box& parent, bool caption, Box& box)
+{
+    const uint8_t display = style[CssProperty::Display];
+    applyDisplay(display, parent, box);
+    if (display != css::kContents) {
+        const bool positioned = style[CssProperty::Position] == css::kOutOfFlow;
+        // A flex item does not float.
+        box.outOfFlow = positioned || (style[CssProperty::Float] == css::kFloated && !parent.blockifiesChildren);
+        if (box.outOfFlow || parent.blockifiesChildren)
+            blockify(box);
+    }
     switch (style[CssProperty::WhiteSpace]) {
     case css::kInherit:
         box.whiteSpace = parent.whiteSpace;
@@ -135,15 +221,66 @@ void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool t
     // (with the tab after it); a row's is not, as it cannot be contained,
     // and browsers skip neither a table's nor its caption's.
     if (style[CssProperty::ContentVisibility] == css::kHidden)
-        box.contentSkipped = !tableBox && (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || cell);
+        box.contentSkipped = !caption && box.tablePart != TablePart::Table &&
+                             (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || box.tablePart == TablePart::Cell);
     // Neither a hidden box nor one whose content is skipped asks for breaks.
     if (!box.visible || box.contentSkipped) {
-        box.endsLine = box.breaks > 0;
+        // Out of the flow, the box never was on the line.
+        box.endsLine = box.breaks > 0 && !box.outOfFlow;
         box.breaks = 0;
     }
 }
 
 } // namespace
+
+CaseLanguage caseLanguageOf(QByteArrayView languageTag)
+{
+    const QByteArrayView tag = languageTag.trimmed();
+    const qsizetype dash = tag.indexOf('-');
+    const QByteArrayView primary = dash < 0 ? tag : tag.first(dash);
+    const auto is = [&](const char* name) { return primary.compare(name, Qt::CaseInsensitive) == 0; };
+    if (is("tr") || is("az"))
+        return CaseLanguage::Turkic;
+    if (is("lt"))
+        return CaseLanguage::Lithuanian;
+    if (is("el"))
+        return CaseLanguage::Greek;
+    return CaseLanguage::Other;
+}
+
+CaseLanguage documentLanguage(const GumboNode* root)
+{
+    if (const GumboAttribute* lang = gumbo_get_attribute(&root->v.element.attributes, "lang"))
+        return caseLanguageOf(QByteArrayView(lang->value));
+    const GumboVector& children = root->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* head = static_cast<const GumboNode*>(children.data[i]);
+        if (head->type != GUMBO_NODE_ELEMENT || head->v.element.tag != GUMBO_TAG_HEAD)
+            continue;
+        for (unsigned j = 0; j < head->v.element.children.length; ++j) {
+            const auto* meta = static_cast<const GumboNode*>(head->v.element.children.data[j]);
+            if (meta->type != GUMBO_NODE_ELEMENT || meta->v.element.tag != GUMBO_TAG_META)
+                continue;
+            const GumboAttribute* pragma = gumbo_get_attribute(&meta->v.element.attributes, "http-equiv");
+            const GumboAttribute* content = gumbo_get_attribute(&meta->v.element.attributes, "content");
+            // A list of languages names none.
+            if (pragma && content &&
+                QByteArrayView(pragma->value).compare("content-language", Qt::CaseInsensitive) == 0 &&
+                !QByteArrayView(content->value).contains(','))
+                return caseLanguageOf(QByteArrayView(content->value));
+        }
+    }
+    return CaseLanguage::Other;
+}
+
+TablePart tablePartOf(const GumboNode* node, const DeclaredStyle& style)
+{
+    const uint8_t display = style[CssProperty::Display];
+    if (display != css::kUndeclared && display != css::kDefault && display != css::kInherit)
+        return tablePartOf(display);
+    return node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML ? defaultTablePart(node->v.element.tag)
+                                                                 : TablePart::None;
+}
 
 bool isRendered(const GumboNode* node, const DeclaredStyle& style)
 {
@@ -179,6 +316,9 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
     box.inSvg = parent.inSvg;
     box.visible = parent.visible;
     box.transform = parent.transform;
+    box.language = parent.language;
+    if (const GumboAttribute* lang = gumbo_get_attribute(&node->v.element.attributes, "lang"))
+        box.language = caseLanguageOf(QByteArrayView(lang->value));
     const GumboTag tag = node->v.element.tag;
     if (parent.inSvg)
         return svgChildBox(node, box);
@@ -204,8 +344,9 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
             box.transform = TextTransform::None;
     }
     const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-    applyStyle(style, parent, html && hasTrait(tag, kCell),
-               html && (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_CAPTION), box);
+    if (html)
+        box.tablePart = defaultTablePart(tag);
+    applyStyle(style, parent, html && tag == GUMBO_TAG_CAPTION, box);
     return box;
 }
 

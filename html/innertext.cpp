@@ -2,7 +2,6 @@
 
 #include "common/asciitext.h"
 #include "html/cssbox.h"
-#include "html/tagtraits.h"
 
 namespace parlowen {
 
@@ -19,24 +18,6 @@ bool isHtmlElement(const GumboNode* node, GumboTag tag)
            node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
 }
 
-bool isHtmlElementWith(const GumboNode* node, uint32_t traits)
-{
-    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
-           hasTrait(node->v.element.tag, traits);
-}
-
-// The last rendered child element with any of the traits.
-const GumboNode* lastRenderedChild(const GumboNode* parent, uint32_t traits, const Cascade& cascade)
-{
-    const GumboVector& children = childrenOf(parent);
-    for (unsigned i = children.length; i-- > 0;) {
-        const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (isHtmlElementWith(child, traits) && isRendered(child, cascade.styleOf(child)))
-            return child;
-    }
-    return nullptr;
-}
-
 const GumboNode* firstRenderedChild(const GumboNode* parent, GumboTag tag, const Cascade& cascade)
 {
     const GumboVector& children = childrenOf(parent);
@@ -48,20 +29,81 @@ const GumboNode* firstRenderedChild(const GumboNode* parent, GumboTag tag, const
     return nullptr;
 }
 
+bool hasVisibleCharacter(const char* text);
+
+// Whether the node makes a box of its own: a rendered element, or text
+// that is not only white space.
+bool makesBox(const GumboNode* node, const Cascade& cascade)
+{
+    switch (node->type) {
+    case GUMBO_NODE_ELEMENT:
+        return isRendered(node, cascade.styleOf(node));
+    case GUMBO_NODE_TEXT:
+    case GUMBO_NODE_CDATA:
+        return hasVisibleCharacter(node->v.text.text);
+    default:
+        return false;
+    }
+}
+
+TablePart partOf(const GumboNode* node, const Cascade& cascade)
+{
+    return node->type == GUMBO_NODE_ELEMENT ? tablePartOf(node, cascade.styleOf(node)) : TablePart::None;
+}
+
+// The last child that makes a box: a row's last cell, unless something
+// else, wrapped in a cell of its own, comes after it.
+const GumboNode* lastBoxChild(const GumboNode* parent, const Cascade& cascade)
+{
+    const GumboVector& children = childrenOf(parent);
+    for (unsigned i = children.length; i-- > 0;) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (makesBox(child, cascade))
+            return child;
+    }
+    return nullptr;
+}
+
+const GumboNode* lastRowOf(const GumboNode* group, const Cascade& cascade)
+{
+    const GumboVector& children = childrenOf(group);
+    for (unsigned i = children.length; i-- > 0;) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (partOf(child, cascade) == TablePart::Row && isRendered(child, cascade.styleOf(child)))
+            return child;
+    }
+    return nullptr;
+}
+
 // The last row a table renders, looking into its row groups.
 const GumboNode* lastRowOfTable(const GumboNode* table, const Cascade& cascade)
 {
     const GumboVector& children = childrenOf(table);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (!isHtmlElementWith(child, kRow | kRowGroup) || !isRendered(child, cascade.styleOf(child)))
+        const TablePart part = partOf(child, cascade);
+        if ((part != TablePart::Row && part != TablePart::RowGroup) || !isRendered(child, cascade.styleOf(child)))
             continue;
-        if (hasTrait(child->v.element.tag, kRow))
+        if (part == TablePart::Row)
             return child;
-        if (const GumboNode* row = lastRenderedChild(child, kRow, cascade))
+        if (const GumboNode* row = lastRowOf(child, cascade))
             return row;
     }
     return nullptr;
+}
+
+// Whether the next sibling that makes a box, from index next of the
+// parent's children, is of this part: outside a row (or a table), cells
+// (rows) side by side share a row (a table) the browser makes for them.
+bool nextBoxIs(const GumboNode* parent, unsigned next, TablePart part, const Cascade& cascade)
+{
+    const GumboVector& children = childrenOf(parent);
+    for (unsigned i = next; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (makesBox(child, cascade))
+            return partOf(child, cascade) == part;
+    }
+    return false;
 }
 
 bool hasVisibleCharacter(const char* text)
@@ -80,7 +122,7 @@ struct Frame {
     bool tabAfter = false;
     bool lineBreakAfter = false;
     const GumboNode* tableLastRow = nullptr;
-    const GumboNode* rowLastCell = nullptr;
+    const GumboNode* rowLastChild = nullptr;
     // A closed details element shows its first summary only.
     const GumboNode* onlyChild = nullptr;
     bool onlyOneChild = false;
@@ -98,6 +140,43 @@ void leave(const Frame& done, TextCollector& out)
         out.lineBreak();
     if (done.box.breaks > 0)
         out.requireBreaks(done.box.breaks);
+    if (done.box.outOfFlow)
+        out.endOutOfFlow();
+}
+
+// A table's rows and a row's cells, by their display: the last of them
+// has no line break or tab after it.
+void enterTablePart(const GumboNode* child, const Frame& parent, const Cascade& cascade, Frame& frame,
+                    TextCollector& out)
+{
+    const TablePart around = parent.box.tablePart;
+    switch (frame.box.tablePart) {
+    case TablePart::Table:
+        frame.tableLastRow = lastRowOfTable(child, cascade);
+        break;
+    case TablePart::RowGroup:
+        if (around != TablePart::Table)
+            frame.tableLastRow = lastRowOf(child, cascade);
+        break;
+    case TablePart::Row: {
+        frame.rowLastChild = lastBoxChild(child, cascade);
+        const bool last = around == TablePart::Table || around == TablePart::RowGroup
+                              ? child == parent.tableLastRow
+                              : !nextBoxIs(parent.node, parent.next, TablePart::Row, cascade);
+        frame.lineBreakAfter = !last && frame.box.visible;
+        break;
+    }
+    case TablePart::Cell: {
+        // Each cell is a block of its own on the row's line.
+        out.startLine();
+        const bool last = around == TablePart::Row ? child == parent.rowLastChild
+                                                   : !nextBoxIs(parent.node, parent.next, TablePart::Cell, cascade);
+        frame.tabAfter = !last && frame.box.visible && !frame.box.contentSkipped;
+        break;
+    }
+    case TablePart::None:
+        break;
+    }
 }
 
 // The frame for a rendered child element, after the breaks and spaces its
@@ -109,38 +188,23 @@ Frame enter(const GumboNode* child, const Box& box, const Frame& parent, const C
     frame.node = child;
     frame.box = box;
     frame.tableLastRow = parent.tableLastRow;
-    if (frame.box.breaks > 0)
-        out.requireBreaks(frame.box.breaks);
-    if (frame.box.endsLine)
+    if (box.outOfFlow)
+        out.beginOutOfFlow();
+    if (box.breaks > 0)
+        out.requireBreaks(box.breaks);
+    if (box.endsLine)
         out.startLine();
-    if (frame.box.kind == Box::Kind::InlineBlock) {
+    if (box.kind == Box::Kind::InlineBlock) {
         out.atomicInline();
         out.startLine();
+    } else if (box.kind == Box::Kind::Atomic && box.breaks == 0) {
+        out.atomicInline();
     }
-    if (child->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
-        return frame;
-    switch (child->v.element.tag) {
-    case GUMBO_TAG_TABLE:
-        frame.tableLastRow = lastRowOfTable(child, cascade);
-        break;
-    case GUMBO_TAG_TR:
-        frame.rowLastCell = lastRenderedChild(child, kCell, cascade);
-        frame.lineBreakAfter = child != parent.tableLastRow && box.visible;
-        break;
-    case GUMBO_TAG_TD:
-    case GUMBO_TAG_TH:
-        // Each cell is a block of its own on the row's line.
-        out.startLine();
-        frame.tabAfter = child != parent.rowLastCell && box.visible && !box.contentSkipped;
-        break;
-    case GUMBO_TAG_DETAILS:
-        if (gumbo_get_attribute(&child->v.element.attributes, "open") == nullptr) {
-            frame.onlyOneChild = true;
-            frame.onlyChild = firstRenderedChild(child, GUMBO_TAG_SUMMARY, cascade);
-        }
-        break;
-    default:
-        break;
+    enterTablePart(child, parent, cascade, frame, out);
+    if (isHtmlElement(child, GUMBO_TAG_DETAILS) &&
+        gumbo_get_attribute(&child->v.element.attributes, "open") == nullptr) {
+        frame.onlyOneChild = true;
+        frame.onlyChild = firstRenderedChild(child, GUMBO_TAG_SUMMARY, cascade);
     }
     return frame;
 }
@@ -151,7 +215,9 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
 {
     std::vector<Frame> stack(1);
     stack.back().node = body;
-    stack.back().box = boxOf(body, cascade.styleOf(body), Box{});
+    Box document;
+    document.language = documentLanguage(body->parent);
+    stack.back().box = boxOf(body, cascade.styleOf(body), document);
     if (stack.back().box.contentSkipped)
         stack.back().next = childrenOf(body).length;
     while (!stack.empty()) {
@@ -173,7 +239,7 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
             if (top.box.textShown && top.box.visible)
-                out.textNode(child->v.text.text, top.box.whiteSpace, top.box.transform);
+                out.textNode(child->v.text.text, top.box.whiteSpace, top.box.transform, top.box.language);
             else if (top.box.textShown && hasVisibleCharacter(child->v.text.text))
                 // Hidden text still takes its place on the line, so the
                 // spaces on both sides of it are not collapsed away.
@@ -193,12 +259,9 @@ Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollect
                 out.lineBreak();
             continue;
         }
-        if (box.kind == Box::Kind::Atomic) {
-            out.atomicInline();
-            continue;
-        }
         stack.push_back(enter(child, box, top, cascade, out));
-        if (box.contentSkipped)
+        // Replaced content shows none of its children.
+        if (box.contentSkipped || box.kind == Box::Kind::Atomic)
             stack.back().next = childrenOf(child).length;
     }
     return out.finish();
