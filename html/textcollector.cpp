@@ -105,7 +105,9 @@ void TextCollector::beginOutOfFlow()
             m_diversions.emplace_back();
             line.diverted = true;
         } else {
+            // As if the box ended the line.
             line.pendingSpace = false;
+            line.atLineStart = true;
         }
     }
     m_interrupted.push_back(line);

@@ -171,6 +171,19 @@ private slots:
         row("meter and progress are boxes without text", "a <meter>m</meter> <progress>p</progress> b",
             "a   b");
 
+        // Out of the flow
+        row("a space before floats on a line that goes on stays before them",
+            "a <b style=float:left>b</b> <b style=float:left>c</b> d", "a \r\nb\r\nc\r\nd");
+        row("a space before a float at the end of its line goes", "<div>a <b style=float:left>b</b> </div>c",
+            "a\r\nb\r\nc");
+        row("past eight floats inside floats, the space before one goes",
+            QByteArray("x <i style=float:left>").repeated(10) + "y" + QByteArray("</i> z").repeated(10),
+            QStringLiteral("x \r\n").repeated(8) + "x\r\nx\r\ny" + QStringLiteral("\r\nz").repeated(10));
+        row("a table's parts by their display alone",
+            "<div style=display:table-row><b style=display:table-cell>a</b><b style=display:table-cell>b</b>"
+            "</div><div style=display:table-row><b style=display:table-cell>c</b></div>",
+            "a\tb\r\nc");
+
         // Characters
         row("control characters and noncharacters stay in short text runs",
             "<p>a\x01b \xc2\x85 \xef\xb7\x90</p>", QString::fromUtf8("a\x01b \u0085 \ufdd0"));
