@@ -23,8 +23,10 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
         const QByteArray& w = words[0];
         if (w == "none")
             return css::kNone;
-        if (w == "block" || w == "list-item" || w == "flow-root" || w == "table-caption")
+        if (w == "block" || w == "list-item" || w == "flow-root")
             return css::kBlock;
+        if (w == "table-caption")
+            return css::kTableCaption;
         if (w == "flex" || w == "grid")
             return css::kFlex;
         if (w == "inline-flex" || w == "inline-grid")
@@ -44,8 +46,8 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
         if (w == "inherit")
             return css::kInherit;
         // Columns keep the element's own box.
-        if (w == "table-column" || w == "table-column-group" || w == "ruby-text" || w == "ruby-base" || w == "revert" ||
-            w == "revert-layer")
+        if (w == "table-column" || w == "table-column-group" || w == "ruby-text" || w == "ruby-base" ||
+            w == "revert" || w == "revert-layer")
             return css::kDefault;
         return 0;
     }
@@ -64,6 +66,31 @@ uint8_t displayValue(const std::vector<QByteArray>& words)
     if (block)
         return css::kBlock;
     return inner == "flow" ? css::kInline : css::kInlineBlock;
+}
+
+// The properties that decide what kind of box an element has.
+std::optional<Declaration> layoutDeclaration(const QByteArray& property, const std::vector<QByteArray>& words,
+                                             bool important)
+{
+    uint8_t v = 0;
+    CssProperty p = CssProperty::Display;
+    if (property == "display") {
+        v = displayValue(words);
+    } else if (words.size() == 1 && property == "float") {
+        const QByteArray& w = words[0];
+        p = CssProperty::Float;
+        v = w == "none" || w == "initial" || w == "unset" ? css::kNotFloated
+            : w == "left" || w == "right" || w == "inline-start" || w == "inline-end"
+                ? css::kFloated
+                : globalKeyword(w, false);
+    } else if (words.size() == 1) {
+        const QByteArray& w = words[0];
+        p = CssProperty::Position;
+        v = w == "static" || w == "relative" || w == "sticky" || w == "initial" || w == "unset" ? css::kInFlow
+            : w == "absolute" || w == "fixed" ? css::kOutOfFlow
+                                              : globalKeyword(w, false);
+    }
+    return v ? std::optional(Declaration{p, v, important}) : std::nullopt;
 }
 
 } // namespace
@@ -85,10 +112,8 @@ std::optional<Declaration> interpret(const QByteArray& name, const std::vector<C
     if (words.empty())
         return std::nullopt;
     const QByteArray property = name.toLower();
-    if (property == "display") {
-        const uint8_t v = displayValue(words);
-        return v ? std::optional(Declaration{CssProperty::Display, v, important}) : std::nullopt;
-    }
+    if (property == "display" || property == "float" || property == "position")
+        return layoutDeclaration(property, words, important);
     if (words.size() != 1)
         return std::nullopt;
     const QByteArray& w = words[0];
@@ -123,16 +148,6 @@ std::optional<Declaration> interpret(const QByteArray& name, const std::vector<C
             : w == "lowercase"            ? css::kLowercase
             : w == "capitalize"           ? css::kCapitalize
                                           : globalKeyword(w, true);
-    } else if (property == "float") {
-        p = CssProperty::Float;
-        v = w == "none" || w == "initial" || w == "unset"                                ? css::kNotFloated
-            : w == "left" || w == "right" || w == "inline-start" || w == "inline-end" ? css::kFloated
-                                                                                       : globalKeyword(w, false);
-    } else if (property == "position") {
-        p = CssProperty::Position;
-        v = w == "static" || w == "relative" || w == "sticky" || w == "initial" || w == "unset" ? css::kInFlow
-            : w == "absolute" || w == "fixed"                                  ? css::kOutOfFlow
-                                                                               : globalKeyword(w, false);
     }
     if (!v)
         return std::nullopt;

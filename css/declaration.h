@@ -44,6 +44,7 @@ inline constexpr uint8_t kInlineTable = 11;
 inline constexpr uint8_t kTableRowGroup = 12;
 inline constexpr uint8_t kTableRow = 13;
 inline constexpr uint8_t kTableCell = 14;
+inline constexpr uint8_t kTableCaption = 15;
 // visibility and content-visibility
 inline constexpr uint8_t kVisible = 3;
 inline constexpr uint8_t kHidden = 4;

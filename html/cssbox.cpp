@@ -53,6 +53,8 @@ TablePart defaultTablePart(GumboTag tag)
     switch (tag) {
     case GUMBO_TAG_TABLE:
         return TablePart::Table;
+    case GUMBO_TAG_CAPTION:
+        return TablePart::Caption;
     case GUMBO_TAG_THEAD:
     case GUMBO_TAG_TBODY:
     case GUMBO_TAG_TFOOT:
@@ -87,6 +89,8 @@ uint8_t displayOf(const Box& box)
     switch (box.tablePart) {
     case TablePart::Table:
         return box.breaks > 0 ? css::kTable : css::kInlineTable;
+    case TablePart::Caption:
+        return css::kTableCaption;
     case TablePart::RowGroup:
         return css::kTableRowGroup;
     case TablePart::Row:
@@ -98,7 +102,9 @@ uint8_t displayOf(const Box& box)
     }
     if (box.blockifiesChildren)
         return box.breaks > 0 ? css::kFlex : css::kInlineFlex;
-    return box.breaks > 0 ? css::kBlock : box.kind == Box::Kind::InlineBlock ? css::kInlineBlock : css::kInline;
+    return box.breaks > 0                       ? css::kBlock
+           : box.kind == Box::Kind::InlineBlock ? css::kInlineBlock
+                                                : css::kInline;
 }
 
 TablePart tablePartOf(uint8_t display)
@@ -107,6 +113,8 @@ TablePart tablePartOf(uint8_t display)
     case css::kTable:
     case css::kInlineTable:
         return TablePart::Table;
+    case css::kTableCaption:
+        return TablePart::Caption;
     case css::kTableRowGroup:
         return TablePart::RowGroup;
     case css::kTableRow:
@@ -128,12 +136,13 @@ void applyDisplay(uint8_t display, const Box& parent, Box& box)
         return;
     box.tablePart = tablePartOf(display);
     // The children of contents are their parent's children.
-    box.blockifiesChildren =
-        display == css::kFlex || display == css::kInlineFlex || (display == css::kContents && parent.blockifiesChildren);
+    box.blockifiesChildren = display == css::kFlex || display == css::kInlineFlex ||
+                             (display == css::kContents && parent.blockifiesChildren);
     switch (display) {
     case css::kBlock:
     case css::kFlex:
     case css::kTable:
+    case css::kTableCaption:
         box.breaks = std::max(box.breaks, 1);
         if (box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
@@ -171,17 +180,24 @@ void blockify(Box& box)
         box.kind = Box::Kind::Inline;
 }
 
-void applyStyle(const DeclaredStyle& style, const Box& parent, bool caption, Box& box)
+// Out of the flow, or inside a flex or grid container, a box is a block;
+// with display: contents there is no box to be one.
+void applyPlacement(const DeclaredStyle& style, const Box& parent, Box& box)
 {
-    const uint8_t display = style[CssProperty::Display];
-    applyDisplay(display, parent, box);
-    if (display != css::kContents) {
-        const bool positioned = style[CssProperty::Position] == css::kOutOfFlow;
-        // A flex item does not float.
-        box.outOfFlow = positioned || (style[CssProperty::Float] == css::kFloated && !parent.blockifiesChildren);
-        if (box.outOfFlow || parent.blockifiesChildren)
-            blockify(box);
-    }
+    if (style[CssProperty::Display] == css::kContents)
+        return;
+    const bool positioned = style[CssProperty::Position] == css::kOutOfFlow;
+    // A flex item does not float, and one positioned out of the flow
+    // still ends the run of text before it.
+    box.outOfFlow = !parent.blockifiesChildren && (positioned || style[CssProperty::Float] == css::kFloated);
+    if (box.outOfFlow || parent.blockifiesChildren)
+        blockify(box);
+}
+
+void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
+{
+    applyDisplay(style[CssProperty::Display], parent, box);
+    applyPlacement(style, parent, box);
     switch (style[CssProperty::WhiteSpace]) {
     case css::kInherit:
         box.whiteSpace = parent.whiteSpace;
@@ -221,8 +237,9 @@ void applyStyle(const DeclaredStyle& style, const Box& parent, bool caption, Box
     // (with the tab after it); a row's is not, as it cannot be contained,
     // and browsers skip neither a table's nor its caption's.
     if (style[CssProperty::ContentVisibility] == css::kHidden)
-        box.contentSkipped = !caption && box.tablePart != TablePart::Table &&
-                             (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || box.tablePart == TablePart::Cell);
+        box.contentSkipped =
+            box.tablePart != TablePart::Caption && box.tablePart != TablePart::Table &&
+            (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || box.tablePart == TablePart::Cell);
     // Neither a hidden box nor one whose content is skipped asks for breaks.
     if (!box.visible || box.contentSkipped) {
         // Out of the flow, the box never was on the line.
@@ -238,7 +255,9 @@ CaseLanguage caseLanguageOf(QByteArrayView languageTag)
     const QByteArrayView tag = languageTag.trimmed();
     const qsizetype dash = tag.indexOf('-');
     const QByteArrayView primary = dash < 0 ? tag : tag.first(dash);
-    const auto is = [&](const char* name) { return primary.compare(name, Qt::CaseInsensitive) == 0; };
+    const auto is = [&](const char* name) {
+        return primary.compare(name, Qt::CaseInsensitive) == 0;
+    };
     if (is("tr") || is("az"))
         return CaseLanguage::Turkic;
     if (is("lt"))
@@ -346,7 +365,7 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
     const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
     if (html)
         box.tablePart = defaultTablePart(tag);
-    applyStyle(style, parent, html && tag == GUMBO_TAG_CAPTION, box);
+    applyStyle(style, parent, box);
     return box;
 }
 

@@ -12,7 +12,7 @@
 
 namespace parlowen {
 
-enum class TablePart { None, Table, RowGroup, Row, Cell };
+enum class TablePart { None, Table, Caption, RowGroup, Row, Cell };
 
 struct Box {
     enum class Kind {

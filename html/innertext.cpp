@@ -64,29 +64,26 @@ const GumboNode* lastBoxChild(const GumboNode* parent, const Cascade& cascade)
     return nullptr;
 }
 
-const GumboNode* lastRowOf(const GumboNode* group, const Cascade& cascade)
+// Captions and columns stand beside a table's rows.
+bool besideRows(const GumboNode* node, const Cascade& cascade)
 {
-    const GumboVector& children = childrenOf(group);
-    for (unsigned i = children.length; i-- > 0;) {
-        const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (partOf(child, cascade) == TablePart::Row && isRendered(child, cascade.styleOf(child)))
-            return child;
-    }
-    return nullptr;
+    return isHtmlElement(node, GUMBO_TAG_COL) || isHtmlElement(node, GUMBO_TAG_COLGROUP) ||
+           partOf(node, cascade) == TablePart::Caption;
 }
 
-// The last row a table renders, looking into its row groups.
-const GumboNode* lastRowOfTable(const GumboNode* table, const Cascade& cascade)
+// The last row of a table or a row group, looking into the table's row
+// groups. Anything else that makes a box there is a row the browser makes
+// for it, which no element is: then every row has a line break after it.
+const GumboNode* lastRowOf(const GumboNode* parent, bool intoGroups, const Cascade& cascade)
 {
-    const GumboVector& children = childrenOf(table);
+    const GumboVector& children = childrenOf(parent);
     for (unsigned i = children.length; i-- > 0;) {
         const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        const TablePart part = partOf(child, cascade);
-        if ((part != TablePart::Row && part != TablePart::RowGroup) || !isRendered(child, cascade.styleOf(child)))
+        if (besideRows(child, cascade) || !makesBox(child, cascade))
             continue;
-        if (part == TablePart::Row)
+        if (!intoGroups || partOf(child, cascade) != TablePart::RowGroup)
             return child;
-        if (const GumboNode* row = lastRowOf(child, cascade))
+        if (const GumboNode* row = lastRowOf(child, false, cascade))
             return row;
     }
     return nullptr;
@@ -152,11 +149,11 @@ void enterTablePart(const GumboNode* child, const Frame& parent, const Cascade& 
     const TablePart around = parent.box.tablePart;
     switch (frame.box.tablePart) {
     case TablePart::Table:
-        frame.tableLastRow = lastRowOfTable(child, cascade);
+        frame.tableLastRow = lastRowOf(child, true, cascade);
         break;
     case TablePart::RowGroup:
         if (around != TablePart::Table)
-            frame.tableLastRow = lastRowOf(child, cascade);
+            frame.tableLastRow = lastRowOf(child, false, cascade);
         break;
     case TablePart::Row: {
         frame.rowLastChild = lastBoxChild(child, cascade);
@@ -169,11 +166,13 @@ void enterTablePart(const GumboNode* child, const Frame& parent, const Cascade& 
     case TablePart::Cell: {
         // Each cell is a block of its own on the row's line.
         out.startLine();
-        const bool last = around == TablePart::Row ? child == parent.rowLastChild
-                                                   : !nextBoxIs(parent.node, parent.next, TablePart::Cell, cascade);
+        const bool last = around == TablePart::Row
+                              ? child == parent.rowLastChild
+                              : !nextBoxIs(parent.node, parent.next, TablePart::Cell, cascade);
         frame.tabAfter = !last && frame.box.visible && !frame.box.contentSkipped;
         break;
     }
+    case TablePart::Caption:
     case TablePart::None:
         break;
     }

@@ -246,7 +246,8 @@ QString transformed(const QByteArray& utf8, TextTransform transform, CaseLanguag
 
 } // namespace
 
-void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform transform, CaseLanguage language)
+void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform transform,
+                             CaseLanguage language)
 {
     const char* end = text + std::strlen(text);
     if (transform == TextTransform::None) {

@@ -356,9 +356,40 @@ const char* const kRulePages[] = {
     "\xc4\xb0<p lang=el class=u>\xce\xac\xce\xbb\xcf\x86\xce\xb1 \xce\x90 \xcf\x8c\xce\xbb\xce\xb1<p "
     "lang=el class=l>\xce\x9f\xce\x94\xce\x9f\xce\xa3<p lang=lt class=l>\xc3\x8c I J \xc4\xae<p lang=lt "
     "class=u>i\xcc\x87\xcc\x80 i\xcc\x87<p lang=tr class=c>istanbul \xc4\xb1l\xc4\xb1k<p class=c>"
-    "\xc7\x86" "emal \xc3\x9f \xef\xac\x81sh",
+    "\xc7\x86"
+    "emal \xc3\x9f \xef\xac\x81sh",
     "<html lang=tr><body style=text-transform:uppercase>i<span lang=en>i</span><p style=text-transform:"
     "lowercase>WAN IP IS 203.0.113.7</p></body></html>",
+    // Out of the flow inside flex containers, tables and list items; controls as flex items.
+    "<div style=display:flex><span style=position:absolute>a</span> b <span "
+    "style=visibility:hidden>c</span>d</div>",
+    "<div style=display:flex>a <span style=position:absolute>b</span> c</div>",
+    "<table><tr><td>a<td style=float:left>b<td>c</table>",
+    "<div style=\"display:flex;text-transform:uppercase\" lang=tr>i<b style=position:fixed>i</b></div>",
+    "<p>a <img style=float:left> b<p>a <img style=position:absolute> b",
+    "<div style=display:flex><button>x</button><select><option>y</select>z</div>",
+    "<ul><li style=float:left>a<li style=float:left>b</ul>c",
+    "<div>a <span style=float:left>b</span><span style=float:left>c</span> d</div>",
+    "<div style=display:flex>  <!-- x -->  a<!-- y -->b  </div>",
+    // Tables by display: rows and cells the browser makes, captions, columns, hidden groups.
+    "<div style=display:grid><table><tr><td>a<td>b</table>c</div>",
+    "<span style=float:left><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span></span>",
+    "<div style=display:table><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span><div style=display:table-row><span "
+    "style=display:table-cell>c</span></div></div>x",
+    "<div style=display:table-row>a</div><div style=display:table-row>b</div>c",
+    "<table><tr><td>a</td><td style=display:none>b</td></tr><tr "
+    "style=display:table-cell><td>c</td></tr></table>",
+    "<div style=display:inline-table><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span></div>c",
+    "<style>.l{display:table-row-group}</style><table><tbody "
+    "class=l><tr><td>a</tbody><tbody><tr><td>b</tbody></table>",
+    "<div style=display:table><div style=display:table-row>a</div><div>b</div></div>c<div "
+    "style=display:table><div style=display:table-row>d</div><div style=display:table-caption>e</div></div>",
+    "<table><colgroup><col></colgroup><tr><td>a<tr><td>b</table><table><tr><td>c</tr><caption>d</caption></"
+    "table>",
+    "<table><tbody><tr><td>a</tbody><tbody style=display:none><tr><td>b</tbody></table>x",
     "<meta http-equiv=Content-Language content=tr><p style=text-transform:uppercase>i<p lang=en "
     "style=text-transform:uppercase>i",
 };
