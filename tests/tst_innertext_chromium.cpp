@@ -474,6 +474,14 @@ QList<GeneratedPage> hostileSheetPages()
                         QByteArray("}").repeated(12) + ".n{display:none}" + QByteArray("(").repeated(10'000) +
                         "}.o{display:none}</style><p class=m>m<p class=n>n<p class=o>o";
     pages.append({QStringLiteral("nested media and an unclosed block"), "text/html", nested});
+
+    // Out-of-flow boxes: many after spaces on one line, whose text waits for
+    // the line to go on, and floats nested deep.
+    const QByteArray manyFloats = "<p>a " + QByteArray("<b style=float:left>f</b> ").repeated(2000) + "z";
+    pages.append({QStringLiteral("2000 floats on one line"), "text/html", manyFloats});
+    const QByteArray deepFloats =
+        QByteArray("x<i style=float:left>").repeated(200) + "y" + QByteArray("</i>z").repeated(200);
+    pages.append({QStringLiteral("floats nested 200 deep"), "text/html", deepFloats});
     return pages;
 }
 
