@@ -90,13 +90,15 @@ struct CascadeRules {
     // What the rules take, counted as they are kept, and what they may.
     std::size_t bytes = 0;
     std::size_t byteBudget = 0;
+    // Rules a limit of the reader dropped where a browser keeps them.
+    std::size_t rulesPastLimits = 0;
 
     // Ancestors the rule needs: every compound left of a descendant or a
     // child combinator is an ancestor of the subject, even across siblings.
     void noteAncestors(Rule& rule) const
     {
         const Selector& selector = rule.selector;
-        for (uint32_t i = selector.subjectCount - 1; i-- > 0;) {
+        for (auto i = uint32_t(selector.compounds.size() - 1); i-- > 0;) {
             const CompoundSelector::Combinator combinator = selector.compounds[i + 1].combinator;
             if (combinator != CompoundSelector::Combinator::Descendant &&
                 combinator != CompoundSelector::Combinator::Child)
@@ -121,8 +123,7 @@ struct CascadeRules {
     void file(uint32_t index)
     {
         noteAncestors(rules[index]);
-        const CompoundSelector& subject =
-            rules[index].selector.compounds[rules[index].selector.subjectCount - 1];
+        const CompoundSelector& subject = rules[index].selector.compounds.back();
         for (const SimpleSelector& simple : subject.simple) {
             if (simple.kind == SimpleSelector::Kind::Id) {
                 byId[quirks ? simple.name.toLower() : simple.name].push_back(index);

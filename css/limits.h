@@ -11,6 +11,10 @@ namespace parlowen {
 // the rest is read past, not kept, and the rule or declaration dropped.
 inline constexpr size_t kMaxPreludeTokens = size_t(1) << 16;
 inline constexpr size_t kMaxValueTokens = 64;
+// A rule's selector list may be longer: 100,000 selectors of three tokens
+// each fit, and a browser keeps them; a token takes some 60 bytes while
+// the rule is read.
+inline constexpr size_t kMaxSelectorListTokens = size_t(1) << 19;
 // @media inside @media this deep is read past.
 inline constexpr int kMaxRuleNesting = 16;
 // Work between two looks at the cancel flag and the budget.

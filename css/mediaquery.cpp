@@ -1,5 +1,7 @@
 #include "css/mediaquery.h"
 
+#include "css/mediafeatures.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -9,9 +11,6 @@ namespace {
 
 using Type = CssToken::Type;
 
-
-constexpr double kScreenWidth = 1024;
-constexpr double kScreenHeight = 768;
 
 class MediaReader {
 public:
@@ -131,36 +130,6 @@ private:
         return value;
     }
 
-    static std::optional<double> length(const CssToken& token)
-    {
-        if (token.is(Type::Number) && token.number == 0)
-            return 0.0;
-        if (!token.is(Type::Dimension))
-            return std::nullopt;
-        const QByteArray unit = token.text.toLower();
-        if (unit == "px")
-            return token.number;
-        if (unit == "em" || unit == "rem")
-            return token.number * 16;
-        if (unit == "in")
-            return token.number * 96;
-        if (unit == "cm")
-            return token.number * 96 / 2.54;
-        if (unit == "mm")
-            return token.number * 96 / 25.4;
-        if (unit == "pt")
-            return token.number * 96 / 72;
-        if (unit == "pc")
-            return token.number * 16;
-        if (unit == "vw" || unit == "vmax")
-            return token.number * kScreenWidth / 100;
-        if (unit == "vh" || unit == "vmin")
-            return token.number * kScreenHeight / 100;
-        return std::nullopt;
-    }
-
-    static double sizeOf(const QByteArray& name) { return name == "width" ? kScreenWidth : kScreenHeight; }
-
     static bool compare(double a, const QByteArray& op, double b)
     {
         if (op == "<")
@@ -214,6 +183,35 @@ private:
         return op;
     }
 
+    std::optional<double> readValue(const RangedFeature& feature)
+    {
+        return readMediaValue(m_tokens, m_pos, m_end, feature.kind);
+    }
+
+    // "name: value", min- and max- included.
+    std::optional<bool> plainFeature(const QByteArray& name)
+    {
+        if (isKeywordFeature(name)) {
+            const CssToken& keyword = peek();
+            ++m_pos;
+            return keyword.is(Type::Ident) ? keywordFeatureMatches(name, keyword.text) : std::nullopt;
+        }
+        if (name.endsWith("aspect-ratio"))
+            return aspectRatioMatches(name);
+        const bool bounded = name.startsWith("min-") || name.startsWith("max-");
+        const RangedFeature* feature = rangedFeature(bounded ? QByteArrayView(name).sliced(4) : name);
+        if (!feature) {
+            ++m_pos;
+            return false;
+        }
+        const std::optional<double> wanted = readValue(*feature);
+        if (!wanted)
+            return std::nullopt;
+        return name.startsWith("min-")   ? feature->screen >= *wanted
+               : name.startsWith("max-") ? feature->screen <= *wanted
+                                         : feature->screen == *wanted;
+    }
+
     // Inside the parentheses: "name", "name: value", or a range.
     std::optional<bool> feature()
     {
@@ -222,54 +220,39 @@ private:
             ++m_pos;
             skipSpace();
             if (peek().is(Type::RightParen))
-                return name == "width" || name == "height" || name == "orientation" || name == "color";
+                return featureIsTrue(name);
             if (peek().is(Type::Colon)) {
                 ++m_pos;
                 skipSpace();
-                const CssToken& value = peek();
-                ++m_pos;
-                if (name == "orientation")
-                    return value.isIdent("landscape");
-                if (name.endsWith("aspect-ratio")) {
-                    --m_pos;
-                    return aspectRatioMatches(name);
-                }
-                const std::optional<double> px = length(value);
-                const QByteArray base =
-                    name.startsWith("min-") || name.startsWith("max-") ? name.mid(4) : name;
-                if (!px || (base != "width" && base != "height"))
-                    return false;
-                const double actual = sizeOf(base);
-                return name.startsWith("min-")   ? actual >= *px
-                       : name.startsWith("max-") ? actual <= *px
-                                                 : actual == *px;
+                return plainFeature(name);
             }
             // name op value
             const std::optional<QByteArray> op = comparison();
-            if (!op || (name != "width" && name != "height"))
+            const RangedFeature* feature = rangedFeature(name);
+            if (!op || !feature)
                 return false;
-            const std::optional<double> px = length(peek());
-            ++m_pos;
-            return px && compare(sizeOf(name), *op, *px);
+            const std::optional<double> wanted = readValue(*feature);
+            return wanted && compare(feature->screen, *op, *wanted);
         }
-        // value op name [op value]
-        const std::optional<double> low = length(peek());
-        ++m_pos;
+        // value op name [op value]: the name says what the value is.
+        size_t name = m_pos;
+        while (name < m_end && !m_tokens[name].is(Type::Ident))
+            ++name;
+        const RangedFeature* feature = name < m_end ? rangedFeature(m_tokens[name].text.toLower()) : nullptr;
+        if (!feature)
+            return false;
+        const std::optional<double> low = readValue(*feature);
         const std::optional<QByteArray> op1 = comparison();
-        if (!low || !op1 || !peek().is(Type::Ident))
+        if (!low || !op1 || m_pos != name)
             return false;
-        const QByteArray name = peek().text.toLower();
         ++m_pos;
-        if (name != "width" && name != "height")
-            return false;
-        bool result = compare(*low, *op1, sizeOf(name));
+        bool result = compare(*low, *op1, feature->screen);
         skipSpace();
         if (peek().is(Type::RightParen))
             return result;
         const std::optional<QByteArray> op2 = comparison();
-        const std::optional<double> high = length(peek());
-        ++m_pos;
-        return op2 && high && result && compare(sizeOf(name), *op2, *high);
+        const std::optional<double> high = readValue(*feature);
+        return op2 && high && result && compare(feature->screen, *op2, *high);
     }
 
     const std::vector<CssToken>& m_tokens;

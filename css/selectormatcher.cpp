@@ -1,8 +1,14 @@
 #include "css/selectormatcher.h"
 
 #include "common/asciitext.h"
+#include "css/elementtree.h"
 
 #include <QByteArrayView>
+#include <QHash>
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace parlowen {
 
@@ -11,37 +17,6 @@ namespace {
 bool equalBytes(QByteArrayView a, QByteArrayView b, bool ignoreCase)
 {
     return ignoreCase ? a.compare(b, Qt::CaseInsensitive) == 0 : a == b;
-}
-
-const GumboVector& siblingsOf(const GumboNode* element)
-{
-    const GumboNode* parent = element->parent;
-    return parent->type == GUMBO_NODE_DOCUMENT ? parent->v.document.children : parent->v.element.children;
-}
-
-const GumboNode* elementSibling(const GumboNode* element, int step)
-{
-    if (!element->parent)
-        return nullptr;
-    const GumboVector& siblings = siblingsOf(element);
-    for (long i = long(element->index_within_parent) + step; i >= 0 && i < long(siblings.length); i += step) {
-        const auto* node = static_cast<const GumboNode*>(siblings.data[i]);
-        if (node->type == GUMBO_NODE_ELEMENT)
-            return node;
-    }
-    return nullptr;
-}
-
-const GumboNode* parentElement(const GumboNode* element)
-{
-    const GumboNode* parent = element->parent;
-    return parent && parent->type == GUMBO_NODE_ELEMENT ? parent : nullptr;
-}
-
-QByteArrayView attributeValue(const GumboNode* element, const char* name)
-{
-    const GumboAttribute* attribute = gumbo_get_attribute(&element->v.element.attributes, name);
-    return attribute ? QByteArrayView(attribute->value) : QByteArrayView();
 }
 
 } // namespace
@@ -81,35 +56,79 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::positionOf(const GumboNode* eleme
     return m_positions.at(element);
 }
 
-bool SelectorMatcher::matchesAny(const Selector& selector, const std::vector<uint32_t>& alternatives,
-                                 const GumboNode* element)
+// Among the siblings of the element's own type, counted as positionOf().
+std::pair<uint32_t, uint32_t> SelectorMatcher::typePositionOf(const GumboNode* element)
 {
-    for (const uint32_t alternative : alternatives) {
-        if (compoundMatches(selector, selector.compounds[selector.subjectCount + alternative], element))
-            return true;
+    auto found = m_typePositions.find(element);
+    if (found != m_typePositions.end())
+        return found->second;
+    const GumboVector& siblings = siblingsOf(element);
+    const auto typeOf = [](const GumboNode* node) {
+        return char('0' + node->v.element.tag_namespace) + tagNameOf(node);
+    };
+    QHash<QByteArray, uint32_t> counts;
+    std::vector<std::pair<const GumboNode*, QByteArray>> elements;
+    for (unsigned i = 0; i < siblings.length; ++i) {
+        const auto* node = static_cast<const GumboNode*>(siblings.data[i]);
+        if (node->type != GUMBO_NODE_ELEMENT)
+            continue;
+        elements.emplace_back(node, typeOf(node));
+        ++counts[elements.back().second];
     }
-    return false;
+    QHash<QByteArray, uint32_t> indexes;
+    for (const auto& [node, type] : elements)
+        m_typePositions.emplace(node, std::pair(indexes[type]++, counts[type]));
+    *m_work += 2 * siblings.length;
+    return m_typePositions.at(element);
+}
+
+bool SelectorMatcher::matchesAny(const std::vector<Selector>& selectors, const GumboNode* element)
+{
+    const GumboNode* anchor = std::exchange(m_anchor, nullptr);
+    const GumboNode* scopeTop = std::exchange(m_scopeTop, nullptr);
+    bool found = false;
+    for (auto it = selectors.begin(); it != selectors.end() && !found; ++it)
+        found = matchFrom(*it, uint32_t(it->compounds.size() - 1), element) == Result::Matches;
+    m_anchor = anchor;
+    m_scopeTop = scopeTop;
+    return found;
 }
 
 bool SelectorMatcher::matches(const Selector& selector, const GumboNode* element)
 {
-    return matchFrom(selector, selector.subjectCount - 1, element) == Result::Matches;
+    return matchFrom(selector, uint32_t(selector.compounds.size() - 1), element) == Result::Matches;
+}
+
+SelectorMatcher::Result SelectorMatcher::relationToAnchor(CompoundSelector::Combinator relation,
+                                                          const GumboNode* element) const
+{
+    bool related = true; // a descendant: only those are tried
+    if (relation == CompoundSelector::Combinator::Child)
+        related = element->parent == m_anchor;
+    else if (relation == CompoundSelector::Combinator::NextSibling)
+        related = elementSibling(element, -1) == m_anchor;
+    else if (relation == CompoundSelector::Combinator::LaterSibling)
+        related = element->parent == m_anchor->parent &&
+                  element->index_within_parent > m_anchor->index_within_parent;
+    return related ? Result::Matches : Result::FailsHere;
 }
 
 // Right to left, giving up on whole branches as browsers do, so that a
 // chain of descendant selectors costs the depth of the tree, not a power
-// of it.
+// of it. Inside :has(), nothing above m_scopeTop is looked at.
 SelectorMatcher::Result SelectorMatcher::matchFrom(const Selector& selector, uint32_t index,
                                                    const GumboNode* element)
 {
     const CompoundSelector& compound = selector.compounds[index];
-    if (!compoundMatches(selector, compound, element))
+    if (!compoundMatches(compound, element))
         return m_stopped ? Result::FailsCompletely : Result::FailsHere;
     if (index == 0)
-        return Result::Matches;
+        return compound.combinator == CompoundSelector::Combinator::None
+                   ? Result::Matches
+                   : relationToAnchor(compound.combinator, element);
     switch (compound.combinator) {
     case CompoundSelector::Combinator::Descendant:
-        for (const GumboNode* up = parentElement(element); up; up = parentElement(up)) {
+        for (const GumboNode* up = parentElement(element); up && up != m_scopeTop; up = parentElement(up)) {
             const Result r = matchFrom(selector, index - 1, up);
             if (r == Result::Matches || r == Result::FailsCompletely)
                 return r;
@@ -117,7 +136,7 @@ SelectorMatcher::Result SelectorMatcher::matchFrom(const Selector& selector, uin
         return Result::FailsCompletely;
     case CompoundSelector::Combinator::Child: {
         const GumboNode* up = parentElement(element);
-        if (!up)
+        if (!up || up == m_scopeTop)
             return Result::FailsCompletely;
         const Result r = matchFrom(selector, index - 1, up);
         return r == Result::Matches || r == Result::FailsCompletely ? r : Result::FailsAllSiblings;
@@ -140,28 +159,61 @@ SelectorMatcher::Result SelectorMatcher::matchFrom(const Selector& selector, uin
     return Result::Matches;
 }
 
-bool SelectorMatcher::compoundMatches(const Selector& selector, const CompoundSelector& compound,
-                                      const GumboNode* element)
+bool SelectorMatcher::countStep()
 {
     if (++*m_work >= m_nextCheck) {
         m_nextCheck = *m_work + 4096;
         m_stopped =
             m_stopped || *m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed));
     }
-    if (m_stopped)
+    return !m_stopped;
+}
+
+bool SelectorMatcher::compoundMatches(const CompoundSelector& compound, const GumboNode* element)
+{
+    if (!countStep())
         return false;
     if (compound.tag != GUMBO_TAG_UNKNOWN ? element->v.element.tag != compound.tag
                                           : !compound.type.isEmpty() && tagNameOf(element) != compound.type)
         return false;
     for (const SimpleSelector& simple : compound.simple) {
-        if (!simpleMatches(selector, simple, element))
+        if (!simpleMatches(simple, element))
             return false;
     }
     return true;
 }
 
-bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelector& simple,
-                                    const GumboNode* element)
+// position = a*n + b for some n >= 0, the position counted among the
+// siblings, those of the element's type, or those that match S.
+bool SelectorMatcher::positionMatches(const SimpleSelector& simple, const GumboNode* element)
+{
+    using Kind = SimpleSelector::Kind;
+    if (!element->parent)
+        return false;
+    long position = 0;
+    const bool fromEnd = simple.kind == Kind::NthLastChild || simple.kind == Kind::NthLastOfType;
+    if (simple.kind == Kind::NthOfType || simple.kind == Kind::NthLastOfType) {
+        const auto [index, count] = typePositionOf(element);
+        position = fromEnd ? long(count - index) : long(index) + 1;
+    } else if (simple.arguments.empty()) {
+        const auto [index, count] = positionOf(element);
+        position = fromEnd ? long(count - index) : long(index) + 1;
+    } else {
+        if (!matchesAny(simple.arguments, element))
+            return false;
+        position = 1;
+        for (const GumboNode* other = elementSibling(element, fromEnd ? 1 : -1); other && !m_stopped;
+             other = elementSibling(other, fromEnd ? 1 : -1))
+            position += matchesAny(simple.arguments, other) ? 1 : 0;
+    }
+    const long a = simple.a;
+    const long diff = position - simple.b;
+    if (a == 0)
+        return diff == 0;
+    return diff % a == 0 && diff / a >= 0;
+}
+
+bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNode* element)
 {
     ++*m_work;
     using Kind = SimpleSelector::Kind;
@@ -237,29 +289,12 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
     case Kind::LastChild:
         return element->parent && !elementSibling(element, 1);
     case Kind::NthChild:
-    case Kind::NthLastChild: {
-        if (!element->parent)
-            return false;
-        long position = 0;
-        if (simple.alternatives.empty()) {
-            const auto [index, count] = positionOf(element);
-            position = simple.kind == Kind::NthChild ? long(index) + 1 : long(count - index);
-        } else {
-            if (!matchesAny(selector, simple.alternatives, element))
-                return false;
-            const int step = simple.kind == Kind::NthChild ? -1 : 1;
-            position = 1;
-            for (const GumboNode* other = elementSibling(element, step); other && !m_stopped;
-                 other = elementSibling(other, step))
-                position += matchesAny(selector, simple.alternatives, other) ? 1 : 0;
-        }
-        // position = a*n + b for some n >= 0
-        const long a = simple.a;
-        const long diff = position - simple.b;
-        if (a == 0)
-            return diff == 0;
-        return diff % a == 0 && diff / a >= 0;
-    }
+    case Kind::NthLastChild:
+    case Kind::NthOfType:
+    case Kind::NthLastOfType:
+        return positionMatches(simple, element);
+    case Kind::OnlyOfType:
+        return element->parent && typePositionOf(element).second == 1;
     case Kind::Root:
         return element->parent && element->parent->type == GUMBO_NODE_DOCUMENT;
     case Kind::Empty: {
@@ -274,12 +309,26 @@ bool SelectorMatcher::simpleMatches(const Selector& selector, const SimpleSelect
     case Kind::Link:
         return (element->v.element.tag == GUMBO_TAG_A || element->v.element.tag == GUMBO_TAG_AREA) &&
                gumbo_get_attribute(&element->v.element.attributes, "href");
+    case Kind::Defined:
+        return ElementStates::defined(element);
+    case Kind::Disabled:
+        return m_states.disabled(element).value_or(false);
+    case Kind::Enabled:
+        return !m_states.disabled(element).value_or(true);
+    case Kind::Checked:
+        return m_states.checked(element);
+    case Kind::PlaceholderShown:
+        return ElementStates::placeholderShown(element);
+    case Kind::Lang:
+        return m_states.langMatches(element, simple.value);
     case Kind::Never:
         return false;
     case Kind::Not:
-        return !matchesAny(selector, simple.alternatives, element);
+        return !matchesAny(simple.arguments, element);
     case Kind::Is:
-        return matchesAny(selector, simple.alternatives, element);
+        return matchesAny(simple.arguments, element);
+    case Kind::Has:
+        return hasMatches(simple, element);
     }
     return false;
 }

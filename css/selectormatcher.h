@@ -1,6 +1,7 @@
 #pragma once
 // Which elements of gumbo's tree a selector matches.
 
+#include "css/elementstates.h"
 #include "css/selector.h"
 
 #include <gumbo.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <utility>
 
@@ -24,7 +26,7 @@ public:
     // is set, nothing matches any more and stopped() is true.
     SelectorMatcher(bool quirks, std::uint64_t* work, std::uint64_t budget,
                     const std::atomic<bool>* cancelled)
-        : m_quirks(quirks), m_work(work), m_budget(budget), m_cancelled(cancelled)
+        : m_quirks(quirks), m_work(work), m_budget(budget), m_cancelled(cancelled), m_states(work)
     {}
     bool matches(const Selector& selector, const GumboNode* element);
     bool stopped() const { return m_stopped; }
@@ -32,13 +34,25 @@ public:
 private:
     enum class Result { Matches, FailsHere, FailsAllSiblings, FailsCompletely };
     Result matchFrom(const Selector& selector, uint32_t index, const GumboNode* element);
-    bool compoundMatches(const Selector& selector, const CompoundSelector& compound,
-                         const GumboNode* element);
-    bool simpleMatches(const Selector& selector, const SimpleSelector& simple, const GumboNode* element);
-    // The element's index among its parent's element children, and their count.
+    // How the first compound of a relative selector stands to the element :has() is tried on.
+    Result relationToAnchor(CompoundSelector::Combinator relation, const GumboNode* element) const;
+    bool compoundMatches(const CompoundSelector& compound, const GumboNode* element);
+    bool simpleMatches(const SimpleSelector& simple, const GumboNode* element);
+    bool positionMatches(const SimpleSelector& simple, const GumboNode* element);
+    // The element's index among its parent's element children, and their
+    // count; or among those of its own type.
     std::pair<uint32_t, uint32_t> positionOf(const GumboNode* element);
-    bool matchesAny(const Selector& selector, const std::vector<uint32_t>& alternatives,
-                    const GumboNode* element);
+    std::pair<uint32_t, uint32_t> typePositionOf(const GumboNode* element);
+    // Whether any of the selectors matches the element, each on its own
+    // rather than relative to a :has() being tried.
+    bool matchesAny(const std::vector<Selector>& selectors, const GumboNode* element);
+    bool countStep();
+
+    // hasmatcher.cpp
+    bool hasMatches(const SimpleSelector& has, const GumboNode* anchor);
+    bool relativeMatches(const Selector& relative, const GumboNode* anchor);
+    bool anyDescendantMatches(const Selector& relative, const GumboNode* anchor, bool remember);
+    bool anyLaterSiblingMatches(const Selector& relative, const GumboNode* anchor, bool withSubtrees);
 
     bool m_quirks;
     std::uint64_t* m_work;
@@ -47,6 +61,26 @@ private:
     std::uint64_t m_nextCheck = 0;
     bool m_stopped = false;
     std::unordered_map<const GumboNode*, std::pair<uint32_t, uint32_t>> m_positions;
+    std::unordered_map<const GumboNode*, std::pair<uint32_t, uint32_t>> m_typePositions;
+    ElementStates m_states;
+    // While a relative selector is tried: the element :has() is tried on,
+    // and the element above which nothing it matches may lie.
+    const GumboNode* m_anchor = nullptr;
+    const GumboNode* m_scopeTop = nullptr;
+    // What :has() found for an element, by its argument: a page's every
+    // element tried against its subtree is the square of its size.
+    struct HasKey {
+        const Selector* relative;
+        const GumboNode* element;
+        bool operator==(const HasKey&) const = default;
+    };
+    struct HasKeyHash {
+        size_t operator()(const HasKey& k) const
+        {
+            return std::hash<const void*>()(k.relative) * 31 + std::hash<const void*>()(k.element);
+        }
+    };
+    std::unordered_map<HasKey, bool, HasKeyHash> m_hasResults;
 };
 
 } // namespace parlowen

@@ -114,22 +114,26 @@ void SheetParser::qualifiedRule(SheetReader& reader)
 {
     std::vector<CssToken> prelude;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::LeftCurly) && !shouldStop())
-        reader.component(&prelude, kMaxPreludeTokens + 1);
+        reader.component(&prelude, kMaxSelectorListTokens + 1);
     if (!reader.current().is(Type::LeftCurly))
         return;
     reader.advance();
     std::vector<Declaration> declarations;
     reader.declarations(declarations);
     // Rules that say nothing innerText reads are not kept at all.
-    if (declarations.empty() || prelude.size() > kMaxPreludeTokens)
+    if (declarations.empty())
         return;
-    *m_work += prelude.size();
-    std::optional<std::vector<Selector>> selectors = parseSelectorList(prelude, reader.text());
-    if (!selectors)
+    SelectorList list;
+    if (prelude.size() <= kMaxSelectorListTokens) {
+        *m_work += prelude.size();
+        list = parseSelectorList(prelude, reader.text());
+    }
+    m_rules.rulesPastLimits += prelude.size() > kMaxSelectorListTokens || list.pastLimit ? 1 : 0;
+    if (list.selectors.empty())
         return;
     const auto first = uint32_t(m_rules.declarations.size());
     m_rules.declarations.insert(m_rules.declarations.end(), declarations.begin(), declarations.end());
-    for (Selector& selector : *selectors) {
+    for (Selector& selector : list.selectors) {
         Rule rule;
         rule.selector = std::move(selector);
         rule.firstDeclaration = first;
@@ -148,10 +152,12 @@ std::size_t SheetParser::footprint(const Selector& selector)
     std::size_t bytes = sizeof(Rule) + 96;
     for (const CompoundSelector& compound : selector.compounds) {
         bytes += sizeof(CompoundSelector) + std::size_t(compound.type.capacity()) + 32;
-        for (const SimpleSelector& simple : compound.simple)
-            bytes += sizeof(SimpleSelector) +
-                     std::size_t(simple.name.capacity() + simple.value.capacity()) +
-                     simple.alternatives.capacity() * sizeof(uint32_t) + 64;
+        for (const SimpleSelector& simple : compound.simple) {
+            bytes +=
+                sizeof(SimpleSelector) + std::size_t(simple.name.capacity() + simple.value.capacity()) + 64;
+            for (const Selector& argument : simple.arguments)
+                bytes += footprint(argument);
+        }
     }
     return bytes;
 }

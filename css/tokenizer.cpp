@@ -1,5 +1,7 @@
 #include "css/tokenizer.h"
 
+#include "common/utf8.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -38,24 +40,6 @@ int hexValue(char c)
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n';
-}
-
-void appendUtf8(QByteArray& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.append(char(c));
-    } else if (c < 0x800) {
-        out.append(char(0xC0 | (c >> 6))).append(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.append(char(0xE0 | (c >> 12)))
-            .append(char(0x80 | ((c >> 6) & 0x3F)))
-            .append(char(0x80 | (c & 0x3F)));
-    } else {
-        out.append(char(0xF0 | (c >> 18)))
-            .append(char(0x80 | ((c >> 12) & 0x3F)))
-            .append(char(0x80 | ((c >> 6) & 0x3F)))
-            .append(char(0x80 | (c & 0x3F)));
-    }
 }
 
 // The input stream: CR LF, CR and FF are LF, NUL is U+FFFD.

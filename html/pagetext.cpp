@@ -111,13 +111,13 @@ QByteArray mediaType(QByteArrayView contentType)
 // The memory gumbo's tree may take for a page of this many bytes.
 std::size_t treeBudget(qsizetype pageBytes)
 {
-    // A log of a table row a line needs about seven times the page: a line
-    // of 100 bytes is five nodes of 128 bytes in gumbo 0.10.1, and their
-    // lists. With the page, its rewritten copy and the text beside the
-    // tree, a whole run stays within ten times the page plus 64 MiB; the
-    // constant lets a small page be as odd as it likes, but not one with a
-    // node every few bytes (a megabyte of "a<br>" is refused).
-    return std::size_t(pageBytes) * 8 + (std::size_t(32) << 20);
+    // A log of three short cells a line is a node every nine bytes, and
+    // each node of gumbo 0.10.1 takes 128 bytes and its lists: fourteen
+    // times the page. Sixteen lets such a log be read up to the size a
+    // load takes; the constant lets a small page be as odd as it likes, but
+    // not one with a node every few bytes (a megabyte of "a<br>" is
+    // refused).
+    return std::size_t(pageBytes) * 16 + (std::size_t(32) << 20);
 }
 
 // The memory the kept rules of the page's sheets may take: a real page's

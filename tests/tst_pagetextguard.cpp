@@ -56,13 +56,13 @@ qint64 addressSpace()
 enum class ChildOutcome { Text, TooComplex, Crashed };
 
 // Renders the page in a child process whose address space may grow by at
-// most eight times the page plus a constant: more, and an allocation fails
-// and the child dies.
+// most sixteen times the page plus a constant, the tree's budget and the
+// text beside it: more, and an allocation fails and the child dies.
 ChildOutcome renderWithinMemoryLimit(const QByteArray& page, const QString& mustContain)
 {
     const pid_t child = fork();
     if (child == 0) {
-        const rlim_t limit = rlim_t(addressSpace() + 8 * page.size() + (96 << 20));
+        const rlim_t limit = rlim_t(addressSpace() + 16 * page.size() + (96 << 20));
         const rlimit rl{limit, limit};
         setrlimit(RLIMIT_AS, &rl);
         const Result<QString, PageTextError> text = renderPageText(page, "text/html");
@@ -316,7 +316,7 @@ private slots:
     }
 
     // Pages at the size limit, each rendered in a child process that may use
-    // no more than eight times the page's size in memory.
+    // no more than sixteen times the page's size in memory.
     void largePagesStayWithinMemory_data()
     {
         QTest::addColumn<QByteArray>("body");
@@ -330,6 +330,11 @@ private slots:
         row("a 32 MiB line of words in a table cell",
             "<table><tr><td>" + QByteArray("word ").repeated(cap / 5 - 8) + "END</td></tr></table>", "END",
             true);
+        row("a 32 MiB log of three short cells a row",
+            "<table>" + repeatedTo("<tr><td>Jan  1 00:00:01</td><td>pppd</td><td>lcp echo reply ok</td></tr>\n",
+                                   cap - 128) +
+                "<tr><td>END</td></tr></table>",
+            "END", true);
         row("a 32 MiB page of nested tags", repeatedTo("<div><span>", cap) + "END", "END", false);
         row("32 MiB of isindex", repeatedTo("<isindex>", cap), "", false);
         row("32 MiB of text between line breaks", repeatedTo("a<br>", cap), "", false);
