@@ -9,6 +9,36 @@ const QString wanMarker = QStringLiteral("WAN IP is ");
 const QString lineBreak = QStringLiteral("\r\n");
 } // namespace
 
+namespace {
+
+// A page in Turkish or Azeri upper-cases the marker's i to a dotted İ and
+// lower-cases its I to a dotless ı: either is still the marker's letter.
+bool sameMarkerLetter(QChar page, QChar marker)
+{
+    if (marker == u'i' || marker == u'I')
+        return page == u'i' || page == u'I' || page == u'\u0131' || page == u'\u0130';
+    return page.toCaseFolded() == marker.toCaseFolded();
+}
+
+// The first marker in any letter case.
+qsizetype findMarker(const QString& text)
+{
+    for (qsizetype at = 0; at + wanMarker.size() <= text.size(); ++at) {
+        // "WAN " has no letter that Turkish cases otherwise.
+        at = text.indexOf(QStringView(wanMarker).first(4), at, Qt::CaseInsensitive);
+        if (at < 0 || at + wanMarker.size() > text.size())
+            return -1;
+        qsizetype i = 4;
+        while (i < wanMarker.size() && sameMarkerLetter(text[at + i], wanMarker[i]))
+            ++i;
+        if (i == wanMarker.size())
+            return at;
+    }
+    return -1;
+}
+
+} // namespace
+
 bool isRouterLogUrl(const QString& url)
 {
     return url.contains(routerLogUrlWord, Qt::CaseInsensitive);
@@ -22,7 +52,7 @@ std::optional<QString> extractWanAddress(const QString& pageText)
 
 std::optional<WanLine> findWanLine(const QString& pageText)
 {
-    const qsizetype marker = pageText.indexOf(wanMarker, 0, Qt::CaseInsensitive);
+    const qsizetype marker = findMarker(pageText);
     if (marker < 0)
         return std::nullopt;
     const qsizetype start = marker + wanMarker.size();

@@ -10,7 +10,8 @@ namespace parlowen {
 // The URL of a finished page decides whether it is the router's log page.
 bool isRouterLogUrl(const QString& url);
 
-// The text after the first "WAN IP is " (any letter case) up to the next
+// The text after the first "WAN IP is " (any letter case, its i also a
+// Turkish dotted İ or dotless ı) up to the next
 // "\r\n", as it stands. Nothing when the marker, or a line break after it,
 // is missing.
 std::optional<QString> extractWanAddress(const QString& pageText);

@@ -40,23 +40,23 @@ constexpr Keyword kDisplayWords[] = {
     word("none", Display::None),
     word("block", Display::Block),
     word("list-item", Display::Block),
-    word("flex", Display::Block),
-    word("grid", Display::Block),
-    word("table", Display::Block),
     word("flow-root", Display::Block),
-    word("table-caption", Display::Block),
+    word("flex", Display::Flex),
+    word("grid", Display::Flex),
+    word("table", Display::Table),
+    word("table-caption", Display::TableCaption),
     word("inline-block", Display::InlineBlock),
-    word("inline-flex", Display::InlineBlock),
-    word("inline-grid", Display::InlineBlock),
-    word("inline-table", Display::InlineBlock),
+    word("inline-flex", Display::InlineFlex),
+    word("inline-grid", Display::InlineFlex),
+    word("inline-table", Display::InlineTable),
     word("inline", Display::Inline),
     word("ruby", Display::Inline),
     word("contents", Display::Contents),
-    word("table-row-group", Display::OwnBox),
-    word("table-header-group", Display::OwnBox),
-    word("table-footer-group", Display::OwnBox),
-    word("table-row", Display::OwnBox),
-    word("table-cell", Display::OwnBox),
+    word("table-row-group", Display::TableRowGroup),
+    word("table-header-group", Display::TableRowGroup),
+    word("table-footer-group", Display::TableRowGroup),
+    word("table-row", Display::TableRow),
+    word("table-cell", Display::TableCell),
     word("table-column-group", Display::OwnBox),
     word("table-column", Display::OwnBox),
     word("ruby-text", Display::OwnBox),
@@ -78,6 +78,12 @@ constexpr Keyword kWhiteSpaceCollapseWords[] = {
 constexpr Keyword kTextTransformWords[] = {
     word("none", TextTransform::None), word("uppercase", TextTransform::Uppercase),
     word("lowercase", TextTransform::Lowercase), word("capitalize", TextTransform::Capitalize)};
+constexpr Keyword kFloatWords[] = {word("none", Float::None), word("left", Float::Floated),
+                                   word("right", Float::Floated), word("inline-start", Float::Floated),
+                                   word("inline-end", Float::Floated)};
+constexpr Keyword kPositionWords[] = {
+    word("static", Position::InFlow), word("relative", Position::InFlow), word("sticky", Position::InFlow),
+    word("absolute", Position::OutOfFlow), word("fixed", Position::OutOfFlow)};
 
 constexpr PropertyName kDisplayNames[] = {{"display", kDisplayWords}};
 constexpr PropertyName kVisibilityNames[] = {{"visibility", kVisibilityWords}};
@@ -85,6 +91,8 @@ constexpr PropertyName kContentVisibilityNames[] = {{"content-visibility", kCont
 constexpr PropertyName kWhiteSpaceNames[] = {{"white-space", kWhiteSpaceWords},
                                              {"white-space-collapse", kWhiteSpaceCollapseWords}};
 constexpr PropertyName kTextTransformNames[] = {{"text-transform", kTextTransformWords}};
+constexpr PropertyName kFloatNames[] = {{"float", kFloatWords}};
+constexpr PropertyName kPositionNames[] = {{"position", kPositionWords}};
 
 // "block flow", "inline flex" and the like: the outer display and the inner.
 uint8_t twoWordDisplay(const std::vector<QByteArray>& words)
@@ -97,7 +105,12 @@ uint8_t twoWordDisplay(const std::vector<QByteArray>& words)
     if ((outer != "block" && outer != "inline") ||
         (inner != "flow" && inner != "flow-root" && inner != "flex" && inner != "grid" && inner != "table"))
         return 0;
-    if (outer == "block")
+    const bool block = outer == "block";
+    if (inner == "flex" || inner == "grid")
+        return uint8_t(block ? Display::Flex : Display::InlineFlex);
+    if (inner == "table")
+        return uint8_t(block ? Display::Table : Display::InlineTable);
+    if (block)
         return uint8_t(Display::Block);
     return uint8_t(inner == "flow" ? Display::Inline : Display::InlineBlock);
 }
@@ -109,6 +122,8 @@ const PropertyRow kProperties[] = {
     {CssProperty::ContentVisibility, false, uint8_t(ContentVisibility::Visible), kContentVisibilityNames},
     {CssProperty::WhiteSpace, true, uint8_t(WhiteSpace::Collapse), kWhiteSpaceNames},
     {CssProperty::TextTransform, true, uint8_t(TextTransform::None), kTextTransformNames},
+    {CssProperty::Float, false, uint8_t(Float::None), kFloatNames},
+    {CssProperty::Position, false, uint8_t(Position::InFlow), kPositionNames},
 };
 static_assert(std::size(kProperties) == size_t(CssProperty::Count));
 

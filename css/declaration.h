@@ -23,6 +23,8 @@ enum class CssProperty : uint8_t {
     ContentVisibility,
     WhiteSpace,
     TextTransform,
+    Float,
+    Position,
     Count,
     Custom
 };
@@ -36,15 +38,37 @@ enum class Wide : uint8_t { Undeclared, Inherit, Revert, Pending };
 inline constexpr uint8_t kFirstOwnValue = 4;
 
 // Each property's own values. OwnBox: the element keeps the box the default
-// style sheet gives it (the parts of a table or of ruby).
-enum class Display : uint8_t { None = kFirstOwnValue, Block, InlineBlock, Inline, Contents, OwnBox };
+// style sheet gives it (a table's columns, the parts of ruby). Flex and
+// InlineFlex stand for grids too: the children of either are blocks
+// whatever their display.
+enum class Display : uint8_t {
+    None = kFirstOwnValue,
+    Block,
+    InlineBlock,
+    Inline,
+    Contents,
+    OwnBox,
+    Flex,
+    InlineFlex,
+    Table,
+    InlineTable,
+    TableRowGroup,
+    TableRow,
+    TableCell,
+    TableCaption
+};
 enum class Visibility : uint8_t { Visible = kFirstOwnValue, Hidden };
 enum class ContentVisibility : uint8_t { Visible = kFirstOwnValue, Hidden };
 enum class WhiteSpace : uint8_t { Collapse = kFirstOwnValue, Preserve, PreserveBreaks };
 enum class TextTransform : uint8_t { None = kFirstOwnValue, Uppercase, Lowercase, Capitalize };
+// A float, or a box positioned out of the flow (absolute, fixed), is a
+// block of its own whatever its display.
+enum class Float : uint8_t { None = kFirstOwnValue, Floated };
+enum class Position : uint8_t { InFlow = kFirstOwnValue, OutOfFlow };
 
 // The values of each property, in CssProperty's order.
-using PropertyValues = std::tuple<Display, Visibility, ContentVisibility, WhiteSpace, TextTransform>;
+using PropertyValues =
+    std::tuple<Display, Visibility, ContentVisibility, WhiteSpace, TextTransform, Float, Position>;
 static_assert(std::tuple_size_v<PropertyValues> == size_t(CssProperty::Count));
 template <CssProperty P> using ValueOf = std::tuple_element_t<size_t(P), PropertyValues>;
 

@@ -48,6 +48,27 @@ int requiredBreaks(GumboTag tag)
     return hasTrait(tag, kParagraph) ? 2 : hasTrait(tag, kBlock) ? 1 : 0;
 }
 
+TablePart defaultTablePart(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_TABLE:
+        return TablePart::Table;
+    case GUMBO_TAG_CAPTION:
+        return TablePart::Caption;
+    case GUMBO_TAG_THEAD:
+    case GUMBO_TAG_TBODY:
+    case GUMBO_TAG_TFOOT:
+        return TablePart::RowGroup;
+    case GUMBO_TAG_TR:
+        return TablePart::Row;
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+        return TablePart::Cell;
+    default:
+        return TablePart::None;
+    }
+}
+
 // Inside an svg drawing only text elements show text, each as a block;
 // descriptions are never shown. A foreign object holds HTML again.
 Box svgChildBox(const GumboNode* node, Box box)
@@ -62,36 +83,91 @@ Box svgChildBox(const GumboNode* node, Box box)
     return box;
 }
 
+// The display keyword that gives a box of this kind, for "inherit".
+css::Display displayOf(const Box& box)
+{
+    using css::Display;
+    switch (box.tablePart) {
+    case TablePart::Table:
+        return box.breaks > 0 ? Display::Table : Display::InlineTable;
+    case TablePart::Caption:
+        return Display::TableCaption;
+    case TablePart::RowGroup:
+        return Display::TableRowGroup;
+    case TablePart::Row:
+        return Display::TableRow;
+    case TablePart::Cell:
+        return Display::TableCell;
+    case TablePart::None:
+        break;
+    }
+    if (box.blockifiesChildren)
+        return box.breaks > 0 ? Display::Flex : Display::InlineFlex;
+    return box.breaks > 0                       ? Display::Block
+           : box.kind == Box::Kind::InlineBlock ? Display::InlineBlock
+                                                : Display::Inline;
+}
+
+TablePart tablePartOf(css::Display display)
+{
+    using css::Display;
+    switch (display) {
+    case Display::Table:
+    case Display::InlineTable:
+        return TablePart::Table;
+    case Display::TableCaption:
+        return TablePart::Caption;
+    case Display::TableRowGroup:
+        return TablePart::RowGroup;
+    case Display::TableRow:
+        return TablePart::Row;
+    case Display::TableCell:
+        return TablePart::Cell;
+    default:
+        return TablePart::None;
+    }
+}
+
 // The cascade's display on the default box. A p element keeps its two
 // breaks whatever its display, as innerText asks for them by its name.
 void applyDisplay(css::Declared<css::Display> declared, const Box& parent, Box& box)
 {
     using css::Display;
-    // Inherited, display is the parent's kind of box.
-    const std::optional<Display> display =
-        declared.is(css::Wide::Inherit) ? (parent.breaks > 0                       ? Display::Block
-                                           : parent.kind == Box::Kind::InlineBlock ? Display::InlineBlock
-                                                                                   : Display::Inline)
-                                        : declared.own();
-    switch (display.value_or(Display::OwnBox)) {
+    const std::optional<Display> declaredDisplay =
+        declared.is(css::Wide::Inherit) ? std::optional(displayOf(parent)) : declared.own();
+    if (!declaredDisplay || declaredDisplay == Display::OwnBox || declaredDisplay == Display::None)
+        return;
+    const Display display = *declaredDisplay;
+    box.tablePart = tablePartOf(display);
+    // The children of contents are their parent's children.
+    box.blockifiesChildren = display == Display::Flex || display == Display::InlineFlex ||
+                             (display == Display::Contents && parent.blockifiesChildren);
+    switch (display) {
     case Display::Block:
+    case Display::Flex:
+    case Display::Table:
+    case Display::TableCaption:
         box.breaks = std::max(box.breaks, 1);
         if (box.kind == Box::Kind::InlineBlock)
             box.kind = Box::Kind::Inline;
         break;
     case Display::InlineBlock:
+    case Display::InlineFlex:
+    case Display::InlineTable:
         box.breaks = box.breaks == 2 ? 2 : 0;
         if (box.kind == Box::Kind::Inline)
             box.kind = Box::Kind::InlineBlock;
         break;
-    case Display::Inline:
-    case Display::Contents:
-        box.breaks = box.breaks == 2 ? 2 : 0;
-        if (display == Display::Contents && box.kind == Box::Kind::InlineBlock)
+    default:
+        // Inline, contents and the parts inside a table: no box of their own
+        // on a line. A row or a cell is read as a table's part, not by its
+        // name, and contents leave no box to read.
+        box.breaks = box.breaks == 2 && display != Display::Contents && display != Display::TableRow &&
+                             display != Display::TableCell
+                         ? 2
+                         : 0;
+        if (box.kind == Box::Kind::InlineBlock && display != Display::Inline)
             box.kind = Box::Kind::Inline;
-        break;
-    case Display::None:
-    case Display::OwnBox:
         break;
     }
 }
@@ -127,9 +203,37 @@ bool isVisible(css::Visibility value)
     return value == css::Visibility::Visible;
 }
 
-void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool tableBox, Box& box)
+// A float, an absolutely positioned box and a flex or grid item are blocks
+// whatever their display, the inline kinds becoming their block kin.
+void blockify(Box& box)
+{
+    if (box.tablePart != TablePart::Table)
+        box.tablePart = TablePart::None;
+    if (box.breaks == 0)
+        box.breaks = 1;
+    if (box.kind == Box::Kind::InlineBlock)
+        box.kind = Box::Kind::Inline;
+}
+
+// Out of the flow, or inside a flex or grid container, a box is a block;
+// with display: contents there is no box to be one.
+void applyPlacement(const DeclaredStyle& style, const Box& parent, Box& box)
+{
+    if (style.get<CssProperty::Display>() == css::Display::Contents)
+        return;
+    const bool positioned = style.get<CssProperty::Position>() == css::Position::OutOfFlow;
+    // A flex item does not float, and one positioned out of the flow
+    // still ends the run of text before it.
+    box.outOfFlow =
+        !parent.blockifiesChildren && (positioned || style.get<CssProperty::Float>() == css::Float::Floated);
+    if (box.outOfFlow || parent.blockifiesChildren)
+        blockify(box);
+}
+
+void applyStyle(const DeclaredStyle& style, const Box& parent, Box& box)
 {
     applyDisplay(style.get<CssProperty::Display>(), parent, box);
+    applyPlacement(style, parent, box);
     applyInherited(style.get<CssProperty::WhiteSpace>(), parent.whiteSpace, whiteSpaceOf, box.whiteSpace);
     applyInherited(style.get<CssProperty::TextTransform>(), parent.transform, transformOf, box.transform);
     applyInherited(style.get<CssProperty::Visibility>(), parent.visible, isVisible, box.visible);
@@ -140,15 +244,69 @@ void applyStyle(const DeclaredStyle& style, const Box& parent, bool cell, bool t
     box.contentHidden = contentVisibility == css::ContentVisibility::Hidden ||
                         (contentVisibility.is(css::Wide::Inherit) && parent.contentHidden);
     if (box.contentHidden)
-        box.contentSkipped = !tableBox && (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || cell);
+        box.contentSkipped =
+            box.tablePart != TablePart::Caption && box.tablePart != TablePart::Table &&
+            (box.breaks > 0 || box.kind == Box::Kind::InlineBlock || box.tablePart == TablePart::Cell);
     // Neither a hidden box nor one whose content is skipped asks for breaks.
     if (!box.visible || box.contentSkipped) {
-        box.endsLine = box.breaks > 0;
+        // Out of the flow, the box never was on the line.
+        box.endsLine = box.breaks > 0 && !box.outOfFlow;
         box.breaks = 0;
     }
 }
 
 } // namespace
+
+CaseLanguage caseLanguageOf(QByteArrayView languageTag)
+{
+    const QByteArrayView tag = languageTag.trimmed();
+    const qsizetype dash = tag.indexOf('-');
+    const QByteArrayView primary = dash < 0 ? tag : tag.first(dash);
+    const auto is = [&](const char* name) {
+        return primary.compare(name, Qt::CaseInsensitive) == 0;
+    };
+    if (is("tr") || is("az"))
+        return CaseLanguage::Turkic;
+    if (is("lt"))
+        return CaseLanguage::Lithuanian;
+    if (is("el"))
+        return CaseLanguage::Greek;
+    return CaseLanguage::Other;
+}
+
+CaseLanguage documentLanguage(const GumboNode* root)
+{
+    if (const GumboAttribute* lang = gumbo_get_attribute(&root->v.element.attributes, "lang"))
+        return caseLanguageOf(QByteArrayView(lang->value));
+    const GumboVector& children = root->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* head = static_cast<const GumboNode*>(children.data[i]);
+        if (head->type != GUMBO_NODE_ELEMENT || head->v.element.tag != GUMBO_TAG_HEAD)
+            continue;
+        for (unsigned j = 0; j < head->v.element.children.length; ++j) {
+            const auto* meta = static_cast<const GumboNode*>(head->v.element.children.data[j]);
+            if (meta->type != GUMBO_NODE_ELEMENT || meta->v.element.tag != GUMBO_TAG_META)
+                continue;
+            const GumboAttribute* pragma = gumbo_get_attribute(&meta->v.element.attributes, "http-equiv");
+            const GumboAttribute* content = gumbo_get_attribute(&meta->v.element.attributes, "content");
+            // A list of languages names none.
+            if (pragma && content &&
+                QByteArrayView(pragma->value).compare("content-language", Qt::CaseInsensitive) == 0 &&
+                !QByteArrayView(content->value).contains(','))
+                return caseLanguageOf(QByteArrayView(content->value));
+        }
+    }
+    return CaseLanguage::Other;
+}
+
+TablePart tablePartOf(const GumboNode* node, const DeclaredStyle& style)
+{
+    const std::optional<css::Display> display = style.get<CssProperty::Display>().own();
+    if (display && display != css::Display::OwnBox)
+        return tablePartOf(*display);
+    return node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML ? defaultTablePart(node->v.element.tag)
+                                                                 : TablePart::None;
+}
 
 bool isRendered(const GumboNode* node, const DeclaredStyle& style)
 {
@@ -184,6 +342,9 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
     box.inSvg = parent.inSvg;
     box.visible = parent.visible;
     box.transform = parent.transform;
+    box.language = parent.language;
+    if (const GumboAttribute* lang = gumbo_get_attribute(&node->v.element.attributes, "lang"))
+        box.language = caseLanguageOf(QByteArrayView(lang->value));
     const GumboTag tag = node->v.element.tag;
     if (parent.inSvg)
         return svgChildBox(node, box);
@@ -209,8 +370,9 @@ Box boxOf(const GumboNode* node, const DeclaredStyle& style, const Box& parent)
             box.transform = TextTransform::None;
     }
     const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-    applyStyle(style, parent, html && hasTrait(tag, kCell),
-               html && (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_CAPTION), box);
+    if (html)
+        box.tablePart = defaultTablePart(tag);
+    applyStyle(style, parent, box);
     // A select's options are shown as written, whatever transform the page
     // gives them or lets them inherit.
     if (html && (tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_OPTION || tag == GUMBO_TAG_OPTGROUP))

@@ -8,7 +8,11 @@
 
 #include <gumbo.h>
 
+#include <QByteArrayView>
+
 namespace parlowen {
+
+enum class TablePart { None, Table, Caption, RowGroup, Row, Cell };
 
 struct Box {
     enum class Kind {
@@ -40,6 +44,15 @@ struct Box {
     // skipped, still ends the line before it and starts a new one after.
     bool endsLine = false;
     TextTransform transform = TextTransform::None;
+    // The case rules of the element's language, for its transform.
+    CaseLanguage language = CaseLanguage::Other;
+    // A float or an absolutely positioned box: a block of its own, while
+    // the line around it goes on as if it were not there.
+    bool outOfFlow = false;
+    // A flex or grid container, whose children are blocks.
+    bool blockifiesChildren = false;
+    // Its part in a table by its display, for the tabs and line breaks.
+    TablePart tablePart = TablePart::None;
 };
 
 // False for elements neither they nor their children are rendered; style
@@ -48,5 +61,15 @@ bool isRendered(const GumboNode* element, const DeclaredStyle& style);
 
 // The box of a rendered element, inside its parent's box.
 Box boxOf(const GumboNode* element, const DeclaredStyle& style, const Box& parent);
+
+// The element's part in a table: its tag's, unless its display says another.
+TablePart tablePartOf(const GumboNode* element, const DeclaredStyle& style);
+
+// The case rules of a language tag ("tr", "lt-LT", ...).
+CaseLanguage caseLanguageOf(QByteArrayView languageTag);
+
+// The language of a document's body: its root's lang attribute, or else
+// what a Content-Language meta element in its head says.
+CaseLanguage documentLanguage(const GumboNode* root);
 
 } // namespace parlowen

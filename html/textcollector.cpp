@@ -3,6 +3,7 @@
 #include "common/asciitext.h"
 #include "html/textplaceholders.h"
 
+#include <QLocale>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -20,6 +21,16 @@ void Utf8Chunks::append(const char* data, qsizetype size)
     }
     m_chunks.back().append(data, size);
     m_size += size;
+}
+
+void Utf8Chunks::append(QByteArray&& piece)
+{
+    if (piece.size() < ChunkBytes) {
+        append(piece.constData(), piece.size());
+        return;
+    }
+    m_size += piece.size();
+    m_chunks.push_back(std::move(piece));
 }
 
 QString Utf8Chunks::toString(Ranges* marked) &&
@@ -68,20 +79,25 @@ void TextCollector::requireBreaks(int count)
 
 void TextCollector::lineBreak()
 {
+    // The line ends here, with no space at its end.
+    startLine();
     beginContent();
-    m_out.append("\r\n", 2);
+    write("\r\n", 2);
     startLine();
 }
 
 void TextCollector::cellSeparator()
 {
+    startLine();
     beginContent();
-    m_out.append('\t');
+    write("\t", 1);
     startLine();
 }
 
 void TextCollector::startLine()
 {
+    if (awaitingDiversion())
+        settleDiversion(false);
     m_pendingSpace = false;
     m_atLineStart = true;
     m_inWord = false;
@@ -93,10 +109,80 @@ void TextCollector::atomicInline()
     // breaks around blocks: only the space before it does.
     if (m_pendingSpace) {
         beginContent();
-        m_out.append(' ');
+        if (m_pendingSpace)
+            write(" ", 1);
     }
     m_pendingSpace = false;
     m_atLineStart = false;
+}
+
+void TextCollector::beginOutOfFlow()
+{
+    InterruptedLine line{m_pendingSpace, m_atLineStart, m_inWord, false};
+    if (m_pendingSpace) {
+        // A second box on the same line, after spaces only, waits with the first.
+        if (awaitingDiversion()) {
+            m_diversions.back().awaiting = false;
+            line.diverted = true;
+        } else if (m_diversions.size() < kMaxDiversions) {
+            m_diversions.emplace_back();
+            line.diverted = true;
+        } else {
+            // As if the box ended the line.
+            line.pendingSpace = false;
+            line.atLineStart = true;
+        }
+    }
+    m_interrupted.push_back(line);
+    m_pendingSpace = false;
+    m_atLineStart = true;
+    m_inWord = false;
+}
+
+void TextCollector::endOutOfFlow()
+{
+    // A box inside this one whose line ended with it.
+    if (awaitingDiversion())
+        settleDiversion(false);
+    const InterruptedLine line = m_interrupted.back();
+    m_interrupted.pop_back();
+    m_pendingSpace = line.pendingSpace;
+    m_atLineStart = line.atLineStart;
+    m_inWord = line.inWord;
+    if (line.diverted)
+        m_diversions.back().awaiting = true;
+}
+
+void TextCollector::settleDiversion(bool spaceKept)
+{
+    QByteArray text = std::move(m_diversions.back().text);
+    m_diversions.pop_back();
+    if (spaceKept) {
+        write(" ", 1);
+        m_pendingSpace = false;
+    }
+    if (!m_diversions.empty()) {
+        m_diversions.back().text.append(text);
+        return;
+    }
+    m_out.append(std::move(text));
+    if (m_doubtfulEndWaits)
+        endDoubtful();
+}
+
+void TextCollector::write(const char* data, qsizetype size)
+{
+    if (m_diversions.empty())
+        m_out.append(data, size);
+    else
+        m_diversions.back().text.append(data, size);
+}
+
+Utf8Chunks TextCollector::finish()
+{
+    while (!m_diversions.empty())
+        settleDiversion(false);
+    return std::move(m_out);
 }
 
 void TextCollector::endInlineBlock()
@@ -107,13 +193,26 @@ void TextCollector::endInlineBlock()
 
 void TextCollector::enterDoubtful()
 {
-    if (m_doubtfulDepth++ == 0)
+    // A part that begins before the last one's end is in the text goes on
+    // from where that one began.
+    if (m_doubtfulDepth++ == 0 && !std::exchange(m_doubtfulEndWaits, false))
         m_doubtfulStart = m_out.size();
 }
 
 void TextCollector::leaveDoubtful()
 {
-    if (--m_doubtfulDepth == 0 && m_out.size() > m_doubtfulStart)
+    if (--m_doubtfulDepth > 0)
+        return;
+    if (m_diversions.empty())
+        endDoubtful();
+    else
+        m_doubtfulEndWaits = true;
+}
+
+void TextCollector::endDoubtful()
+{
+    m_doubtfulEndWaits = false;
+    if (m_out.size() > m_doubtfulStart)
         m_out.mark(m_doubtfulStart, m_out.size());
 }
 
@@ -142,15 +241,38 @@ bool endsInWord(const char* text, const char* end)
     return isWordCharacter(c);
 }
 
-QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWord)
+// The locale whose case rules a language has, as browsers map case: by the
+// rules of Turkish and Azeri (dotted and dotless i), Lithuanian (the dot
+// over i kept under accents) and Greek (no accents in capitals); for any
+// other language by the full mappings (ß to SS, a final sigma).
+const QLocale& caseLocale(CaseLanguage language)
+{
+    static const QLocale turkish(QLocale::Turkish);
+    static const QLocale lithuanian(QLocale::Lithuanian);
+    static const QLocale greek(QLocale::Greek);
+    static const QLocale other(QLocale::English);
+    switch (language) {
+    case CaseLanguage::Turkic:
+        return turkish;
+    case CaseLanguage::Lithuanian:
+        return lithuanian;
+    case CaseLanguage::Greek:
+        return greek;
+    case CaseLanguage::Other:
+        break;
+    }
+    return other;
+}
+
+QString transformed(const QByteArray& utf8, TextTransform transform, CaseLanguage language, bool& inWord)
 {
     QString text = QString::fromUtf8(utf8);
     switch (transform) {
     case TextTransform::Uppercase:
-        text = std::move(text).toUpper();
+        text = caseLocale(language).toUpper(text);
         break;
     case TextTransform::Lowercase:
-        text = std::move(text).toLower();
+        text = caseLocale(language).toLower(text);
         break;
     case TextTransform::Capitalize: {
         QString out;
@@ -175,7 +297,8 @@ QString transformed(const QByteArray& utf8, TextTransform transform, bool& inWor
 
 } // namespace
 
-void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform transform)
+void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform transform,
+                             CaseLanguage language)
 {
     const char* end = text + std::strlen(text);
     if (transform == TextTransform::None) {
@@ -197,7 +320,7 @@ void TextCollector::textNode(const char* text, WhiteSpace mode, TextTransform tr
     m_gathered = &gathered;
     pieces(text, end, mode);
     m_gathered = nullptr;
-    const QByteArray utf8 = transformed(gathered, transform, m_inWord).toUtf8();
+    const QByteArray utf8 = transformed(gathered, transform, language, m_inWord).toUtf8();
     append(utf8.constData(), utf8.constData() + utf8.size(), mode);
 }
 
@@ -253,9 +376,11 @@ void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
 
 void TextCollector::beginContent()
 {
+    if (awaitingDiversion())
+        settleDiversion(m_pendingSpace);
     if (m_hasContent) {
         for (int i = 0; i < m_requiredBreaks; ++i)
-            m_out.append("\r\n", 2);
+            write("\r\n", 2);
     }
     m_requiredBreaks = 0;
     m_hasContent = true;
@@ -302,8 +427,8 @@ void TextCollector::appendCollapsed(const char* p, const char* end)
             ++p;
         beginContent();
         if (m_pendingSpace)
-            m_out.append(' ');
-        m_out.append(words, p - words);
+            write(" ", 1);
+        write(words, p - words);
         m_pendingSpace = false;
         m_atLineStart = false;
     }
@@ -315,14 +440,14 @@ void TextCollector::appendPreserved(const char* p, const char* end)
         return;
     beginContent();
     if (m_pendingSpace)
-        m_out.append(' ');
+        write(" ", 1);
     m_pendingSpace = false;
     while (p < end) {
         const void* nl = std::memchr(p, '\n', size_t(end - p));
         const char* lineEnd = nl ? static_cast<const char*>(nl) : end;
-        m_out.append(p, lineEnd - p);
+        write(p, lineEnd - p);
         if (lineEnd < end)
-            m_out.append("\r\n", 2);
+            write("\r\n", 2);
         p = lineEnd < end ? lineEnd + 1 : end;
     }
     m_atLineStart = end[-1] == '\n';

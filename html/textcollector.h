@@ -16,6 +16,8 @@ namespace parlowen {
 
 enum class WhiteSpace { Collapse, Preserve, PreserveBreaks };
 enum class TextTransform { None, Uppercase, Lowercase, Capitalize };
+// Languages whose letters change case by rules of their own.
+enum class CaseLanguage { Other, Turkic, Lithuanian, Greek };
 
 // UTF-8 (half the size of UTF-16 while the page and its tree are still
 // alive), in pieces of about a mebibyte, so that widening it to a QString
@@ -27,6 +29,8 @@ public:
 
     void append(const char* data, qsizetype size);
     void append(char c) { append(&c, 1); }
+    // A large piece is kept as it is rather than copied.
+    void append(QByteArray&& piece);
     qsizetype size() const { return m_size; }
     // Marks bytes [from, to), after those marked so far, each end between
     // two characters.
@@ -60,15 +64,43 @@ public:
     void atomicInline();
     // The end of an inline block's content: spaces before it are not rendered.
     void endInlineBlock();
-    void textNode(const char* text, WhiteSpace mode, TextTransform transform = TextTransform::None);
+    void textNode(const char* text, WhiteSpace mode, TextTransform transform = TextTransform::None,
+                  CaseLanguage language = CaseLanguage::Other);
     // What comes between these two a rule the cascade could not read may
     // hide; inside another such part, it is part of that one.
     void enterDoubtful();
     void leaveDoubtful();
+    // A float or an absolutely positioned box: its text is a block of its
+    // own, while the line around it goes on as if the box were not there,
+    // so a space before it stays only if the line has more content after it.
+    void beginOutOfFlow();
+    void endOutOfFlow();
 
-    Utf8Chunks finish() { return std::move(m_out); }
+    Utf8Chunks finish();
 
 private:
+    // The line an out-of-flow box interrupts, as it was before the box.
+    struct InterruptedLine {
+        bool pendingSpace;
+        bool atLineStart;
+        bool inWord;
+        // Whether the box's text went to the last diversion.
+        bool diverted;
+    };
+    // The text of out-of-flow boxes that came after a space of their line:
+    // that space goes before it, or not at all, as the rest of the line says.
+    struct Diversion {
+        QByteArray text;
+        // The boxes have ended: the next content of their line decides.
+        bool awaiting = false;
+    };
+    // Diversions inside diversions past this drop the space before the box.
+    static constexpr size_t kMaxDiversions = 8;
+
+    void write(const char* data, qsizetype size);
+    void endDoubtful();
+    void settleDiversion(bool spaceKept);
+    bool awaitingDiversion() const { return !m_diversions.empty() && m_diversions.back().awaiting; }
     void beginContent();
     void pieces(const char* text, const char* end, WhiteSpace mode);
     void appendRun(const char* p, const char* end, WhiteSpace mode);
@@ -87,8 +119,15 @@ private:
     QByteArray* m_gathered = nullptr;
     // Whether the last text ended inside a word, for capitalize.
     bool m_inWord = false;
+    // Where the outermost doubtful part began in the text. Text that waits
+    // in a diversion is not yet there: a part that begins while some text
+    // waits begins before it, and one that ends then ends only once all of
+    // it has gone to the text, so that nothing doubtful is left out.
     int m_doubtfulDepth = 0;
     qsizetype m_doubtfulStart = 0;
+    bool m_doubtfulEndWaits = false;
+    std::vector<InterruptedLine> m_interrupted;
+    std::vector<Diversion> m_diversions;
 };
 
 } // namespace parlowen

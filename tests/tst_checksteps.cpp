@@ -363,6 +363,13 @@ void TestCheckSteps::wanAddress_data()
         << Found("");
     QTest::newRow("a line feed alone does not end the address") << "WAN IP is 192.0.2.1\nnext line\r\n"
                                                                 << Found("192.0.2.1\nnext line");
+    QTest::newRow("a Turkish page's lower case") << QStringLiteral("wan \u0131p \u0131s 203.0.113.7\r\n")
+                                                 << Found("203.0.113.7");
+    QTest::newRow("a Turkish page's upper case") << QStringLiteral("WAN \u0130P \u0130S 203.0.113.7\r\n")
+                                                 << Found("203.0.113.7");
+    QTest::newRow("a near miss before the marker") << "WAN IX is 1\r\nwan ip is 192.0.2.1\r\n"
+                                                   << Found("192.0.2.1");
+    QTest::newRow("dotless letters only for the i") << QStringLiteral("W\u0131N IP is 192.0.2.1\r\n") << none;
     QTest::newRow("no marker") << "WAN IP: 192.0.2.1\r\n" << none;
     QTest::newRow("the marker without its space") << "WAN IP is\r\n192.0.2.1\r\n" << none;
     QTest::newRow("a marker with no CR LF after it") << "WAN IP is 192.0.2.1" << none;

@@ -307,6 +307,98 @@ const char* const kRulePages[] = {
     ".g:nth-child(n+2 of .g){display:none} :is(){display:none} .h:is(p){display:none}</style>"
     "<table><tr><td class=x>1<td>2</table><p data-a>3<p data-b=1>4<p class=c>5<p class=d>6<p class=e>7"
     "<div class=e>8</div><p class=f>9<p class=g>10<p class=g>11<p class=h>12",
+    // Floats and absolutely positioned boxes are blocks, out of the line
+    // around them: a space before one stays if the line goes on after it.
+    "<div>a <span style=float:left> b </span> c</div><div>a<span style=float:right>b</span> c</div>"
+    "<div>a <span style=float:left>b</span></div><div>a <b style=float:left>b</b> <i style=float:left>c</i>"
+    " d</div><div>a <span style=float:left>b <i style=float:left>c</i> d</span> e</div><div>x<span "
+    "style=float:left></span>y<img style=float:left>z</div><div>a <span style=float:left>b</span><br>c</div>"
+    "<div>a <span style=\"float:left;visibility:hidden\">b</span> c</div><pre>a <span style=float:left>b"
+    "</span> c</pre>",
+    "<style>.a{position:absolute}.f{position:fixed}.r{position:relative}.s{position:sticky}"
+    ".c{float:left;display:contents}.ib{display:inline-block;float:right}.n{float:left;float:none}</style>"
+    "<p>a <span class=a> b </span> c<p>a <span class=f>b</span> c<p>a <span class=r>b</span> c<p>a <span "
+    "class=s>b</span> c<p>a <span class=c>b</span> c<p>a <span class=ib>b</span> c<p>a <span class=n>b</span>"
+    " c<p>a <img style=display:block> b<p><b>a </b><span class=a>b</span><b> c</b>",
+    // Flex and grid items are blocks, and so is a run of text among them.
+    "<div style=display:flex>a<span>b</span><span>c</span> d <b>e</b></div><div style=display:inline-flex>"
+    "a<span>b</span>c</div>x<div style=display:grid> a <span> b </span> c </div><div style=\"display:block "
+    "flex\"><span style=display:contents>f<b>g</b></span>h</div><div style=display:flex><p>i</p><span>j"
+    "</span><br><span>k</span><span style=float:left>l</span></div><span style=display:flex>m<b>n</b></span>"
+    "o<span style=\"display:inline grid\">p<i>q</i></span>r",
+    "<style>.log{display:flex;flex-direction:column}.log .stale{display:none}</style><div class=log>"
+    "<span>Jan  1 00:00:01 pppd: link up</span><span class=stale>WAN IP is 198.51.100.1</span> <span>WAN "
+    "IP is 203.0.113.7</span></div>",
+    // Tables by display: cells apart by tabs, rows by line breaks, the
+    // browser's own rows and tables around parts without theirs.
+    "<div style=display:table><div style=display:table-row><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span></div><div style=display:table-row><span style=display:table-cell>c"
+    "</span><span style=display:table-cell>d</span></div></div>x<div><span style=display:table-cell>e</span>"
+    " <span style=display:table-cell>f</span></div><div><span style=display:table-row>g</span><span "
+    "style=display:table-row>h</span></div>y<span style=display:table>i</span>z<span "
+    "style=display:inline-table>j</span>k<div style=display:table-cell>l</div>m<div "
+    "style=display:table-cell>n</div>",
+    "<table><tr style=display:block><td>a<td>b</tr><tr><td>c<td>d</table>x<table><tr><td "
+    "style=display:block>e<td>f<td style=display:inline>g<td>h</table>y<table><tr><td>i<td "
+    "style=display:block>j</table><table style=display:block><tr><td>k<td>l<tr><td>m</table><table><tbody "
+    "style=display:block><tr><td>n<td>o<tr><td>p</tbody></table><div style=display:table-row-group><div "
+    "style=display:table-row><div style=display:table-cell>q</div><div style=display:table-cell>r</div>"
+    "</div><div style=display:table-row><div style=display:table-cell>s</div></div></div>t<table><tr><td>u"
+    "<td style=display:table-row>v<td>w</table><ul style=display:table><li style=display:table-cell>1<li "
+    "style=display:table-cell>2</ul><div style=display:table><div style=display:table-row><div "
+    "style=display:table-cell>3</div>4<div style=display:table-cell>5</div></div></div>",
+    "<style>.log{display:table}.log p{display:table-row;margin:0}.log span{display:table-cell}"
+    ".log .old{display:none}</style><div class=log><p class=old><span>00:01</span><span>WAN IP is "
+    "198.51.100.1</span><p><span>00:02</span><span>WAN IP is 203.0.113.7</span><p><span>00:03</span>"
+    "<span>up</span></div>",
+    "<style>label{float:left;width:8em}</style><div><label>Status</label> up</div><div><label>WAN IP is"
+    "</label> 203.0.113.7</div><div>WAN IP is <span style=float:right>198.51.100.1</span></div>",
+    // Case by the language: Turkish and Azeri i, Lithuanian dots, Greek
+    // capitals without accents, the full mappings elsewhere.
+    "<style>.u{text-transform:uppercase}.l{text-transform:lowercase}.c{text-transform:capitalize}</style>"
+    "<p lang=tr class=u>wan ip is i \xc4\xb1<p lang=tr class=l>WAN IP IS I \xc4\xb0<p lang=az class=u>i"
+    "<p lang=TR-tr class=u>i<p class=u>i \xc4\xb1<p lang=tur class=u>i<div lang=tr><p class=l>WAN IP is "
+    "203.0.113.7</p><p lang=en class=l>IX</p><p lang=\"\" class=l>IY</p></div><p class=u>stra\xc3\x9f"
+    "e \xc5\x89 \xc7\xb0 \xef\xac\x81 \xce\x90<p class=l>\xce\x9f\xce\x94\xce\x9f\xce\xa3 \xce\xa3 "
+    "\xc4\xb0<p lang=el class=u>\xce\xac\xce\xbb\xcf\x86\xce\xb1 \xce\x90 \xcf\x8c\xce\xbb\xce\xb1<p "
+    "lang=el class=l>\xce\x9f\xce\x94\xce\x9f\xce\xa3<p lang=lt class=l>\xc3\x8c I J \xc4\xae<p lang=lt "
+    "class=u>i\xcc\x87\xcc\x80 i\xcc\x87<p lang=tr class=c>istanbul \xc4\xb1l\xc4\xb1k<p class=c>"
+    "\xc7\x86"
+    "emal \xc3\x9f \xef\xac\x81sh",
+    "<html lang=tr><body style=text-transform:uppercase>i<span lang=en>i</span><p style=text-transform:"
+    "lowercase>WAN IP IS 203.0.113.7</p></body></html>",
+    // Out of the flow inside flex containers, tables and list items; controls as flex items.
+    "<div style=display:flex><span style=position:absolute>a</span> b <span "
+    "style=visibility:hidden>c</span>d</div>",
+    "<div style=display:flex>a <span style=position:absolute>b</span> c</div>",
+    "<table><tr><td>a<td style=float:left>b<td>c</table>",
+    "<div style=\"display:flex;text-transform:uppercase\" lang=tr>i<b style=position:fixed>i</b></div>",
+    "<p>a <img style=float:left> b<p>a <img style=position:absolute> b",
+    "<div style=display:flex><button>x</button><select><option>y</select>z</div>",
+    "<ul><li style=float:left>a<li style=float:left>b</ul>c",
+    "<div>a <span style=float:left>b</span><span style=float:left>c</span> d</div>",
+    "<div style=display:flex>  <!-- x -->  a<!-- y -->b  </div>",
+    // Tables by display: rows and cells the browser makes, captions, columns, hidden groups.
+    "<div style=display:grid><table><tr><td>a<td>b</table>c</div>",
+    "<span style=float:left><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span></span>",
+    "<div style=display:table><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span><div style=display:table-row><span "
+    "style=display:table-cell>c</span></div></div>x",
+    "<div style=display:table-row>a</div><div style=display:table-row>b</div>c",
+    "<table><tr><td>a</td><td style=display:none>b</td></tr><tr "
+    "style=display:table-cell><td>c</td></tr></table>",
+    "<div style=display:inline-table><span style=display:table-cell>a</span><span "
+    "style=display:table-cell>b</span></div>c",
+    "<style>.l{display:table-row-group}</style><table><tbody "
+    "class=l><tr><td>a</tbody><tbody><tr><td>b</tbody></table>",
+    "<div style=display:table><div style=display:table-row>a</div><div>b</div></div>c<div "
+    "style=display:table><div style=display:table-row>d</div><div style=display:table-caption>e</div></div>",
+    "<table><colgroup><col></colgroup><tr><td>a<tr><td>b</table><table><tr><td>c</tr><caption>d</caption></"
+    "table>",
+    "<table><tbody><tr><td>a</tbody><tbody style=display:none><tr><td>b</tbody></table>x",
+    "<meta http-equiv=Content-Language content=tr><p style=text-transform:uppercase>i<p lang=en "
+    "style=text-transform:uppercase>i",
     // :has(), each relation, and :not() of it.
     "<style>tr:has(.stale){display:none} div:has(> .old){display:none} h3:has(+ p.x){display:none}"
     "b:has(~ i){display:none} li:not(:has(a)){display:none} section:has(.a .b){display:none}"
@@ -636,6 +728,13 @@ QList<GeneratedPage> hostileSheetPages()
                         "}.o{display:none}</style><p class=m>m<p class=n>n<p class=o>o";
     pages.append({QStringLiteral("nested media and an unclosed block"), "text/html", nested});
 
+    // Out-of-flow boxes: many after spaces on one line, whose text waits for
+    // the line to go on, and floats nested deep.
+    const QByteArray manyFloats = "<p>a " + QByteArray("<b style=float:left>f</b> ").repeated(2000) + "z";
+    pages.append({QStringLiteral("2000 floats on one line"), "text/html", manyFloats});
+    const QByteArray deepFloats =
+        QByteArray("x<i style=float:left>").repeated(200) + "y" + QByteArray("</i>z").repeated(200);
+    pages.append({QStringLiteral("floats nested 200 deep"), "text/html", deepFloats});
     // A browser applies the selectors of a list that start within its
     // first 8192 simple selectors, however long the list.
     QByteArray longList = "<style>";

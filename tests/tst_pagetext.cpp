@@ -206,6 +206,19 @@ private slots:
         row("meter and progress are boxes without text", "a <meter>m</meter> <progress>p</progress> b",
             "a   b");
 
+        // Out of the flow
+        row("a space before floats on a line that goes on stays before them",
+            "a <b style=float:left>b</b> <b style=float:left>c</b> d", "a \r\nb\r\nc\r\nd");
+        row("a space before a float at the end of its line goes", "<div>a <b style=float:left>b</b> </div>c",
+            "a\r\nb\r\nc");
+        row("past eight floats inside floats, the space before one goes",
+            QByteArray("x <i style=float:left>").repeated(10) + "y" + QByteArray("</i> z").repeated(10),
+            QStringLiteral("x \r\n").repeated(8) + "x\r\nx\r\ny" + QStringLiteral("\r\nz").repeated(10));
+        row("a table's parts by their display alone",
+            "<div style=display:table-row><b style=display:table-cell>a</b><b style=display:table-cell>b</b>"
+            "</div><div style=display:table-row><b style=display:table-cell>c</b></div>",
+            "a\tb\r\nc");
+
         // Characters
         row("control characters and noncharacters stay in short text runs",
             "<p>a\x01b \xc2\x85 \xef\xb7\x90</p>", QString::fromUtf8("a\x01b \u0085 \ufdd0"));
@@ -321,6 +334,11 @@ private slots:
             "<p>\xc3\xa9\xe2\x82\xac\xf0\x9d\x84\x9e</p><p class=d>x</p><p>\xc3\xa9</p>",
             QString::fromUtf8("\u00e9\u20ac\U0001D11E[\r\n\r\nx]\r\n\r\n\u00e9"));
         row("a rule read whole hides for sure", ".old{display:none}", "<p class=old>x</p><p>a</p>", "a");
+        row("a float's text, waiting for the rest of its line, stays in its part", ".d{" + hideIf + "}",
+            "<p>a <span class=d style=\"float: left\">WAN IP is 198.51.100.1</span> b</p>",
+            "a[ \r\nWAN IP is 198.51.100.1]\r\nb");
+        row("float and position are read", ".f{float: right} .a{position: fixed}",
+            "<p>a <span class=f>b</span> <span class=a>c</span> d</p>", "a \r\nb\r\nc\r\nd");
         // Rules dropped whole: any element may be the one they hide
         row("a selector not read, with display", "p:state(x){display:none}", "<p>a</p>", "*a");
         row("a selector not read, with a custom property a var() may read", "p:state(x){--k: none}",
