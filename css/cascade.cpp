@@ -107,7 +107,7 @@ bool readSheets(const GumboOutput& tree, const PageStyleSheets* sheets, bool qui
         } else if (sheets) {
             const std::optional<QUrl> url = linkedSheetUrl(node, base, sheets->pageUrl);
             if (const QByteArray* found = url ? sheets->sheetFor(*url, quirks) : nullptr)
-                parser.sheet(withoutByteOrderMark(*found), *url);
+                parser.fetchedSheet(*found, *url);
         }
         return !parser.stopped();
     });

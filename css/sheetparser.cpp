@@ -91,7 +91,8 @@ void SheetParser::atRule(SheetReader& reader, const RuleContext& context, bool i
     if (!inner) {
         // Rules of conditions that fail never apply; those of at-rules we
         // do not read, a browser may apply.
-        if (readsGroupRule(name, context))
+        // A container query answered without layout may be wrong.
+        if (readsGroupRule(name, context) && name != "container")
             skipBlock(reader);
         else if (skipBlockNotingText(reader))
             m_rules.pageDoubtful = true;
@@ -180,6 +181,8 @@ void SheetParser::import(const std::vector<CssToken>& prelude, const QByteArray&
         imported.layer = conditions->layerName.isEmpty()
                              ? m_rules.layers.anonymous(context.layer)
                              : m_rules.layers.named(context.layer, conditions->layerName);
+    // Read in another encoding, its names may not be the page's.
+    m_rules.pageDoubtful = m_rules.pageDoubtful || !readsAsUtf8(*found);
     sheetIn(withoutByteOrderMark(*found), *url, imported);
 }
 

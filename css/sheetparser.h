@@ -5,6 +5,7 @@
 #include "css/cascaderules.h"
 #include "css/pagestylesheets.h"
 #include "css/sheetreader.h"
+#include "css/sheeturls.h"
 
 #include <QByteArrayView>
 #include <QUrl>
@@ -28,6 +29,14 @@ public:
     // A sheet at url (the document's base for a <style>), the sheets it
     // imports first.
     void sheet(QByteArrayView text, const QUrl& url) { sheetIn(text, url, RuleContext()); }
+
+    // A sheet as it was fetched, its byte order mark and all.
+    void fetchedSheet(QByteArrayView bytes, const QUrl& url)
+    {
+        // Read in another encoding, its names may not be the page's.
+        m_rules.pageDoubtful = m_rules.pageDoubtful || !readsAsUtf8(bytes);
+        sheet(withoutByteOrderMark(bytes), url);
+    }
 
     void setSheets(const PageStyleSheets* sheets) { m_sheets = sheets; }
 

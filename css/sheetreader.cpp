@@ -2,6 +2,8 @@
 
 #include "css/limits.h"
 
+#include <algorithm>
+
 namespace parlowen {
 
 namespace {
@@ -103,6 +105,11 @@ void readDeclaration(const QByteArray& name, const std::vector<CssToken>& value,
     else if (limit == kMaxCustomValueTokens)
         out.push_back({CssProperty::Custom, css::kCustomTooLong, false, name, {}});
     noteDeclaration(name, out.size() > before, unread);
+    // revert-layer is read as revert: right outside a layer, but inside one
+    // it goes back to the layer before, which a value alone cannot say.
+    if (unread && std::any_of(value.begin(), value.end(),
+                              [](const CssToken& t) { return t.isIdent("revert-layer"); }))
+        unread->textValue = true;
 }
 
 std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work,

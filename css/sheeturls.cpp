@@ -22,6 +22,21 @@ QByteArrayView withoutByteOrderMark(QByteArrayView sheet)
     return sheet.startsWith("\xEF\xBB\xBF") ? sheet.sliced(3) : sheet;
 }
 
+bool readsAsUtf8(QByteArrayView sheet)
+{
+    if (sheet.startsWith("\xFE\xFF") || sheet.startsWith("\xFF\xFE"))
+        return false;
+    const QByteArrayView text = withoutByteOrderMark(sheet);
+    const QByteArrayView charset = "@charset \"";
+    if (text.startsWith(charset)) {
+        const qsizetype end = text.indexOf('"', charset.size());
+        const QByteArrayView label = text.sliced(charset.size(), end < 0 ? 0 : end - charset.size());
+        if (label.compare("utf-8", Qt::CaseInsensitive) != 0 && label.compare("utf8", Qt::CaseInsensitive) != 0)
+            return false;
+    }
+    return text.isValidUtf8();
+}
+
 // Scheme, host and port: the page's own server.
 bool sameOrigin(const QUrl& a, const QUrl& b)
 {

@@ -14,6 +14,11 @@ namespace parlowen {
 // A fetched sheet is read as UTF-8; its byte order mark is no character.
 QByteArrayView withoutByteOrderMark(QByteArrayView sheet);
 
+// Whether a fetched sheet reads as UTF-8, as it is read: not one in UTF-16,
+// nor one whose @charset or bytes say another encoding, which a browser
+// decodes otherwise.
+bool readsAsUtf8(QByteArrayView sheet);
+
 // Scheme, host and port, the default port however it is spelled: the
 // page's own server.
 bool sameOrigin(const QUrl& a, const QUrl& b);
