@@ -1,6 +1,7 @@
 #include "css/atrulepreludes.h"
 
 #include "css/supports.h"
+#include "css/tokenspans.h"
 
 #include <memory>
 
@@ -9,27 +10,6 @@ namespace parlowen {
 namespace {
 
 using Type = CssToken::Type;
-
-size_t skipSpace(const std::vector<CssToken>& tokens, size_t i, size_t end)
-{
-    while (i < end && tokens[i].is(Type::Whitespace))
-        ++i;
-    return i;
-}
-
-// The index of the parenthesis that closes the one opened at open, or end.
-size_t closing(const std::vector<CssToken>& tokens, size_t open, size_t end)
-{
-    int nesting = 0;
-    for (size_t i = open; i < end; ++i) {
-        const Type t = tokens[i].type;
-        if (t == Type::LeftParen || t == Type::Function || t == Type::LeftSquare)
-            ++nesting;
-        else if ((t == Type::RightParen || t == Type::RightSquare) && --nesting == 0)
-            return i;
-    }
-    return end;
-}
 
 // The selectors in the parentheses opened at open; i moves past them.
 std::optional<std::vector<Selector>> selectorsInParens(const std::vector<CssToken>& prelude, size_t& i,

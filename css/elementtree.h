@@ -43,6 +43,9 @@ inline const GumboNode* parentElement(const GumboNode* element)
     return parent && parent->type == GUMBO_NODE_ELEMENT ? parent : nullptr;
 }
 
+// Whether the link's rel names this word, in any case.
+bool relNames(const GumboNode* link, QByteArrayView wanted);
+
 // The parent's first HTML child element of this tag, or null.
 const GumboNode* childElement(const GumboNode* parent, GumboTag tag);
 

@@ -32,6 +32,22 @@ bool mediaAttributeMatches(const GumboNode* element)
 
 } // namespace
 
+bool relNames(const GumboNode* link, QByteArrayView wanted)
+{
+    const QByteArrayView rel = attributeValue(link, "rel");
+    for (qsizetype i = 0; i < rel.size();) {
+        while (i < rel.size() && isAsciiWhitespace(rel[i]))
+            ++i;
+        qsizetype end = i;
+        while (end < rel.size() && !isAsciiWhitespace(rel[end]))
+            ++end;
+        if (end > i && rel.sliced(i, end - i).compare(wanted, Qt::CaseInsensitive) == 0)
+            return true;
+        i = end;
+    }
+    return false;
+}
+
 const GumboNode* childElement(const GumboNode* parent, GumboTag tag)
 {
     if (!parent)
@@ -90,20 +106,8 @@ QUrl documentBase(const GumboOutput& tree, const QUrl& pageUrl)
 
 std::optional<QUrl> linkedSheetUrl(const GumboNode* link, const QUrl& base, const QUrl& pageUrl)
 {
-    bool stylesheet = false;
-    bool alternate = false;
-    const QByteArrayView rel = attributeValue(link, "rel");
-    for (qsizetype i = 0; i < rel.size();) {
-        while (i < rel.size() && isAsciiWhitespace(rel[i]))
-            ++i;
-        qsizetype end = i;
-        while (end < rel.size() && !isAsciiWhitespace(rel[end]))
-            ++end;
-        const QByteArrayView word = rel.sliced(i, end - i);
-        stylesheet = stylesheet || word.compare("stylesheet", Qt::CaseInsensitive) == 0;
-        alternate = alternate || word.compare("alternate", Qt::CaseInsensitive) == 0;
-        i = end;
-    }
+    const bool stylesheet = relNames(link, "stylesheet");
+    const bool alternate = relNames(link, "alternate");
     const QByteArrayView href = trimmedAscii(attributeValue(link, "href"));
     const GumboAttribute* type = gumbo_get_attribute(&link->v.element.attributes, "type");
     // A disabled link is a sheet the page has turned off.

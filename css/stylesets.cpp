@@ -1,6 +1,5 @@
 #include "css/stylesets.h"
 
-#include "common/asciitext.h"
 #include "css/elementtree.h"
 
 #include <QByteArrayView>
@@ -10,22 +9,6 @@
 namespace parlowen {
 
 namespace {
-
-bool relNames(const GumboNode* link, QByteArrayView wanted)
-{
-    const QByteArrayView rel = attributeValue(link, "rel");
-    for (qsizetype i = 0; i < rel.size();) {
-        while (i < rel.size() && isAsciiWhitespace(rel[i]))
-            ++i;
-        qsizetype end = i;
-        while (end < rel.size() && !isAsciiWhitespace(rel[end]))
-            ++end;
-        if (end > i && rel.sliced(i, end - i).compare(wanted, Qt::CaseInsensitive) == 0)
-            return true;
-        i = end;
-    }
-    return false;
-}
 
 // The set name the element gives, or empty. A sheet whose media we are not
 // names its set all the same.

@@ -2,6 +2,7 @@
 
 #include "css/declaration.h"
 #include "css/selector.h"
+#include "css/tokenspans.h"
 
 #include <algorithm>
 #include <array>
@@ -45,27 +46,6 @@ constexpr std::array<KnownProperty, 22> kKnownProperties = {{
     {"color", {}},
     {"background-color", {}},
 }};
-
-size_t skipSpace(const std::vector<CssToken>& tokens, size_t i, size_t end)
-{
-    while (i < end && tokens[i].is(Type::Whitespace))
-        ++i;
-    return i;
-}
-
-// Where the block or function opened at open closes.
-size_t closing(const std::vector<CssToken>& tokens, size_t open, size_t end)
-{
-    int nesting = 0;
-    for (size_t i = open; i < end; ++i) {
-        const Type t = tokens[i].type;
-        if (t == Type::LeftParen || t == Type::Function || t == Type::LeftSquare || t == Type::LeftCurly)
-            ++nesting;
-        else if ((t == Type::RightParen || t == Type::RightSquare || t == Type::RightCurly) && --nesting == 0)
-            return i;
-    }
-    return end;
-}
 
 bool declarationHolds(const std::vector<CssToken>& tokens, size_t begin, size_t end)
 {
