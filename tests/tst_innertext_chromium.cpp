@@ -508,13 +508,13 @@ const char* const kRulePages[] = {
     "<style>.log{.stale{display:none} & > .old{display:none} > p.gone{display:none} .box &{display:none}"
     "@media screen{.m{display:none}} @media print{.cur{display:none}} &.x{display:none} b:first-child"
     "{display:none} color:red; .q{x:y} visibility:visible} .tail{.zz{} display:none} .o{@supports "
-    "(display:grid){display:none}} .spec{.q{display:none}} div.q{display:block} #i, .i{.zz{} display:none}"
+    "(display:grid){display:none}} .specific{.q{display:none}} div.q{display:block} #i, .i{.zz{} display:none}"
     ".w .i{display:block} .broken{.a; display:none} .bad:nosuch{.x{display:none}}</style>"
     "<div class=log><p class=stale>WAN IP is 198.51.100.1<p class=old>WAN IP is 198.51.100.2<p class=gone>"
     "WAN IP is 198.51.100.3<p class=m>WAN IP is 198.51.100.4<p><b>WAN IP is 198.51.100.9</b> up<p class=cur>"
     "WAN IP is 203.0.113.7</div><div class=box><div class=log>WAN IP is 198.51.100.5</div></div><div "
     "class='log x'>WAN IP is 198.51.100.6</div><p class=tail>WAN IP is 198.51.100.10<p class=o>WAN IP is "
-    "198.51.100.11<div class=spec><div class=q>WAN IP is 198.51.100.7</div></div><div class=w><p id=i>WAN "
+    "198.51.100.11<div class=specific><div class=q>WAN IP is 198.51.100.7</div></div><div class=w><p id=i>WAN "
     "IP is 198.51.100.8<p class=i>WAN IP is 203.0.113.8</div><p class=broken>WAN IP is 198.51.100.12<div "
     "class=bad><p class=x>WAN IP is 203.0.113.9</div>",
     // Layers: order fixed by a statement, later beats earlier and none
