@@ -60,6 +60,21 @@ qint64 addressSpace()
 
 enum class ChildOutcome { Text, TooComplex, Crashed };
 
+// AddressSanitizer gives every allocation red zones and keeps freed ones a
+// while: there a page's memory is about three times what it is.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PARLOWEN_SANITIZED_MEMORY
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define PARLOWEN_SANITIZED_MEMORY
+#endif
+#ifdef PARLOWEN_SANITIZED_MEMORY
+constexpr qint64 kMemoryPerAllocated = 3;
+#else
+constexpr qint64 kMemoryPerAllocated = 1;
+#endif
+
 // Renders the page in a child process whose address space may grow by at
 // most sixteen times the page plus a constant, the tree's budget and the
 // text beside it: more, and an allocation fails and the child dies.
@@ -67,7 +82,7 @@ ChildOutcome renderWithinMemoryLimit(const QByteArray& page, const QString& must
 {
     const pid_t child = fork();
     if (child == 0) {
-        const rlim_t limit = rlim_t(addressSpace() + 16 * page.size() + (96 << 20));
+        const rlim_t limit = rlim_t(addressSpace() + kMemoryPerAllocated * (16 * page.size() + (96 << 20)));
         const rlimit rl{limit, limit};
         setrlimit(RLIMIT_AS, &rl);
         const Result<PageText, PageTextError> text = renderPageText(page, "text/html");
