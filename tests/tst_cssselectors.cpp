@@ -5,6 +5,7 @@
 #include "css/selector.h"
 #include "css/selectormatcher.h"
 #include "css/tokenizer.h"
+#include "support/sanitizers.h"
 
 #include <gumbo.h>
 
@@ -70,14 +71,7 @@ QByteArray specificityOf(const Selector& selector)
 
 // An eighth of a worker thread's stack; AddressSanitizer's frames are
 // several times larger, so there the whole of one.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PARLOWEN_LARGE_FRAMES
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define PARLOWEN_LARGE_FRAMES
-#endif
-#ifdef PARLOWEN_LARGE_FRAMES
+#ifdef PARLOWEN_UNDER_ADDRESS_SANITIZER
 constexpr unsigned kDeepestNestingStack = 8u << 20;
 #else
 constexpr unsigned kDeepestNestingStack = 1u << 20;

@@ -7,6 +7,7 @@
 #include "html/pagetext.h"
 #include "html/pagetext_p.h"
 #include "support/cpuload.h"
+#include "support/sanitizers.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -62,14 +63,7 @@ enum class ChildOutcome { Text, TooComplex, Crashed };
 
 // AddressSanitizer gives every allocation red zones and keeps freed ones a
 // while: there a page's memory is about three times what it is.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PARLOWEN_SANITIZED_MEMORY
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define PARLOWEN_SANITIZED_MEMORY
-#endif
-#ifdef PARLOWEN_SANITIZED_MEMORY
+#ifdef PARLOWEN_UNDER_ADDRESS_SANITIZER
 constexpr qint64 kMemoryPerAllocated = 3;
 #else
 constexpr qint64 kMemoryPerAllocated = 1;
