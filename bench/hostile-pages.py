@@ -15,21 +15,14 @@ import resource
 import subprocess
 import tempfile
 
+from pageparts import joined
+
 HEAD = ('<html><head><title>System Log</title><style>td{font:12px sans-serif}</style>'
         '<script>var x=1;</script></head><body>')
 
 
 def repeated(shape, size):
     return (shape * (size // len(shape) + 1))[:size]
-
-
-def joined(part, size):
-    parts, total, i = [], 0, 0
-    while total < size:
-        parts.append(part(i))
-        total += len(parts[-1])
-        i += 1
-    return ''.join(parts)
 
 
 def log(line, size, prefix='', suffix=''):

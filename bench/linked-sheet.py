@@ -22,6 +22,8 @@ import subprocess
 import sys
 import threading
 
+from pageparts import joined
+
 SHEET = b'''body{font:12px sans-serif;margin:0}
 table.log td{padding:2px 4px;vertical-align:top}
 #menu li{display:inline;list-style:none}
@@ -31,15 +33,6 @@ h1{font-size:16px}
 a:hover{text-decoration:underline}
 .banner{visibility:hidden}
 '''
-
-
-def joined(part, size):
-    parts, total, i = [], 0, 0
-    while total < size:
-        parts.append(part(i))
-        total += len(parts[-1])
-        i += 1
-    return ''.join(parts)
 
 
 def log_page(layout, size, link):
