@@ -1,16 +1,19 @@
 // The router's "WAN IP is " line where a rule not read might hide it.
 #include "check/hiddenline.h"
 
-#include "check/wanaddress.h"
-
 namespace parlowen {
 
 bool wanLineMayBeHidden(const LoadedPage& page)
 {
     const std::optional<WanLine> line = findWanLine(page.text);
+    return line && wanLineMayBeHidden(page, *line);
+}
+
+bool wanLineMayBeHidden(const LoadedPage& page, const WanLine& line)
+{
     // The line break belongs to the line: a rule that hides what follows
     // may leave the address running on into the next line's text.
-    return line && page.doubt.covers(line->start, line->end + 2);
+    return page.doubt.covers(line.start, line.end + 2);
 }
 
 QString hiddenLineReason()

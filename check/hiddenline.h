@@ -5,6 +5,7 @@
 
 #include "check/loadedpage.h"
 #include "check/sendableaddress.h"
+#include "check/wanaddress.h"
 
 #include <QString>
 
@@ -13,6 +14,7 @@ namespace parlowen {
 // Whether the first "WAN IP is " line, from its marker to the line break
 // that ends it, lies where such a rule might hide it, or end it elsewhere.
 bool wanLineMayBeHidden(const LoadedPage& page);
+bool wanLineMayBeHidden(const LoadedPage& page, const WanLine& line);
 
 // The reason, as a clause to follow "No WAN IP was found: ", and what to do.
 QString hiddenLineReason();

@@ -25,4 +25,8 @@ struct WanLine {
 };
 std::optional<WanLine> findWanLine(const QString& pageText);
 
+// Whether the text holds the marker at all, with or without a line break
+// after it.
+bool hasWanMarker(const QString& pageText);
+
 } // namespace parlowen

@@ -369,6 +369,16 @@ void TestCheckSteps::wanAddress_data()
                                                  << Found("203.0.113.7");
     QTest::newRow("a near miss before the marker") << "WAN IX is 1\r\nwan ip is 192.0.2.1\r\n"
                                                    << Found("192.0.2.1");
+    QTest::newRow("every letter in its own case") << "wAn Ip iS 192.0.2.3\r\n" << Found("192.0.2.3");
+    QTest::newRow("a long s is an s") << QStringLiteral("WAN IP i\u017f 192.0.2.4\r\n") << Found("192.0.2.4");
+    QTest::newRow("near misses in every letter of WAN")
+        << "VAN IP is 1\r\nWBN IP is 2\r\nWAM IP is 3\r\nWAN\tIP is 4\r\nWAN IP is 192.0.2.5\r\n"
+        << Found("192.0.2.5");
+    QTest::newRow("fullwidth letters are other letters")
+        << QStringLiteral("\uff37\uff21\uff2e IP is 192.0.2.6\r\n") << none;
+    QTest::newRow("a no-break space is not the marker's space")
+        << QStringLiteral("WAN\u00a0IP is 192.0.2.7\r\n") << none;
+    QTest::newRow("the marker cut off at the end") << "x WAN IP i" << none;
     QTest::newRow("dotless letters only for the i") << QStringLiteral("W\u0131N IP is 192.0.2.1\r\n") << none;
     QTest::newRow("no marker") << "WAN IP: 192.0.2.1\r\n" << none;
     QTest::newRow("the marker without its space") << "WAN IP is\r\n192.0.2.1\r\n" << none;
