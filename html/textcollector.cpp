@@ -353,12 +353,24 @@ void TextCollector::pieces(const char* text, const char* end, WhiteSpace mode)
 // basicReference as its character.
 void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
 {
+    // A run is often a log of thousands of lines: memchr finds its next CR
+    // and its next & many bytes at a time, each looked for again only once
+    // passed, so that a run of nothing but & costs no more than one of CRs.
+    const auto next = [end](const char* from, char c) {
+        const void* at = std::memchr(from, c, std::size_t(end - from));
+        return at ? static_cast<const char*>(at) : end;
+    };
+    const char* cr = next(p, '\r');
+    const char* amp = next(p, '&');
     const char* from = p;
-    while (p < end) {
-        if (*p != '\r' && *p != '&') {
-            ++p;
-            continue;
-        }
+    while (true) {
+        if (cr < p)
+            cr = next(p, '\r');
+        if (amp < p)
+            amp = next(p, '&');
+        p = std::min(cr, amp);
+        if (p == end)
+            break;
         append(from, p, mode);
         if (*p == '\r') {
             static constexpr char kLineFeed = '\n';

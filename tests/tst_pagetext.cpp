@@ -589,6 +589,29 @@ private slots:
         QVERIFY(linked.size() <= 1);
     }
 
+    // The page's bytes are looked over for the words that link a sheet
+    // before its tree is searched: a word in any letter case, and wherever
+    // it falls in the look's blocks, still links its sheet.
+    void linkWordsAreFoundWhereverTheyFall_data()
+    {
+        QTest::addColumn<QByteArray>("linking");
+        QTest::newRow("a link") << QByteArray("<link rel=stylesheet href=log.css>");
+        QTest::newRow("a link in other case") << QByteArray("<LINK REL=\"StyleSheet\" href=log.css>");
+        QTest::newRow("an import") << QByteArray("<style>@import 'log.css';</style>");
+        QTest::newRow("an import in other case") << QByteArray("<style>@IMPORT url(log.css);</style>");
+    }
+    void linkWordsAreFoundWhereverTheyFall()
+    {
+        QFETCH(QByteArray, linking);
+        const QUrl pageUrl("http://192.0.2.1/doc/syslog.htm");
+        for (int padding = 0; padding < 140; ++padding) {
+            const QByteArray page = QByteArray(padding, ' ') + linking + "<p>WAN IP is 203.0.113.7";
+            const std::vector<QUrl> linked = ParsedPage::parse(page, "text/html")->linkedStyleSheets(pageUrl);
+            QVERIFY2(linked == std::vector<QUrl>{QUrl("http://192.0.2.1/doc/log.css")},
+                     qPrintable(QStringLiteral("after %1 spaces").arg(padding)));
+        }
+    }
+
     // Nesting as deep as a browser applies is kept; past our limit the rule
     // is dropped and counted, and the sheet's later rules are still read.
     void deepNestingIsKeptOrCounted_data()
