@@ -15,11 +15,20 @@ namespace parlowen {
 
 void Utf8Chunks::append(const char* data, qsizetype size)
 {
-    if (m_chunks.empty() || (!m_chunks.back().isEmpty() && m_chunks.back().size() + size > ChunkBytes)) {
-        m_chunks.emplace_back();
-        m_chunks.back().reserve(std::max(ChunkBytes, size));
+    if (size == 0)
+        return;
+    // A table log is hundreds of thousands of small pieces: each is copied
+    // into room already there, which QByteArray::append checks and grows
+    // piece by piece. Room not written to is never faulted in.
+    if (size > m_room) {
+        endChunk();
+        m_chunks.emplace_back(std::max(ChunkBytes, size), Qt::Uninitialized);
+        m_write = m_chunks.back().data();
+        m_room = m_chunks.back().size();
     }
-    m_chunks.back().append(data, size);
+    std::memcpy(m_write, data, std::size_t(size));
+    m_write += size;
+    m_room -= size;
     m_size += size;
 }
 
@@ -29,12 +38,22 @@ void Utf8Chunks::append(QByteArray&& piece)
         append(piece.constData(), piece.size());
         return;
     }
+    endChunk();
     m_size += piece.size();
     m_chunks.push_back(std::move(piece));
 }
 
+void Utf8Chunks::endChunk()
+{
+    if (!m_chunks.empty())
+        m_chunks.back().truncate(m_chunks.back().size() - m_room);
+    m_write = nullptr;
+    m_room = 0;
+}
+
 QString Utf8Chunks::toString(Ranges* marked) &&
 {
+    endChunk();
     qsizetype bytes = 0;
     for (const QByteArray& chunk : m_chunks)
         bytes += chunk.size();

@@ -27,6 +27,13 @@ class Utf8Chunks {
 public:
     using Ranges = std::vector<std::pair<qsizetype, qsizetype>>;
 
+    // Moved only: a copy would share the chunk the original writes into.
+    Utf8Chunks() = default;
+    Utf8Chunks(Utf8Chunks&&) = default;
+    Utf8Chunks& operator=(Utf8Chunks&&) = default;
+    Utf8Chunks(const Utf8Chunks&) = delete;
+    Utf8Chunks& operator=(const Utf8Chunks&) = delete;
+
     void append(const char* data, qsizetype size);
     void append(char c) { append(&c, 1); }
     // A large piece is kept as it is rather than copied.
@@ -40,8 +47,13 @@ public:
     QString toString(Ranges* marked = nullptr) &&;
 
 private:
+    // The last chunk ends at its bytes written.
+    void endChunk();
+
     static constexpr qsizetype ChunkBytes = 1 << 20;
     std::vector<QByteArray> m_chunks;
+    char* m_write = nullptr; // in the last chunk
+    qsizetype m_room = 0;    // left after m_write
     qsizetype m_size = 0;
     Ranges m_marked;
 };
