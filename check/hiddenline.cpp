@@ -19,9 +19,14 @@ bool wanLineMayBeHidden(const LoadedPage& page, const WanLine& line)
 QString hiddenLineReason()
 {
     return QStringLiteral("the page uses style rules Parlowen cannot read, and its \"WAN IP is \" line "
-                          "may be one the page hides, so its address is not sent. Turn on the router's UPnP "
-                          "or NAT-PMP service, and leave UPnP=no out of the settings file, so that the "
-                          "check can ask the router itself");
+                          "may be one the page hides, so its address is not sent.");
+}
+
+QString hiddenLineReasonWithoutServices()
+{
+    return hiddenLineReason() +
+           QStringLiteral(" Turn on the router's UPnP or NAT-PMP service and let the check ask it: "
+                          "UPnP=no in the settings file, or --no-upnp for parlowen-check, keeps it from asking.");
 }
 
 QString hiddenLineUpnpStep(const QString& router)

@@ -16,8 +16,11 @@ namespace parlowen {
 bool wanLineMayBeHidden(const LoadedPage& page);
 bool wanLineMayBeHidden(const LoadedPage& page, const WanLine& line);
 
-// The reason, as a clause to follow "No WAN IP was found: ", and what to do.
+// The reason, as a clause to follow "No WAN IP was found: ". What to do
+// is the router's services' to say, once they were asked.
 QString hiddenLineReason();
+// The reason when the check was told not to ask them, and what to change.
+QString hiddenLineReasonWithoutServices();
 
 // The step that asks the router's own services in the line's place.
 QString hiddenLineUpnpStep(const QString& router);

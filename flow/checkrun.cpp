@@ -139,6 +139,8 @@ void CheckRun::routerPageCompleted()
         tell(CheckStep::Kind::Progress, QStringLiteral("WAN address: %1").arg(quoted(shown(*address))));
         return addressKnown(*address, AddressSource::RouterLog);
     }
+    if (!m_settings.askUpnp && wanLineMayBeHidden(loaded))
+        m_noAddressReason = hiddenLineReasonWithoutServices();
     if (!m_settings.askUpnp || !mayAskUpnp(loaded))
         return finishWithoutAddress();
     const QString router = QUrl(page.url()).host();

@@ -95,6 +95,12 @@ void TestCli::aCheckEndsInTheExitCodeOfItsOutcome_data()
         {"--no-upnp"});
     row("so does UPnP=no in the settings", 200, noLine, 200, good, 2, "no \"WAN IP is \" line",
         "198.51.100.20", {}, "UPnP=no");
+    const QByteArray hidden = "<style>p:state(stale){display:none}</style><p>WAN IP is 198.51.100.1</p><p>more</p>";
+    row("a line a rule not read may hide is left for the router's services", 200, hidden, 200, good, 0,
+        "UPnP: WAN address \"198.51.100.20\"", "198.51.100.20");
+    row("without them, nothing is sent, and what keeps them from being asked is named", 200, hidden, 200, good,
+        2, "may be one the page hides, so its address is not sent. Turn on the router's UPnP or NAT-PMP "
+           "service and let the check ask it", "198.51.100.20", {"--no-upnp"});
 }
 
 void TestCli::aCheckEndsInTheExitCodeOfItsOutcome()
