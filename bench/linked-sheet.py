@@ -8,6 +8,8 @@ system) and peak resident set of each are taken from its rusage, and the
 table gives the medians of the runs and the ratio of the page with the link
 to the page without.
 
+Needs GNU time (`apt-get install time`) for the peak.
+
     bench/linked-sheet.py [--check build/bin/parlowen-check] [--sizes 1M,8M] [--runs 7]
 
 Needs root or user namespaces: nothing is served or asked for outside the
@@ -20,6 +22,7 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 
 from pageparts import joined
@@ -41,7 +44,10 @@ def log_page(layout, size, link):
     def entry(i):
         return 'Jan  1 00:%02d:%02d kernel: eth0: link up, 100Mbps, full-duplex &amp; lpa 0x45E1 rx=%d' % (
             i // 60 % 60, i % 60, i)
-    if layout == 'table row a line':
+    if layout == 'log in a textarea':
+        line, prefix, suffix = (lambda e: e + '\r\n', '<textarea readonly>', '</textarea>')
+        wan = 'WAN IP is 203.0.113.7\r\n'
+    elif layout == 'table row a line':
         line, prefix, suffix = (lambda e: '<tr><td>' + e[:15] + '</td><td>' + e[16:] + '</td></tr>\r\n',
                                 '<table class=log>', '</table>')
         wan = '<tr><td>WAN IP is 203.0.113.7</td></tr>\r\n'
@@ -71,12 +77,17 @@ class Pages(http.server.BaseHTTPRequestHandler):
 
 
 def cpu_of_one_run(check, url):
-    process = subprocess.Popen([check, '--page-text', url], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    err = process.stderr.read()
-    _, status, usage = os.wait4(process.pid, 0)
-    if status != 0 or b'WAN address "203.0.113.7"' not in err:
-        sys.exit('linked-sheet: %s gave no address:\n%s' % (url, err.decode(errors='replace')))
-    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+    # A child forked from this process counts our own resident set, the
+    # pages we serve included, as its peak until it execs: the peak is the
+    # one GNU time takes of the check it forks itself.
+    with tempfile.NamedTemporaryFile(mode='r') as peak:
+        process = subprocess.Popen(['/usr/bin/time', '-f', '%M', '-o', peak.name, check, '--page-text', url],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        err = process.stderr.read()
+        _, status, usage = os.wait4(process.pid, 0)
+        if status != 0 or b'WAN address "203.0.113.7"' not in err:
+            sys.exit('linked-sheet: %s gave no address:\n%s' % (url, err.decode(errors='replace')))
+        return usage.ru_utime + usage.ru_stime, int(peak.read().split()[-1]) / 1024
 
 
 def main():
@@ -98,11 +109,18 @@ def main():
     base = 'http://127.0.0.1:%d' % server.server_address[1]
     Pages.routes['/log.css'] = (SHEET, 'text/css')
 
-    print('| layout | size | CPU without the link | CPU with the link | ratio | peak RSS without / with |')
-    print('|---|---|---|---|---|---|')
+    # What a process holds for a page of next to nothing: the page's own
+    # memory is the peak beyond it.
+    Pages.routes['/empty.htm'] = (log_page('log in a pre', 400, ''), 'text/html')
+    baseline = statistics.median(cpu_of_one_run(args.check, base + '/empty.htm')[1] for _ in range(args.runs))
+    print('A process for a page of 400 bytes peaks at %.1f MiB.' % baseline)
+    print()
+    print('| layout | size | CPU without the link | CPU with the link | ratio | with the link | '
+          'peak RSS without / with | the page\'s memory with the link |')
+    print('|---|---|---|---|---|---|---|---|')
     for size_name in args.sizes.split(','):
         size = int(size_name[:-1]) << {'K': 10, 'M': 20}[size_name[-1]]
-        for layout in ('log in a pre', 'table row a line'):
+        for layout in ('log in a pre', 'log in a textarea', 'table row a line'):
             Pages.routes['/without.htm'] = (log_page(layout, size, ''), 'text/html')
             Pages.routes['/with.htm'] = (log_page(layout, size, '<link rel=stylesheet href=log.css>'),
                                          'text/html')
@@ -112,8 +130,9 @@ def main():
                     times[path].append(cpu_of_one_run(args.check, base + path))
             cpu, rss = ({p: statistics.median(run[k] for run in times[p]) for p in times} for k in (0, 1))
             without, linked = cpu['/without.htm'] * 1000, cpu['/with.htm'] * 1000
-            print('| %s | %s | %.0f ms | %.0f ms | %.2fx | %.0f / %.0f MiB |' % (
-                layout, size_name, without, linked, linked / without, rss['/without.htm'], rss['/with.htm']))
+            print('| %s | %s | %.0f ms | %.0f ms | %.2fx | %.0f MB/s | %.0f / %.0f MiB | %.1fx the page |' % (
+                layout, size_name, without, linked, linked / without, size / linked / 1000,
+                rss['/without.htm'], rss['/with.htm'], (rss['/with.htm'] - baseline) * 2**20 / size))
     server.shutdown()
 
 
