@@ -4,11 +4,11 @@ the same log page once with `<link rel=stylesheet href=log.css>` in its head
 and once without, served over HTTP on loopback inside a private network
 namespace, with a router's small sheet (a dozen rules, none of which hides
 a log line). Each run is one whole process; the processor time (user +
-system) and peak resident set of each are taken from its rusage, and the
-table gives the medians of the runs and the ratio of the page with the link
-to the page without.
-
-Needs GNU time (`apt-get install time`) for the peak.
+system) is taken from its rusage and its peak resident set from GNU time
+(`apt-get install time`). The table gives the medians of the runs, the ratio
+of the page with the link to the page without, the page's bytes a second
+with the link, and the page's memory: the peak beyond that of a process
+given a page of 400 bytes, in multiples of the page.
 
     bench/linked-sheet.py [--check build/bin/parlowen-check] [--sizes 1M,8M] [--runs 7]
 
