@@ -74,10 +74,12 @@ DeclaredStyle inlineStyleOf(const GumboNode* element)
     const GumboAttribute* attribute = gumbo_get_attribute(&element->v.element.attributes, "style");
     if (!attribute || !*attribute->value)
         return style;
-    std::uint64_t work = 0;
+    // Read as the text is walked, long after the cascade's budget: an
+    // attribute is bounded by the page's size.
+    WorkBudget unbounded;
     UnreadDeclarations unread;
     const std::vector<Declaration> declarations =
-        styleAttributeDeclarations(QByteArrayView(attribute->value), &work, &unread);
+        styleAttributeDeclarations(QByteArrayView(attribute->value), unbounded, &unread);
     style.doubtful = unread.textValue || unread.nestedRule;
     for (const Declaration& d : declarations) {
         const size_t p = size_t(d.property);
@@ -93,12 +95,12 @@ DeclaredStyle inlineStyleOf(const GumboNode* element)
 // Every sheet of the page read into the parser's rules, in document order;
 // false when the parser stopped.
 bool readSheets(const GumboOutput& tree, const PageStyleSheets* sheets, bool quirks, SheetParser& parser,
-                std::uint64_t* work, const std::atomic<bool>* cancelled)
+                WorkBudget& work)
 {
     parser.setSheets(sheets);
     const QUrl base = sheets ? documentBase(tree, sheets->pageUrl) : QUrl();
-    const QByteArray preferredSet = preferredStyleSet(tree, work, cancelled);
-    const bool complete = visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+    const QByteArray preferredSet = preferredStyleSet(tree, work);
+    const bool complete = visitSheetElements(tree, work, [&](const GumboNode* node) {
         if (!inPreferredStyleSet(node, preferredSet))
             return true;
         if (node->v.element.tag == GUMBO_TAG_STYLE) {
@@ -120,11 +122,8 @@ bool readSheets(const GumboOutput& tree, const PageStyleSheets* sheets, bool qui
 class RuleMatching {
 public:
     RuleMatching(const CascadeRules& rules, std::unordered_map<const GumboNode*, DeclaredStyle>& styles,
-                 SheetVariables& variables, std::uint64_t* work, std::uint64_t budget,
-                 const std::atomic<bool>* cancelled)
-        : m_rules(rules), m_styles(styles), m_variables(variables),
-          m_matcher(rules.quirks, work, budget, cancelled), m_work(work), m_budget(budget),
-          m_cancelled(cancelled)
+                 SheetVariables& variables, WorkBudget& work)
+        : m_rules(rules), m_styles(styles), m_variables(variables), m_matcher(rules.quirks, work), m_work(work)
     {}
 
     // False when stopped before the end.
@@ -142,8 +141,8 @@ public:
             m_ancestors.add(elementKeys(up, m_rules.quirks, nullptr));
         enter(body);
         while (!m_stack.empty()) {
-            if ((m_cancelled && m_cancelled->load(std::memory_order_relaxed)) || *m_work > m_budget ||
-                m_matcher.stopped() || m_rules.bytes + m_variables.bytes > m_rules.byteBudget)
+            if (m_work.exhausted() || m_matcher.stopped() ||
+                m_rules.bytes + m_variables.bytes > m_rules.byteBudget)
                 return false;
             Visit& top = m_stack.back();
             const GumboVector& children = top.element->v.element.children;
@@ -192,7 +191,7 @@ private:
     void considerCustom(const Declaration& declaration, const Rank& rank, Winners& winners)
     {
         std::vector<const Declaration*>& custom = winners.variables.custom;
-        *m_work += custom.size();
+        m_work.spend(custom.size());
         for (size_t i = 0; i < custom.size(); ++i) {
             if (custom[i]->name != declaration.name)
                 continue;
@@ -225,7 +224,7 @@ private:
             if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element) ||
                 (rule.scope && !inScope(*rule.scope, element)))
                 continue;
-            *m_work += rule.declarationCount;
+            m_work.spend(rule.declarationCount);
             if (rule.doubtful) {
                 winners.style.doubtful = true;
                 winners.any = true;
@@ -289,7 +288,7 @@ private:
     {
         m_classes.clear();
         std::vector<uint32_t> own = elementKeys(element, m_rules.quirks, &m_classes);
-        *m_work += own.size();
+        m_work.spend(own.size());
         const QByteArrayView id = attributeValue(element, "id");
         if (!id.isEmpty())
             considerFiled(m_rules.byId, m_rules.quirks ? id.toByteArray().toLower() : id.toByteArray(), element,
@@ -321,9 +320,7 @@ private:
     std::unordered_map<const GumboNode*, DeclaredStyle>& m_styles;
     SheetVariables& m_variables;
     SelectorMatcher m_matcher;
-    std::uint64_t* m_work;
-    std::uint64_t m_budget;
-    const std::atomic<bool>* m_cancelled;
+    WorkBudget& m_work;
     AncestorFilter m_ancestors;
     std::vector<Visit> m_stack;
     std::vector<QByteArray> m_classes;
@@ -338,16 +335,15 @@ Cascade::Cascade(Cascade&&) noexcept = default;
 Cascade& Cascade::operator=(Cascade&&) noexcept = default;
 
 std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, const PageStyleSheets* sheets,
-                                      std::uint64_t* work, std::uint64_t budget, std::size_t byteBudget,
-                                      const std::atomic<bool>* cancelled)
+                                      WorkBudget& work, std::size_t byteBudget)
 {
     Cascade cascade;
     cascade.m_rules = std::make_unique<CascadeRules>();
     CascadeRules& rules = *cascade.m_rules;
     rules.byteBudget = byteBudget;
     rules.quirks = quirks;
-    SheetParser parser(rules, work, budget, cancelled);
-    if (!readSheets(tree, sheets, quirks, parser, work, cancelled) || *work > budget)
+    SheetParser parser(rules, work);
+    if (!readSheets(tree, sheets, quirks, parser, work) || work.overBudget())
         return std::nullopt;
     rules.layers.rank();
     const GumboNode* body = childElement(tree.root, GUMBO_TAG_BODY);
@@ -355,13 +351,13 @@ std::optional<Cascade> Cascade::build(const GumboOutput& tree, bool quirks, cons
         return cascade;
     SheetVariables variables;
     if (!rules.rules.empty()) {
-        RuleMatching matching(rules, cascade.m_styles, variables, work, budget, cancelled);
+        RuleMatching matching(rules, cascade.m_styles, variables, work);
         if (!matching.run(body))
             return std::nullopt;
     }
     const std::size_t used = rules.bytes + variables.bytes;
-    const VariableBudget left{work, budget, byteBudget > used ? byteBudget - used : 0, cancelled};
-    if (!resolveVariables(body, cascade.m_styles, variables, cascade.m_resolved, left))
+    const std::size_t bytesLeft = byteBudget > used ? byteBudget - used : 0;
+    if (!resolveVariables(body, cascade.m_styles, variables, cascade.m_resolved, work, bytesLeft))
         return std::nullopt;
     return cascade;
 }

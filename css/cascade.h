@@ -4,12 +4,12 @@
 // from <style> elements and linked sheets, in document order; each element's
 // style attribute goes on top, as in a browser.
 
+#include "common/workbudget.h"
 #include "css/declaration.h"
 #include "css/pagestylesheets.h"
 
 #include <gumbo.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,12 +27,11 @@ public:
     Cascade& operator=(Cascade&&) noexcept;
 
     // The sheets of the document applied to its body; quirks, a page in
-    // quirks mode, matches classes and ids in any case. Counts its work
-    // into *work and gives up, with nullopt, once that passes budget, its
-    // rules would take more than byteBudget, or cancelled is set.
+    // quirks mode, matches classes and ids in any case. Spends its work
+    // from work and gives up, with nullopt, once that is over budget or
+    // cancelled, or its rules would take more than byteBudget.
     static std::optional<Cascade> build(const GumboOutput& tree, bool quirks, const PageStyleSheets* sheets,
-                                        std::uint64_t* work, std::uint64_t budget, std::size_t byteBudget,
-                                        const std::atomic<bool>* cancelled);
+                                        WorkBudget& work, std::size_t byteBudget);
 
     // The sheets' declarations for the element, with its style attribute's
     // on top.

@@ -65,9 +65,10 @@ class VariableResolver {
 public:
     VariableResolver(const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                      const SheetVariables& sheetVariables,
-                     std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
-                     const VariableBudget& budget)
-        : m_sheetStyles(sheetStyles), m_sheetVariables(sheetVariables), m_resolved(resolved), m_budget(budget)
+                     std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, WorkBudget& work,
+                     std::size_t byteBudget)
+        : m_sheetStyles(sheetStyles), m_sheetVariables(sheetVariables), m_resolved(resolved), m_work(work),
+          m_byteBudget(byteBudget)
     {}
 
     bool run(const GumboNode* body)
@@ -104,15 +105,14 @@ private:
 
     bool stopped() const
     {
-        return *m_budget.work > m_budget.budget || m_bytes > m_budget.bytes ||
-               (m_budget.cancelled && m_budget.cancelled->load(std::memory_order_relaxed));
+        return m_work.exhausted() || m_bytes > m_byteBudget;
     }
 
     // The element's custom properties bound, its own properties' var()
     // filled in when styled.
     void enter(const GumboNode* element, bool styled)
     {
-        ++*m_budget.work;
+        m_work.spend();
         const auto found = m_sheetVariables.elements.find(element);
         const ElementVariables* fromSheets =
             found == m_sheetVariables.elements.end() ? nullptr : &found->second;
@@ -124,7 +124,7 @@ private:
                                                        [](const Declaration* d) { return d != nullptr; });
         std::vector<Declaration> inlineDeclarations;
         if (!style.isEmpty() && (pending || style.contains("--") || style.contains('\\')))
-            inlineDeclarations = styleAttributeDeclarations(style, m_budget.work);
+            inlineDeclarations = styleAttributeDeclarations(style, m_work);
         if (!fromSheets && inlineDeclarations.empty())
             return;
         bind(fromSheets, inlineDeclarations);
@@ -154,7 +154,8 @@ private:
     const std::unordered_map<const GumboNode*, DeclaredStyle>& m_sheetStyles;
     const SheetVariables& m_sheetVariables;
     std::unordered_map<const GumboNode*, DeclaredStyle>& m_resolved;
-    VariableBudget m_budget;
+    WorkBudget& m_work;
+    std::size_t m_byteBudget;
     std::size_t m_bytes = 0;
     // Each name's bindings, the nearest element's last.
     QHash<QByteArray, std::vector<Binding>> m_bindings;
@@ -178,7 +179,7 @@ void VariableResolver::bind(const ElementVariables* fromSheets,
             continue;
         const auto same = std::find_if(winners.begin(), winners.end(),
                                        [&d](const Declaration* w) { return w->name == d.name; });
-        *m_budget.work += winners.size();
+        m_work.spend(winners.size());
         if (same == winners.end())
             winners.push_back(&d);
         else if (d.important || !(*same)->important)
@@ -240,7 +241,7 @@ void VariableResolver::substitute(const TokenizedText& value, size_t from, size_
                                   int depth)
 {
     for (size_t i = from; i < to && !out.invalid; ++i) {
-        ++*m_budget.work;
+        m_work.spend();
         const CssToken& token = value.tokens[i];
         if (isVar(token)) {
             const size_t close = closingOf(value.tokens, i, to);
@@ -358,7 +359,7 @@ uint8_t VariableResolver::filledIn(const Declaration& declaration)
 
 TokenizedText VariableResolver::tokenize(const QByteArray& text) const
 {
-    CssTokenizer tokenizer(text, m_budget.work, m_budget.budget, m_budget.cancelled);
+    CssTokenizer tokenizer(text, m_work);
     TokenizedText tokenized;
     for (CssToken token = tokenizer.next(); !token.is(Type::End); token = tokenizer.next())
         tokenized.tokens.push_back(std::move(token));
@@ -371,10 +372,10 @@ TokenizedText VariableResolver::tokenize(const QByteArray& text) const
 bool resolveVariables(const GumboNode* body,
                       const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                       const SheetVariables& sheetVariables,
-                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
-                      const VariableBudget& budget)
+                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, WorkBudget& work,
+                      std::size_t byteBudget)
 {
-    VariableResolver resolver(sheetStyles, sheetVariables, resolved, budget);
+    VariableResolver resolver(sheetStyles, sheetVariables, resolved, work, byteBudget);
     return resolver.run(body);
 }
 

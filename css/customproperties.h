@@ -3,12 +3,12 @@
 // values each element declares or inherits, and its own properties' var()
 // filled in from them, within the page's work budget and a memory cap.
 
+#include "common/workbudget.h"
 #include "css/declaration.h"
 
 #include <gumbo.h>
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -36,23 +36,16 @@ struct SheetVariables {
     }
 };
 
-// The work and memory the filling in may take.
-struct VariableBudget {
-    std::uint64_t* work;
-    std::uint64_t budget;
-    std::size_t bytes;
-    const std::atomic<bool>* cancelled;
-};
-
 // The style of every element of body with a property whose value holds
 // var(), from its sheets (sheetStyles, sheetVariables) or its style
 // attribute, the style attribute's declarations on top, var() filled in:
 // into resolved. Custom properties of the body's parent are inherited
-// too. False when stopped by the budget.
+// too. Spends from work, and the values filled in may take byteBudget;
+// false when stopped by either, or cancelled.
 bool resolveVariables(const GumboNode* body,
                       const std::unordered_map<const GumboNode*, DeclaredStyle>& sheetStyles,
                       const SheetVariables& sheetVariables,
-                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved,
-                      const VariableBudget& budget);
+                      std::unordered_map<const GumboNode*, DeclaredStyle>& resolved, WorkBudget& work,
+                      std::size_t byteBudget);
 
 } // namespace parlowen

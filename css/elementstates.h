@@ -3,6 +3,8 @@
 // controls disabled or checked, placeholders shown, languages, custom
 // elements. No script runs and nobody types, so the markup is all of it.
 
+#include "common/workbudget.h"
+
 #include <gumbo.h>
 
 #include <QByteArray>
@@ -16,8 +18,8 @@ namespace parlowen {
 
 class ElementStates {
 public:
-    // What is read counts into *work.
-    explicit ElementStates(std::uint64_t* work) : m_work(work) {}
+    // What is read is spent from work.
+    explicit ElementStates(WorkBudget& work) : m_work(work) {}
 
     // A custom element is never defined: no script defines it.
     static bool defined(const GumboNode* element);
@@ -34,7 +36,7 @@ private:
     void readDocument(const GumboNode* element);
     void noteSelect(const GumboNode* select);
 
-    std::uint64_t* m_work;
+    WorkBudget& m_work;
     bool m_documentRead = false;
     std::unordered_set<const GumboNode*> m_checked;
     QByteArray m_contentLanguage;

@@ -33,11 +33,11 @@ bool SelectorMatcher::hasMatches(const SimpleSelector& has, const GumboNode* anc
     const GumboNode* savedAnchor = m_anchor;
     const GumboNode* savedScopeTop = m_scopeTop;
     bool found = false;
-    for (auto it = has.arguments.begin(); it != has.arguments.end() && !found && !m_stopped; ++it)
+    for (auto it = has.arguments.begin(); it != has.arguments.end() && !found && !stopped(); ++it)
         found = relativeMatches(*it, anchor);
     m_anchor = savedAnchor;
     m_scopeTop = savedScopeTop;
-    return found && !m_stopped;
+    return found && !stopped();
 }
 
 bool SelectorMatcher::relativeMatches(const Selector& relative, const GumboNode* anchor)
@@ -80,7 +80,7 @@ bool SelectorMatcher::anyDescendantMatches(const Selector& relative, const Gumbo
     const auto last = uint32_t(relative.compounds.size() - 1);
     std::vector<std::pair<const GumboNode*, unsigned>> path = {{anchor, 0u}};
     bool found = false;
-    while (!path.empty() && !found && !m_stopped) {
+    while (!path.empty() && !found && !stopped()) {
         const GumboNode* node = path.back().first;
         const unsigned next = path.back().second++;
         const GumboVector& children = node->v.element.children;
@@ -103,7 +103,7 @@ bool SelectorMatcher::anyDescendantMatches(const Selector& relative, const Gumbo
         for (const auto& [above, next] : path)
             m_hasResults[{&relative, above}] = true;
     }
-    if (remember && !m_stopped)
+    if (remember && !stopped())
         m_hasResults[{&relative, anchor}] = found;
     return found;
 }
@@ -123,7 +123,7 @@ bool SelectorMatcher::anyLaterSiblingMatches(const Selector& relative, const Gum
     const auto last = uint32_t(relative.compounds.size() - 1);
     std::vector<const GumboNode*> passed = {anchor};
     bool found = false;
-    for (const GumboNode* sibling = elementSibling(anchor, 1); sibling && !found && !m_stopped;
+    for (const GumboNode* sibling = elementSibling(anchor, 1); sibling && !found && !stopped();
          sibling = elementSibling(sibling, 1)) {
         found = matchFrom(relative, last, sibling) == Result::Matches ||
                 (withSubtrees && anyDescendantMatches(relative, sibling, false));
@@ -135,7 +135,7 @@ bool SelectorMatcher::anyLaterSiblingMatches(const Selector& relative, const Gum
         if (known != m_hasResults.end())
             break;
     }
-    if (remember && !m_stopped && (!found || relative.compounds.size() == 1)) {
+    if (remember && !stopped() && (!found || relative.compounds.size() == 1)) {
         for (const GumboNode* element : passed)
             m_hasResults[{&relative, element}] = found;
     }

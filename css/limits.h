@@ -29,7 +29,5 @@ inline constexpr size_t kMaxCustomValueTokens = 1024;
 inline constexpr std::uint64_t kMaxSubstitutedBytes = std::uint64_t(2) << 20;
 inline constexpr std::uint64_t kMaxKeptValueBytes = 4096;
 inline constexpr int kMaxReferenceDepth = 64;
-// Work between two looks at the cancel flag and the budget.
-inline constexpr std::uint64_t kCheckEvery = 4096;
 
 } // namespace parlowen

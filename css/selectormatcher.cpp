@@ -52,7 +52,7 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::positionOf(const GumboNode* eleme
         if (node->type == GUMBO_NODE_ELEMENT)
             m_positions.emplace(node, std::pair(index++, count));
     }
-    *m_work += siblings.length;
+    m_work.spend(siblings.length);
     return m_positions.at(element);
 }
 
@@ -78,7 +78,7 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::typePositionOf(const GumboNode* e
     QHash<QByteArray, uint32_t> indexes;
     for (const auto& [node, type] : elements)
         m_typePositions.emplace(node, std::pair(indexes[type]++, counts[type]));
-    *m_work += 2 * siblings.length;
+    m_work.spend(2 * siblings.length);
     return m_typePositions.at(element);
 }
 
@@ -121,7 +121,7 @@ SelectorMatcher::Result SelectorMatcher::matchFrom(const Selector& selector, uin
 {
     const CompoundSelector& compound = selector.compounds[index];
     if (!compoundMatches(compound, element))
-        return m_stopped ? Result::FailsCompletely : Result::FailsHere;
+        return stopped() ? Result::FailsCompletely : Result::FailsHere;
     if (index == 0)
         return compound.combinator == CompoundSelector::Combinator::None
                    ? Result::Matches
@@ -161,12 +161,7 @@ SelectorMatcher::Result SelectorMatcher::matchFrom(const Selector& selector, uin
 
 bool SelectorMatcher::countStep()
 {
-    if (++*m_work >= m_nextCheck) {
-        m_nextCheck = *m_work + 4096;
-        m_stopped =
-            m_stopped || *m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed));
-    }
-    return !m_stopped;
+    return m_work.spend();
 }
 
 bool SelectorMatcher::compoundMatches(const CompoundSelector& compound, const GumboNode* element)
@@ -202,7 +197,7 @@ bool SelectorMatcher::positionMatches(const SimpleSelector& simple, const GumboN
         if (!matchesAny(simple.arguments, element))
             return false;
         position = 1;
-        for (const GumboNode* other = elementSibling(element, fromEnd ? 1 : -1); other && !m_stopped;
+        for (const GumboNode* other = elementSibling(element, fromEnd ? 1 : -1); other && !stopped();
              other = elementSibling(other, fromEnd ? 1 : -1))
             position += matchesAny(simple.arguments, other) ? 1 : 0;
     }
@@ -215,7 +210,7 @@ bool SelectorMatcher::positionMatches(const SimpleSelector& simple, const GumboN
 
 bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNode* element)
 {
-    ++*m_work;
+    m_work.spend();
     using Kind = SimpleSelector::Kind;
     switch (simple.kind) {
     case Kind::Id:
@@ -229,7 +224,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
             qsizetype end = i;
             while (end < classes.size() && !isAsciiWhitespace(classes[end]))
                 ++end;
-            *m_work += 1;
+            m_work.spend(1);
             if (end > i && equalBytes(classes.sliced(i, end - i), simple.name, m_quirks))
                 return true;
             i = end;
@@ -244,7 +239,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
         const QByteArrayView value(attribute->value);
         const QByteArrayView wanted(simple.value);
         const bool ic = simple.ignoreCase;
-        *m_work += std::uint64_t(value.size() / 64);
+        m_work.spend(std::uint64_t(value.size() / 64));
         switch (simple.match) {
         case SimpleSelector::Match::Exists:
             return true;
@@ -273,7 +268,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
             return !wanted.isEmpty() && value.size() >= wanted.size() &&
                    equalBytes(value.last(wanted.size()), wanted, ic);
         case SimpleSelector::Match::Substring:
-            *m_work += std::uint64_t(value.size());
+            m_work.spend(std::uint64_t(value.size()));
             return !wanted.isEmpty() && (ic ? QByteArray(value.toByteArray())
                                                   .toLower()
                                                   .contains(QByteArray(wanted.toByteArray()).toLower())

@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <unordered_map>
@@ -22,14 +21,11 @@ QByteArray tagNameOf(const GumboNode* element);
 class SelectorMatcher {
 public:
     // Class and id selectors ignore case in a page in quirks mode. Each
-    // step of matching counts into *work; past budget, or once cancelled
-    // is set, nothing matches any more and stopped() is true.
-    SelectorMatcher(bool quirks, std::uint64_t* work, std::uint64_t budget,
-                    const std::atomic<bool>* cancelled)
-        : m_quirks(quirks), m_work(work), m_budget(budget), m_cancelled(cancelled), m_states(work)
-    {}
+    // step of matching is spent from work; once it says stop, nothing
+    // matches any more and stopped() is true.
+    SelectorMatcher(bool quirks, WorkBudget& work) : m_quirks(quirks), m_work(work), m_states(work) {}
     bool matches(const Selector& selector, const GumboNode* element);
-    bool stopped() const { return m_stopped; }
+    bool stopped() const { return !m_work.mayGoOn(); }
 
 private:
     enum class Result { Matches, FailsHere, FailsAllSiblings, FailsCompletely };
@@ -55,11 +51,7 @@ private:
     bool anyLaterSiblingMatches(const Selector& relative, const GumboNode* anchor, bool withSubtrees);
 
     bool m_quirks;
-    std::uint64_t* m_work;
-    std::uint64_t m_budget;
-    const std::atomic<bool>* m_cancelled;
-    std::uint64_t m_nextCheck = 0;
-    bool m_stopped = false;
+    WorkBudget& m_work;
     std::unordered_map<const GumboNode*, std::pair<uint32_t, uint32_t>> m_positions;
     std::unordered_map<const GumboNode*, std::pair<uint32_t, uint32_t>> m_typePositions;
     ElementStates m_states;

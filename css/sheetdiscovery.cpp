@@ -21,8 +21,8 @@ bool mediaAttributeMatches(const GumboNode* element)
     const GumboAttribute* media = gumbo_get_attribute(&element->v.element.attributes, "media");
     if (!media)
         return true;
-    std::uint64_t work = 0;
-    CssTokenizer tokenizer(QByteArrayView(media->value), &work);
+    WorkBudget unbounded; // an attribute, bounded by the page's size
+    CssTokenizer tokenizer(QByteArrayView(media->value), unbounded);
     std::vector<CssToken> tokens;
     for (CssToken t = tokenizer.next(); !t.is(Type::End) && tokens.size() < kMaxPreludeTokens;
          t = tokenizer.next())
@@ -62,16 +62,16 @@ const GumboNode* childElement(const GumboNode* parent, GumboTag tag)
     return nullptr;
 }
 
-bool visitSheetElements(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled,
+bool visitSheetElements(const GumboOutput& tree, WorkBudget& work,
                         const std::function<bool(const GumboNode*)>& visit)
 {
     std::vector<const GumboNode*> pending{tree.document};
     while (!pending.empty()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
+        if (work.cancelled())
             return false;
         const GumboNode* node = pending.back();
         pending.pop_back();
-        ++*work;
+        work.spend();
         if (node->type == GUMBO_NODE_ELEMENT) {
             const GumboTag tag = node->v.element.tag;
             if (tag == GUMBO_TAG_NOSCRIPT)
@@ -139,8 +139,7 @@ std::optional<QByteArray> styleElementText(const GumboNode* element)
     return text;
 }
 
-std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, std::uint64_t* work,
-                                    const std::atomic<bool>* cancelled)
+std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, WorkBudget& work)
 {
     std::vector<QUrl> urls;
     const QUrl base = documentBase(tree, pageUrl);
@@ -149,8 +148,8 @@ std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl
             urls.push_back(url);
     };
     // Sheets of a set that is not the preferred one are never applied.
-    const QByteArray preferredSet = preferredStyleSet(tree, work, cancelled);
-    visitSheetElements(tree, work, cancelled, [&](const GumboNode* node) {
+    const QByteArray preferredSet = preferredStyleSet(tree, work);
+    visitSheetElements(tree, work, [&](const GumboNode* node) {
         if (!inPreferredStyleSet(node, preferredSet))
             return true;
         if (node->v.element.tag == GUMBO_TAG_LINK) {
@@ -169,8 +168,8 @@ std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl
 std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl, const QUrl& pageUrl)
 {
     std::vector<QUrl> urls;
-    std::uint64_t work = 0;
-    SheetReader reader(withoutByteOrderMark(sheet), &work);
+    WorkBudget unbounded; // only the imports at the top are read
+    SheetReader reader(withoutByteOrderMark(sheet), unbounded);
     // Imports come first, after at most a @charset and @layer statements.
     for (;;) {
         const CssToken& t = reader.current();

@@ -2,14 +2,14 @@
 // Which style sheets a page has: its <style> elements and the sheets it
 // links to, in document order, and the sheets they import.
 
+#include "common/workbudget.h"
+
 #include <gumbo.h>
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QUrl>
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -20,7 +20,7 @@ namespace parlowen {
 // order, wherever it is, until visit says false; none inside a template,
 // whose content is not part of the page, nor in noscript, which a browser
 // that runs scripts reads as text. False when cancelled first.
-bool visitSheetElements(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled,
+bool visitSheetElements(const GumboOutput& tree, WorkBudget& work,
                         const std::function<bool(const GumboNode*)>& visit);
 
 // The page's address, or where its first <base href> points.
@@ -35,8 +35,7 @@ std::optional<QByteArray> styleElementText(const GumboNode* element);
 
 // The sheets the page links to, or imports from a <style> element, from its
 // own origin (scheme, host and port), each once, in document order.
-std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, std::uint64_t* work,
-                                    const std::atomic<bool>* cancelled);
+std::vector<QUrl> linkedStyleSheets(const GumboOutput& tree, const QUrl& pageUrl, WorkBudget& work);
 
 // The sheets a sheet at sheetUrl imports from the page's origin.
 std::vector<QUrl> importedStyleSheets(QByteArrayView sheet, const QUrl& sheetUrl, const QUrl& pageUrl);

@@ -19,7 +19,7 @@ using Type = CssToken::Type;
 
 void SheetParser::sheetIn(QByteArrayView text, const QUrl& url, const RuleContext& context)
 {
-    SheetReader reader(text, m_work, m_budget, m_cancelled);
+    SheetReader reader(text, m_work);
     m_importing.push_back(url);
     m_importsAllowed.push_back(true);
     ruleList(reader, context, true);
@@ -28,19 +28,9 @@ void SheetParser::sheetIn(QByteArrayView text, const QUrl& url, const RuleContex
 }
 
 
-bool SheetParser::shouldStop()
-{
-    if (*m_work < m_nextCheck)
-        return m_stopped;
-    m_nextCheck = *m_work + kCheckEvery;
-    m_stopped =
-        m_stopped || *m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed));
-    return m_stopped;
-}
-
 void SheetParser::ruleList(SheetReader& reader, const RuleContext& context, bool topLevel)
 {
-    while (!shouldStop()) {
+    while (!stopped()) {
         const CssToken& t = reader.current();
         if (t.is(Type::End))
             return;
@@ -72,7 +62,7 @@ void SheetParser::atRule(SheetReader& reader, const RuleContext& context, bool i
     std::vector<CssToken> prelude;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
            !reader.current().is(Type::LeftCurly) && !reader.current().is(Type::RightCurly) &&
-           !shouldStop())
+           !stopped())
         reader.component(&prelude, kMaxPreludeTokens);
     if (!reader.current().is(Type::LeftCurly)) {
         if (reader.current().is(Type::Semicolon))
@@ -188,7 +178,7 @@ void SheetParser::import(const std::vector<CssToken>& prelude, const QByteArray&
 
 void SheetParser::skipBlock(SheetReader& reader)
 {
-    while (reader.current().is(Type::LeftCurly) && !shouldStop())
+    while (reader.current().is(Type::LeftCurly) && !stopped())
         reader.component(nullptr, 0);
 }
 

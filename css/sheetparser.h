@@ -10,7 +10,6 @@
 #include <QByteArrayView>
 #include <QUrl>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -19,12 +18,9 @@ namespace parlowen {
 
 class SheetParser {
 public:
-    SheetParser(CascadeRules& rules, std::uint64_t* work, std::uint64_t budget,
-                const std::atomic<bool>* cancelled)
-        : m_rules(rules), m_work(work), m_budget(budget), m_cancelled(cancelled)
-    {}
+    SheetParser(CascadeRules& rules, WorkBudget& work) : m_rules(rules), m_work(work) {}
 
-    bool stopped() const { return m_stopped; }
+    bool stopped() const { return m_stopped || !m_work.mayGoOn(); }
 
     // A sheet at url (the document's base for a <style>), the sheets it
     // imports first.
@@ -53,7 +49,6 @@ private:
     };
 
     void sheetIn(QByteArrayView text, const QUrl& url, const RuleContext& context);
-    bool shouldStop();
     // Rules up to the end of the sheet, or of the block (its brace consumed).
     void ruleList(SheetReader& reader, const RuleContext& context, bool topLevel);
     // Whether the group rule's conditions are read: its rules are left out
@@ -89,11 +84,8 @@ private:
     static std::size_t footprint(const Selector& selector);
 
     CascadeRules& m_rules;
-    std::uint64_t* m_work;
-    std::uint64_t m_budget;
-    const std::atomic<bool>* m_cancelled;
-    std::uint64_t m_nextCheck = 0;
-    bool m_stopped = false;
+    WorkBudget& m_work;
+    bool m_stopped = false; // by the memory the rules may take
     const PageStyleSheets* m_sheets = nullptr;
     // The sheets being read, each importing the next.
     std::vector<QUrl> m_importing;

@@ -112,7 +112,7 @@ void readDeclaration(const QByteArray& name, const std::vector<CssToken>& value,
         unread->textValue = true;
 }
 
-std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work,
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, WorkBudget& work,
                                                     UnreadDeclarations* unread)
 {
     SheetReader reader(style, work);

@@ -9,17 +9,13 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <atomic>
-#include <cstdint>
 #include <vector>
 
 namespace parlowen {
 
 class SheetReader {
 public:
-    SheetReader(QByteArrayView text, std::uint64_t* work, std::uint64_t budget = UINT64_MAX,
-                const std::atomic<bool>* cancelled = nullptr)
-        : m_tokenizer(text, work, budget, cancelled)
+    SheetReader(QByteArrayView text, WorkBudget& work) : m_tokenizer(text, work)
     {
         advance();
     }
@@ -65,7 +61,7 @@ void readDeclaration(const QByteArray& name, const std::vector<CssToken>& value,
                      const QByteArray& sheet, std::vector<Declaration>& out, UnreadDeclarations* unread);
 
 // The declarations of a style attribute, in their order.
-std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, std::uint64_t* work,
+std::vector<Declaration> styleAttributeDeclarations(QByteArrayView style, WorkBudget& work,
                                                     UnreadDeclarations* unread = nullptr);
 
 } // namespace parlowen

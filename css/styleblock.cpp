@@ -21,7 +21,7 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
     std::vector<CssToken> prelude;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::LeftCurly) &&
            !(nested && (reader.current().is(Type::Semicolon) || reader.current().is(Type::RightCurly))) &&
-           !shouldStop())
+           !stopped())
         reader.component(&prelude, kMaxSelectorListTokens + 1);
     if (nested && reader.current().is(Type::Semicolon)) {
         // Nested, a rule without a block ends at a semicolon, not at the
@@ -31,7 +31,7 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
     }
     if (!reader.current().is(Type::LeftCurly))
         return;
-    *m_work += prelude.size();
+    m_work.spend(prelude.size());
     SelectorNesting nesting;
     nesting.ampersand = context.parent;
     nesting.ampersandSpecificity = context.parentSpecificity;
@@ -82,7 +82,7 @@ void SheetParser::styleBlock(SheetReader& reader, const RuleContext& context)
         declarations.clear();
         unread = {};
     };
-    while (!shouldStop()) {
+    while (!stopped()) {
         const CssToken& t = reader.current();
         if (t.is(Type::End))
             break;
@@ -120,7 +120,7 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
     std::vector<CssToken> value;
     bool block = false;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
-           !reader.current().is(Type::RightCurly) && !shouldStop()) {
+           !reader.current().is(Type::RightCurly) && !stopped()) {
         if (reader.current().is(Type::Whitespace)) {
             reader.advance();
             continue;

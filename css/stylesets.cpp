@@ -32,15 +32,15 @@ QByteArrayView setNamed(const GumboNode* element)
 
 } // namespace
 
-QByteArray preferredStyleSet(const GumboOutput& tree, std::uint64_t* work, const std::atomic<bool>* cancelled)
+QByteArray preferredStyleSet(const GumboOutput& tree, WorkBudget& work)
 {
     std::vector<const GumboNode*> pending{tree.document};
     while (!pending.empty()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
+        if (work.cancelled())
             return {};
         const GumboNode* node = pending.back();
         pending.pop_back();
-        ++*work;
+        work.spend();
         if (node->type == GUMBO_NODE_ELEMENT) {
             if (node->v.element.tag == GUMBO_TAG_NOSCRIPT)
                 continue;

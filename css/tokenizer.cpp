@@ -66,10 +66,7 @@ QByteArray preprocessed(QByteArrayView sheet)
 
 } // namespace
 
-CssTokenizer::CssTokenizer(QByteArrayView sheet, std::uint64_t* work, std::uint64_t budget,
-                           const std::atomic<bool>* cancelled)
-    : m_text(preprocessed(sheet)), m_work(work), m_budget(budget), m_cancelled(cancelled)
-{}
+CssTokenizer::CssTokenizer(QByteArrayView sheet, WorkBudget& work) : m_text(preprocessed(sheet)), m_work(work) {}
 
 bool CssTokenizer::validEscape(qsizetype i) const
 {
@@ -259,8 +256,7 @@ void CssTokenizer::identLike(CssToken& token)
 
 CssToken CssTokenizer::next()
 {
-    if ((++*m_work & 4095) == 0 &&
-        (*m_work > m_budget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed))))
+    if (!m_work.spend())
         m_pos = m_text.size();
     // Comments are nothing at all.
     while (at(m_pos) == '/' && at(m_pos + 1) == '*') {

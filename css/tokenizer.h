@@ -2,10 +2,11 @@
 // CSS as a browser tokenizes it (CSS Syntax Level 3), read as a stream so
 // that a sheet of any size never becomes a second, larger list of tokens.
 
+#include "common/workbudget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <atomic>
 #include <cstdint>
 
 namespace parlowen {
@@ -61,11 +62,10 @@ struct CssToken {
 
 class CssTokenizer {
 public:
-    // Counts a step of work for every token into *work. Once that passes
-    // budget, or cancelled is set, the sheet ends where it is: a block of
-    // megabytes is not read to its end first.
-    CssTokenizer(QByteArrayView sheet, std::uint64_t* work, std::uint64_t budget = UINT64_MAX,
-                 const std::atomic<bool>* cancelled = nullptr);
+    // Spends a step of work for every token. Once the budget says stop,
+    // the sheet ends where it is: a block of megabytes is not read to its
+    // end first.
+    CssTokenizer(QByteArrayView sheet, WorkBudget& work);
 
     CssToken next();
     // The preprocessed sheet the tokens' offsets point into.
@@ -88,9 +88,7 @@ private:
 
     QByteArray m_text;
     qsizetype m_pos = 0;
-    std::uint64_t* m_work;
-    std::uint64_t m_budget;
-    const std::atomic<bool>* m_cancelled;
+    WorkBudget& m_work;
 };
 
 } // namespace parlowen

@@ -17,10 +17,6 @@ namespace {
 
 constexpr GumboArena::Header kLarge = GumboArena::Header(1) << (sizeof(GumboArena::Header) * 8 - 1);
 
-// How often the budget and the cancel flag are looked at: a few
-// milliseconds of gumbo's work at most.
-constexpr std::uint64_t kStepsBetweenCheckpoints = std::uint64_t(1) << 18;
-
 // What one allocation counts for each entry of gumbo's two lists.
 constexpr std::uint64_t kStepsPerOpenElement = 2;
 constexpr std::uint64_t kStepsPerFormattingElement = 2;
@@ -58,7 +54,7 @@ void GumboArena::deallocate(void* arena, void* block)
 // compares its attributes, so a step of one costs several of a list search.
 void* GumboArena::take(std::size_t size)
 {
-    addWork(1 + kStepsPerOpenElement * lengthOf(m_openElements) +
+    spend(1 + kStepsPerOpenElement * lengthOf(m_openElements) +
             kStepsPerFormattingElement * lengthOf(m_activeFormatting));
     const std::size_t grains = (size + kGrain - 1) / kGrain + 1; // with the header
     return grains <= kSmallClasses ? takeSmall(grains) : takeLarge(size);
@@ -67,13 +63,6 @@ void* GumboArena::take(std::size_t size)
 std::uint64_t GumboArena::workBudget(std::size_t pageBytes)
 {
     return kWorkPerPageByte * pageBytes + kWorkForAnyPage;
-}
-
-void GumboArena::checkpoint()
-{
-    m_nextCheckpoint = m_work + kStepsBetweenCheckpoints;
-    if (m_work > m_workBudget || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
-        overBudget();
 }
 
 void* GumboArena::takeSmall(std::size_t grains)
@@ -147,7 +136,7 @@ void GumboArena::overBudget()
     std::longjmp(*static_cast<std::jmp_buf*>(m_escape), 1);
 }
 
-const GumboOutput* GumboArena::parse(QByteArrayView utf8, std::uint64_t workDone)
+const GumboOutput* GumboArena::parse(QByteArrayView utf8, WorkBudget& work)
 {
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &GumboArena::allocate;
@@ -155,13 +144,13 @@ const GumboOutput* GumboArena::parse(QByteArrayView utf8, std::uint64_t workDone
     options.userdata = this;
     // Nothing reads gumbo's error list, and a broken page can fill it.
     options.max_errors = 0;
-    m_work = workDone;
-    m_nextCheckpoint = 0;
+    m_work = &work;
     m_openElements = m_activeFormatting = nullptr;
     const ArenaOfThisThread counting(this);
     // The lists die with gumbo's parser, the escape with this frame.
     const auto forget = [this] {
         m_escape = nullptr;
+        m_work = nullptr;
         m_openElements = m_activeFormatting = nullptr;
     };
     std::jmp_buf escape;

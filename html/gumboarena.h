@@ -13,12 +13,13 @@
 //   whose depth a page controls;
 // - small blocks are reused without malloc's per-block overhead.
 
+#include "common/workbudget.h"
+
 #include <gumbo.h>
 
 #include <QByteArrayView>
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,31 +30,29 @@ namespace parlowen {
 class GumboArena {
 public:
     // Small pages get small slabs, so that parsing one costs no more than it
-    // needs. Once cancelled is set, from any thread, the parse stops as if
-    // over budget, within a few milliseconds.
-    GumboArena(std::size_t budgetBytes, std::size_t pageBytes, const std::atomic<bool>* cancelled = nullptr)
-        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes),
-          m_cancelled(cancelled), m_workBudget(workBudget(pageBytes))
+    // needs.
+    GumboArena(std::size_t budgetBytes, std::size_t pageBytes)
+        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes)
     {}
     ~GumboArena();
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
 
-    // The steps a parse of a page of pageBytes may take.
+    // The steps a reading of a page of pageBytes may take, its parse
+    // included.
     static constexpr std::uint64_t kWorkPerPageByte = 48;
     static constexpr std::uint64_t kWorkForAnyPage = std::uint64_t(2) << 30;
     static std::uint64_t workBudget(std::size_t pageBytes);
 
-    // The tree of utf8, or nullptr when it would not fit in the budgets. The
-    // tree points into utf8 and into the arena; both must outlive its use.
-    // workDone is what reading the page has cost before gumbo sees it.
-    const GumboOutput* parse(QByteArrayView utf8, std::uint64_t workDone = 0);
-
-    // The steps taken so far.
-    std::uint64_t work() const { return m_work; }
+    // The tree of utf8, or nullptr when it would not fit in the memory
+    // budget or work, from which the parse spends its steps, says stop
+    // (over budget, or cancelled from any thread: within a few
+    // milliseconds). The tree points into utf8 and into the arena; both
+    // must outlive its use.
+    const GumboOutput* parse(QByteArrayView utf8, WorkBudget& work);
 
     // For the hooks in front of gumbo's list functions.
-    void countSteps(std::size_t steps) { addWork(steps); }
+    void countSteps(std::size_t steps) { spend(steps); }
     bool knowsGumbosLists() const { return m_openElements != nullptr; }
     void setGumbosLists(const GumboVector* openElements, const GumboVector* activeFormatting)
     {
@@ -73,13 +72,11 @@ private:
     static void* allocate(void* arena, std::size_t size);
     static void deallocate(void* arena, void* block);
     void* take(std::size_t size);
-    void addWork(std::uint64_t steps)
+    void spend(std::uint64_t steps)
     {
-        m_work += steps;
-        if (m_work >= m_nextCheckpoint)
-            checkpoint();
+        if (!m_work->spend(steps))
+            overBudget();
     }
-    void checkpoint();
     void* takeSmall(std::size_t grains);
     void* takeLarge(std::size_t size);
     void give(void* block);
@@ -92,8 +89,6 @@ private:
 
     std::size_t m_budget;
     std::size_t m_slabBytes;
-    const std::atomic<bool>* m_cancelled;
-    std::uint64_t m_workBudget;
     std::size_t m_footprint = 0;
     std::vector<char*> m_slabs;
     char* m_next = nullptr;
@@ -101,8 +96,7 @@ private:
     std::array<void*, kSmallClasses + 1> m_free{};
     LargeBlock* m_large = nullptr;
     void* m_escape = nullptr;
-    std::uint64_t m_work = 0;
-    std::uint64_t m_nextCheckpoint = 0;
+    WorkBudget* m_work = nullptr; // while it parses
     const GumboVector* m_openElements = nullptr;
     const GumboVector* m_activeFormatting = nullptr;
 };

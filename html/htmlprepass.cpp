@@ -77,10 +77,9 @@ bool isForeignRoot(GumboTag tag)
 
 class PrePass {
 public:
-    PrePass(QByteArrayView in, TextPlaceholders placeholders, std::uint64_t workLimit,
-            const std::atomic<bool>* cancelled)
-        : m_s(in.data()), m_n(in.size()), m_placeholders(placeholders == TextPlaceholders::On),
-          m_workLimit(workLimit), m_cancelled(cancelled)
+    PrePass(QByteArrayView in, TextPlaceholders placeholders, WorkBudget& work)
+        : m_s(in.data()), m_n(in.size()), m_placeholders(placeholders == TextPlaceholders::On), m_work(work),
+          m_open(work)
     {}
 
     PreparedHtml run()
@@ -89,8 +88,7 @@ public:
         while (i < m_n) {
             // The model's searches are bounded by its depth, so a page can
             // make each tag cost hundreds of steps; they count as gumbo's do.
-            if (m_out.tokenizerWork + m_open.steps() > m_workLimit ||
-                (m_cancelled && m_cancelled->load(std::memory_order_relaxed))) {
+            if (m_work.exhausted()) {
                 m_out.overBudget = true;
                 break;
             }
@@ -106,7 +104,6 @@ public:
         }
         if (m_out.changed)
             m_out.rewritten.append(m_s + m_copied, m_n - m_copied);
-        m_out.tokenizerWork += m_open.steps();
         return std::move(m_out);
     }
 
@@ -339,7 +336,7 @@ private:
             Tag tag;
             if (!readTag(lt + 2, tag))
                 return m_n;
-            m_out.tokenizerWork += tag.attributeWork;
+            m_work.spend(tag.attributeWork);
             endTag(tag);
             return tag.end;
         }
@@ -348,7 +345,7 @@ private:
         Tag tag;
         if (!readTag(lt + 1, tag))
             return m_n;
-        m_out.tokenizerWork += tag.attributeWork;
+        m_work.spend(tag.attributeWork);
         return startTag(lt, tag);
     }
 
@@ -435,7 +432,7 @@ private:
         Tag endTagInfo;
         if (!readTag(close + 2, endTagInfo))
             return m_n;
-        m_out.tokenizerWork += endTagInfo.attributeWork;
+        m_work.spend(endTagInfo.attributeWork);
         endTag(endTagInfo);
         return endTagInfo.end;
     }
@@ -470,8 +467,7 @@ private:
     const char* m_s;
     qsizetype m_n;
     bool m_placeholders;
-    std::uint64_t m_workLimit;
-    const std::atomic<bool>* m_cancelled;
+    WorkBudget& m_work;
     PreparedHtml m_out;
     qsizetype m_copied = 0;
     OpenElements m_open;
@@ -481,10 +477,9 @@ private:
 
 } // namespace
 
-PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, std::uint64_t workLimit,
-                         const std::atomic<bool>* cancelled)
+PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, WorkBudget& work)
 {
-    return PrePass(utf8Html, placeholders, workLimit, cancelled).run();
+    return PrePass(utf8Html, placeholders, work).run();
 }
 
 } // namespace parlowen

@@ -13,10 +13,11 @@
 // - it renames svg and math, which gumbo 0.10.1 cannot parse safely, and
 //   isindex, for which it still builds a form of its own.
 
+#include "common/workbudget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -44,20 +45,17 @@ struct PreparedHtml {
     std::vector<TextRun> runs;
     // End tags put in to keep the tree within kMaxHtmlNesting.
     qsizetype closedForDepth = 0;
-    // Steps of gumbo's tokenizer that its parse does not count: the
-    // comparisons of attribute names within a tag.
-    std::uint64_t tokenizerWork = 0;
-    // Set when the scan, with the work above, went past its limit and
-    // stopped: the page is too complex to read.
+    // Set when the scan stopped because work said stop: the page is too
+    // complex to read, or nobody wants its result.
     bool overBudget = false;
 };
 
 enum class TextPlaceholders { Off, On };
 
-// workLimit bounds the steps of the scan and of gumbo's tokenizer counted in
-// tokenizerWork; past it the scan stops with overBudget set. So does a scan
-// whose cancelled flag is set from another thread: nobody wants its result.
-PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders,
-                         std::uint64_t workLimit = UINT64_MAX, const std::atomic<bool>* cancelled = nullptr);
+// The steps of the scan are spent from work, and so are those of gumbo's
+// tokenizer that its parse does not count (the comparisons of attribute
+// names within a tag); once work is over budget or cancelled, the scan
+// stops with overBudget set. The parse then goes on from what it spent.
+PreparedHtml prepareHtml(QByteArrayView utf8Html, TextPlaceholders placeholders, WorkBudget& work);
 
 } // namespace parlowen

@@ -239,11 +239,11 @@ Frame bodyFrame(const GumboNode* body, const Cascade& cascade, TextCollector& ou
 
 // Walks with an explicit stack: a page may nest elements very deeply.
 Utf8Chunks renderBody(const GumboNode* body, const Cascade& cascade, TextCollector out,
-                      const std::atomic<bool>* cancelled)
+                      const WorkBudget& reading)
 {
     std::vector<Frame> stack{bodyFrame(body, cascade, out)};
     while (!stack.empty()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
+        if (reading.cancelled())
             break;
         Frame& top = stack.back();
         const GumboVector& children = childrenOf(top.node);
@@ -307,10 +307,10 @@ const GumboNode* findBody(const GumboOutput& output)
 } // namespace
 
 Utf8Chunks renderInnerText(const GumboOutput& tree, const Cascade& cascade, const char* source,
-                           const std::vector<TextRun>* runs, const std::atomic<bool>* cancelled)
+                           const std::vector<TextRun>* runs, const WorkBudget& reading)
 {
     const GumboNode* body = findBody(tree);
-    return body ? renderBody(body, cascade, TextCollector(source, runs), cancelled) : Utf8Chunks();
+    return body ? renderBody(body, cascade, TextCollector(source, runs), reading) : Utf8Chunks();
 }
 
 } // namespace parlowen

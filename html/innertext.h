@@ -9,15 +9,15 @@
 
 #include <gumbo.h>
 
-#include <atomic>
 #include <vector>
 
 namespace parlowen {
 
 // innerText of the body. With runs, text nodes may hold placeholders for
-// runs of source. Once cancelled is set the walk stops, leaving text that
-// nobody will read.
+// runs of source. Once the reading is cancelled the walk stops, leaving
+// text that nobody will read. The walk spends nothing: its work is a step
+// a node, which the parse has paid for already.
 Utf8Chunks renderInnerText(const GumboOutput& tree, const Cascade& cascade, const char* source,
-                           const std::vector<TextRun>* runs, const std::atomic<bool>* cancelled = nullptr);
+                           const std::vector<TextRun>* runs, const WorkBudget& reading);
 
 } // namespace parlowen

@@ -8,6 +8,8 @@
 // model without bound (<a><b></a> reopens one more <b> each time); gumbo's
 // work budget stops such a page.
 
+#include "common/workbudget.h"
+
 #include <gumbo.h>
 
 #include <QtGlobal>
@@ -30,6 +32,9 @@ struct OpenElement {
 
 class OpenElements {
 public:
+    // Each element a search or a pop passes is a step spent from work.
+    explicit OpenElements(WorkBudget& work) : m_work(work) {}
+
     // The end tags HTML lets a page leave out, for the start tag about to open.
     void closeImplied(GumboTag tag);
     void push(const OpenElement& element);
@@ -48,9 +53,6 @@ public:
     // group or a row.
     bool inTableStructure() const;
 
-    // The elements the searches and pops have passed so far.
-    std::uint64_t steps() const { return m_steps; }
-
 private:
     bool anyOpen(std::initializer_list<GumboTag> tags) const;
     template <typename Stop> void closeNearest(std::initializer_list<GumboTag> tags, Stop stop);
@@ -59,7 +61,7 @@ private:
 
     std::vector<OpenElement> m_open;
     std::array<std::uint32_t, GUMBO_TAG_LAST + 1> m_count{}; // open elements of each tag
-    std::uint64_t m_steps = 0;
+    WorkBudget& m_work;
     qsizetype m_tables = 0;
     qsizetype m_foreign = 0;
     qsizetype m_renamed = 0;

@@ -56,13 +56,13 @@ bool checkPlaceholders(const GumboNode* node, std::vector<bool>& seen, size_t& f
 // element: there the original run would have been copied unchanged too.
 // A cancelled check answers false, as it has not seen them all; the parse
 // without placeholders that follows stops at once too.
-bool placeholdersIntact(const GumboOutput& output, size_t count, const std::atomic<bool>* cancelled)
+bool placeholdersIntact(const GumboOutput& output, size_t count, const WorkBudget& parsing)
 {
     std::vector<bool> seen(count, false);
     size_t found = 0;
     std::vector<const GumboNode*> pending{output.document};
     while (!pending.empty()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
+        if (parsing.cancelled())
             return false;
         const GumboNode* node = pending.back();
         pending.pop_back();
@@ -147,7 +147,7 @@ bool tooLargeForGumbo(qsizetype utf8Bytes)
 // Whether the page could link or import a sheet at all: one pass over its
 // bytes, so that a page with neither word is never searched for them; false
 // once cancelled, as a page of many megabytes takes a while even so.
-bool mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
+bool mayLinkSheets(QByteArrayView page, const WorkBudget& parsing)
 {
     // Blocks of bytes with no y and no @ are passed over by a test the
     // compiler does many bytes at a time; a log has few of either.
@@ -155,7 +155,7 @@ bool mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
     constexpr qsizetype kBlocksBetweenLooks = (qsizetype(1) << 20) / kBlock;
     const auto maybeWordAt = [](char c) { return (c | 0x20) == 'y' || c == '@'; };
     for (qsizetype block = 0; block * kBlock < page.size(); ++block) {
-        if (block % kBlocksBetweenLooks == 0 && cancelled && cancelled->load(std::memory_order_relaxed))
+        if (block % kBlocksBetweenLooks == 0 && parsing.cancelled())
             return false;
         const QByteArrayView bytes = page.sliced(block * kBlock).first(std::min(kBlock, page.size() - block * kBlock));
         bool any = false;
@@ -174,22 +174,39 @@ bool mayLinkSheets(QByteArrayView page, const std::atomic<bool>* cancelled)
 } // namespace
 
 // The page as gumbo parsed it, and what the tree points into. The arena
-// looks at the cancel flag only while it parses: the tree is read later
+// looks at the parse's budget only while it parses: the tree is read later
 // under other flags, and nothing of it is allocated again.
 struct ParsedPage::Tree {
-    Tree(QByteArray page, PreparedHtml preparedPage, const std::atomic<bool>* cancelled)
+    Tree(QByteArray page, PreparedHtml preparedPage)
         : utf8(std::move(page)), prepared(std::move(preparedPage)),
-          arena(treeBudget(utf8.size()), std::size_t(utf8.size()), cancelled)
+          arena(treeBudget(utf8.size()), std::size_t(utf8.size()))
     {}
 
-    // The tree, or nullptr when it did not fit in its budgets.
-    const GumboOutput* parse()
+    // The tree, or nullptr when it did not fit in its budgets; parsing
+    // goes on from what the pre-pass spent.
+    const GumboOutput* parse(WorkBudget& parsing)
     {
         if (prepared.overBudget)
             return nullptr;
         output = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : QByteArrayView(utf8),
-                             prepared.tokenizerWork);
+                             parsing);
+        parseSpent = parsing.spent();
         return output;
+    }
+
+    // A reading of the tree, with sheets of sheetBytes, goes on from what
+    // the parse spent: the page and its sheets have one budget. It is a
+    // budget of its own all the same, not the parse's: the tree may be read
+    // later, on another thread, by several readings at once, each under
+    // its own cancel flag, and a reading that gives up must leave the next
+    // (the page read without its linked sheets) what the parse left. The
+    // cascade counts in its own steps, each worth kGumboStepsPerCascadeStep
+    // of gumbo's.
+    WorkBudget reading(qsizetype sheetBytes, const std::atomic<bool>* cancelled) const
+    {
+        const std::uint64_t allowed = GumboArena::workBudget(std::size_t(utf8.size() + sheetBytes));
+        return WorkBudget(allowed / kGumboStepsPerCascadeStep, cancelled,
+                          parseSpent / kGumboStepsPerCascadeStep);
     }
 
     // innerText with the cascade of sheets, and whether a rule the cascade
@@ -203,17 +220,16 @@ struct ParsedPage::Tree {
     {
         // The page's style sheets are part of the page: reading and matching
         // them comes out of what is left of its work budget.
-        const qsizetype bytes = utf8.size() + (sheets ? sheets->bytes() : 0);
-        std::uint64_t work = arena.work() / kGumboStepsPerCascadeStep;
+        const qsizetype sheetBytes = sheets ? sheets->bytes() : 0;
+        WorkBudget work = reading(sheetBytes, cancelled);
         const std::optional<Cascade> cascade =
-            Cascade::build(*output, inQuirksMode(output->document->v.document), sheets, &work,
-                           GumboArena::workBudget(std::size_t(bytes)) / kGumboStepsPerCascadeStep,
-                           sheetRulesBudget(bytes), cancelled);
+            Cascade::build(*output, inQuirksMode(output->document->v.document), sheets, work,
+                           sheetRulesBudget(utf8.size() + sheetBytes));
         if (!cascade)
             return std::nullopt;
         const bool placeholders = !prepared.runs.empty();
         return Rendered{renderInnerText(*output, *cascade, placeholders ? utf8.constData() : nullptr,
-                                        placeholders ? &prepared.runs : nullptr, cancelled),
+                                        placeholders ? &prepared.runs : nullptr, work),
                         cascade->pageDoubtful()};
     }
 
@@ -221,6 +237,7 @@ struct ParsedPage::Tree {
     PreparedHtml prepared;
     GumboArena arena;
     const GumboOutput* output = nullptr;
+    std::uint64_t parseSpent = 0;
 };
 
 ParsedPage::~ParsedPage() = default;
@@ -263,47 +280,51 @@ std::unique_ptr<ParsedPage> ParsedPage::parsed(QByteArray utf8, TextPlaceholders
     page->m_bytes = utf8.size();
     if (tooLargeForGumbo(utf8.size()))
         return page;
-    page->m_mayLinkSheets = mayLinkSheets(utf8, cancelled);
-    page->m_tree = parsedTree(std::move(utf8), placeholders, trace, cancelled);
-    page->m_cancelled = cancelled && cancelled->load();
+    // The page's budget, made once: the pre-pass and gumbo spend from it,
+    // and the readings of the tree go on from what they left.
+    const WorkBudget parsing(GumboArena::workBudget(std::size_t(utf8.size())), cancelled);
+    page->m_mayLinkSheets = mayLinkSheets(utf8, parsing);
+    page->m_tree = parsedTree(std::move(utf8), placeholders, trace, parsing);
+    page->m_cancelled = parsing.cancelled();
     return page;
 }
 
+// A parse with placeholders that cannot keep them spends from a copy of
+// the page's budget: the parse without them that follows reads the page
+// from its start, and has the whole budget, as it would have alone.
 std::unique_ptr<ParsedPage::Tree> ParsedPage::parsedTree(QByteArray utf8, TextPlaceholders placeholders,
-                                                         InnerTextTrace* trace,
-                                                         const std::atomic<bool>* cancelled)
+                                                         InnerTextTrace* trace, WorkBudget parsing)
 {
-    const std::uint64_t budget = GumboArena::workBudget(std::size_t(utf8.size()));
     // Placeholders hold original bytes; gumbo would have replaced invalid
     // UTF-8 in them, so they are only used on valid input.
     if (placeholders == TextPlaceholders::On && utf8.isValidUtf8() &&
         !mayContainPlaceholderCodePoints(utf8)) {
-        auto tree = std::make_unique<Tree>(utf8, prepareHtml(utf8, TextPlaceholders::On, budget, cancelled),
-                                           cancelled);
+        WorkBudget withPlaceholders = parsing;
+        auto tree = std::make_unique<Tree>(utf8, prepareHtml(utf8, TextPlaceholders::On, withPlaceholders));
         const size_t runs = tree->prepared.runs.size();
         if (trace)
             trace->placeholders = qsizetype(runs);
         // Over its budgets: no parse without placeholders would fare better.
-        const GumboOutput* output = tree->parse();
+        const GumboOutput* output = tree->parse(withPlaceholders);
         if (!output)
             return nullptr;
-        if (runs == 0 || placeholdersIntact(*output, runs, cancelled)) {
+        if (runs == 0 || placeholdersIntact(*output, runs, withPlaceholders)) {
             if (trace)
                 trace->placeholdersAccepted = runs > 0;
             return tree;
         }
     }
-    PreparedHtml prepared = prepareHtml(utf8, TextPlaceholders::Off, budget, cancelled);
-    auto tree = std::make_unique<Tree>(std::move(utf8), std::move(prepared), cancelled);
-    return tree->parse() ? std::move(tree) : nullptr;
+    PreparedHtml prepared = prepareHtml(utf8, TextPlaceholders::Off, parsing);
+    auto tree = std::make_unique<Tree>(std::move(utf8), std::move(prepared));
+    return tree->parse(parsing) ? std::move(tree) : nullptr;
 }
 
 std::vector<QUrl> ParsedPage::linkedStyleSheets(const QUrl& pageUrl, const std::atomic<bool>* cancelled) const
 {
     if (!m_tree || !m_mayLinkSheets)
         return {};
-    std::uint64_t work = 0;
-    return parlowen::linkedStyleSheets(*m_tree->output, pageUrl, &work, cancelled);
+    WorkBudget work = m_tree->reading(0, cancelled);
+    return parlowen::linkedStyleSheets(*m_tree->output, pageUrl, work);
 }
 
 Result<PageText, PageTextError> ParsedPage::text(std::shared_ptr<const ParsedPage> page,

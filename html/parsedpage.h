@@ -8,6 +8,7 @@
 // arena, within the memory budget the arena gives a page of its size.
 
 #include "common/result.h"
+#include "common/workbudget.h"
 #include "css/pagestylesheets.h"
 #include "html/htmlprepass.h"
 #include "html/pagetext.h"
@@ -66,7 +67,7 @@ private:
     static std::unique_ptr<ParsedPage> parsed(QByteArray utf8, TextPlaceholders placeholders,
                                               InnerTextTrace* trace, const std::atomic<bool>* cancelled);
     static std::unique_ptr<Tree> parsedTree(QByteArray utf8, TextPlaceholders placeholders,
-                                            InnerTextTrace* trace, const std::atomic<bool>* cancelled);
+                                            InnerTextTrace* trace, WorkBudget parsing);
 
     qsizetype m_bytes = 0;
     bool m_plainText = false;

@@ -75,8 +75,8 @@ QByteArray spelled(const CssToken& t)
 
 std::vector<CssToken> tokensOf(QByteArrayView sheet)
 {
-    std::uint64_t work = 0;
-    CssTokenizer tokenizer(sheet, &work);
+    WorkBudget work;
+    CssTokenizer tokenizer(sheet, work);
     std::vector<CssToken> tokens;
     for (CssToken t = tokenizer.next(); !t.is(Type::End); t = tokenizer.next())
         tokens.push_back(std::move(t));

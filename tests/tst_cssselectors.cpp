@@ -22,8 +22,8 @@ namespace {
 
 std::vector<CssToken> tokensOf(const QByteArray& text, QByteArray* preprocessed = nullptr)
 {
-    std::uint64_t work = 0;
-    CssTokenizer tokenizer(text, &work);
+    WorkBudget work;
+    CssTokenizer tokenizer(text, work);
     std::vector<CssToken> tokens;
     for (CssToken t = tokenizer.next(); !t.is(CssToken::Type::End); t = tokenizer.next())
         tokens.push_back(t);
@@ -40,9 +40,9 @@ SelectorList parse(const QByteArray& selector)
 }
 
 // The ids of the elements the selector matches, in document order.
-QByteArray matchedIds(const Selector& selector, const GumboNode* root, std::uint64_t* work)
+QByteArray matchedIds(const Selector& selector, const GumboNode* root, WorkBudget& work)
 {
-    SelectorMatcher matcher(false, work, UINT64_MAX, nullptr);
+    SelectorMatcher matcher(false, work);
     QByteArrayList ids;
     std::vector<const GumboNode*> pending = {root};
     while (!pending.empty()) {
@@ -246,8 +246,8 @@ private slots:
         const QByteArray page = "<!DOCTYPE html>" + markup;
         GumboOutput* output =
             gumbo_parse_with_options(&kGumboDefaultOptions, page.constData(), size_t(page.size()));
-        std::uint64_t work = 0;
-        const QByteArray ids = matchedIds(list.selectors[0], output->root, &work);
+        WorkBudget work;
+        const QByteArray ids = matchedIds(list.selectors[0], output->root, work);
         gumbo_destroy_output(&kGumboDefaultOptions, output);
         QCOMPARE(ids, matched);
     }
@@ -277,15 +277,15 @@ private slots:
         QCOMPARE(parse(entries.mid(0, 5000).join(".x,")).selectors.size(), size_t(4096));
         const QByteArray page = "<!DOCTYPE html><p id=a class=a>";
         GumboOutput* output = gumbo_parse(page.constData());
-        std::uint64_t work = 0;
-        QCOMPARE(matchedIds(parse(nested(200)).selectors[0], output->root, &work), QByteArray("a"));
+        WorkBudget work;
+        QCOMPARE(matchedIds(parse(nested(200)).selectors[0], output->root, work), QByteArray("a"));
         // The deepest nesting kept, read and matched on a stack an eighth
         // of a worker thread's.
         QByteArray deepest = "not read";
         std::unique_ptr<QThread> thread(QThread::create([&] {
             const SelectorList list = parse(":not(" + nested(255) + ")");
             if (list.selectors.size() == 1)
-                deepest = matchedIds(list.selectors[0], output->root, &work);
+                deepest = matchedIds(list.selectors[0], output->root, work);
         }));
         thread->setStackSize(kDeepestNestingStack);
         thread->start();
@@ -316,8 +316,8 @@ private slots:
         constexpr int kElements = 3000;
         const QByteArray page = "<!DOCTYPE html><body>" + repeated.repeated(kElements) + "<b id=z></b>";
         GumboOutput* output = gumbo_parse(page.constData());
-        std::uint64_t work = 0;
-        SelectorMatcher matcher(false, &work, UINT64_MAX, nullptr);
+        WorkBudget work;
+        SelectorMatcher matcher(false, work);
         const Selector parsed = parse(selector).selectors.at(0);
         int count = 0;
         std::vector<const GumboNode*> pending = {output->root};
@@ -334,7 +334,7 @@ private slots:
         gumbo_destroy_output(&kGumboDefaultOptions, output);
         const bool found = selector.contains('#');
         QVERIFY(found ? count >= kElements : count == 0);
-        QVERIFY2(work < std::uint64_t(40 * kElements), QByteArray::number(work));
+        QVERIFY2(work.spent() < std::uint64_t(40 * kElements), QByteArray::number(work.spent()));
     }
 
     void media_data()

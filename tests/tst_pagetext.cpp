@@ -643,8 +643,8 @@ private slots:
                                  QByteArray("}").repeated(depth * opening.count('{')) + ".z{display:none}";
         CascadeRules rules;
         rules.byteBudget = size_t(1) << 30;
-        std::uint64_t work = 0;
-        SheetParser parser(rules, &work, UINT64_MAX, nullptr);
+        WorkBudget work;
+        SheetParser parser(rules, work);
         parser.sheet(sheet, QUrl());
         QTEST(int(rules.rules.size()), "kept");
         QTEST(int(rules.rulesPastLimits), "dropped");

@@ -131,7 +131,8 @@ private slots:
         page += "<p>after</p>";
         words << QStringLiteral("after");
 
-        QCOMPARE(prepareHtml(page, TextPlaceholders::Off).closedForDepth > 0, mustFlatten);
+        WorkBudget unbounded;
+        QCOMPARE(prepareHtml(page, TextPlaceholders::Off, unbounded).closedForDepth > 0, mustFlatten);
         const QString text = textOf(innerTextOfHtml(page));
         QCOMPARE(wordsOf(text), words);
         if (open == "<div>") // nested or flattened, each div is a line of its own
@@ -307,20 +308,23 @@ private slots:
     {
         const QByteArray small = "<p>x";
         GumboArena roomy(std::size_t(1) << 20, std::size_t(small.size()));
-        QVERIFY(roomy.parse(small));
-        const std::uint64_t firstWork = roomy.work();
-        QVERIFY(roomy.parse(small)); // the arena parses again, and counts afresh
-        QCOMPARE(roomy.work(), firstWork);
+        WorkBudget first;
+        QVERIFY(roomy.parse(small, first));
+        WorkBudget second;
+        QVERIFY(roomy.parse(small, second)); // the arena parses again, and counts the same
+        QCOMPARE(second.spent(), first.spent());
 
         const QByteArray paragraphs = QByteArray("<p>x").repeated(10000);
-        QVERIFY(!GumboArena(64 << 10, std::size_t(paragraphs.size())).parse(paragraphs));
+        WorkBudget unbounded;
+        QVERIFY(!GumboArena(64 << 10, std::size_t(paragraphs.size())).parse(paragraphs, unbounded));
         const std::atomic<bool> cancelled{true};
-        QVERIFY(
-            !GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size()), &cancelled).parse(paragraphs));
+        WorkBudget cancelledReading(UINT64_MAX, &cancelled);
+        QVERIFY(!GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size())).parse(paragraphs, cancelledReading));
 
         const auto workOf = [](const QByteArray& page) {
             GumboArena arena(std::size_t(1) << 30, std::size_t(page.size()));
-            return arena.parse(page) ? arena.work() : 0;
+            WorkBudget work;
+            return arena.parse(page, work) ? work.spent() : 0;
         };
         // Ten times the reopened bolds cost about a hundred times the steps;
         // ten times as many paragraphs, ten times.
@@ -328,6 +332,13 @@ private slots:
         QCOMPARE_GT(workOf(QByteArray("<a><b></a>").repeated(3000)), 50 * reopened);
         QCOMPARE_LT(workOf(paragraphs), 20 * workOf(QByteArray("<p>x").repeated(1000)));
         QCOMPARE_GT(GumboArena::workBudget(32 << 20), workOf(QByteArray("<a><b></a>").repeated(3000)));
+
+        // Exactly enough, and the same less what the pre-pass spent before.
+        const std::uint64_t needed = workOf(paragraphs);
+        WorkBudget exactly(needed);
+        QVERIFY(GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size())).parse(paragraphs, exactly));
+        WorkBudget halfSpent(needed, nullptr, needed / 2);
+        QVERIFY(!GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size())).parse(paragraphs, halfSpent));
     }
 
     // Pages at the size limit, each rendered in a child process that may use

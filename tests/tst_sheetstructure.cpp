@@ -60,8 +60,8 @@ private slots:
     void supportsConditions()
     {
         QFETCH(QByteArray, condition);
-        std::uint64_t work = 0;
-        SheetReader reader(condition, &work);
+        WorkBudget work;
+        SheetReader reader(condition, work);
         std::vector<CssToken> tokens;
         while (!reader.current().is(CssToken::Type::End))
             reader.component(&tokens, 1000);
@@ -88,8 +88,8 @@ private slots:
     void containerQueries()
     {
         QFETCH(QByteArray, query);
-        std::uint64_t work = 0;
-        SheetReader reader(query, &work);
+        WorkBudget work;
+        SheetReader reader(query, work);
         std::vector<CssToken> tokens;
         while (!reader.current().is(CssToken::Type::End))
             reader.component(&tokens, 1000);
@@ -153,8 +153,8 @@ private slots:
         QFETCH(QByteArray, sheet);
         CascadeRules rules;
         rules.byteBudget = size_t(1) << 30;
-        std::uint64_t work = 0;
-        SheetParser parser(rules, &work, UINT64_MAX, nullptr);
+        WorkBudget work;
+        SheetParser parser(rules, work);
         parser.sheet(sheet, QUrl());
         std::vector<uint32_t> kept;
         for (const Rule& rule : rules.rules)
@@ -195,8 +195,8 @@ private slots:
         const std::unique_ptr<GumboOutput, void (*)(GumboOutput*)> tree(
             gumbo_parse_with_options(&kGumboDefaultOptions, html.constData(), size_t(html.size())),
             [](GumboOutput* output) { gumbo_destroy_output(&kGumboDefaultOptions, output); });
-        std::uint64_t work = 0;
-        QTEST(parlowen::preferredStyleSet(*tree, &work, nullptr), "preferred");
+        WorkBudget work;
+        QTEST(parlowen::preferredStyleSet(*tree, work), "preferred");
     }
 };
 
