@@ -2,6 +2,7 @@
 // text placeholders that keep gumbo fast. Pages built to hurt are in
 // tst_pagetextguard.cpp.
 
+#include "css/cascade.h"
 #include "css/sheetparser.h"
 #include "css/declaration.h"
 #include "css/sheetset.h"
@@ -678,6 +679,11 @@ private slots:
             << "http://192.0.2.1/doc/syslog.htm"
             << "<link rel=stylesheet href=log.css>" + lines + QByteArray("<b>x</b>").repeated(100000)
             << hide + QByteArray("*{display:block}").repeated(20000) << true;
+        // A quarter of a second of matching, but the parse has left less.
+        QTest::newRow("a sheet the page could afford, but not after its parse")
+            << "http://192.0.2.1/doc/syslog.htm"
+            << "<link rel=stylesheet href=log.css>" + lines + QByteArray("<x><y></x>").repeated(100000)
+            << hide + QByteArray("*{display:block}").repeated(500) << true;
     }
     void linkedSheetsNeverCostThePageItsText()
     {
@@ -704,6 +710,33 @@ private slots:
         const Result<PageText, PageTextError> without = ParsedPage::text(std::move(parsed), nullptr);
         QVERIFY(without);
         QCOMPARE(without.value().text, alone);
+    }
+
+    // The cascade spends from the reading's budget, and stops with it.
+    void cascadeStopsWithItsReading_data()
+    {
+        QTest::addColumn<quint64>("allowed");
+        QTest::addColumn<quint64>("spentBefore");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<bool>("built");
+        QTest::newRow("a reading with room") << quint64(100000) << quint64(0) << false << true;
+        QTest::newRow("cancelled, before a step") << quint64(100000) << quint64(0) << true << false;
+        QTest::newRow("what the parse left is too little") << quint64(100000) << quint64(99000) << false << false;
+    }
+    void cascadeStopsWithItsReading()
+    {
+        QFETCH(quint64, allowed);
+        QFETCH(quint64, spentBefore);
+        QFETCH(bool, cancelled);
+        const QByteArray page = "<style>p{display:block} .a{display:none}</style>" +
+                                QByteArray("<p class=a>x").repeated(1000);
+        GumboOutput* output = gumbo_parse(page.constData());
+        const std::atomic<bool> flag{cancelled};
+        WorkBudget reading(allowed, &flag, spentBefore);
+        const bool built = Cascade::build(*output, false, nullptr, reading, std::size_t(1) << 30).has_value();
+        gumbo_destroy_output(&kGumboDefaultOptions, output);
+        QTEST(built, "built");
+        QCOMPARE(reading.spent() > spentBefore, !cancelled);
     }
 
     void rendersOnManyThreadsAtOnce()

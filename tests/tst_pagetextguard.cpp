@@ -218,6 +218,16 @@ private slots:
             QByteArray("<x><y></x>").repeated(300000) + "deep", "deep", true);
         row("30,000 unknown elements each closing the next one",
             QByteArray("<x><y></x>").repeated(30000) + "deep", "deep", false);
+        // The page and its sheets have one budget: this parse leaves a
+        // quarter of it, too little for the rules that a page of paragraphs
+        // may have.
+        const QByteArray parseOfMostOfTheBudget = QByteArray("<x><y></x>").repeated(100000) + "deep";
+        const QByteArray universalRules = "<style>" + QByteArray("*{display:block}").repeated(500) + "</style>";
+        row("100,000 unknown elements each closing the next one", parseOfMostOfTheBudget, "deep", false);
+        row("500 universal rules over 100,000 paragraphs",
+            universalRules + QByteArray("<p>x</p>").repeated(100000) + "deep", "deep", false);
+        row("the same rules after a parse that spent most of the budget",
+            universalRules + parseOfMostOfTheBudget, "deep", true);
         row("300,000 links each closing an inner bold", QByteArray("<a><b></a>").repeated(300000) + "deep",
             "deep", true);
         QByteArray distinctBolds;
