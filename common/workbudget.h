@@ -36,6 +36,10 @@ public:
         return !m_stopped;
     }
 
+    // Counts steps without a look: for a pass that looks elsewhere, at the
+    // next spend() or at exhausted(), so that counting costs it an add.
+    void count(std::uint64_t steps = 1) { m_spent += steps; }
+
     // Whether the reading may go on, as of the last look.
     bool mayGoOn() const { return !m_stopped; }
     // Right now, rather than at the last look.

@@ -191,7 +191,7 @@ private:
     void considerCustom(const Declaration& declaration, const Rank& rank, Winners& winners)
     {
         std::vector<const Declaration*>& custom = winners.variables.custom;
-        m_work.spend(custom.size());
+        m_work.count(custom.size());
         for (size_t i = 0; i < custom.size(); ++i) {
             if (custom[i]->name != declaration.name)
                 continue;
@@ -224,7 +224,7 @@ private:
             if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element) ||
                 (rule.scope && !inScope(*rule.scope, element)))
                 continue;
-            m_work.spend(rule.declarationCount);
+            m_work.count(rule.declarationCount);
             if (rule.doubtful) {
                 winners.style.doubtful = true;
                 winners.any = true;
@@ -288,7 +288,7 @@ private:
     {
         m_classes.clear();
         std::vector<uint32_t> own = elementKeys(element, m_rules.quirks, &m_classes);
-        m_work.spend(own.size());
+        m_work.count(own.size());
         const QByteArrayView id = attributeValue(element, "id");
         if (!id.isEmpty())
             considerFiled(m_rules.byId, m_rules.quirks ? id.toByteArray().toLower() : id.toByteArray(), element,

@@ -112,7 +112,7 @@ private:
     // filled in when styled.
     void enter(const GumboNode* element, bool styled)
     {
-        m_work.spend();
+        m_work.count();
         const auto found = m_sheetVariables.elements.find(element);
         const ElementVariables* fromSheets =
             found == m_sheetVariables.elements.end() ? nullptr : &found->second;
@@ -179,7 +179,7 @@ void VariableResolver::bind(const ElementVariables* fromSheets,
             continue;
         const auto same = std::find_if(winners.begin(), winners.end(),
                                        [&d](const Declaration* w) { return w->name == d.name; });
-        m_work.spend(winners.size());
+        m_work.count(winners.size());
         if (same == winners.end())
             winners.push_back(&d);
         else if (d.important || !(*same)->important)
@@ -241,7 +241,7 @@ void VariableResolver::substitute(const TokenizedText& value, size_t from, size_
                                   int depth)
 {
     for (size_t i = from; i < to && !out.invalid; ++i) {
-        m_work.spend();
+        m_work.count();
         const CssToken& token = value.tokens[i];
         if (isVar(token)) {
             const size_t close = closingOf(value.tokens, i, to);

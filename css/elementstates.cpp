@@ -100,7 +100,7 @@ bool ElementStates::insideDisabledFieldset(const GumboNode* element)
 {
     for (const GumboNode *child = element, *up = element->parent; up && up->type == GUMBO_NODE_ELEMENT;
          child = up, up = up->parent) {
-        m_work.spend();
+        m_work.count();
         if (!isHtml(up, GUMBO_TAG_FIELDSET) || !hasAttribute(up, "disabled"))
             continue;
         if (!isHtml(child, GUMBO_TAG_LEGEND) || childElement(up, GUMBO_TAG_LEGEND) != child)
@@ -162,7 +162,7 @@ bool ElementStates::langMatches(const GumboNode* element, QByteArrayView range)
 {
     std::optional<QByteArrayView> language;
     for (const GumboNode* up = element; up && up->type == GUMBO_NODE_ELEMENT && !language; up = up->parent) {
-        m_work.spend();
+        m_work.count();
         language = ownLanguage(up);
     }
     if (!language) {
@@ -192,7 +192,7 @@ void ElementStates::noteSelect(const GumboNode* select)
                 options.push_back(static_cast<const GumboNode*>(grouped.data[j]));
         }
     }
-    m_work.spend(options.size());
+    m_work.count(options.size());
     const bool oneAtATime =
         !hasAttribute(select, "multiple") && attributeValue(select, "size").toByteArray().toInt() <= 1;
     const GumboNode* shown = nullptr;
@@ -230,7 +230,7 @@ void ElementStates::readDocument(const GumboNode* element)
     while (!pending.empty()) {
         const GumboNode* node = pending.back();
         pending.pop_back();
-        m_work.spend();
+        m_work.count();
         const GumboVector& children = childrenOf(node);
         for (unsigned i = children.length; i-- > 0;) {
             const auto* child = static_cast<const GumboNode*>(children.data[i]);

@@ -52,7 +52,7 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::positionOf(const GumboNode* eleme
         if (node->type == GUMBO_NODE_ELEMENT)
             m_positions.emplace(node, std::pair(index++, count));
     }
-    m_work.spend(siblings.length);
+    m_work.count(siblings.length);
     return m_positions.at(element);
 }
 
@@ -78,7 +78,7 @@ std::pair<uint32_t, uint32_t> SelectorMatcher::typePositionOf(const GumboNode* e
     QHash<QByteArray, uint32_t> indexes;
     for (const auto& [node, type] : elements)
         m_typePositions.emplace(node, std::pair(indexes[type]++, counts[type]));
-    m_work.spend(2 * siblings.length);
+    m_work.count(2 * siblings.length);
     return m_typePositions.at(element);
 }
 
@@ -210,7 +210,7 @@ bool SelectorMatcher::positionMatches(const SimpleSelector& simple, const GumboN
 
 bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNode* element)
 {
-    m_work.spend();
+    m_work.count();
     using Kind = SimpleSelector::Kind;
     switch (simple.kind) {
     case Kind::Id:
@@ -224,7 +224,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
             qsizetype end = i;
             while (end < classes.size() && !isAsciiWhitespace(classes[end]))
                 ++end;
-            m_work.spend(1);
+            m_work.count(1);
             if (end > i && equalBytes(classes.sliced(i, end - i), simple.name, m_quirks))
                 return true;
             i = end;
@@ -239,7 +239,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
         const QByteArrayView value(attribute->value);
         const QByteArrayView wanted(simple.value);
         const bool ic = simple.ignoreCase;
-        m_work.spend(std::uint64_t(value.size() / 64));
+        m_work.count(std::uint64_t(value.size() / 64));
         switch (simple.match) {
         case SimpleSelector::Match::Exists:
             return true;
@@ -268,7 +268,7 @@ bool SelectorMatcher::simpleMatches(const SimpleSelector& simple, const GumboNod
             return !wanted.isEmpty() && value.size() >= wanted.size() &&
                    equalBytes(value.last(wanted.size()), wanted, ic);
         case SimpleSelector::Match::Substring:
-            m_work.spend(std::uint64_t(value.size()));
+            m_work.count(std::uint64_t(value.size()));
             return !wanted.isEmpty() && (ic ? QByteArray(value.toByteArray())
                                                   .toLower()
                                                   .contains(QByteArray(wanted.toByteArray()).toLower())

@@ -71,7 +71,7 @@ bool visitSheetElements(const GumboOutput& tree, WorkBudget& work,
             return false;
         const GumboNode* node = pending.back();
         pending.pop_back();
-        work.spend();
+        work.count();
         if (node->type == GUMBO_NODE_ELEMENT) {
             const GumboTag tag = node->v.element.tag;
             if (tag == GUMBO_TAG_NOSCRIPT)

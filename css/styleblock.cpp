@@ -31,7 +31,7 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
     }
     if (!reader.current().is(Type::LeftCurly))
         return;
-    m_work.spend(prelude.size());
+    m_work.count(prelude.size());
     SelectorNesting nesting;
     nesting.ampersand = context.parent;
     nesting.ampersandSpecificity = context.parentSpecificity;

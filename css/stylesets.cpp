@@ -40,7 +40,7 @@ QByteArray preferredStyleSet(const GumboOutput& tree, WorkBudget& work)
             return {};
         const GumboNode* node = pending.back();
         pending.pop_back();
-        work.spend();
+        work.count();
         if (node->type == GUMBO_NODE_ELEMENT) {
             if (node->v.element.tag == GUMBO_TAG_NOSCRIPT)
                 continue;

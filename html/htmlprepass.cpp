@@ -336,7 +336,7 @@ private:
             Tag tag;
             if (!readTag(lt + 2, tag))
                 return m_n;
-            m_work.spend(tag.attributeWork);
+            m_work.count(tag.attributeWork);
             endTag(tag);
             return tag.end;
         }
@@ -345,7 +345,7 @@ private:
         Tag tag;
         if (!readTag(lt + 1, tag))
             return m_n;
-        m_work.spend(tag.attributeWork);
+        m_work.count(tag.attributeWork);
         return startTag(lt, tag);
     }
 
@@ -432,7 +432,7 @@ private:
         Tag endTagInfo;
         if (!readTag(close + 2, endTagInfo))
             return m_n;
-        m_work.spend(endTagInfo.attributeWork);
+        m_work.count(endTagInfo.attributeWork);
         endTag(endTagInfo);
         return endTagInfo.end;
     }

@@ -39,7 +39,7 @@ template <typename Stop> void OpenElements::closeNearest(std::initializer_list<G
         return std::find(tags.begin(), tags.end(), e.tag) != tags.end();
     };
     for (size_t i = m_open.size(); i-- > 0;) {
-        m_work.spend();
+        m_work.count();
         if (match(m_open[i])) {
             truncate(i);
             return;
@@ -67,7 +67,7 @@ bool OpenElements::inTableStructure() const
 void OpenElements::truncate(size_t size)
 {
     for (size_t i = size; i < m_open.size(); ++i) {
-        m_work.spend();
+        m_work.count();
         --m_count[m_open[i].tag];
         m_tables -= m_open[i].tag == GUMBO_TAG_TABLE;
         m_foreign -= m_open[i].tag == GUMBO_TAG_SVG || m_open[i].tag == GUMBO_TAG_MATH;
@@ -144,7 +144,7 @@ void OpenElements::endTag(GumboTag tag)
         return;
     const uint32_t traits = kTagTraits[tag];
     for (size_t i = m_open.size(); i-- > 0;) {
-        m_work.spend();
+        m_work.count();
         const OpenElement& e = m_open[i];
         if (e.tag == tag) {
             truncate(i);
