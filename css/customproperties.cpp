@@ -113,7 +113,9 @@ private:
     void enter(const GumboNode* element, bool styled)
     {
         m_work.count();
-        const auto found = m_sheetVariables.elements.find(element);
+        // Most pages declare no custom property in their sheets at all.
+        const auto found = m_sheetVariables.elements.empty() ? m_sheetVariables.elements.end()
+                                                             : m_sheetVariables.elements.find(element);
         const ElementVariables* fromSheets =
             found == m_sheetVariables.elements.end() ? nullptr : &found->second;
         const QByteArrayView style = attributeValue(element, "style");

@@ -42,9 +42,13 @@ QByteArray preferredStyleSet(const GumboOutput& tree, WorkBudget& work)
         pending.pop_back();
         work.count();
         if (node->type == GUMBO_NODE_ELEMENT) {
-            if (node->v.element.tag == GUMBO_TAG_NOSCRIPT)
+            const GumboTag tag = node->v.element.tag;
+            if (tag == GUMBO_TAG_NOSCRIPT)
                 continue;
-            const QByteArrayView name = setNamed(node);
+            // Only these name a set: the attributes of a log's hundreds of
+            // thousands of cells are never looked up.
+            const bool mayNameSet = tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_LINK || tag == GUMBO_TAG_META;
+            const QByteArrayView name = mayNameSet ? setNamed(node) : QByteArrayView();
             if (!name.isEmpty())
                 return name.toByteArray();
         }

@@ -14,6 +14,7 @@
 #include "html/textplaceholders.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -149,26 +150,30 @@ bool tooLargeForGumbo(qsizetype utf8Bytes)
 // once cancelled, as a page of many megabytes takes a while even so.
 bool mayLinkSheets(QByteArrayView page, const WorkBudget& parsing)
 {
-    // Blocks of bytes with no y and no @ are passed over by a test the
-    // compiler does many bytes at a time; a log has few of either.
-    constexpr qsizetype kBlock = 64;
-    constexpr qsizetype kBlocksBetweenLooks = (qsizetype(1) << 20) / kBlock;
-    const auto maybeWordAt = [](char c) { return (c | 0x20) == 'y' || c == '@'; };
-    for (qsizetype block = 0; block * kBlock < page.size(); ++block) {
-        if (block % kBlocksBetweenLooks == 0 && parsing.cancelled())
+    // memchr finds the next y, Y and @ many bytes at a time, each looked for
+    // again only once passed; a log has few of them, and only they can be
+    // the third letter of "stylesheet" or the start of "@import".
+    const char* const begin = page.data();
+    const char* const end = begin + page.size();
+    const auto next = [end](const char* from, char c) {
+        const void* at = std::memchr(from, c, std::size_t(end - from));
+        return at ? static_cast<const char*>(at) : end;
+    };
+    std::array<const char*, 3> found{next(begin, 'y'), next(begin, 'Y'), next(begin, '@')};
+    constexpr std::array<char, 3> wanted{'y', 'Y', '@'};
+    for (std::uint32_t looked = 1;; ++looked) {
+        const char* at = *std::min_element(found.begin(), found.end());
+        if (at == end || (looked % 4096 == 0 && parsing.cancelled()))
             return false;
-        const QByteArrayView bytes = page.sliced(block * kBlock).first(std::min(kBlock, page.size() - block * kBlock));
-        bool any = false;
-        for (const char c : bytes)
-            any |= maybeWordAt(c);
-        for (qsizetype i = 0; any && i < bytes.size(); ++i) {
-            const qsizetype at = block * kBlock + i;
-            if ((bytes[i] == '@' && startsWithIgnoringCase(page.sliced(at), "@import")) ||
-                ((bytes[i] | 0x20) == 'y' && at >= 2 && startsWithIgnoringCase(page.sliced(at - 2), "stylesheet")))
-                return true;
+        const qsizetype offset = at - begin;
+        if ((*at == '@' && startsWithIgnoringCase(page.sliced(offset), "@import")) ||
+            (*at != '@' && offset >= 2 && startsWithIgnoringCase(page.sliced(offset - 2), "stylesheet")))
+            return true;
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (found[i] == at)
+                found[i] = next(at + 1, wanted[i]);
         }
     }
-    return false;
 }
 
 } // namespace
