@@ -42,25 +42,29 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-// The input stream: CR LF, CR and FF are LF, NUL is U+FFFD.
+// The input stream: CR LF, CR and FF are LF, NUL is U+FFFD. The bytes
+// between are copied a stretch at a time: a byte at a time, this was a
+// tenth of a utility sheet's whole reading.
 QByteArray preprocessed(QByteArrayView sheet)
 {
     QByteArray out;
     out.reserve(sheet.size());
+    qsizetype from = 0;
     for (qsizetype i = 0; i < sheet.size(); ++i) {
         const char c = sheet[i];
-        if (c == '\r') {
-            out.append('\n');
-            if (i + 1 < sheet.size() && sheet[i + 1] == '\n')
-                ++i;
-        } else if (c == '\f') {
-            out.append('\n');
-        } else if (c == '\0') {
+        if (c != '\r' && c != '\f' && c != '\0')
+            continue;
+        out.append(sheet.sliced(from, i - from));
+        if (c == '\0') {
             out.append("\xEF\xBF\xBD");
         } else {
-            out.append(c);
+            out.append('\n');
+            if (c == '\r' && i + 1 < sheet.size() && sheet[i + 1] == '\n')
+                ++i;
         }
+        from = i + 1;
     }
+    out.append(sheet.sliced(from));
     return out;
 }
 

@@ -119,6 +119,10 @@ void TestCssEngine::tokens_data()
     QTest::newRow("important") << QByteArray("none!important;") << QByteArray("ident:none delim:! ident:important ;");
     QTest::newRow("NUL is the replacement character")
         << QByteArray("a\0b", 3) << QByteArray("ident:a\xEF\xBF\xBD" "b");
+    QTest::newRow("CR LF, a lone CR and FF are one newline each: an escaped one continues a string")
+        << QByteArray("'a\\\r\nb' 'c\\\rd' 'e\\\ff' 'g\rh") << QByteArray("str:ab ws str:cd ws str:ef ws badstr ws ident:h");
+    QTest::newRow("NULs and newlines between stretches of a name")
+        << QByteArray("a\0b\r\nc\0", 7) << QByteArray("ident:a\xEF\xBF\xBD" "b ws ident:c\xEF\xBF\xBD");
     QTest::newRow("non-ASCII starts a name") << QByteArray("\xC3\xA9t\xC3\xA9") << QByteArray("ident:\xC3\xA9t\xC3\xA9");
     QTest::newRow("a lone backslash is a delimiter") << QByteArray("\\\n") << QByteArray("delim:\\ ws");
 }
