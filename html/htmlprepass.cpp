@@ -231,6 +231,22 @@ private:
         }
     }
 
+    // A long sheet in an HTML <style> becomes one placeholder. In svg or
+    // math a <style> holds markup, and gumbo turns NUL into U+FFFD, so
+    // neither is hidden; where gumbo put a placeholder elsewhere than as a
+    // style's whole text, the page is parsed again without them.
+    void hideStyleSheet(qsizetype from, qsizetype to)
+    {
+        if (!m_placeholders || to - from < kMinStyleSheetRun || m_open.foreignOpen() > 0 ||
+            m_open.renamedOpen() > 0 || qsizetype(m_out.runs.size()) >= kMaxPlaceholders ||
+            std::memchr(m_s + from, '\0', size_t(to - from)))
+            return;
+        char placeholder[kPlaceholderBytes];
+        writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
+        replace(from, to, QByteArrayView(placeholder, kPlaceholderBytes));
+        m_out.runs.push_back({from, to - from, true});
+    }
+
     GumboTag tagOfName(qsizetype nameStart, qsizetype nameLength) const
     {
         char lower[16];
@@ -427,6 +443,8 @@ private:
         const qsizetype close = findAppropriateEndTag(tag, tag.end);
         if (rcData)
             scanText(tag.end, close < 0 ? m_n : close);
+        else if (tag.tag == GUMBO_TAG_STYLE && close >= 0)
+            hideStyleSheet(tag.end, close);
         if (close < 0)
             return m_n;
         Tag endTagInfo;

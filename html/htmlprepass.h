@@ -35,7 +35,14 @@ inline constexpr qsizetype kMinPlaceholderRun = 4;
 struct TextRun {
     qsizetype offset = 0;
     qsizetype length = 0;
+    // The whole text of a <style>: gumbo reads it a character at a time, and
+    // the parse puts it back into the style's text node as gumbo would have
+    // read it, raw, before anything reads the tree.
+    bool styleSheet = false;
 };
+
+// A <style> shorter than this is read by gumbo itself.
+inline constexpr qsizetype kMinStyleSheetRun = 256;
 
 struct PreparedHtml {
     // The page as gumbo should see it, when the page needed a change.

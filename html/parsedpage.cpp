@@ -30,8 +30,24 @@ bool isTextParentForPlaceholders(const GumboNode* parent)
            !hasTrait(parent->v.element.tag, kOpaqueText);
 }
 
+// Where a style sheet's placeholder ended up: the text node it is the whole
+// of, to be given the sheet back.
+struct HiddenSheet {
+    const GumboNode* node;
+    size_t run;
+};
+
+bool isWholeStyleText(const GumboNode* node, const char* placeholder, const char* text, const char* end)
+{
+    const GumboNode* parent = node->parent;
+    return node->type == GUMBO_NODE_TEXT && placeholder == text && end - text == kPlaceholderBytes && parent &&
+           parent->type == GUMBO_NODE_ELEMENT && parent->v.element.tag == GUMBO_TAG_STYLE &&
+           parent->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+}
+
 // Checks the placeholders in one text node; false when one is misplaced.
-bool checkPlaceholders(const GumboNode* node, std::vector<bool>& seen, size_t& found)
+bool checkPlaceholders(const GumboNode* node, const std::vector<TextRun>& runs, std::vector<bool>& seen,
+                       size_t& found, std::vector<HiddenSheet>& sheets)
 {
     const char* text = node->v.text.text;
     const char* end = text + std::strlen(text);
@@ -43,8 +59,15 @@ bool checkPlaceholders(const GumboNode* node, std::vector<bool>& seen, size_t& f
         if (!isPlane15Lead(p, end))
             continue;
         const qsizetype index = decodePlaceholder(p, end);
-        if (!allowed || index < 0 || size_t(index) >= seen.size() || seen[size_t(index)])
+        if (index < 0 || size_t(index) >= seen.size() || seen[size_t(index)])
             return false;
+        if (runs[size_t(index)].styleSheet) {
+            if (!isWholeStyleText(node, p, text, end))
+                return false;
+            sheets.push_back({node, size_t(index)});
+        } else if (!allowed) {
+            return false;
+        }
         seen[size_t(index)] = true;
         ++found;
         p += kPlaceholderBytes - 1;
@@ -57,8 +80,10 @@ bool checkPlaceholders(const GumboNode* node, std::vector<bool>& seen, size_t& f
 // element: there the original run would have been copied unchanged too.
 // A cancelled check answers false, as it has not seen them all; the parse
 // without placeholders that follows stops at once too.
-bool placeholdersIntact(const GumboOutput& output, size_t count, const WorkBudget& parsing)
+bool placeholdersIntact(const GumboOutput& output, const std::vector<TextRun>& runs, const WorkBudget& parsing,
+                        std::vector<HiddenSheet>& sheets)
 {
+    const size_t count = runs.size();
     std::vector<bool> seen(count, false);
     size_t found = 0;
     std::vector<const GumboNode*> pending{output.document};
@@ -73,7 +98,7 @@ bool placeholdersIntact(const GumboOutput& output, size_t count, const WorkBudge
                 node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
             for (unsigned i = 0; i < children.length; ++i)
                 pending.push_back(static_cast<const GumboNode*>(children.data[i]));
-        } else if (!checkPlaceholders(node, seen, found)) {
+        } else if (!checkPlaceholders(node, runs, seen, found, sheets)) {
             return false;
         }
     }
@@ -199,6 +224,17 @@ struct ParsedPage::Tree {
         return output;
     }
 
+    // The style's text node gets the sheet gumbo was shown a placeholder
+    // for, before anything reads the tree. Its CRs stay: both of its
+    // readers, a sheet's input stream and the text collector, read a CR as
+    // the LF gumbo would have made of it (the pre-pass hides no sheet with
+    // a NUL, which gumbo would have replaced).
+    void restoreStyleSheet(const GumboNode* node, const TextRun& run)
+    {
+        const QByteArray& sheet = styleSheets.emplace_back(utf8.sliced(run.offset, run.length));
+        const_cast<GumboNode*>(node)->v.text.text = sheet.constData();
+    }
+
     // A reading of the tree, with sheets of sheetBytes, goes on from what
     // the parse spent: the page and its sheets have one budget. It is a
     // budget of its own all the same, not the parse's: the tree may be read
@@ -243,6 +279,8 @@ struct ParsedPage::Tree {
     GumboArena arena;
     const GumboOutput* output = nullptr;
     std::uint64_t parseSpent = 0;
+    // The sheets of the <style> elements gumbo was shown placeholders for.
+    std::vector<QByteArray> styleSheets;
 };
 
 ParsedPage::~ParsedPage() = default;
@@ -313,9 +351,12 @@ std::unique_ptr<ParsedPage::Tree> ParsedPage::parsedTree(QByteArray utf8, TextPl
         const GumboOutput* output = tree->parse(withPlaceholders);
         if (!output)
             return nullptr;
-        if (runs == 0 || placeholdersIntact(*output, runs, withPlaceholders)) {
+        std::vector<HiddenSheet> sheets;
+        if (runs == 0 || placeholdersIntact(*output, tree->prepared.runs, withPlaceholders, sheets)) {
             if (trace)
                 trace->placeholdersAccepted = runs > 0;
+            for (const HiddenSheet& sheet : sheets)
+                tree->restoreStyleSheet(sheet.node, tree->prepared.runs[sheet.run]);
             return tree;
         }
     }

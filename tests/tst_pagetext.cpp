@@ -413,6 +413,26 @@ private slots:
             "<p>aaaa &amp; b &lt;c&gt; &quot;d&quot; &amp;amp; e&ampf &amp g &ltx; &quot h &#38; i</p>"
             "<textarea>jjjj &lt;k&gt;\r\n&amp;</textarea><pre>&gt;&gt;&gt;&gt;</pre>",
             true);
+        // A long sheet is shown to gumbo as one placeholder and put back
+        // before the cascade reads it; wherever gumbo reads it otherwise
+        // than as a style's text, the plain parse is the answer.
+        const QByteArray padding = "/*" + QByteArray(300, '-') + "*/";
+        row("a long sheet, with CR LF and a lone CR, hides what it hides",
+            "<style>" + padding + "p.old{\r\ndisplay:\rnone}</style><p class=old>x</p><p>y</p>", true);
+        row("a long sheet a rule shows keeps its & and line ends raw",
+            "<style>style{display:block;white-space:pre}" + padding + "\r\na &amp; b\rc</style>", true);
+        row("a long sheet a rule shows collapses its line ends",
+            "<style>style{display:block}" + padding + "a\rb\r\nc</style>", true);
+        row("a long sheet in a table", "<table><style>" + padding + "td{display:none}</style><tr><td>x</td></tr></table>",
+            true);
+        row("a long style in svg holds markup",
+            "<svg><style>" + padding + "<text>bbbb</text></style></svg><p>c</p>", false);
+        row("a long style in a select", "<select><style>" + padding + "</style><option>b</select>", false);
+        row("a long style in a template", "<template><style>" + padding + "</style></template><p>c</p>", false);
+        row("a long sheet with a NUL is gumbo's", "<style>" + padding + QByteArray("a\0b", 3) + "</style><p>c</p>", false);
+        row("a long sheet never closed", "<style>" + padding + "p{display:none}<p>c</p>", false);
+        row("an end tag in a sheet's string ends the sheet",
+            "<style>" + padding + "p::after{content:\"</style><p>bbbbbbbbbbbbbbbbbb\"}</style>", true);
         row("plaintext swallows the rest of the page",
             "<plaintext>aaaaaaaaaaaaaaaaaaaaaaaaaaaa</plaintext>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false);
         row("a page that already holds plane-15 characters",
