@@ -178,6 +178,8 @@ bool mayLinkSheets(QByteArrayView page, const WorkBudget& parsing)
     // memchr finds the next y, Y and @ many bytes at a time, each looked for
     // again only once passed; a log has few of them, and only they can be
     // the third letter of "stylesheet" or the start of "@import".
+    if (page.isEmpty())
+        return false; // and its data may be null, which memchr must not see
     const char* const begin = page.data();
     const char* const end = begin + page.size();
     const auto next = [end](const char* from, char c) {
