@@ -3,7 +3,19 @@
 
 #include <QByteArrayView>
 
+#include <cstring>
+
 namespace parlowen {
+
+inline bool isAsciiAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+inline bool isAsciiAlnum(char c)
+{
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9');
+}
 
 // White space as HTML defines it: no vertical tab, unlike isspace().
 inline bool isAsciiWhitespace(char c)
@@ -25,6 +37,16 @@ inline bool startsWithIgnoringCase(QByteArrayView text, QByteArrayView prefix)
 {
     return text.size() >= prefix.size() &&
            text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+// The first c in [from, end), or end: memchr, which looks at many bytes at
+// a time, for scans that follow a byte through pages of megabytes.
+inline const char* nextByte(const char* from, const char* end, char c)
+{
+    if (from == end)
+        return end; // memchr must not see the null data of an empty view
+    const void* at = std::memchr(from, c, std::size_t(end - from));
+    return at ? static_cast<const char*>(at) : end;
 }
 
 } // namespace parlowen

@@ -35,16 +35,6 @@ namespace parlowen {
 
 namespace {
 
-bool isAsciiAlpha(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool isAsciiAlnum(char c)
-{
-    return isAsciiAlpha(c) || (c >= '0' && c <= '9');
-}
-
 // Bytes that end a text run: each makes the tokenizer do something other
 // than copy the byte. CR is not one: the input stream preprocessor only turns
 // it into LF, which the text collector does too when it puts a run back, so
@@ -221,14 +211,21 @@ private:
                     break;
                 p += reference;
             }
-            if (!canStartRun(start) || !worthPlaceholder(start, p) ||
-                qsizetype(m_out.runs.size()) >= kMaxPlaceholders)
-                continue;
-            char placeholder[kPlaceholderBytes];
-            writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
-            replace(start, p, QByteArrayView(placeholder, kPlaceholderBytes));
-            m_out.runs.push_back({start, p - start});
+            if (canStartRun(start) && worthPlaceholder(start, p))
+                putPlaceholder(start, p, false);
         }
+    }
+
+    // Puts the next placeholder in place of [from, to), while there are
+    // placeholders left to number.
+    void putPlaceholder(qsizetype from, qsizetype to, bool styleSheet)
+    {
+        if (qsizetype(m_out.runs.size()) >= kMaxPlaceholders)
+            return;
+        char placeholder[kPlaceholderBytes];
+        writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
+        replace(from, to, QByteArrayView(placeholder, kPlaceholderBytes));
+        m_out.runs.push_back({from, to - from, styleSheet});
     }
 
     // A long sheet in an HTML <style> becomes one placeholder. In svg or
@@ -237,14 +234,9 @@ private:
     // style's whole text, the page is parsed again without them.
     void hideStyleSheet(qsizetype from, qsizetype to)
     {
-        if (!m_placeholders || to - from < kMinStyleSheetRun || m_open.foreignOpen() > 0 ||
-            m_open.renamedOpen() > 0 || qsizetype(m_out.runs.size()) >= kMaxPlaceholders ||
-            std::memchr(m_s + from, '\0', size_t(to - from)))
-            return;
-        char placeholder[kPlaceholderBytes];
-        writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
-        replace(from, to, QByteArrayView(placeholder, kPlaceholderBytes));
-        m_out.runs.push_back({from, to - from, true});
+        if (m_placeholders && to - from >= kMinStyleSheetRun && m_open.foreignOpen() == 0 &&
+            m_open.renamedOpen() == 0 && !std::memchr(m_s + from, '\0', size_t(to - from)))
+            putPlaceholder(from, to, true);
     }
 
     GumboTag tagOfName(qsizetype nameStart, qsizetype nameLength) const

@@ -178,14 +178,9 @@ bool mayLinkSheets(QByteArrayView page, const WorkBudget& parsing)
     // memchr finds the next y, Y and @ many bytes at a time, each looked for
     // again only once passed; a log has few of them, and only they can be
     // the third letter of "stylesheet" or the start of "@import".
-    if (page.isEmpty())
-        return false; // and its data may be null, which memchr must not see
     const char* const begin = page.data();
     const char* const end = begin + page.size();
-    const auto next = [end](const char* from, char c) {
-        const void* at = std::memchr(from, c, std::size_t(end - from));
-        return at ? static_cast<const char*>(at) : end;
-    };
+    const auto next = [end](const char* from, char c) { return nextByte(from, end, c); };
     std::array<const char*, 3> found{next(begin, 'y'), next(begin, 'Y'), next(begin, '@')};
     constexpr std::array<char, 3> wanted{'y', 'Y', '@'};
     for (std::uint32_t looked = 1;; ++looked) {

@@ -375,10 +375,7 @@ void TextCollector::appendRun(const char* p, const char* end, WhiteSpace mode)
     // A run is often a log of thousands of lines: memchr finds its next CR
     // and its next & many bytes at a time, each looked for again only once
     // passed, so that a run of nothing but & costs no more than one of CRs.
-    const auto next = [end](const char* from, char c) {
-        const void* at = std::memchr(from, c, std::size_t(end - from));
-        return at ? static_cast<const char*>(at) : end;
-    };
+    const auto next = [end](const char* from, char c) { return nextByte(from, end, c); };
     const char* cr = next(p, '\r');
     const char* amp = next(p, '&');
     const char* from = p;
