@@ -32,6 +32,13 @@ inline QByteArrayView trimmedAscii(QByteArrayView s)
     return s;
 }
 
+// Whether a and b are the same, ASCII letters in either case; texts of
+// other lengths are told apart without a look at their letters.
+inline bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
 // Whether text starts with prefix, ASCII letters in either case.
 inline bool startsWithIgnoringCase(QByteArrayView text, QByteArrayView prefix)
 {

@@ -1,5 +1,7 @@
 #include "css/declaration.h"
 
+#include "common/asciitext.h"
+
 #include <span>
 #include <utility>
 
@@ -127,12 +129,12 @@ const PropertyRow kProperties[] = {
 };
 static_assert(std::size(kProperties) == size_t(CssProperty::Count));
 
-// The row of a lower-case property name, and the words it takes under it.
-std::pair<const PropertyRow*, const PropertyName*> rowNamed(const QByteArray& name)
+// The row of a property name in any case, and the words it takes under it.
+std::pair<const PropertyRow*, const PropertyName*> rowNamed(QByteArrayView name)
 {
     for (const PropertyRow& row : kProperties) {
         for (const PropertyName& named : row.names) {
-            if (name == named.name)
+            if (equalsIgnoringCase(name, named.name))
                 return {&row, &named};
         }
     }
@@ -220,9 +222,10 @@ void interpret(const QByteArray& name, const std::vector<CssToken>& value, const
             out.push_back({CssProperty::Custom, wide, important, name, wide ? QByteArray() : written()});
         return;
     }
-    const QByteArray property = name.toLower();
-    const bool all = property == "all";
-    const auto [row, named] = rowNamed(property);
+    // Most declarations are of other properties: they are told apart
+    // without a lower-case copy of their names.
+    const bool all = equalsIgnoringCase(name, "all");
+    const auto [row, named] = rowNamed(name);
     if ((!all && !row) || end == 0)
         return;
     const std::span<const PropertyRow> targets =
@@ -231,6 +234,7 @@ void interpret(const QByteArray& name, const std::vector<CssToken>& value, const
     if (!references)
         return;
     if (*references) {
+        const QByteArray property = name.toLower();
         for (const PropertyRow& target : targets)
             out.push_back({target.property, uint8_t(Wide::Pending), important, property, written()});
         return;

@@ -2,6 +2,8 @@
 
 #include "css/sheetreader.h"
 
+#include "common/asciitext.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -16,9 +18,8 @@ using Type = CssToken::Type;
 
 bool isOneOf(QByteArrayView name, const auto& names)
 {
-    return std::any_of(names.begin(), names.end(), [name](const char* known) {
-        return name.compare(QByteArrayView(known), Qt::CaseInsensitive) == 0;
-    });
+    return std::any_of(names.begin(), names.end(),
+                       [name](const char* known) { return equalsIgnoringCase(name, known); });
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "css/limits.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace parlowen {
 
@@ -35,8 +36,9 @@ void SheetReader::component(std::vector<CssToken>* out, size_t limit)
             closers.push_back(closerOf(t));
         else if (!closers.empty() && t == closers.back())
             closers.pop_back();
+        // The current token is read anew right after: its text is moved.
         if (out && out->size() < limit)
-            out->push_back(m_current);
+            out->push_back(std::move(m_current));
         advance();
     } while (!closers.empty());
 }
@@ -84,7 +86,7 @@ void SheetReader::declarations(std::vector<Declaration>& out, UnreadDeclarations
         advance();
         // A custom property may hold any value, for var() to fill in.
         const size_t limit = name.startsWith("--") ? kMaxCustomValueTokens : kMaxValueTokens;
-        std::vector<CssToken> value;
+        std::vector<CssToken>& value = valueTokens();
         while (!m_current.is(Type::End) && !m_current.is(Type::Semicolon) &&
                !m_current.is(Type::RightCurly)) {
             if (m_current.is(Type::Whitespace))

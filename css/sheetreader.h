@@ -46,6 +46,15 @@ public:
     // apply that out does not hold.
     void declarations(std::vector<Declaration>& out, UnreadDeclarations* unread = nullptr);
 
+    // An empty list for the tokens of the declaration being read: one list,
+    // kept from one declaration to the next, so that a sheet's thousands of
+    // values need no list of their own.
+    std::vector<CssToken>& valueTokens()
+    {
+        m_valueTokens.clear();
+        return m_valueTokens;
+    }
+
 private:
     // A nested rule or junk: read past, to a semicolon or through the block
     // it ends with.
@@ -53,7 +62,11 @@ private:
 
     CssTokenizer m_tokenizer;
     CssToken m_current;
+    std::vector<CssToken> m_valueTokens;
 };
+
+// Room made at once for a selector list's tokens: most rules' fit.
+inline constexpr size_t kTypicalSelectorTokens = 16;
 
 // A declaration's value read into out (several for "all"), its tokens in
 // sheet; with unread, what of it a browser may apply that out does not hold.

@@ -19,6 +19,7 @@ void SheetParser::qualifiedRule(SheetReader& reader, const RuleContext& context)
 {
     const bool nested = bool(context.parent);
     std::vector<CssToken> prelude;
+    prelude.reserve(kTypicalSelectorTokens);
     while (!reader.current().is(Type::End) && !reader.current().is(Type::LeftCurly) &&
            !(nested && (reader.current().is(Type::Semicolon) || reader.current().is(Type::RightCurly))) &&
            !stopped())
@@ -117,7 +118,7 @@ bool SheetParser::declaration(SheetReader& reader, std::vector<Declaration>& out
         reader.advance();
     // A custom property may hold any value, for var() to fill in.
     const size_t limit = name.startsWith("--") ? kMaxCustomValueTokens : kMaxValueTokens;
-    std::vector<CssToken> value;
+    std::vector<CssToken>& value = reader.valueTokens();
     bool block = false;
     while (!reader.current().is(Type::End) && !reader.current().is(Type::Semicolon) &&
            !reader.current().is(Type::RightCurly) && !stopped()) {

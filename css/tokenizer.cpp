@@ -120,7 +120,14 @@ void CssTokenizer::escapeInto(QByteArray& out)
 
 QByteArray CssTokenizer::name()
 {
-    QByteArray out;
+    // Most names hold no escape: they are copied in one piece, without
+    // growing a buffer.
+    const qsizetype start = m_pos;
+    while (m_pos < m_text.size() && isNameChar(m_text[m_pos]))
+        ++m_pos;
+    if (!validEscape(m_pos))
+        return QByteArray(m_text.constData() + start, m_pos - start);
+    QByteArray out(m_text.constData() + start, m_pos - start);
     while (m_pos < m_text.size()) {
         if (isNameChar(m_text[m_pos])) {
             const qsizetype start = m_pos;
@@ -156,7 +163,7 @@ void CssTokenizer::numeric(CssToken& token)
         while (isDigit(at(m_pos)))
             ++m_pos;
     }
-    token.number = QByteArray(m_text.constData() + start, m_pos - start).toDouble();
+    token.number = QByteArrayView(m_text.constData() + start, m_pos - start).toDouble();
     if (startsIdent(m_pos)) {
         token.type = Type::Dimension;
         token.text = name();

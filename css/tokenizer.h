@@ -2,6 +2,7 @@
 // CSS as a browser tokenizes it (CSS Syntax Level 3), read as a stream so
 // that a sheet of any size never becomes a second, larger list of tokens.
 
+#include "common/asciitext.h"
 #include "common/workbudget.h"
 
 #include <QByteArray>
@@ -56,7 +57,7 @@ struct CssToken {
     // Identifiers are ASCII case-insensitive in every place we read them.
     bool isIdent(QByteArrayView name) const
     {
-        return type == Type::Ident && text.compare(name, Qt::CaseInsensitive) == 0;
+        return type == Type::Ident && equalsIgnoringCase(text, name);
     }
 };
 

@@ -123,6 +123,9 @@ void TestCssEngine::tokens_data()
         << QByteArray("'a\\\r\nb' 'c\\\rd' 'e\\\ff' 'g\rh") << QByteArray("str:ab ws str:cd ws str:ef ws badstr ws ident:h");
     QTest::newRow("NULs and newlines between stretches of a name")
         << QByteArray("a\0b\r\nc\0", 7) << QByteArray("ident:a\xEF\xBF\xBD" "b ws ident:c\xEF\xBF\xBD");
+    QTest::newRow("escapes at the start, in the middle and at the end of names, hashes and units; each eats a space")
+        << QByteArray("\\61 b a\\62 c ab\\63  #x\\79  1p\\78  -\\2d y")
+        << QByteArray("ident:ab ws ident:abc ws ident:abc ws id:xy ws dim:1px ws ident:--y");
     QTest::newRow("non-ASCII starts a name") << QByteArray("\xC3\xA9t\xC3\xA9") << QByteArray("ident:\xC3\xA9t\xC3\xA9");
     QTest::newRow("a lone backslash is a delimiter") << QByteArray("\\\n") << QByteArray("delim:\\ ws");
 }

@@ -509,6 +509,11 @@ private slots:
             "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} span{display:var(--h, block)}</style>"
             "a<b class=i><span>1</span></b><b class=n><span>2</span></b>c",
             "a\r\n1\r\nc");
+        row("property names in capitals, with var() in their values, as those in lower case",
+            "<style>:root{--h:none; --u:unset; --p:preserve} .a{DISPLAY:VAR(--h)} .b{display:none} "
+            ".b{ALL:var(--u)} .c{White-Space-Collapse:var(--p)}</style><p class=a>1</p><p class=b>2</p>"
+            "<p class=c>3  4</p>",
+            "2\r\n\r\n3  4");
         row("a cycle is invalid, so the fallback applies",
             "<style>p{--a:var(--b); --b:var(--a); display:var(--a, none)}</style><p>1<div>2</div>", "2");
         row("revert keeps the default style sheet's box, initial is inline",
