@@ -217,11 +217,13 @@ private:
             m_variables.note(element, std::move(winners.variables));
     }
 
-    void consider(const std::vector<uint32_t>& candidates, const GumboNode* element, Winners& winners)
+    void consider(const std::vector<FiledRule>& candidates, const GumboNode* element, Winners& winners)
     {
-        for (const uint32_t index : candidates) {
-            const Rule& rule = m_rules.rules[index];
-            if (!m_ancestors.mayMatch(rule) || !m_matcher.matches(rule.selector, element) ||
+        for (const FiledRule& filed : candidates) {
+            if (!m_ancestors.mayMatch(filed))
+                continue;
+            const Rule& rule = m_rules.rules[filed.rule];
+            if (!m_matcher.matches(rule.selector, element) ||
                 (rule.scope && !inScope(*rule.scope, element)))
                 continue;
             m_work.count(rule.declarationCount);
@@ -273,7 +275,7 @@ private:
         return false;
     }
 
-    void considerFiled(const QHash<QByteArray, std::vector<uint32_t>>& index, const QByteArray& key,
+    void considerFiled(const QHash<QByteArray, std::vector<FiledRule>>& index, const QByteArray& key,
                        const GumboNode* element, Winners& winners)
     {
         const auto found = index.constFind(key);

@@ -54,9 +54,17 @@ struct Rule {
     uint32_t order = 0;
     // A declaration of it could not be read: its elements are doubtful.
     bool doubtful = false;
-    // Names some ancestor of a matching element must have.
-    std::array<uint32_t, 4> ancestorKeys{};
-    uint8_t ancestorKeyCount = 0;
+};
+
+// A rule as an index files it, with the slots of the filter of ancestors
+// (below) that some ancestor of a matching element must fill. A cell is
+// tried against every rule filed under td, and most are passed over by the
+// filter: kept in the index, the slots are read one after another, without
+// a look at the rule itself.
+struct FiledRule {
+    uint32_t rule = 0;
+    std::array<uint16_t, 4> ancestorSlots{};
+    uint8_t ancestorSlotCount = 0;
 };
 
 // The names of the elements above the one being matched, counted, so that
@@ -69,24 +77,26 @@ public:
     void add(const std::vector<uint32_t>& keys)
     {
         for (const uint32_t key : keys)
-            ++m_counts[key & (kSize - 1)];
+            ++m_counts[slotOf(key)];
     }
     template <typename It> void remove(It begin, It end)
     {
         for (; begin != end; ++begin)
-            --m_counts[*begin & (kSize - 1)];
+            --m_counts[slotOf(*begin)];
     }
-    bool mayMatch(const Rule& rule) const
+    bool mayMatch(const FiledRule& filed) const
     {
-        for (uint8_t i = 0; i < rule.ancestorKeyCount; ++i) {
-            if (m_counts[rule.ancestorKeys[i] & (kSize - 1)] == 0)
+        for (uint8_t i = 0; i < filed.ancestorSlotCount; ++i) {
+            if (m_counts[filed.ancestorSlots[i]] == 0)
                 return false;
         }
         return true;
     }
+    static uint16_t slotOf(uint32_t key) { return uint16_t(key & (kSize - 1)); }
 
 private:
     static constexpr size_t kSize = size_t(1) << 13;
+    static_assert(kSize <= size_t(1) << 16, "a slot is kept in 16 bits");
     std::vector<uint32_t> m_counts;
 };
 
@@ -94,11 +104,11 @@ private:
 struct CascadeRules {
     std::vector<Rule> rules;
     std::vector<Declaration> declarations;
-    QHash<QByteArray, std::vector<uint32_t>> byId;
-    QHash<QByteArray, std::vector<uint32_t>> byClass;
-    QHash<QByteArray, std::vector<uint32_t>> byType;
-    std::array<std::vector<uint32_t>, GUMBO_TAG_LAST + 1> byKnownType;
-    std::vector<uint32_t> universal;
+    QHash<QByteArray, std::vector<FiledRule>> byId;
+    QHash<QByteArray, std::vector<FiledRule>> byClass;
+    QHash<QByteArray, std::vector<FiledRule>> byType;
+    std::array<std::vector<FiledRule>, GUMBO_TAG_LAST + 1> byKnownType;
+    std::vector<FiledRule> universal;
     bool quirks = false;
     // A rule that could change the text was dropped whole, its selector
     // unread or inside an at-rule not read: any element may be hidden.
@@ -111,20 +121,22 @@ struct CascadeRules {
     // a limit of nesting, of imports or of a selector list's length.
     std::size_t rulesPastLimits = 0;
 
-    // Ancestors the rule needs: every compound left of a descendant or a
-    // child combinator is an ancestor of the subject, even across siblings.
-    void noteAncestors(Rule& rule) const
+    // Rule index as filed, with the ancestors it needs: every compound left
+    // of a descendant or a child combinator is an ancestor of the subject,
+    // even across siblings.
+    FiledRule filed(uint32_t index) const
     {
-        const Selector& selector = rule.selector;
+        FiledRule filed{index};
+        const Selector& selector = rules[index].selector;
         for (auto i = uint32_t(selector.compounds.size() - 1); i-- > 0;) {
             const CompoundSelector::Combinator combinator = selector.compounds[i + 1].combinator;
             if (combinator != CompoundSelector::Combinator::Descendant &&
                 combinator != CompoundSelector::Combinator::Child)
                 continue;
             const CompoundSelector& compound = selector.compounds[i];
-            const auto note = [&rule](uint32_t key) {
-                if (rule.ancestorKeyCount < rule.ancestorKeys.size())
-                    rule.ancestorKeys[rule.ancestorKeyCount++] = key;
+            const auto note = [&filed](uint32_t key) {
+                if (filed.ancestorSlotCount < filed.ancestorSlots.size())
+                    filed.ancestorSlots[filed.ancestorSlotCount++] = AncestorFilter::slotOf(key);
             };
             for (const SimpleSelector& simple : compound.simple) {
                 if (simple.kind == SimpleSelector::Kind::Id)
@@ -135,31 +147,32 @@ struct CascadeRules {
             if (!compound.type.isEmpty())
                 note(tagKey(compound.tag, compound.type));
         }
+        return filed;
     }
 
     // The key a rule is filed under: what its subject needs most surely.
     void file(uint32_t index)
     {
-        noteAncestors(rules[index]);
+        const FiledRule entry = filed(index);
         const CompoundSelector& subject = rules[index].selector.compounds.back();
         for (const SimpleSelector& simple : subject.simple) {
             if (simple.kind == SimpleSelector::Kind::Id) {
-                byId[quirks ? simple.name.toLower() : simple.name].push_back(index);
+                byId[quirks ? simple.name.toLower() : simple.name].push_back(entry);
                 return;
             }
         }
         for (const SimpleSelector& simple : subject.simple) {
             if (simple.kind == SimpleSelector::Kind::Class) {
-                byClass[quirks ? simple.name.toLower() : simple.name].push_back(index);
+                byClass[quirks ? simple.name.toLower() : simple.name].push_back(entry);
                 return;
             }
         }
         if (subject.tag != GUMBO_TAG_UNKNOWN)
-            byKnownType[subject.tag].push_back(index);
+            byKnownType[subject.tag].push_back(entry);
         else if (!subject.type.isEmpty())
-            byType[subject.type].push_back(index);
+            byType[subject.type].push_back(entry);
         else
-            universal.push_back(index);
+            universal.push_back(entry);
     }
 };
 
