@@ -509,6 +509,17 @@ private slots:
             "<style>:root{--h:none} .i{--h:initial} .n{--h:inherit} span{display:var(--h, block)}</style>"
             "a<b class=i><span>1</span></b><b class=n><span>2</span></b>c",
             "a\r\n1\r\nc");
+        row("rules filed under td: each applies to the cells of its own rows only, and a name above "
+            "the filter's four must still be there",
+            "<style>table.log tr.r1 td{display:none} table.log tr.r2 td{display:none} "
+            "html body div.w table.log tr.r3 td{display:none} div.x table.log tr.r2 td{display:block} "
+            "td{white-space:normal}</style><div class=w><table class=log>"
+            "<tr class=r1><td>1</td></tr><tr class=r2><td>2</td></tr><tr class=r3><td>3</td></tr>"
+            "<tr class='r4 r1'><td>4</td></tr><tr class=r5><td>5</td></tr></table></div>"
+            "<div class=x></div><table class=log><tr class=r2><td>6</td></tr><tr class=r3><td>8</td></tr>"
+            "<tr><td>7</td></tr></table>",
+            "\r\n\r\n\r\n\r\n5\r\n\r\n8\r\n7");
+        row("!IMPORTANT in capitals", "<style>p{display:none !IMPORTANT} p{display:block}</style><p>1</p>2", "2");
         row("property names in capitals, with var() in their values, as those in lower case",
             "<style>:root{--h:none; --u:unset; --p:preserve} .a{DISPLAY:VAR(--h)} .b{display:none} "
             ".b{ALL:var(--u)} .c{White-Space-Collapse:var(--p)}</style><p class=a>1</p><p class=b>2</p>"
