@@ -121,12 +121,12 @@ struct CascadeRules {
     // a limit of nesting, of imports or of a selector list's length.
     std::size_t rulesPastLimits = 0;
 
-    // Rule index as filed, with the ancestors it needs: every compound left
+    // The rule at index as an index files it, with the ancestors it needs: every compound left
     // of a descendant or a child combinator is an ancestor of the subject,
     // even across siblings.
     FiledRule filed(uint32_t index) const
     {
-        FiledRule filed{index};
+        FiledRule entry{index};
         const Selector& selector = rules[index].selector;
         for (auto i = uint32_t(selector.compounds.size() - 1); i-- > 0;) {
             const CompoundSelector::Combinator combinator = selector.compounds[i + 1].combinator;
@@ -134,9 +134,9 @@ struct CascadeRules {
                 combinator != CompoundSelector::Combinator::Child)
                 continue;
             const CompoundSelector& compound = selector.compounds[i];
-            const auto note = [&filed](uint32_t key) {
-                if (filed.ancestorSlotCount < filed.ancestorSlots.size())
-                    filed.ancestorSlots[filed.ancestorSlotCount++] = AncestorFilter::slotOf(key);
+            const auto note = [&entry](uint32_t key) {
+                if (entry.ancestorSlotCount < entry.ancestorSlots.size())
+                    entry.ancestorSlots[entry.ancestorSlotCount++] = AncestorFilter::slotOf(key);
             };
             for (const SimpleSelector& simple : compound.simple) {
                 if (simple.kind == SimpleSelector::Kind::Id)
@@ -147,7 +147,7 @@ struct CascadeRules {
             if (!compound.type.isEmpty())
                 note(tagKey(compound.tag, compound.type));
         }
-        return filed;
+        return entry;
     }
 
     // The key a rule is filed under: what its subject needs most surely.
