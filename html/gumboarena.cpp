@@ -1,21 +1,22 @@
-// Every block is preceded by a header of one grain holding its size class, or
-// its size with the top bit set for a large block, so that a freed block can
-// go back on the right free list: gumbo hands back only the pointer.
+// A small block carries no header: gumbo hands back only the pointer, and
+// the slab it lies in, found from its address among the slabs kept in
+// address order, says the size class of the run it came from. A pointer in
+// no slab is a large block's.
 
 #include "html/gumboarena.h"
 
 #include "html/gumbohooks.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 namespace parlowen {
 
 namespace {
-
-constexpr GumboArena::Header kLarge = GumboArena::Header(1) << (sizeof(GumboArena::Header) * 8 - 1);
 
 // What one allocation counts for each entry of gumbo's two lists.
 constexpr std::uint64_t kStepsPerOpenElement = 2;
@@ -27,6 +28,14 @@ std::uint64_t lengthOf(const GumboVector* list)
 }
 
 } // namespace
+
+GumboArena::GumboArena(std::size_t budgetBytes, std::size_t pageBytes)
+    : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes)
+{
+    // Room for as many slabs as the budget allows, made now: a slab is
+    // added within gumbo's parse, which no exception may cross.
+    m_slabs.reserve(m_budget / m_slabBytes);
+}
 
 GumboArena::~GumboArena()
 {
@@ -56,7 +65,8 @@ void* GumboArena::take(std::size_t size)
 {
     spend(1 + kStepsPerOpenElement * lengthOf(m_openElements) +
             kStepsPerFormattingElement * lengthOf(m_activeFormatting));
-    const std::size_t grains = (size + kGrain - 1) / kGrain + 1; // with the header
+    // A free block holds the link to the next one of its class.
+    const std::size_t grains = std::max<std::size_t>(1, (size + kGrain - 1) / kGrain);
     return grains <= kSmallClasses ? takeSmall(grains) : takeLarge(size);
 }
 
@@ -69,27 +79,50 @@ void* GumboArena::takeSmall(std::size_t grains)
 {
     if (void* block = m_free[grains]) {
         std::memcpy(&m_free[grains], block, sizeof(void*));
-        const Header header = grains;
-        std::memcpy(block, &header, sizeof header);
-        return static_cast<char*>(block) + kGrain;
+        return block;
     }
     const std::size_t bytes = grains * kGrain;
-    if (std::size_t(m_slabEnd - m_next) < bytes) {
-        if (m_footprint + m_slabBytes > m_budget)
-            overBudget();
-        char* slab = static_cast<char*>(std::malloc(m_slabBytes));
-        if (!slab)
-            overBudget();
-        m_slabs.push_back(slab);
-        m_footprint += m_slabBytes;
-        m_next = slab;
-        m_slabEnd = slab + m_slabBytes;
-    }
-    char* block = m_next;
-    m_next += bytes;
-    const Header header = grains;
-    std::memcpy(block, &header, sizeof header);
-    return block + kGrain;
+    Run& run = m_runs[grains];
+    if (std::size_t(run.end - run.next) < bytes)
+        run = newRun(grains);
+    char* block = run.next;
+    run.next += bytes;
+    return block;
+}
+
+GumboArena::Run GumboArena::newRun(std::size_t grains)
+{
+    if (m_next == m_slabEnd)
+        newSlab();
+    char* run = m_next;
+    m_next += kRunBytes;
+    char* slab = m_slabEnd - m_slabBytes;
+    reinterpret_cast<std::uint8_t*>(slab)[std::size_t(run - slab) / kRunBytes] = std::uint8_t(grains);
+    return {run, run + kRunBytes};
+}
+
+void GumboArena::newSlab()
+{
+    if (m_footprint + m_slabBytes > m_budget)
+        overBudget();
+    char* slab = static_cast<char*>(std::malloc(m_slabBytes));
+    if (!slab)
+        overBudget();
+    m_slabs.insert(std::upper_bound(m_slabs.begin(), m_slabs.end(), slab, std::less<const void*>()), slab);
+    m_footprint += m_slabBytes;
+    m_next = slab + kRunBytes;
+    m_slabEnd = slab + m_slabBytes;
+}
+
+char* GumboArena::slabOf(const void* block) const
+{
+    // Slabs come from malloc, so only std::less orders them with any block.
+    const std::less<const void*> before;
+    const auto after = std::upper_bound(m_slabs.begin(), m_slabs.end(), block, before);
+    if (after == m_slabs.begin())
+        return nullptr;
+    char* slab = *(after - 1);
+    return before(block, slab + m_slabBytes) ? slab : nullptr;
 }
 
 // A large block is malloc's own, linked into a list so that the arena can
@@ -103,7 +136,7 @@ void* GumboArena::takeLarge(std::size_t size)
     if (!block)
         overBudget();
     m_footprint += bytes;
-    *block = {nullptr, m_large, bytes | kLarge};
+    *block = {nullptr, m_large, bytes};
     if (m_large)
         m_large->prev = block;
     m_large = block;
@@ -112,21 +145,20 @@ void* GumboArena::takeLarge(std::size_t size)
 
 void GumboArena::give(void* p)
 {
-    Header header;
-    std::memcpy(&header, static_cast<char*>(p) - kGrain, sizeof header);
-    if (header & kLarge) {
+    char* slab = slabOf(p);
+    if (!slab) {
         auto* block = static_cast<LargeBlock*>(p) - 1;
         (block->prev ? block->prev->next : m_large) = block->next;
         if (block->next)
             block->next->prev = block->prev;
-        m_footprint -= header & ~kLarge;
+        m_footprint -= block->bytes;
         std::free(block);
         return;
     }
-    // The first word of a free block links to the next free block of its class.
-    char* block = static_cast<char*>(p) - kGrain;
-    std::memcpy(block, &m_free[header], sizeof(void*));
-    m_free[header] = block;
+    const std::size_t run = std::size_t(static_cast<char*>(p) - slab) / kRunBytes;
+    const std::uint8_t grains = reinterpret_cast<const std::uint8_t*>(slab)[run];
+    std::memcpy(p, &m_free[grains], sizeof(void*));
+    m_free[grains] = p;
 }
 
 // Leaves gumbo by a long jump: gumbo is C and checks no allocation, so there

@@ -11,7 +11,9 @@
 //   load;
 // - the tree is freed in one go, never by gumbo's recursive destructor,
 //   whose depth a page controls;
-// - small blocks are reused without malloc's per-block overhead.
+// - small blocks are reused without malloc's per-block overhead, and carry
+//   no header of their own: a page's tree is a node every few bytes, and a
+//   word on each was an eighth of the tree.
 
 #include "common/workbudget.h"
 
@@ -31,9 +33,7 @@ class GumboArena {
 public:
     // Small pages get small slabs, so that parsing one costs no more than it
     // needs.
-    GumboArena(std::size_t budgetBytes, std::size_t pageBytes)
-        : m_budget(budgetBytes), m_slabBytes(pageBytes < kMaxSlabBytes ? kMinSlabBytes : kMaxSlabBytes)
-    {}
+    GumboArena(std::size_t budgetBytes, std::size_t pageBytes);
     ~GumboArena();
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
@@ -60,18 +60,22 @@ public:
         m_activeFormatting = activeFormatting;
     }
 
-    using Header = std::size_t;
-
 private:
     struct LargeBlock {
         LargeBlock* prev;
         LargeBlock* next;
-        Header header; // last, right before the block
+        std::size_t bytes; // last, right before the block
+    };
+    // The part of a run of one size class not yet handed out.
+    struct Run {
+        char* next = nullptr;
+        char* end = nullptr;
     };
 
     static void* allocate(void* arena, std::size_t size);
     static void deallocate(void* arena, void* block);
     void* take(std::size_t size);
+    void give(void* block);
     void spend(std::uint64_t steps)
     {
         if (!m_work->spend(steps))
@@ -79,20 +83,28 @@ private:
     }
     void* takeSmall(std::size_t grains);
     void* takeLarge(std::size_t size);
-    void give(void* block);
+    Run newRun(std::size_t grains);
+    void newSlab();
+    char* slabOf(const void* block) const; // nullptr for a large block
     [[noreturn]] void overBudget();
 
     static constexpr std::size_t kGrain = 8;
     static constexpr std::size_t kSmallClasses = 128; // up to 1 KiB
+    // A slab is cut into runs, each of one size class; its first run holds
+    // the class of each.
+    static constexpr std::size_t kRunBytes = 4096;
     static constexpr std::size_t kMinSlabBytes = std::size_t(64) << 10;
     static constexpr std::size_t kMaxSlabBytes = std::size_t(1) << 20;
+    static_assert(kSmallClasses * kGrain <= kRunBytes && kSmallClasses <= UINT8_MAX);
+    static_assert(kMinSlabBytes / kRunBytes <= kRunBytes);
 
     std::size_t m_budget;
     std::size_t m_slabBytes;
     std::size_t m_footprint = 0;
-    std::vector<char*> m_slabs;
-    char* m_next = nullptr;
+    std::vector<char*> m_slabs; // in address order
+    char* m_next = nullptr;     // the newest slab's runs not yet of a class
     char* m_slabEnd = nullptr;
+    std::array<Run, kSmallClasses + 1> m_runs{};
     std::array<void*, kSmallClasses + 1> m_free{};
     LargeBlock* m_large = nullptr;
     void* m_escape = nullptr;

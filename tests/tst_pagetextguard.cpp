@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace parlowen;
@@ -33,6 +34,32 @@ QString textOf(const Result<QString, PageTextError>& result)
 QString textOf(const Result<PageText, PageTextError>& result)
 {
     return result ? result.value().text : QStringLiteral("<%1>").arg(toString(result.error()));
+}
+
+// A tree as text: each node's kind, tag (by its name in the page for one
+// gumbo does not know), attributes and text.
+QByteArray serialised(const GumboNode* node)
+{
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+        node->type == GUMBO_NODE_CDATA || node->type == GUMBO_NODE_COMMENT)
+        return QByteArray::number(node->type) + '[' + node->v.text.text + ']';
+    const bool document = node->type == GUMBO_NODE_DOCUMENT;
+    QByteArray out = QByteArray::number(node->type);
+    if (!document) {
+        const GumboElement& element = node->v.element;
+        out += element.tag == GUMBO_TAG_UNKNOWN
+                   ? QByteArray(element.original_tag.data, qsizetype(element.original_tag.length))
+                   : QByteArray(gumbo_normalized_tagname(element.tag));
+        for (unsigned i = 0; i < element.attributes.length; ++i) {
+            const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
+            out += ' ' + QByteArray(attribute->name) + '=' + attribute->value;
+        }
+    }
+    const GumboVector& children = document ? node->v.document.children : node->v.element.children;
+    out += '(';
+    for (unsigned i = 0; i < children.length; ++i)
+        out += serialised(static_cast<const GumboNode*>(children.data[i]));
+    return out + ')';
 }
 
 QStringList wordsOf(const QString& text)
@@ -349,6 +376,62 @@ private slots:
         QVERIFY(GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size())).parse(paragraphs, exactly));
         WorkBudget halfSpent(needed, nullptr, needed / 2);
         QVERIFY(!GumboArena(std::size_t(1) << 30, std::size_t(paragraphs.size())).parse(paragraphs, halfSpent));
+    }
+
+    // The arena hands out blocks of every size class, reuses those gumbo
+    // gives back, and tells its own blocks from large ones by their address
+    // alone: a block given out twice, or back onto the wrong list, shows as
+    // a tree that differs from the one gumbo builds with malloc. A second
+    // parse in the same arena reuses the first one's freed blocks while
+    // its tree lives on.
+    void arenaKeepsEveryBlockApart_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<qsizetype>("slabsFor");
+        const auto text = [](int length, int i) { return QByteArray(length, char('a' + i % 26)); };
+        QByteArray texts, attributes, reopened;
+        for (int i = 0; i <= 1100; ++i) {
+            texts += "<p>" + text(i, i) + "</p><!--" + text(i % 40, i + 1) + "-->";
+            attributes += "<a x" + QByteArray::number(i) + "=\"" + text(i, i) + "\" y>" + text(i % 9, i);
+            reopened += "<p><b><i><u>" + text(i % 30, i) + "</p>" + text(i % 7, i);
+        }
+        QByteArray list = "<ul>";
+        for (int i = 0; i < 20000; ++i)
+            list += "<li>" + QByteArray::number(i) + (i % 3 ? "</li>" : "<x-item>y</x-item></li>");
+        QByteArray table = "<table>";
+        for (int i = 0; i < 5000; ++i)
+            table += "<tr><td>" + text(15, i) + "</td><td>" + text(i % 80, i) + "</td></tr>\r\n";
+        for (qsizetype slabsFor : {qsizetype(0), qsizetype(1) << 20}) {
+            const QByteArray slabs = slabsFor ? " in large slabs" : " in small slabs";
+            QTest::newRow("texts of every length" + slabs) << texts << slabsFor;
+            QTest::newRow("attributes of every length" + slabs) << attributes << slabsFor;
+            QTest::newRow("formatting reopened" + slabs) << reopened << slabsFor;
+            QTest::newRow("a list of unknown elements" + slabs) << list << slabsFor;
+            QTest::newRow("a table log" + slabs) << table << slabsFor;
+        }
+    }
+
+    void arenaKeepsEveryBlockApart()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(qsizetype, slabsFor);
+        const auto plainlyParsed = [](const QByteArray& html) {
+            GumboOutput* plain = gumbo_parse_with_options(&kGumboDefaultOptions, html.constData(), size_t(html.size()));
+            const QByteArray tree = serialised(plain->document);
+            gumbo_destroy_output(&kGumboDefaultOptions, plain);
+            return tree;
+        };
+
+        GumboArena arena(std::size_t(1) << 30, std::size_t(std::max(slabsFor, page.size())));
+        WorkBudget first;
+        const GumboOutput* firstTree = arena.parse(page, first);
+        QVERIFY(firstTree);
+        const QByteArray again = page + "<p>" + page;
+        WorkBudget second;
+        const GumboOutput* secondTree = arena.parse(again, second);
+        QVERIFY(secondTree);
+        QCOMPARE(serialised(firstTree->document), plainlyParsed(page));
+        QCOMPARE(serialised(secondTree->document), plainlyParsed(again));
     }
 
     // Pages at the size limit, each rendered in a child process that may use
