@@ -94,6 +94,8 @@ public:
         }
         if (m_out.changed)
             m_out.rewritten.append(m_s + m_copied, m_n - m_copied);
+        // The tree is built beside the runs: a log has one every few dozen bytes.
+        m_out.runs.shrink_to_fit();
         return std::move(m_out);
     }
 
@@ -220,12 +222,12 @@ private:
     // placeholders left to number.
     void putPlaceholder(qsizetype from, qsizetype to, bool styleSheet)
     {
-        if (qsizetype(m_out.runs.size()) >= kMaxPlaceholders)
+        if (qsizetype(m_out.runs.size()) >= kMaxPlaceholders || to > qsizetype(UINT32_MAX))
             return;
         char placeholder[kPlaceholderBytes];
         writePlaceholder(placeholder, qsizetype(m_out.runs.size()));
         replace(from, to, QByteArrayView(placeholder, kPlaceholderBytes));
-        m_out.runs.push_back({from, to - from, styleSheet});
+        m_out.runs.push_back({std::uint32_t(from), std::uint32_t(to - from), styleSheet});
     }
 
     // A long sheet in an HTML <style> becomes one placeholder. In svg or

@@ -32,9 +32,11 @@ inline constexpr int kMaxHtmlNesting = 512;
 inline constexpr qsizetype kMinPlaceholderRun = 4;
 
 // Bytes [offset, offset + length) of the scanned page.
+// A log page is a run every few dozen bytes, so a run is kept in 32 bits:
+// no page gumbo is given comes near 4 GiB.
 struct TextRun {
-    qsizetype offset = 0;
-    qsizetype length = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
     // The whole text of a <style>: gumbo reads it a character at a time, and
     // the parse puts it back into the style's text node as gumbo would have
     // read it, raw, before anything reads the tree.

@@ -105,6 +105,38 @@ bool placeholdersIntact(const GumboOutput& output, const std::vector<TextRun>& r
     return found == count;
 }
 
+// The names of the elements gumbo does not know, which their nodes read
+// from the start tag in gumbo's input, copied into names so that the input
+// can go.
+void keepUnknownTagNames(const GumboOutput& output, QByteArray& names)
+{
+    std::vector<GumboNode*> unknown;
+    qsizetype bytes = 0;
+    std::vector<GumboNode*> pending{output.document};
+    while (!pending.empty()) {
+        GumboNode* node = pending.back();
+        pending.pop_back();
+        if (node->type != GUMBO_NODE_DOCUMENT && node->type != GUMBO_NODE_ELEMENT &&
+            node->type != GUMBO_NODE_TEMPLATE)
+            continue;
+        const bool document = node->type == GUMBO_NODE_DOCUMENT;
+        if (!document && node->v.element.tag == GUMBO_TAG_UNKNOWN) {
+            unknown.push_back(node);
+            bytes += qsizetype(node->v.element.original_tag.length);
+        }
+        const GumboVector& children = document ? node->v.document.children : node->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i)
+            pending.push_back(static_cast<GumboNode*>(children.data[i]));
+    }
+    names.reserve(bytes);
+    for (GumboNode* node : unknown) {
+        GumboStringPiece& tag = node->v.element.original_tag;
+        const qsizetype at = names.size();
+        names.append(tag.data, qsizetype(tag.length));
+        tag.data = names.constData() + at;
+    }
+}
+
 // Line breaks of a text/plain page as "\r\n", whatever they were.
 QString normalisedPlainText(const QByteArray& utf8)
 {
@@ -232,6 +264,16 @@ struct ParsedPage::Tree {
         const_cast<GumboNode*>(node)->v.text.text = sheet.constData();
     }
 
+    // The page as gumbo was shown it is as large as the page, and of the
+    // tree's pieces of it only unknown elements' start tags are read.
+    void letGoOfRewrittenPage()
+    {
+        if (!prepared.changed)
+            return;
+        keepUnknownTagNames(*output, unknownTagNames);
+        prepared.rewritten = QByteArray();
+    }
+
     // A reading of the tree, with sheets of sheetBytes, goes on from what
     // the parse spent: the page and its sheets have one budget. It is a
     // budget of its own all the same, not the parse's: the tree may be read
@@ -278,6 +320,7 @@ struct ParsedPage::Tree {
     std::uint64_t parseSpent = 0;
     // The sheets of the <style> elements gumbo was shown placeholders for.
     std::vector<QByteArray> styleSheets;
+    QByteArray unknownTagNames;
 };
 
 ParsedPage::~ParsedPage() = default;
@@ -354,12 +397,16 @@ std::unique_ptr<ParsedPage::Tree> ParsedPage::parsedTree(QByteArray utf8, TextPl
                 trace->placeholdersAccepted = runs > 0;
             for (const HiddenSheet& sheet : sheets)
                 tree->restoreStyleSheet(sheet.node, tree->prepared.runs[sheet.run]);
+            tree->letGoOfRewrittenPage();
             return tree;
         }
     }
     PreparedHtml prepared = prepareHtml(utf8, TextPlaceholders::Off, parsing);
     auto tree = std::make_unique<Tree>(std::move(utf8), std::move(prepared));
-    return tree->parse(parsing) ? std::move(tree) : nullptr;
+    if (!tree->parse(parsing))
+        return nullptr;
+    tree->letGoOfRewrittenPage();
+    return tree;
 }
 
 std::vector<QUrl> ParsedPage::linkedStyleSheets(const QUrl& pageUrl, const std::atomic<bool>* cancelled) const

@@ -167,6 +167,10 @@ private slots:
             "one\r\ntwo\r\nGo");
         row("a closed dialog is not rendered, an open one is a block",
             "a <dialog>d</dialog> b<dialog open>e</dialog>", "a b\r\ne");
+        row("an element gumbo does not know is named by its start tag once the page gumbo read is gone",
+            "<style>x-old{display:none} x-new{display:block}</style>a<x-old>WAN IP is 198.51.100.1</x-old>"
+            "<X-NEW class=n>WAN IP is 203.0.113.7</X-NEW>b",
+            "a\r\nWAN IP is 203.0.113.7\r\nb");
         row("an object shows its fallback content", "a <object>fb</object> b", "a fb b");
         row("audio without controls is not rendered", "a <audio>x</audio> b", "a b");
 
