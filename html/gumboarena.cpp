@@ -114,15 +114,22 @@ void GumboArena::newSlab()
     m_slabEnd = slab + m_slabBytes;
 }
 
-char* GumboArena::slabOf(const void* block) const
+char* GumboArena::slabOf(const void* block)
 {
     // Slabs come from malloc, so only std::less orders them with any block.
     const std::less<const void*> before;
+    const auto holds = [&](const char* slab) {
+        return slab && !before(block, slab) && before(block, slab + m_slabBytes);
+    };
+    // gumbo gives back a tag's buffers once it has read the tag, and takes
+    // the same blocks again for the next: most often the slab of the block
+    // given back before.
+    if (holds(m_slabGivenTo))
+        return m_slabGivenTo;
     const auto after = std::upper_bound(m_slabs.begin(), m_slabs.end(), block, before);
-    if (after == m_slabs.begin())
+    if (after == m_slabs.begin() || !holds(*(after - 1)))
         return nullptr;
-    char* slab = *(after - 1);
-    return before(block, slab + m_slabBytes) ? slab : nullptr;
+    return m_slabGivenTo = *(after - 1);
 }
 
 // A large block is malloc's own, linked into a list so that the arena can

@@ -85,7 +85,7 @@ private:
     void* takeLarge(std::size_t size);
     Run newRun(std::size_t grains);
     void newSlab();
-    char* slabOf(const void* block) const; // nullptr for a large block
+    char* slabOf(const void* block); // nullptr for a large block
     [[noreturn]] void overBudget();
 
     static constexpr std::size_t kGrain = 8;
@@ -104,6 +104,7 @@ private:
     std::vector<char*> m_slabs; // in address order
     char* m_next = nullptr;     // the newest slab's runs not yet of a class
     char* m_slabEnd = nullptr;
+    char* m_slabGivenTo = nullptr;
     std::array<Run, kSmallClasses + 1> m_runs{};
     std::array<void*, kSmallClasses + 1> m_free{};
     LargeBlock* m_large = nullptr;
