@@ -20,8 +20,12 @@ bool hasAttribute(const GumboNode* node, const char* name)
 
 // For elements gumbo does not know (dialog, and those inside an svg
 // drawing): whether the start tag in the page had this lower-case name.
+// Only those keep their start tag once the page is parsed; a tag gumbo
+// knows has the name it knows it by.
 bool hasName(const GumboNode* node, std::string_view name)
 {
+    if (node->v.element.tag != GUMBO_TAG_UNKNOWN)
+        return name == gumbo_normalized_tagname(node->v.element.tag);
     const GumboStringPiece& tag = node->v.element.original_tag;
     if (tag.length < name.size() + 1 || tag.data[0] != '<')
         return false;
