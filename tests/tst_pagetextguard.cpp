@@ -21,6 +21,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 using namespace parlowen;
 
@@ -37,29 +39,44 @@ QString textOf(const Result<PageText, PageTextError>& result)
 }
 
 // A tree as text: each node's kind, tag (by its name in the page for one
-// gumbo does not know), attributes and text.
-QByteArray serialised(const GumboNode* node)
+// gumbo does not know), attributes and text; walked without recursion, as
+// reopened formatting makes deep trees.
+QByteArray serialised(const GumboNode* root)
 {
-    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
-        node->type == GUMBO_NODE_CDATA || node->type == GUMBO_NODE_COMMENT)
-        return QByteArray::number(node->type) + '[' + node->v.text.text + ']';
-    const bool document = node->type == GUMBO_NODE_DOCUMENT;
-    QByteArray out = QByteArray::number(node->type);
-    if (!document) {
-        const GumboElement& element = node->v.element;
-        out += element.tag == GUMBO_TAG_UNKNOWN
-                   ? QByteArray(element.original_tag.data, qsizetype(element.original_tag.length))
-                   : QByteArray(gumbo_normalized_tagname(element.tag));
-        for (unsigned i = 0; i < element.attributes.length; ++i) {
-            const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
-            out += ' ' + QByteArray(attribute->name) + '=' + attribute->value;
+    QByteArray out;
+    std::vector<std::pair<const GumboNode*, unsigned>> open{{root, 0}};
+    while (!open.empty()) {
+        auto& [node, next] = open.back();
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+            node->type == GUMBO_NODE_CDATA || node->type == GUMBO_NODE_COMMENT) {
+            out += QByteArray::number(node->type) + '[' + node->v.text.text + ']';
+            open.pop_back();
+            continue;
         }
+        const bool document = node->type == GUMBO_NODE_DOCUMENT;
+        if (next == 0) {
+            out += QByteArray::number(node->type);
+            if (!document) {
+                const GumboElement& element = node->v.element;
+                out += element.tag == GUMBO_TAG_UNKNOWN
+                           ? QByteArray(element.original_tag.data, qsizetype(element.original_tag.length))
+                           : QByteArray(gumbo_normalized_tagname(element.tag));
+                for (unsigned i = 0; i < element.attributes.length; ++i) {
+                    const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
+                    out += ' ' + QByteArray(attribute->name) + '=' + attribute->value;
+                }
+            }
+            out += '(';
+        }
+        const GumboVector& children = document ? node->v.document.children : node->v.element.children;
+        if (next == children.length) {
+            out += ')';
+            open.pop_back();
+            continue;
+        }
+        open.emplace_back(static_cast<const GumboNode*>(children.data[next++]), 0);
     }
-    const GumboVector& children = document ? node->v.document.children : node->v.element.children;
-    out += '(';
-    for (unsigned i = 0; i < children.length; ++i)
-        out += serialised(static_cast<const GumboNode*>(children.data[i]));
-    return out + ')';
+    return out;
 }
 
 QStringList wordsOf(const QString& text)
