@@ -3,6 +3,7 @@
 
 #include "common/asciitext.h"
 #include "css/cascade.h"
+#include "css/elementtree.h"
 #include "css/sheetdiscovery.h"
 #include "html/charset.h"
 #include "html/gumboarena.h"
@@ -75,6 +76,32 @@ bool checkPlaceholders(const GumboNode* node, const std::vector<TextRun>& runs, 
     return true;
 }
 
+bool holdsChildren(const GumboNode* node)
+{
+    return node->type == GUMBO_NODE_DOCUMENT || node->type == GUMBO_NODE_ELEMENT ||
+           node->type == GUMBO_NODE_TEMPLATE;
+}
+
+// Visits every node of the tree, depth first, while visit says go on;
+// false once it said stop.
+template <class Visit>
+bool visitNodes(const GumboOutput& output, Visit visit)
+{
+    std::vector<GumboNode*> pending{output.document};
+    while (!pending.empty()) {
+        GumboNode* node = pending.back();
+        pending.pop_back();
+        if (!visit(node))
+            return false;
+        if (holdsChildren(node)) {
+            const GumboVector& children = childrenOf(node);
+            for (unsigned i = 0; i < children.length; ++i)
+                pending.push_back(static_cast<GumboNode*>(children.data[i]));
+        }
+    }
+    return true;
+}
+
 // The pre-pass follows the tokenizer only roughly. Its placeholders are safe
 // exactly when each ended up, once, as character data of an ordinary HTML
 // element: there the original run would have been copied unchanged too.
@@ -86,23 +113,11 @@ bool placeholdersIntact(const GumboOutput& output, const std::vector<TextRun>& r
     const size_t count = runs.size();
     std::vector<bool> seen(count, false);
     size_t found = 0;
-    std::vector<const GumboNode*> pending{output.document};
-    while (!pending.empty()) {
-        if (parsing.cancelled())
-            return false;
-        const GumboNode* node = pending.back();
-        pending.pop_back();
-        if (node->type == GUMBO_NODE_DOCUMENT || node->type == GUMBO_NODE_ELEMENT ||
-            node->type == GUMBO_NODE_TEMPLATE) {
-            const GumboVector& children =
-                node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
-            for (unsigned i = 0; i < children.length; ++i)
-                pending.push_back(static_cast<const GumboNode*>(children.data[i]));
-        } else if (!checkPlaceholders(node, runs, seen, found, sheets)) {
-            return false;
-        }
-    }
-    return found == count;
+    const bool intact = visitNodes(output, [&](const GumboNode* node) {
+        return !parsing.cancelled() &&
+               (holdsChildren(node) || checkPlaceholders(node, runs, seen, found, sheets));
+    });
+    return intact && found == count;
 }
 
 // The names of the elements gumbo does not know, which their nodes read
@@ -112,22 +127,14 @@ void keepUnknownTagNames(const GumboOutput& output, QByteArray& names)
 {
     std::vector<GumboNode*> unknown;
     qsizetype bytes = 0;
-    std::vector<GumboNode*> pending{output.document};
-    while (!pending.empty()) {
-        GumboNode* node = pending.back();
-        pending.pop_back();
-        if (node->type != GUMBO_NODE_DOCUMENT && node->type != GUMBO_NODE_ELEMENT &&
-            node->type != GUMBO_NODE_TEMPLATE)
-            continue;
-        const bool document = node->type == GUMBO_NODE_DOCUMENT;
-        if (!document && node->v.element.tag == GUMBO_TAG_UNKNOWN) {
+    visitNodes(output, [&](GumboNode* node) {
+        const bool element = node->type != GUMBO_NODE_DOCUMENT && holdsChildren(node);
+        if (element && node->v.element.tag == GUMBO_TAG_UNKNOWN) {
             unknown.push_back(node);
             bytes += qsizetype(node->v.element.original_tag.length);
         }
-        const GumboVector& children = document ? node->v.document.children : node->v.element.children;
-        for (unsigned i = 0; i < children.length; ++i)
-            pending.push_back(static_cast<GumboNode*>(children.data[i]));
-    }
+        return true;
+    });
     names.reserve(bytes);
     for (GumboNode* node : unknown) {
         GumboStringPiece& tag = node->v.element.original_tag;
@@ -250,6 +257,8 @@ struct ParsedPage::Tree {
         output = arena.parse(prepared.changed ? QByteArrayView(prepared.rewritten) : QByteArrayView(utf8),
                              parsing);
         parseSpent = parsing.spent();
+        if (output)
+            letGoOfRewrittenPage();
         return output;
     }
 
@@ -397,16 +406,12 @@ std::unique_ptr<ParsedPage::Tree> ParsedPage::parsedTree(QByteArray utf8, TextPl
                 trace->placeholdersAccepted = runs > 0;
             for (const HiddenSheet& sheet : sheets)
                 tree->restoreStyleSheet(sheet.node, tree->prepared.runs[sheet.run]);
-            tree->letGoOfRewrittenPage();
             return tree;
         }
     }
     PreparedHtml prepared = prepareHtml(utf8, TextPlaceholders::Off, parsing);
     auto tree = std::make_unique<Tree>(std::move(utf8), std::move(prepared));
-    if (!tree->parse(parsing))
-        return nullptr;
-    tree->letGoOfRewrittenPage();
-    return tree;
+    return tree->parse(parsing) ? std::move(tree) : nullptr;
 }
 
 std::vector<QUrl> ParsedPage::linkedStyleSheets(const QUrl& pageUrl, const std::atomic<bool>* cancelled) const
